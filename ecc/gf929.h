@@ -1,0 +1,12 @@
+// Exponent and logarithm tables of GF(929), generator 3.
+#ifndef PDF417_ECC_GF929_H
+#define PDF417_ECC_GF929_H
+
+enum { logZero = 928 };  // stands for the logarithm of 0
+
+extern int gfExp[929];  // gfExp[i] = 3^i mod 929; gfExp[928] = 1
+extern int gfLog[930];  // gfLog[3^i] = i; gfLog[0] = gfLog[929] = logZero
+
+void buildGfTables();
+
+#endif

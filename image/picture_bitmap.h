@@ -1,0 +1,31 @@
+// Picture files in, a plain 24-bit bitmap out.
+#ifndef PDF417_IMAGE_PICTURE_BITMAP_H
+#define PDF417_IMAGE_PICTURE_BITMAP_H
+
+// Largest width or height accepted: the decoder's coordinates are 32-bit ints
+// whose products (x * x + y * y, y * width + x) must not overflow.
+enum { kMaxPictureSide = 32767 };
+
+// A picture at its native size: `pixels` holds `height` rows of `width`
+// pixels, top row first, three bytes per pixel in the order blue, green, red,
+// and no padding between rows.
+struct PictureBitmap {
+  int width;
+  int height;
+  unsigned char* pixels;
+};
+
+// Reads a BMP, PNG, JPEG, GIF (first frame), TGA or PNM file; transparent
+// pixels are composited over white. Returns null for a null path, a file that
+// cannot be read or decoded, or a picture larger than kMaxPictureSide.
+PictureBitmap* loadPictureBitmap(const char* path);
+
+void freePictureBitmap(PictureBitmap* bitmap);
+
+// Writes "file://" + path, every backslash turned into a slash, as a
+// zero-terminated wide string into wideUrl (capacity wide characters).
+// Returns the number of wide characters written, terminator included, or 0
+// when the URL does not fit.
+int pathToFileUrl(const char* path, wchar_t* wideUrl, int capacity);
+
+#endif

@@ -1,0 +1,27 @@
+// Projective resampling of a quadrilateral onto an upright grid, cubic filter.
+#ifndef PDF417_LOCATE_GRID_SAMPLING_H
+#define PDF417_LOCATE_GRID_SAMPLING_H
+
+// (x, y, 1) * A with A = [a11 a12 a13; a21 a22 a23; a31 a32 a33].
+struct ProjectiveMap {
+  float a11, a12, a13, a21, a22, a23, a31, a32, a33;
+};
+
+ProjectiveMap mapSquareToQuad(float x0, float y0, float x1, float y1, float x2, float y2,
+                              float x3, float y3);
+ProjectiveMap mapQuadToSquare(float x0, float y0, float x1, float y1, float x2, float y2,
+                              float x3, float y3);
+ProjectiveMap composeMaps(ProjectiveMap first, ProjectiveMap second);
+// from and to: eight coordinates each, corners top-left, top-right,
+// bottom-right, bottom-left.
+ProjectiveMap mapQuadToQuad(const float* from, const float* to);
+
+double cubicInterpolate(double t, double p0, double p1, double p2, double p3);
+// Neighbours outside the srcWidth x srcHeight picture are clamped to its
+// border; a non-finite position reads nothing and samples as light (255).
+double cubicSample(const unsigned char* src, float u, double v, int srcWidth, int srcHeight);
+void sampleGrid(const unsigned char* src, int x0, int y0, int x1, int y1, int x2, int y2,
+                int x3, int y3, int srcWidth, unsigned char* dst, int dstWidth, int dstHeight,
+                int srcHeight);
+
+#endif

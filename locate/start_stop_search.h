@@ -1,0 +1,29 @@
+// Row scans for the start and stop patterns of an upright or a turned symbol.
+#ifndef PDF417_LOCATE_START_STOP_SEARCH_H
+#define PDF417_LOCATE_START_STOP_SEARCH_H
+
+extern const int startPattern[8];
+extern const int stopPattern[9];
+extern const int startPatternReversed[8];
+extern const int stopPatternReversed[9];
+
+// Columns first <= x < end of one row.
+struct PatternSpan {
+  int first;
+  int end;
+};
+
+// Eight (x, y) points, point k at entries 2k and 2k + 1, in the symbol's own
+// frame: 0/1 start outer top/bottom, 2/3 stop outer top/bottom,
+// 4/5 start inner top/bottom, 6/7 stop inner top/bottom.
+struct StartStopCorners {
+  int entries[16];
+};
+
+int patternScore(const int* runs, const int* pattern, int count, int maxRunDeviation);
+PatternSpan* scanRowForPattern(const unsigned char* pixels, int width, int row, int firstX,
+                               int scanLength, int terminator, const int* pattern, int count);
+StartStopCorners* findStartStopUpright(const unsigned char* pixels, int width, int height);
+StartStopCorners* findStartStopRotated(const unsigned char* pixels, int width, int height);
+
+#endif

@@ -1,0 +1,23 @@
+// Decode entry points: picture file or bitmap in, decoded text out.
+#ifndef PDF417_PIPELINE_DECODE_ENTRY_H
+#define PDF417_PIPELINE_DECODE_ENTRY_H
+
+#include "image/picture_bitmap.h"
+
+// The decoder's answer. Coordinates are pixels of the input picture, in the
+// symbol's own frame (start pattern on the left).
+struct DecodeResult {
+  char* text;      // textLength bytes and a terminating zero, owned here
+  int textLength;
+  int topLeftX, topLeftY;          // start pattern outer edge, top row found
+  int bottomLeftX, bottomLeftY;    // start pattern outer edge, bottom row found
+  int bottomRightX, bottomRightY;  // stop pattern inner edge, bottom end
+  int topRightX, topRightY;        // stop pattern inner edge, top end
+};
+
+DecodeResult* decodeImageFile(const char* path);
+// Converts bitmap to grey, decodes it and releases the bitmap.
+DecodeResult* decodeBitmap(PictureBitmap* bitmap);
+void freeDecodeResult(DecodeResult* result);
+
+#endif

@@ -1,0 +1,115 @@
+#include "support/symbol_pictures.h"
+
+#include <zint.h>
+
+#include <algorithm>
+#include <cstring>
+
+#define STB_IMAGE_WRITE_IMPLEMENTATION
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+#include <stb_image_write.h>
+
+#include "codeword/pattern_table.h"
+
+#ifndef TEST_WORK_DIR
+#define TEST_WORK_DIR "/tmp"
+#endif
+
+bool encodeSymbol(const std::string& data, const SymbolOptions& options, ModuleMatrix* symbol,
+                  std::string* error) {
+  zint_symbol* z = ZBarcode_Create();
+  if (!z) return false;
+  z->symbology = BARCODE_PDF417;
+  z->input_mode = DATA_MODE;
+  z->option_1 = options.eccLevel;
+  z->option_2 = options.columns;
+  z->option_3 = options.rows;
+  int status = ZBarcode_Encode(z, (const unsigned char*)data.data(), (int)data.size());
+  if (status >= ZINT_ERROR) {
+    if (error) *error = z->errtxt;
+    ZBarcode_Delete(z);
+    return false;
+  }
+  symbol->rows = z->rows;
+  symbol->width = z->width;
+  symbol->modules.assign((size_t)z->rows * z->width, 0);
+  for (int r = 0; r < z->rows; r++)
+    for (int c = 0; c < z->width; c++)
+      symbol->modules[(size_t)r * z->width + c] = (z->encoded_data[r][c >> 3] >> (c & 7)) & 1;
+  ZBarcode_Delete(z);
+  return true;
+}
+
+GrayPicture drawSymbol(const ModuleMatrix& symbol, const DrawOptions& options) {
+  int uprightWidth = symbol.width * options.modulePixels + 2 * options.quietPixels;
+  int uprightHeight = symbol.rows * options.rowPixels + 2 * options.quietPixels;
+  GrayPicture upright;
+  upright.width = uprightWidth;
+  upright.height = uprightHeight;
+  upright.pixels.assign((size_t)uprightWidth * uprightHeight, options.light);
+  for (int y = 0; y < symbol.rows * options.rowPixels; y++)
+    for (int x = 0; x < symbol.width * options.modulePixels; x++)
+      if (symbol.at(y / options.rowPixels, x / options.modulePixels))
+        upright.pixels[(size_t)(y + options.quietPixels) * uprightWidth + x + options.quietPixels] =
+            options.dark;
+  int turns = ((options.rotation % 360 + 360) % 360) / 90;
+  GrayPicture turned = upright;
+  for (int k = 0; k < turns; k++) {
+    GrayPicture next;
+    next.width = turned.height;
+    next.height = turned.width;
+    next.pixels.resize(turned.pixels.size());
+    // A clockwise quarter turn: (x, y) goes to (height - 1 - y, x).
+    for (int y = 0; y < turned.height; y++)
+      for (int x = 0; x < turned.width; x++)
+        next.pixels[(size_t)x * next.width + (turned.height - 1 - y)] =
+            turned.pixels[(size_t)y * turned.width + x];
+    turned = next;
+  }
+  return turned;
+}
+
+static bool endsWith(const std::string& text, const char* suffix) {
+  size_t n = std::strlen(suffix);
+  return text.size() >= n && text.compare(text.size() - n, n, suffix) == 0;
+}
+
+bool writePicture(const GrayPicture& picture, const std::string& path, bool asGrey) {
+  std::vector<unsigned char> rgb;
+  const unsigned char* data = picture.pixels.data();
+  int channels = 1;
+  if (!asGrey) {
+    channels = 3;
+    rgb.resize(picture.pixels.size() * 3);
+    for (size_t i = 0; i < picture.pixels.size(); i++)
+      rgb[3 * i] = rgb[3 * i + 1] = rgb[3 * i + 2] = picture.pixels[i];
+    data = rgb.data();
+  }
+  const char* p = path.c_str();
+  int w = picture.width, h = picture.height;
+  if (endsWith(path, ".png")) return stbi_write_png(p, w, h, channels, data, w * channels) != 0;
+  if (endsWith(path, ".bmp")) return stbi_write_bmp(p, w, h, channels, data) != 0;
+  if (endsWith(path, ".tga")) return stbi_write_tga(p, w, h, channels, data) != 0;
+  if (endsWith(path, ".jpg")) return stbi_write_jpg(p, w, h, channels, data, 95) != 0;
+  return false;
+}
+
+std::vector<int> symbolCodewords(const ModuleMatrix& symbol) {
+  // Row layout: start (17 modules), left indicator, data columns, right
+  // indicator, stop (18 modules).
+  int columns = (symbol.width - 17 - 18) / 17 - 2;
+  std::vector<int> codewords;
+  for (int r = 0; r < symbol.rows; r++) {
+    for (int c = 0; c < columns; c++) {
+      int first = 17 + 17 * (c + 1);
+      int key = 0;
+      for (int m = 0; m < 17; m++) key = (key << 1) | symbol.at(r, first + m);
+      int codeword = lookupCodeword(key);
+      if (codeword < 0) return {};
+      codewords.push_back(codeword);
+    }
+  }
+  return codewords;
+}
+
+std::string workPath(const std::string& name) { return std::string(TEST_WORK_DIR) + "/" + name; }

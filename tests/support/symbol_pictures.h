@@ -1,0 +1,56 @@
+// Test support: PDF417 symbols encoded with libzint and drawn as pictures.
+#ifndef PDF417_TESTS_SUPPORT_SYMBOL_PICTURES_H
+#define PDF417_TESTS_SUPPORT_SYMBOL_PICTURES_H
+
+#include <string>
+#include <vector>
+
+struct SymbolOptions {
+  int columns = 0;    // data columns 1..30, 0 = encoder's choice
+  int rows = 0;       // rows 3..90, 0 = encoder's choice
+  int eccLevel = -1;  // 0..8, -1 = encoder's choice
+};
+
+// The symbol's modules, 1 = bar, row-major, one entry per module.
+struct ModuleMatrix {
+  int rows = 0;
+  int width = 0;
+  std::vector<unsigned char> modules;
+  unsigned char at(int row, int column) const { return modules[(size_t)row * width + column]; }
+};
+
+struct GrayPicture {
+  int width = 0;
+  int height = 0;
+  std::vector<unsigned char> pixels;  // 0 black .. 255 white, row-major
+};
+
+struct DrawOptions {
+  int modulePixels = 3;  // pixels per module, across
+  int rowPixels = 9;     // pixels per symbol row, down
+  int quietPixels = 20;  // light margin on every side
+  int rotation = 0;      // 0, 90, 180 or 270 degrees clockwise
+  unsigned char dark = 0;
+  unsigned char light = 255;
+};
+
+// Encodes data (bytes, taken as binary) as a PDF417 symbol. False with a
+// message in *error when the encoder refuses.
+bool encodeSymbol(const std::string& data, const SymbolOptions& options, ModuleMatrix* symbol,
+                  std::string* error = nullptr);
+
+GrayPicture drawSymbol(const ModuleMatrix& symbol, const DrawOptions& options);
+
+// Writes by extension: .png, .bmp, .tga, .jpg (quality 95). Grey pictures are
+// written as three equal channels unless asGrey is set.
+bool writePicture(const GrayPicture& picture, const std::string& path, bool asGrey = false);
+
+// The codewords the encoder placed in the symbol, read back from its bars,
+// row by row, row indicators left out: length descriptor, data, then check
+// codewords. Empty when a pattern is not found.
+std::vector<int> symbolCodewords(const ModuleMatrix& symbol);
+
+// A file path under the tests' scratch folder.
+std::string workPath(const std::string& name);
+
+#endif

@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Installs what the build and the tests need on Debian 12, when missing.
+set -euo pipefail
+packages=(cmake make g++ libstb-dev libgtest-dev libbenchmark-dev zint libzint-dev "$@")
+missing=()
+for p in "${packages[@]}"; do
+  dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
