@@ -1,0 +1,267 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include <stb_image_write.h>
+
+#include "image/gray_conversion.h"
+#include "image/picture_bitmap.h"
+#include "support/symbol_pictures.h"
+
+namespace {
+
+std::string urlOf(const char* path) {
+  wchar_t wide[268];
+  if (pathToFileUrl(path, wide, 268) == 0) return "<none>";
+  std::string narrow;
+  for (int i = 0; wide[i]; i++) narrow += (char)wide[i];
+  return narrow;
+}
+
+// A small picture with every grey level a test needs, and colours.
+struct RgbPicture {
+  int width = 0, height = 0;
+  std::vector<unsigned char> rgb;
+};
+
+RgbPicture testPattern() {
+  RgbPicture p;
+  p.width = 7;
+  p.height = 5;
+  for (int y = 0; y < p.height; y++)
+    for (int x = 0; x < p.width; x++) {
+      p.rgb.push_back((unsigned char)(x * 40));
+      p.rgb.push_back((unsigned char)(y * 60));
+      p.rgb.push_back((unsigned char)(255 - x * 30 - y * 5));
+    }
+  return p;
+}
+
+std::vector<unsigned char> expectedGray(const RgbPicture& p) {
+  std::vector<unsigned char> gray;
+  for (size_t i = 0; i < p.rgb.size(); i += 3)
+    gray.push_back((unsigned char)(int)((p.rgb[i + 2] * 0.11 + p.rgb[i + 1] * 0.59) + p.rgb[i] * 0.3));
+  return gray;
+}
+
+std::vector<unsigned char> grayOfFile(const std::string& path, int* width, int* height) {
+  PictureBitmap* bitmap = loadPictureBitmap(path.c_str());
+  if (!bitmap) return {};
+  unsigned char* gray = bitmapToGray(bitmap, width, height);
+  freePictureBitmap(bitmap);
+  std::vector<unsigned char> out(gray, gray + (size_t)*width * *height);
+  std::free(gray);
+  return out;
+}
+
+void writeBytes(const std::string& path, const std::vector<unsigned char>& bytes) {
+  FILE* f = std::fopen(path.c_str(), "wb");
+  ASSERT_NE(f, nullptr);
+  if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), f);
+  std::fclose(f);
+}
+
+std::vector<unsigned char> readBytes(const std::string& path) {
+  std::vector<unsigned char> bytes;
+  FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) return bytes;
+  int c;
+  while ((c = std::fgetc(f)) != EOF) bytes.push_back((unsigned char)c);
+  std::fclose(f);
+  return bytes;
+}
+
+unsigned char grayOfPixel(unsigned char blue, unsigned char green, unsigned char red) {
+  PictureBitmap bitmap;
+  unsigned char bgr[3] = {blue, green, red};
+  bitmap.width = 1;
+  bitmap.height = 1;
+  bitmap.pixels = bgr;
+  int w = 0, h = 0;
+  unsigned char* gray = bitmapToGray(&bitmap, &w, &h);
+  unsigned char value = gray[0];
+  std::free(gray);
+  return value;
+}
+
+}  // namespace
+
+TEST(FileUrl, BackslashesBecomeSlashes) {
+  EXPECT_EQ(urlOf("c:\\24.bmp"), "file://c:/24.bmp");
+  EXPECT_EQ(urlOf("c:\\a\\b\\\\c.png"), "file://c:/a/b//c.png");
+  EXPECT_EQ(urlOf("/tmp/x.png"), "file:///tmp/x.png");
+  EXPECT_EQ(urlOf(""), "file://");
+}
+
+TEST(FileUrl, TooLongForTheBufferGivesNothing) {
+  std::string longPath(261, 'a');
+  EXPECT_EQ(urlOf(longPath.c_str()), "<none>");
+  std::string longest(260, 'a');
+  EXPECT_EQ(urlOf(longest.c_str()), "file://" + longest);
+  wchar_t small[8];
+  EXPECT_EQ(pathToFileUrl("abc", small, 8), 0);
+}
+
+TEST(GrayConversion, WeighsBlueGreenRedAndTruncates) {
+  EXPECT_EQ(grayOfPixel(255, 255, 255), 255);
+  EXPECT_EQ(grayOfPixel(0, 0, 0), 0);
+  EXPECT_EQ(grayOfPixel(255, 0, 0), 28);
+  EXPECT_EQ(grayOfPixel(0, 255, 0), 150);
+  EXPECT_EQ(grayOfPixel(0, 0, 255), 76);
+  EXPECT_EQ(grayOfPixel(23, 23, 23), 22);
+  EXPECT_EQ(grayOfPixel(100, 150, 200), 159);
+}
+
+TEST(GrayConversion, TopRowFirstWithoutPadding) {
+  PictureBitmap bitmap;
+  std::vector<unsigned char> bgr;
+  for (int y = 0; y < 2; y++)
+    for (int x = 0; x < 3; x++) bgr.insert(bgr.end(), 3, (unsigned char)(10 * y + x));
+  bitmap.width = 3;
+  bitmap.height = 2;
+  bitmap.pixels = bgr.data();
+  int w = 0, h = 0;
+  unsigned char* gray = bitmapToGray(&bitmap, &w, &h);
+  ASSERT_NE(gray, nullptr);
+  EXPECT_EQ(w, 3);
+  EXPECT_EQ(h, 2);
+  const int expected[6] = {0, 1, 2, 10, 11, 12};
+  for (int i = 0; i < 6; i++) EXPECT_EQ(gray[i], expected[i]) << i;
+  std::free(gray);
+  EXPECT_EQ(bitmapToGray(nullptr, &w, &h), nullptr);
+}
+
+TEST(PictureFiles, LosslessFormatsReadPixelForPixel) {
+  RgbPicture p = testPattern();
+  std::vector<unsigned char> want = expectedGray(p);
+  const char* names[] = {"pattern.png", "pattern.bmp", "pattern.tga"};
+  std::string png = workPath(names[0]), bmp = workPath(names[1]), tga = workPath(names[2]);
+  ASSERT_TRUE(stbi_write_png(png.c_str(), p.width, p.height, 3, p.rgb.data(), p.width * 3));
+  ASSERT_TRUE(stbi_write_bmp(bmp.c_str(), p.width, p.height, 3, p.rgb.data()));
+  ASSERT_TRUE(stbi_write_tga(tga.c_str(), p.width, p.height, 3, p.rgb.data()));
+  for (const std::string& path : {png, bmp, tga}) {
+    int w = 0, h = 0;
+    EXPECT_EQ(grayOfFile(path, &w, &h), want) << path;
+    EXPECT_EQ(w, p.width);
+    EXPECT_EQ(h, p.height);
+  }
+}
+
+TEST(PictureFiles, PortablePixmapAndGraymap) {
+  RgbPicture p = testPattern();
+  std::string ppm = "P6\n7 5\n255\n";
+  std::vector<unsigned char> bytes(ppm.begin(), ppm.end());
+  bytes.insert(bytes.end(), p.rgb.begin(), p.rgb.end());
+  writeBytes(workPath("pattern.ppm"), bytes);
+  int w = 0, h = 0;
+  EXPECT_EQ(grayOfFile(workPath("pattern.ppm"), &w, &h), expectedGray(p));
+
+  std::string pgm = "P5\n3 1\n255\n";
+  bytes.assign(pgm.begin(), pgm.end());
+  bytes.insert(bytes.end(), {0, 128, 255});
+  writeBytes(workPath("levels.pgm"), bytes);
+  std::vector<unsigned char> gray = grayOfFile(workPath("levels.pgm"), &w, &h);
+  ASSERT_EQ(gray.size(), 3u);
+  EXPECT_EQ(gray[0], 0);
+  EXPECT_NEAR(gray[1], 128, 1);
+  EXPECT_EQ(gray[2], 255);
+}
+
+TEST(PictureFiles, GreyAndAlphaPng) {
+  // Grey with alpha: opaque black, fully transparent black, half transparent black.
+  unsigned char greyAlpha[6] = {0, 255, 0, 0, 0, 128};
+  std::string path = workPath("alpha.png");
+  ASSERT_TRUE(stbi_write_png(path.c_str(), 3, 1, 2, greyAlpha, 6));
+  int w = 0, h = 0;
+  std::vector<unsigned char> gray = grayOfFile(path, &w, &h);
+  ASSERT_EQ(gray.size(), 3u);
+  EXPECT_EQ(gray[0], 0);
+  EXPECT_GE(gray[1], 254);  // transparent lies on white paper
+  EXPECT_NEAR(gray[2], 127, 2);
+}
+
+TEST(PictureFiles, JpegKeepsTheSymbolDarkOnLight) {
+  ModuleMatrix symbol;
+  ASSERT_TRUE(encodeSymbol("JPEG", SymbolOptions{}, &symbol));
+  GrayPicture picture = drawSymbol(symbol, DrawOptions{});
+  std::string path = workPath("symbol.jpg");
+  ASSERT_TRUE(writePicture(picture, path));
+  int w = 0, h = 0;
+  std::vector<unsigned char> gray = grayOfFile(path, &w, &h);
+  ASSERT_EQ(w, picture.width);
+  ASSERT_EQ(h, picture.height);
+  int far = 0;
+  for (size_t i = 0; i < gray.size(); i++) far += std::abs(gray[i] - picture.pixels[i]) > 100;
+  EXPECT_LT(far, (int)gray.size() / 100);
+}
+
+TEST(PictureFiles, MissingCorruptAndTruncatedFilesGiveNull) {
+  EXPECT_EQ(loadPictureBitmap(nullptr), nullptr);
+  EXPECT_EQ(loadPictureBitmap(workPath("no-such-file.png").c_str()), nullptr);
+  EXPECT_EQ(loadPictureBitmap(TEST_WORK_DIR), nullptr);  // a directory
+
+  writeBytes(workPath("empty.png"), {});
+  EXPECT_EQ(loadPictureBitmap(workPath("empty.png").c_str()), nullptr);
+  std::string text = "this is not a picture\n";
+  writeBytes(workPath("text.png"), std::vector<unsigned char>(text.begin(), text.end()));
+  EXPECT_EQ(loadPictureBitmap(workPath("text.png").c_str()), nullptr);
+
+  RgbPicture p = testPattern();
+  std::string png = workPath("cut.png");
+  ASSERT_TRUE(stbi_write_png(png.c_str(), p.width, p.height, 3, p.rgb.data(), p.width * 3));
+  std::vector<unsigned char> bytes = readBytes(png);
+  bytes.resize(bytes.size() / 2);
+  writeBytes(png, bytes);
+  EXPECT_EQ(loadPictureBitmap(png.c_str()), nullptr);
+}
+
+TEST(PictureFiles, OversizedHeadersAreRefusedBeforeAllocating) {
+  // A 54-byte BMP header claiming width x height pixels of 24 bits, no pixels.
+  auto bmpHeader = [](int width, int height) {
+    std::vector<unsigned char> h(54, 0);
+    auto put32 = [&](int at, int value) {
+      for (int k = 0; k < 4; k++) h[at + k] = (unsigned char)((unsigned)value >> (8 * k));
+    };
+    h[0] = 'B';
+    h[1] = 'M';
+    put32(2, 54);
+    put32(10, 54);
+    put32(14, 40);
+    put32(18, width);
+    put32(22, height);
+    h[26] = 1;
+    h[28] = 24;
+    return h;
+  };
+  const int sizes[][2] = {{100000, 100000}, {32768, 1}, {1, 32768}, {30000, 30000}, {0, 10}, {10, 0},
+                          {-5, 10}};
+  for (const auto& size : sizes) {
+    writeBytes(workPath("claim.bmp"), bmpHeader(size[0], size[1]));
+    EXPECT_EQ(loadPictureBitmap(workPath("claim.bmp").c_str()), nullptr) << size[0] << "x" << size[1];
+  }
+}
+
+TEST(PictureFiles, GifFromZint) {
+  std::string path = workPath("zint.gif");
+  std::string command = "zint -b PDF417 --scale=2 -d GIF -o " + path + " >/dev/null 2>&1";
+  ASSERT_EQ(std::system(command.c_str()), 0);
+  PictureBitmap* bitmap = loadPictureBitmap(path.c_str());
+  ASSERT_NE(bitmap, nullptr);
+  EXPECT_GT(bitmap->width, 50);
+  int w = 0, h = 0;
+  unsigned char* gray = bitmapToGray(bitmap, &w, &h);
+  freePictureBitmap(bitmap);
+  ASSERT_NE(gray, nullptr);
+  int dark = 0, light = 0;
+  for (int i = 0; i < w * h; i++) {
+    dark += gray[i] == 0;
+    light += gray[i] == 255;
+  }
+  EXPECT_EQ(dark + light, w * h);
+  EXPECT_GT(dark, 0);
+  std::free(gray);
+}
