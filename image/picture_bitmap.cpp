@@ -27,19 +27,13 @@ int pathToFileUrl(const char* path, wchar_t* wideUrl, int capacity) {
   return count;
 }
 
-// A header can claim any size; compressed formats cannot expand a file by more
-// than about a thousand times, so a claim far beyond that is a corrupt file.
-static bool plausibleSize(long fileBytes, int width, int height) {
+// A header can claim any size. Compression shrinks a picture by a few
+// thousand times at most, so a claim far beyond the file's size is a corrupt
+// or hostile file, refused before the pixels are allocated.
+static bool plausibleSize(size_t fileBytes, int width, int height) {
   if (width < 1 || height < 1 || width > kMaxPictureSide || height > kMaxPictureSide) return false;
   long long pixels = (long long)width * height;
-  return pixels <= (long long)fileBytes * 4096 + 65536;
-}
-
-static long fileSize(FILE* file) {
-  if (std::fseek(file, 0, SEEK_END) != 0) return -1;
-  long size = std::ftell(file);
-  if (std::fseek(file, 0, SEEK_SET) != 0) return -1;
-  return size;
+  return pixels <= kMaxPicturePixels && pixels <= (long long)fileBytes * 4096 + 65536;
 }
 
 // Alpha composited over white, as a viewer shows the picture on a page.
@@ -68,27 +62,45 @@ static PictureBitmap* bitmapFromRgba(const unsigned char* rgba, int width, int h
   return bitmap;
 }
 
-PictureBitmap* loadPictureBitmap(const char* path) {
-  if (!path) return nullptr;
-  wchar_t url[kUrlCapacity];
-  if (pathToFileUrl(path, url, kUrlCapacity) == 0) return nullptr;
-
+// Reads a whole file; null when it cannot be read, is empty or is larger than
+// any picture the decoder takes could need.
+static unsigned char* readFile(const char* path, size_t* size) {
   FILE* file = std::fopen(path, "rb");
   if (!file) return nullptr;
-  long bytes = fileSize(file);
-  int width = 0, height = 0, channels = 0;
-  bool sizeOk = bytes > 0 && stbi_info_from_file(file, &width, &height, &channels) &&
-                plausibleSize(bytes, width, height);
-  unsigned char* rgba = nullptr;
-  if (sizeOk) {
-    std::fseek(file, 0, SEEK_SET);
-    rgba = stbi_load_from_file(file, &width, &height, &channels, 4);
+  unsigned char* bytes = nullptr;
+  long length = -1;
+  if (std::fseek(file, 0, SEEK_END) == 0) length = std::ftell(file);
+  if (length > 0 && length <= kMaxPictureFileBytes && std::fseek(file, 0, SEEK_SET) == 0)
+    bytes = (unsigned char*)std::malloc((size_t)length);
+  if (bytes && std::fread(bytes, 1, (size_t)length, file) != (size_t)length) {
+    std::free(bytes);
+    bytes = nullptr;
   }
   std::fclose(file);
+  *size = bytes ? (size_t)length : 0;
+  return bytes;
+}
+
+PictureBitmap* decodePictureBytes(const unsigned char* bytes, size_t size) {
+  if (!bytes || size == 0 || size > (size_t)kMaxPictureFileBytes) return nullptr;
+  int width = 0, height = 0, channels = 0;
+  if (!stbi_info_from_memory(bytes, (int)size, &width, &height, &channels)) return nullptr;
+  if (!plausibleSize(size, width, height)) return nullptr;
+  unsigned char* rgba = stbi_load_from_memory(bytes, (int)size, &width, &height, &channels, 4);
   if (!rgba) return nullptr;
   PictureBitmap* bitmap = nullptr;
-  if (plausibleSize(bytes, width, height)) bitmap = bitmapFromRgba(rgba, width, height);
+  if (plausibleSize(size, width, height)) bitmap = bitmapFromRgba(rgba, width, height);
   stbi_image_free(rgba);
+  return bitmap;
+}
+
+PictureBitmap* loadPictureBitmap(const char* path) {
+  if (!path) return nullptr;
+  size_t size = 0;
+  unsigned char* bytes = readFile(path, &size);
+  if (!bytes) return nullptr;
+  PictureBitmap* bitmap = decodePictureBytes(bytes, size);
+  std::free(bytes);
   return bitmap;
 }
 

@@ -2,9 +2,13 @@
 #ifndef PDF417_IMAGE_PICTURE_BITMAP_H
 #define PDF417_IMAGE_PICTURE_BITMAP_H
 
+#include <cstddef>
+
 // Largest width or height accepted: the decoder's coordinates are 32-bit ints
 // whose products (x * x + y * y, y * width + x) must not overflow.
 enum { kMaxPictureSide = 32767 };
+// Largest picture file read, in bytes, and largest picture, in pixels.
+enum { kMaxPictureFileBytes = 1 << 30, kMaxPicturePixels = 1 << 27 };
 
 // A picture at its native size: `pixels` holds `height` rows of `width`
 // pixels, top row first, three bytes per pixel in the order blue, green, red,
@@ -17,8 +21,12 @@ struct PictureBitmap {
 
 // Reads a BMP, PNG, JPEG, GIF (first frame), TGA or PNM file; transparent
 // pixels are composited over white. Returns null for a null path, a file that
-// cannot be read or decoded, or a picture larger than kMaxPictureSide.
+// cannot be read or decoded, or a picture larger than kMaxPictureSide on a
+// side, than kMaxPicturePixels, or far larger than its file could hold.
 PictureBitmap* loadPictureBitmap(const char* path);
+
+// The same from the bytes of a picture file in memory.
+PictureBitmap* decodePictureBytes(const unsigned char* bytes, size_t size);
 
 void freePictureBitmap(PictureBitmap* bitmap);
 

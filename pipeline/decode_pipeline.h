@@ -4,8 +4,23 @@
 
 #include "pipeline/decode_entry.h"
 
+// Why the last decode gave no result.
+enum DecodeFailure {
+  kDecodeOk = 0,
+  kDecodeNoPicture,   // the file could not be read as a picture
+  kDecodeNoSymbol,    // no start and stop patterns were found
+  kDecodeNotDecoded,  // a symbol was found but its codewords did not decode
+};
+extern int decodeFailure;
+
+// State of the last decode: codewords read (erasures included) and the
+// positions of the erasures among them.
+extern int codewordCount;
+extern int erasureCount;
+extern int erasureList[929];
+
 // pixels (width * height grey bytes) is binarised in place. Null when no
-// symbol was decoded.
+// symbol was decoded; decodeFailure then says why.
 DecodeResult* decodeImage(unsigned char* pixels, int width, int height);
 
 // Number of runs of almost-light columns in a 0/1 grid.

@@ -1,0 +1,169 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "codeword/pattern_table.h"
+#include "pipeline/decode_pipeline.h"
+#include "support/symbol_pictures.h"
+
+namespace {
+
+struct Decoded {
+  bool ok = false;
+  std::string text;
+  DecodeResult corners{};
+};
+
+Decoded decodePicture(const GrayPicture& picture) {
+  std::vector<unsigned char> pixels = picture.pixels;
+  Decoded decoded;
+  testing::internal::CaptureStdout();
+  DecodeResult* result = decodeImage(pixels.data(), picture.width, picture.height);
+  testing::internal::GetCapturedStdout();
+  if (!result) return decoded;
+  decoded.ok = true;
+  decoded.text.assign(result->text, result->textLength);
+  decoded.corners = *result;
+  freeDecodeResult(result);
+  return decoded;
+}
+
+GrayPicture symbolPicture(const std::string& data, const SymbolOptions& options,
+                          const DrawOptions& draw) {
+  ModuleMatrix symbol;
+  std::string error;
+  EXPECT_TRUE(encodeSymbol(data, options, &symbol, &error)) << error;
+  return drawSymbol(symbol, draw);
+}
+
+// Overwrites the codeword at data column `column` of `row` with the pattern of
+// another codeword of the row's cluster.
+void replaceCodeword(ModuleMatrix* symbol, int row, int column, int newCodeword) {
+  int wantedValue = (row % 3) * 929 + newCodeword + 1;
+  int key = -1;
+  for (int i = 0; i < kPatternTableSize; i++)
+    if (codewordPatternValues[i] == wantedValue) key = codewordPatternKeys[i];
+  ASSERT_GE(key, 0);
+  int first = 17 + 17 * (column + 1);
+  for (int m = 0; m < 17; m++)
+    symbol->modules[(size_t)row * symbol->width + first + m] = (key >> (16 - m)) & 1;
+}
+
+std::string randomText(std::mt19937* random, int length, const std::string& alphabet) {
+  std::string text;
+  for (int i = 0; i < length; i++) text += alphabet[(*random)() % alphabet.size()];
+  return text;
+}
+
+}  // namespace
+
+TEST(ColumnRuns, CountsLightStretchesBetweenDarkColumns) {
+  // Columns: dark, dark, light, dark, light, light, dark.
+  const unsigned char row[7] = {1, 1, 0, 1, 0, 0, 1};
+  std::vector<unsigned char> grid;
+  for (int y = 0; y < 5; y++) grid.insert(grid.end(), row, row + 7);
+  EXPECT_EQ(countLightColumnRuns(grid.data(), 7, 5), 2);
+}
+
+TEST(ColumnRuns, RisingProfileIsOneRunAndFlatIsNone) {
+  // Each column darker than the last: min never moves from its start value.
+  std::vector<unsigned char> rising;
+  for (int y = 0; y < 4; y++)
+    for (int x = 0; x < 4; x++) rising.push_back(y <= x ? 1 : 0);
+  EXPECT_EQ(countLightColumnRuns(rising.data(), 4, 4), 1);
+  std::vector<unsigned char> flat(20, 0);
+  EXPECT_EQ(countLightColumnRuns(flat.data(), 5, 4), 0);
+  EXPECT_EQ(countLightColumnRuns(flat.data(), 0, 4), 0);
+}
+
+TEST(DecodeImage, PictureWithoutSymbolGivesNull) {
+  GrayPicture blank;
+  blank.width = 200;
+  blank.height = 100;
+  blank.pixels.assign(200 * 100, 255);
+  for (int i = 0; i < 200 * 100; i += 7) blank.pixels[i] = 40;
+  EXPECT_FALSE(decodePicture(blank).ok);
+  EXPECT_EQ(decodeFailure, kDecodeNoSymbol);
+  unsigned char one = 0;
+  EXPECT_EQ(decodeImage(&one, 1, 1), nullptr);
+}
+
+TEST(DecodeImage, ReadsTextDigitsAndBytesUpright) {
+  const std::string inputs[] = {"ABC", "Hello, World! 123", "0123456789012345678901234567890",
+                                std::string("\x80\x81\xfe\xff\x01 bytes", 10),
+                                "Mixed: abc DEF 12345678901234 !@#$%"};
+  for (const std::string& input : inputs) {
+    Decoded decoded = decodePicture(symbolPicture(input, SymbolOptions{}, DrawOptions{}));
+    EXPECT_TRUE(decoded.ok) << input;
+    EXPECT_EQ(decoded.text, input);
+  }
+}
+
+TEST(DecodeImage, EveryLevelAndSeveralColumnCounts) {
+  std::mt19937 random(7);
+  for (int level = 0; level <= 8; level++) {
+    SymbolOptions options;
+    options.eccLevel = level;
+    options.columns = 2 + level % 5 * 2;
+    std::string input = randomText(&random, 20 + level * 7, "ABCDEFGHIJKLMNOPQRSTUVWXYZ abcdefghij0123456789");
+    DrawOptions draw;
+    draw.modulePixels = 3 + level % 4;
+    draw.rowPixels = 3 * draw.modulePixels;
+    Decoded decoded = decodePicture(symbolPicture(input, options, draw));
+    EXPECT_TRUE(decoded.ok) << "level " << level;
+    EXPECT_EQ(decoded.text, input) << "level " << level;
+  }
+}
+
+TEST(DecodeImage, TurnedSymbolReportsCornersInItsOwnFrame) {
+  DrawOptions draw;
+  draw.rotation = 180;
+  GrayPicture picture = symbolPicture("TURNED 180", SymbolOptions{}, draw);
+  Decoded decoded = decodePicture(picture);
+  ASSERT_TRUE(decoded.ok);
+  EXPECT_EQ(decoded.text, "TURNED 180");
+  // The symbol's top-left lies at the picture's lower right.
+  EXPECT_GT(decoded.corners.topLeftX, picture.width / 2);
+  EXPECT_GT(decoded.corners.topLeftY, decoded.corners.bottomLeftY);
+}
+
+TEST(DecodeImage, UprightCornersLieOnThePatternEdges) {
+  DrawOptions draw;
+  GrayPicture picture = symbolPicture("CORNERS", SymbolOptions{}, draw);
+  Decoded decoded = decodePicture(picture);
+  ASSERT_TRUE(decoded.ok);
+  EXPECT_EQ(decoded.corners.topLeftX, draw.quietPixels);
+  EXPECT_EQ(decoded.corners.topLeftY, draw.quietPixels);
+  EXPECT_EQ(decoded.corners.bottomLeftX, draw.quietPixels);
+  EXPECT_EQ(decoded.corners.bottomLeftY, picture.height - draw.quietPixels - 1);
+}
+
+TEST(DecodeImage, ReplacedCodewordsAreCorrected) {
+  SymbolOptions options;
+  options.eccLevel = 3;
+  options.columns = 4;
+  const std::string input = "Corrected by the check codewords 0123456789";
+  ModuleMatrix symbol;
+  ASSERT_TRUE(encodeSymbol(input, options, &symbol));
+  replaceCodeword(&symbol, 1, 0, 17);
+  replaceCodeword(&symbol, 2, 3, 900);
+  replaceCodeword(&symbol, symbol.rows - 1, 1, 5);
+  Decoded decoded = decodePicture(drawSymbol(symbol, DrawOptions{}));
+  EXPECT_TRUE(decoded.ok);
+  EXPECT_EQ(decoded.text, input);
+}
+
+TEST(DecodeImage, RepeatedDecodesGiveTheSameResult) {
+  GrayPicture picture = symbolPicture("AGAIN AND AGAIN", SymbolOptions{}, DrawOptions{});
+  Decoded first = decodePicture(picture);
+  GrayPicture other = symbolPicture("something else entirely", SymbolOptions{}, DrawOptions{});
+  decodePicture(other);
+  Decoded second = decodePicture(picture);
+  EXPECT_TRUE(first.ok);
+  EXPECT_EQ(first.text, second.text);
+  EXPECT_EQ(std::memcmp(&first.corners.topLeftX, &second.corners.topLeftX, 8 * sizeof(int)), 0);
+}

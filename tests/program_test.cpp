@@ -1,0 +1,130 @@
+// The pdf417read program end to end: pictures on disk in, result lines and
+// exit status out.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "support/symbol_pictures.h"
+
+namespace {
+
+struct Run {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+std::string slurp(const std::string& path) {
+  std::string text;
+  FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) return text;
+  char buffer[4096];
+  size_t n;
+  while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) text.append(buffer, n);
+  std::fclose(f);
+  return text;
+}
+
+Run runProgram(const std::vector<std::string>& args) {
+  std::string command = PDF417READ_BINARY;
+  for (const std::string& arg : args) command += " '" + arg + "'";
+  std::string out = workPath("program.out"), err = workPath("program.err");
+  command += " >" + out + " 2>" + err;
+  Run run;
+  int raw = std::system(command.c_str());
+  run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  run.out = slurp(out);
+  run.err = slurp(err);
+  return run;
+}
+
+std::string writeSymbol(const std::string& data, const std::string& name, int rotation = 0,
+                        int modulePixels = 3) {
+  ModuleMatrix symbol;
+  EXPECT_TRUE(encodeSymbol(data, SymbolOptions{}, &symbol));
+  DrawOptions draw;
+  draw.rotation = rotation;
+  draw.modulePixels = modulePixels;
+  draw.rowPixels = 3 * modulePixels;
+  std::string path = workPath(name);
+  EXPECT_TRUE(writePicture(drawSymbol(symbol, draw), path));
+  return path;
+}
+
+int countLines(const std::string& text) {
+  int lines = 0;
+  for (char c : text) lines += c == '\n';
+  return lines;
+}
+
+}  // namespace
+
+TEST(Program, PrintsOneResultLinePerPicture) {
+  std::string png = writeSymbol("ABC", "abc.png");
+  std::string bmp = writeSymbol("Second picture", "second.bmp", 180, 4);
+  Run run = runProgram({png, bmp});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out, "Result =ABC\nResult =Second picture\n");
+  EXPECT_EQ(run.err, "");
+}
+
+TEST(Program, ReadsEveryPictureFormat) {
+  const char* names[] = {"formats.png", "formats.bmp", "formats.jpg", "formats.tga"};
+  for (const char* name : names) {
+    std::string path = writeSymbol("Format check 42", name, 0, 4);
+    Run run = runProgram({path});
+    EXPECT_EQ(run.status, 0) << name;
+    EXPECT_EQ(run.out, "Result =Format check 42\n") << name;
+  }
+  std::string gif = workPath("formats.gif");
+  std::string zint = "zint -b PDF417 --scale=2 -d 'GIF from zint' -o " + gif + " >/dev/null 2>&1";
+  ASSERT_EQ(std::system(zint.c_str()), 0);
+  Run run = runProgram({gif});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out, "Result =GIF from zint\n");
+}
+
+TEST(Program, FailuresNameTheFileAndTheReason) {
+  std::string missing = workPath("does-not-exist.png");
+  std::string garbage = workPath("garbage.png");
+  FILE* f = std::fopen(garbage.c_str(), "wb");
+  std::fputs("not a picture at all", f);
+  std::fclose(f);
+  GrayPicture blank;
+  blank.width = 120;
+  blank.height = 80;
+  blank.pixels.assign(120 * 80, 255);
+  std::string empty = workPath("blank.png");
+  ASSERT_TRUE(writePicture(blank, empty));
+  std::string good = writeSymbol("GOOD", "good.png");
+
+  Run run = runProgram({missing, garbage, empty, good});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.out, "Result =GOOD\n");
+  EXPECT_EQ(countLines(run.err), 3);
+  EXPECT_NE(run.err.find(missing + ": cannot read the picture"), std::string::npos);
+  EXPECT_NE(run.err.find(garbage + ": cannot read the picture"), std::string::npos);
+  EXPECT_NE(run.err.find(empty + ": no PDF417 symbol found"), std::string::npos);
+}
+
+TEST(Program, WithoutArgumentsReadsTheFixedPicture) {
+  Run run = runProgram({});
+  EXPECT_EQ(run.status, 1);  // no such file on this system
+  EXPECT_NE(run.err.find("c:\\24.bmp"), std::string::npos);
+}
+
+TEST(Program, HelpVersionAndUnknownOptions) {
+  Run help = runProgram({"--help"});
+  EXPECT_EQ(help.status, 0);
+  EXPECT_NE(help.out.find("Usage: pdf417read"), std::string::npos);
+  Run version = runProgram({"--version"});
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.out.rfind("pdf417read ", 0), 0u);
+  Run unknown = runProgram({"--frobnicate"});
+  EXPECT_EQ(unknown.status, 2);
+  EXPECT_EQ(unknown.out, "");
+}
