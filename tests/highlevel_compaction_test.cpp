@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -203,4 +204,21 @@ TEST(DataDecoder, DamagedLengthDescriptorStaysInsideTheBuffers) {
   full[0] = -5;
   EXPECT_EQ(decodeWith(full, 3060).text, "");
   EXPECT_EQ(decodeWith(full, 0).text, "");
+}
+
+// Hostile buffers: any descriptor, any count, erasures and mode codewords
+// anywhere. The sanitizer build checks that nothing strays outside.
+TEST(DataDecoder, RandomCodewordsStayInBounds) {
+  std::mt19937 random(6006);
+  for (int n = 0; n < 300; n++) {
+    std::vector<int> buffer(3060);
+    for (int& codeword : buffer) {
+      int pick = (int)(random() % 10);
+      codeword = pick == 0 ? 900 + (int)(random() % 29) : pick == 1 ? -1 : (int)(random() % 900);
+    }
+    buffer[0] = (int)(random() % 3100) - 20;
+    int total = (int)(random() % 3200) - 20;
+    Decoded decoded = decodeWith(buffer, total);
+    EXPECT_LT(decoded.text.size(), (size_t)kTextBufferSize);
+  }
 }
