@@ -126,7 +126,8 @@ TEST(ByteCompaction, LastGroupOfFiveInA901SegmentIsSingleBytes) {
   Decoded bytes = decode({901, 215, 318, 502, 193, 33, 134, 135, 136, 137, 138});
   EXPECT_EQ(bytes.text, "\x80\x81\x82\x83\x84\x85\x86\x87\x88\x89\x8A");
   std::string trace = "compaction result = \x80\x81\x82\x83\x84\x85\n";
-  for (char c : std::string("\x86\x87\x88\x89\x8A")) trace += "without compacton show: = " + std::string(1, c) + "\n";
+  for (char c : std::string("\x86\x87\x88\x89\x8A"))
+    trace += "without compacton show: = " + std::string(1, c) + "\n";
   EXPECT_EQ(bytes.trace, trace);
   EXPECT_EQ(text({901, 65, 66, 67, 68, 69, 900, 0}), "ABCDEAA");
   EXPECT_EQ(text({924, 109, 326, 368, 127, 330, 900}), "ABCDEF");
