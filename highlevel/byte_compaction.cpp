@@ -1,0 +1,86 @@
+#include "highlevel/byte_compaction.h"
+
+#include <cstdint>
+#include <cstdio>
+
+#include "highlevel/text_buffer.h"
+
+struct ByteGroup {
+  int codewords[5];
+  int count;
+  bool erased;          // an erased codeword makes the group's bytes unknown
+  int64_t accumulator;  // base-900 value, carried over between groups
+};
+
+static bool endsByteSegment(int codeword) {
+  return codeword == 900 || codeword == 901 || codeword == 902 || codeword == 922 ||
+         codeword == 923 || codeword == 924 || codeword == 928;
+}
+
+static void addToGroup(ByteGroup* group, int codeword) {
+  group->codewords[group->count++] = codeword;
+  if (codeword < 0)
+    group->erased = true;
+  else
+    group->accumulator = group->accumulator * 900 + codeword;
+}
+
+// Five codewords as six bytes, most significant first. The bytes after a
+// zero byte are not appended, as the group is appended as a string.
+static void emitSixBytes(ByteGroup* group, int mode, char* text) {
+  if (group->erased) {
+    group->accumulator = 0;
+  } else {
+    char bytes[7] = {0};
+    for (int i = 5; i >= 0; i--) {
+      bytes[i] = (char)(group->accumulator % 256);
+      group->accumulator >>= 8;
+    }
+    appendText(text, bytes);
+    if (mode == 901) printf("compaction result = %s\n", text);
+  }
+  group->count = 0;
+  group->erased = false;
+}
+
+// A group that does not fill six bytes: one byte per codeword. Only 901
+// traces them; an erased codeword gives nothing.
+static void emitSingleBytes(ByteGroup* group, int mode, char* text) {
+  for (int i = 0; i < group->count; i++) {
+    int codeword = group->codewords[i];
+    if (codeword < 0) continue;
+    if (mode == 901) printf("without compacton show: = %c\n", codeword);
+    appendChar(text, codeword & 0xFF);
+  }
+  group->count = 0;
+}
+
+// A byte shift at the start of the data: the codeword after the 913 is one
+// byte, and text decoding resumes after it. A mode codeword there is left
+// for the dispatcher.
+static int decodeByteShift(const int* codewords, int position, char* text, int dataEnd) {
+  int next = position + 1;
+  if (next >= dataEnd) return dataEnd;
+  int codeword = codewords[next];
+  if (codeword >= 0 && codeword < 900) appendChar(text, codeword & 0xFF);
+  return next;
+}
+
+int decodeByteSegment(int mode, const int* codewords, int position, char* text, int dataEnd) {
+  if (mode == 913) return decodeByteShift(codewords, position, text, dataEnd);
+  ByteGroup group = {{0}, 0, false, 0};
+  for (; position < dataEnd; position++) {
+    int codeword = codewords[position];
+    if (endsByteSegment(codeword)) break;
+    if (codeword >= 900) continue;
+    // Five codewords are six bytes only when more data follows them: a last
+    // group of five in a 901 segment is five single bytes.
+    if (group.count == 5) emitSixBytes(&group, mode, text);
+    addToGroup(&group, codeword);
+  }
+  if (group.count == 5 && mode == 924)
+    emitSixBytes(&group, mode, text);
+  else
+    emitSingleBytes(&group, mode, text);
+  return position;
+}

@@ -1,0 +1,39 @@
+#include "highlevel/data_decoder.h"
+
+#include "highlevel/byte_compaction.h"
+#include "highlevel/numeric_compaction.h"
+#include "highlevel/text_compaction.h"
+
+// The codeword buffer's fixed size: no position at or beyond it is read.
+enum { kCodewordBufferSize = 3060 };
+
+static int smaller(int a, int b) { return a < b ? a : b; }
+
+// Hands the segment that mode selects to its decoder.
+static int decodeSegment(int mode, const int* codewords, int position, char* text, int dataEnd) {
+  if (mode == 901 || mode == 913 || mode == 924)
+    return decodeByteSegment(mode, codewords, position, text, dataEnd);
+  if (mode == 902) return decodeNumericSegment(codewords, position, text, dataEnd);
+  return textCompaction(codewords, position, text, dataEnd);
+}
+
+char* decodeDataCodewords(const int* codewords, int totalCodewords, char* text) {
+  text[0] = text[1] = text[2] = text[3] = 0;
+  // The length descriptor may be damaged: positions are bounded by the
+  // codewords that were read and by the buffer itself.
+  int readable = smaller(totalCodewords, kCodewordBufferSize);
+  if (readable < 1) return text;
+  int dataEnd = smaller(codewords[0], readable);
+  // The first segment starts on position 1, which may hold its own latch;
+  // without one, the data starts in text compaction.
+  int position = 1;
+  int mode = dataEnd > 1 ? codewords[1] : 900;
+  while (position < dataEnd) {
+    int end = decodeSegment(mode, codewords, position, text, dataEnd);
+    if (end < 0 || end >= readable) return nullptr;
+    if (end >= dataEnd) break;
+    mode = codewords[end];
+    position = end + 1;
+  }
+  return text;
+}

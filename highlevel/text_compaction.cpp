@@ -1,0 +1,133 @@
+#include "highlevel/text_compaction.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "highlevel/text_buffer.h"
+
+enum SubMode { kAlpha, kLower, kMixed, kPunctuation, kPunctuationShift, kAlphaShift };
+
+static const char kMixedCharacters[25] = {'0', '1', '2', '3', '4', '5', '6', '7', '8',
+                                          '9', '&', '\r', '\t', ',', ':', '#', '-', '.',
+                                          '$', '/', '+', '%', '*', '=', '^'};
+static const char kPunctuationCharacters[29] = {
+    ';', '<',  '>',  '@', '[', '\\', ']', '_', '`', '~', '!', '\r', '\t', ',', ':',
+    '\n', '-', '.', '$', '/', '"',  '|', '*', '(', ')', '?', '{', '}',  '\''};
+
+// The shifted codeword's low eight bits; an erased codeword gives nothing.
+static void emitShiftedByte(int codeword, char* text) {
+  if (codeword >= 0) appendChar(text, codeword & 0xFF);
+}
+
+// One value in a latched sub-mode. Returns the sub-mode that follows it;
+// *saved receives the sub-mode a shift returns to.
+static int alphaValue(int value, char* text, int* saved) {
+  if (value >= 0 && value <= 25) appendChar(text, 'A' + value);
+  if (value == 26) appendChar(text, ' ');
+  if (value == 27) return kLower;
+  if (value == 28) return kMixed;
+  if (value == 29) return *saved = kAlpha, kPunctuationShift;
+  return kAlpha;
+}
+
+static int lowerValue(int value, char* text, int* saved) {
+  if (value >= 0 && value <= 25) appendChar(text, 'a' + value);
+  if (value == 26) appendChar(text, ' ');
+  if (value == 27) return *saved = kLower, kAlphaShift;
+  if (value == 28) return kMixed;
+  if (value == 29) return *saved = kLower, kPunctuationShift;
+  return kLower;
+}
+
+static int mixedValue(int value, char* text, int* saved) {
+  if (value >= 0 && value <= 24) appendChar(text, kMixedCharacters[value]);
+  if (value == 25) return kPunctuation;
+  if (value == 26) appendChar(text, ' ');
+  if (value == 27) return kLower;
+  if (value == 28) return kAlpha;
+  if (value == 29) return *saved = kMixed, kPunctuationShift;
+  return kMixed;
+}
+
+static int punctuationValue(int value, char* text) {
+  if (value >= 0 && value <= 28) appendChar(text, kPunctuationCharacters[value]);
+  if (value == 29) return kAlpha;
+  return kPunctuation;
+}
+
+// A shift covers exactly one value: the saved sub-mode is current again
+// after it, unless the shifted value latches elsewhere.
+static int punctuationShiftValue(int value, char* text, int saved) {
+  if (value >= 0 && value <= 28) appendChar(text, kPunctuationCharacters[value]);
+  if (value == 29) return kAlpha;
+  return saved;
+}
+
+static int alphaShiftValue(int value, char* text, int saved) {
+  if (value >= 0 && value <= 25) appendChar(text, 'A' + value);
+  if (value == 26) appendChar(text, ' ');
+  return saved;
+}
+
+void textValuesToString(const int* values, const int* byteSlots, int count, char* text) {
+  int mode = kAlpha;
+  int saved = kAlpha;
+  for (int i = 0; i < count; i++) {
+    int value = values[i];
+    // A byte shift emits its byte in any sub-mode, also straight after a
+    // shift value: encoders put a 29 before it to fill out an odd count of
+    // values, and that 29 is padding.
+    if (value == kByteShiftMarker) {
+      emitShiftedByte(byteSlots[i], text);
+      if (mode == kPunctuationShift || mode == kAlphaShift) mode = saved;
+      continue;
+    }
+    switch (mode) {
+      case kAlpha: mode = alphaValue(value, text, &saved); break;
+      case kLower: mode = lowerValue(value, text, &saved); break;
+      case kMixed: mode = mixedValue(value, text, &saved); break;
+      case kPunctuation: mode = punctuationValue(value, text); break;
+      case kPunctuationShift: mode = punctuationShiftValue(value, text, saved); break;
+      default: mode = alphaShiftValue(value, text, saved); break;
+    }
+  }
+}
+
+static bool endsTextSegment(int codeword) {
+  return codeword == 900 || codeword == 901 || codeword == 902 || codeword == 924;
+}
+
+int textCompaction(const int* codewords, int position, char* text, int dataEnd) {
+  // Two values per codeword is the most a segment can hold.
+  int capacity = dataEnd > position ? 2 * (dataEnd - position) : 1;
+  int* values = (int*)malloc(sizeof(int) * capacity);
+  int* byteSlots = (int*)malloc(sizeof(int) * capacity);
+  if (!values || !byteSlots) {
+    free(values);
+    free(byteSlots);
+    printf(" textCompaction alloc error\n");
+    return -1;
+  }
+  int count = 0;
+  for (; position < dataEnd; position++) {
+    int codeword = codewords[position];
+    if (endsTextSegment(codeword)) break;
+    if (codeword == kByteShiftMarker) {
+      values[count] = kByteShiftMarker;
+      byteSlots[count] = -1;
+      if (position + 1 < dataEnd) byteSlots[count] = codewords[++position];
+      count++;
+    } else if (codeword < 0) {
+      // An erased codeword: two unknown values that emit nothing.
+      values[count++] = -1;
+      values[count++] = -1;
+    } else if (codeword < 900) {
+      values[count++] = codeword / 30;
+      values[count++] = codeword % 30;
+    }
+  }
+  textValuesToString(values, byteSlots, count, text);
+  free(values);
+  free(byteSlots);
+  return position;
+}
