@@ -162,7 +162,8 @@ int detectBStoCW(const unsigned char* grid, int rowLen, int rows, int* codewords
   resetRowReader();
   if (!codewords) return -1;
   for (int i = 0; i < kCodewordBufferSize; i++) codewords[i] = -2;
-  if (!grid || rowLen < 1 || rows < 0) return -1;
+  // Fewer than two rows can never form a band of two voted rows.
+  if (!grid || rowLen < 1 || rows < 2) return -1;
 
   double* accumulator = (double*)malloc((size_t)rowLen * sizeof(double));
   if (!accumulator) {
