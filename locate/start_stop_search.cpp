@@ -103,56 +103,67 @@ static PatternSpan* sweepRows(const unsigned char* pixels, int width, int height
   return nullptr;
 }
 
-// Stores one pattern's outer and inner point on one row.
-static void setPoints(StartStopCorners* corners, int outerPoint, int innerPoint, int outerX,
-                      int innerX, int y) {
-  corners->entries[2 * outerPoint] = outerX;
-  corners->entries[2 * outerPoint + 1] = y;
-  corners->entries[2 * innerPoint] = innerX;
-  corners->entries[2 * innerPoint + 1] = y;
-}
-
 // Point numbers of the corner record.
 enum { START_OUTER_TOP, START_OUTER_BOTTOM, STOP_OUTER_TOP, STOP_OUTER_BOTTOM,
        START_INNER_TOP, START_INNER_BOTTOM, STOP_INNER_TOP, STOP_INNER_BOTTOM };
 
-StartStopCorners* findStartStopUpright(const unsigned char* pixels, int width, int height) {
-  if (!pixels || width <= 0 || height <= 0) return nullptr;
-  StartStopCorners* c = &uprightCorners;
-  int y = 0;
-  PatternSpan* s = sweepRows(pixels, width, height, true, 0, width, 0, startPattern, 8, &y);
-  if (!s) return nullptr;
-  setPoints(c, START_OUTER_TOP, START_INNER_TOP, s->first, s->end, y);
-  s = sweepRows(pixels, width, height, false, 0, width, 0, startPattern, 8, &y);
-  if (!s) return nullptr;
-  setPoints(c, START_OUTER_BOTTOM, START_INNER_BOTTOM, s->first, s->end, y);
-  s = sweepRows(pixels, width, height, true, 0, width, 0, stopPattern, 9, &y);
-  if (!s) return nullptr;
-  setPoints(c, STOP_OUTER_TOP, STOP_INNER_TOP, s->end, s->first, y);
-  s = sweepRows(pixels, width, height, false, 0, width, 0, stopPattern, 9, &y);
-  if (!s) return nullptr;
-  setPoints(c, STOP_OUTER_BOTTOM, STOP_INNER_BOTTOM, s->end, s->first, y);
-  return c;
-}
+enum RowPart { WHOLE_ROW, LEFT_HALF, RIGHT_HALF };
+
+// One sweep of a search: where and how to look, and which corner points the
+// pattern's first column and end column become.
+struct SearchStep {
+  bool fromTop;
+  RowPart part;
+  int terminator;
+  const int* pattern;
+  int count;
+  int firstPoint, endPoint;
+};
+
+static const SearchStep UPRIGHT_STEPS[4] = {
+    {true, WHOLE_ROW, 0, startPattern, 8, START_OUTER_TOP, START_INNER_TOP},
+    {false, WHOLE_ROW, 0, startPattern, 8, START_OUTER_BOTTOM, START_INNER_BOTTOM},
+    {true, WHOLE_ROW, 0, stopPattern, 9, STOP_INNER_TOP, STOP_OUTER_TOP},
+    {false, WHOLE_ROW, 0, stopPattern, 9, STOP_INNER_BOTTOM, STOP_OUTER_BOTTOM},
+};
 
 // A symbol turned by 180 degrees: its top is the image's bottom, its start
 // pattern lies in the right half and its stop pattern in the left half.
-StartStopCorners* findStartStopRotated(const unsigned char* pixels, int width, int height) {
+static const SearchStep ROTATED_STEPS[4] = {
+    {false, RIGHT_HALF, 1, startPatternReversed, 8, START_INNER_TOP, START_OUTER_TOP},
+    {true, RIGHT_HALF, 1, startPatternReversed, 8, START_INNER_BOTTOM, START_OUTER_BOTTOM},
+    {false, LEFT_HALF, 0, stopPatternReversed, 9, STOP_OUTER_TOP, STOP_INNER_TOP},
+    {true, LEFT_HALF, 0, stopPatternReversed, 9, STOP_OUTER_BOTTOM, STOP_INNER_BOTTOM},
+};
+
+static void setPoint(StartStopCorners* corners, int point, int x, int y) {
+  corners->entries[2 * point] = x;
+  corners->entries[2 * point + 1] = y;
+}
+
+// Runs the four sweeps in order; the first that finds nothing ends the search.
+static StartStopCorners* runSearch(const SearchStep* steps, StartStopCorners* corners,
+                                   const unsigned char* pixels, int width, int height) {
   if (!pixels || width <= 0 || height <= 0) return nullptr;
-  StartStopCorners* c = &rotatedCorners;
-  int half = width / 2, y = 0;
-  PatternSpan* s =
-      sweepRows(pixels, width, height, false, half, half, 1, startPatternReversed, 8, &y);
-  if (!s) return nullptr;
-  setPoints(c, START_OUTER_TOP, START_INNER_TOP, s->end, s->first, y);
-  s = sweepRows(pixels, width, height, true, half, half, 1, startPatternReversed, 8, &y);
-  if (!s) return nullptr;
-  setPoints(c, START_OUTER_BOTTOM, START_INNER_BOTTOM, s->end, s->first, y);
-  s = sweepRows(pixels, width, height, false, 0, half, 0, stopPatternReversed, 9, &y);
-  if (!s) return nullptr;
-  setPoints(c, STOP_OUTER_TOP, STOP_INNER_TOP, s->first, s->end, y);
-  s = sweepRows(pixels, width, height, true, 0, half, 0, stopPatternReversed, 9, &y);
-  if (!s) return nullptr;
-  setPoints(c, STOP_OUTER_BOTTOM, STOP_INNER_BOTTOM, s->first, s->end, y);
-  return c;
+  int half = width / 2;
+  for (int k = 0; k < 4; k++) {
+    const SearchStep* step = &steps[k];
+    int firstX = step->part == RIGHT_HALF ? half : 0;
+    int scanLength = step->part == WHOLE_ROW ? width : half;
+    int y = 0;
+    PatternSpan* span = sweepRows(pixels, width, height, step->fromTop, firstX, scanLength,
+                                  step->terminator, step->pattern, step->count, &y);
+    if (!span) return nullptr;
+    setPoint(corners, step->firstPoint, span->first, y);
+    setPoint(corners, step->endPoint, span->end, y);
+  }
+  return corners;
+}
+
+StartStopCorners* findStartStopUpright(const unsigned char* pixels, int width, int height) {
+  return runSearch(UPRIGHT_STEPS, &uprightCorners, pixels, width, height);
+}
+
+StartStopCorners* findStartStopRotated(const unsigned char* pixels, int width, int height) {
+  return runSearch(ROTATED_STEPS, &rotatedCorners, pixels, width, height);
 }
