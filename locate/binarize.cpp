@@ -11,7 +11,7 @@ void smoothHistogram(int bins[256], int passes) {
     int left = bins[0];  // bin k - 1 as it was before this pass
     for (int k = 1; k < BINS - 1; k++) {
       int centre = bins[k];
-      bins[k] = (left + centre + bins[k + 1]) / 3;
+      bins[k] = (int)(((long long)left + centre + bins[k + 1]) / 3);
       left = centre;
     }
   }
@@ -47,6 +47,7 @@ static long long profileMass(const int* profile, int first, int last) {
 static void normaliseProfile(const int* smoothed, int* profile) {
   int f = nthLargestCount(smoothed, 5);
   int divisor = f / PROFILE_TOP + 1;
+  if (divisor < 1) divisor = 1;  // only a histogram with negative counts gets here
   for (int k = 0; k < BINS; k++) {
     int height = smoothed[k] / divisor;
     profile[k] = height < PROFILE_TOP ? height : PROFILE_TOP;
