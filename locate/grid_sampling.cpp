@@ -1,0 +1,154 @@
+#include "locate/grid_sampling.h"
+
+#include <cmath>
+#include <cstddef>
+
+static const double ONE_EIGHTEENTH = 1.0 / 18.0;
+static const double LIGHT = 255.0;
+
+// Maps are built in single precision throughout.
+ProjectiveMap mapSquareToQuad(float x0, float y0, float x1, float y1, float x2, float y2,
+                              float x3, float y3) {
+  ProjectiveMap m;
+  float dx3 = x0 - x1 + x2 - x3;
+  float dy3 = y0 - y1 + y2 - y3;
+  if (dx3 == 0.0f && dy3 == 0.0f) {  // parallelogram: affine
+    m.a11 = x1 - x0, m.a21 = x2 - x1, m.a31 = x0;
+    m.a12 = y1 - y0, m.a22 = y2 - y1, m.a32 = y0;
+    m.a13 = 0.0f, m.a23 = 0.0f, m.a33 = 1.0f;
+    return m;
+  }
+  float dx1 = x1 - x2, dx2 = x3 - x2, dy1 = y1 - y2, dy2 = y3 - y2;
+  float denominator = dx1 * dy2 - dx2 * dy1;
+  m.a13 = (dx3 * dy2 - dx2 * dy3) / denominator;
+  m.a23 = (dx1 * dy3 - dx3 * dy1) / denominator;
+  m.a11 = x1 - x0 + m.a13 * x1, m.a21 = x3 - x0 + m.a23 * x3, m.a31 = x0;
+  m.a12 = y1 - y0 + m.a13 * y1, m.a22 = y3 - y0 + m.a23 * y3, m.a32 = y0;
+  m.a33 = 1.0f;
+  return m;
+}
+
+// The adjugate stands in for the inverse: the division by w' cancels the
+// determinant it leaves out.
+ProjectiveMap mapQuadToSquare(float x0, float y0, float x1, float y1, float x2, float y2,
+                              float x3, float y3) {
+  ProjectiveMap s = mapSquareToQuad(x0, y0, x1, y1, x2, y2, x3, y3);
+  ProjectiveMap m;
+  m.a11 = s.a22 * s.a33 - s.a23 * s.a32;
+  m.a21 = s.a23 * s.a31 - s.a21 * s.a33;
+  m.a31 = s.a21 * s.a32 - s.a22 * s.a31;
+  m.a12 = s.a13 * s.a32 - s.a12 * s.a33;
+  m.a22 = s.a11 * s.a33 - s.a13 * s.a31;
+  m.a32 = s.a12 * s.a31 - s.a11 * s.a32;
+  m.a13 = s.a12 * s.a23 - s.a13 * s.a22;
+  m.a23 = s.a13 * s.a21 - s.a11 * s.a23;
+  m.a33 = s.a11 * s.a22 - s.a12 * s.a21;
+  return m;
+}
+
+// Matrix product first * second: apply first, then second.
+ProjectiveMap composeMaps(ProjectiveMap f, ProjectiveMap s) {
+  ProjectiveMap m;
+  m.a11 = f.a11 * s.a11 + f.a12 * s.a21 + f.a13 * s.a31;
+  m.a12 = f.a11 * s.a12 + f.a12 * s.a22 + f.a13 * s.a32;
+  m.a13 = f.a11 * s.a13 + f.a12 * s.a23 + f.a13 * s.a33;
+  m.a21 = f.a21 * s.a11 + f.a22 * s.a21 + f.a23 * s.a31;
+  m.a22 = f.a21 * s.a12 + f.a22 * s.a22 + f.a23 * s.a32;
+  m.a23 = f.a21 * s.a13 + f.a22 * s.a23 + f.a23 * s.a33;
+  m.a31 = f.a31 * s.a11 + f.a32 * s.a21 + f.a33 * s.a31;
+  m.a32 = f.a31 * s.a12 + f.a32 * s.a22 + f.a33 * s.a32;
+  m.a33 = f.a31 * s.a13 + f.a32 * s.a23 + f.a33 * s.a33;
+  return m;
+}
+
+ProjectiveMap mapQuadToQuad(const float* from, const float* to) {
+  ProjectiveMap toSquare = mapQuadToSquare(from[0], from[1], from[2], from[3], from[4], from[5],
+                                           from[6], from[7]);
+  ProjectiveMap fromSquare =
+      mapSquareToQuad(to[0], to[1], to[2], to[3], to[4], to[5], to[6], to[7]);
+  return composeMaps(toSquare, fromSquare);
+}
+
+// Mitchell-Netravali cubic with B = C = 1/3; t runs from p1 towards p2.
+double cubicInterpolate(double t, double p0, double p1, double p2, double p3) {
+  return ((((7 * p3 - 7 * p0 + 21 * p1 - 21 * p2) * t + (15 * p0 - 36 * p1 + 27 * p2 - 6 * p3)) * t +
+           (9 * p2 - 9 * p0)) * t +
+          (p0 + 16 * p1 + p2)) *
+         ONE_EIGHTEENTH;
+}
+
+static long long clampIndex(long long index, int size) {
+  if (index < 0) return 0;
+  if (index >= size) return size - 1;
+  return index;
+}
+
+// Source byte at (x, y), taken from the nearest border pixel when outside.
+static double sourceAt(const unsigned char* src, long long x, long long y, int srcWidth,
+                       int srcHeight) {
+  size_t row = (size_t)clampIndex(y, srcHeight);
+  size_t column = (size_t)clampIndex(x, srcWidth);
+  return src[row * (size_t)srcWidth + column];
+}
+
+double cubicSample(const unsigned char* src, float u, double v, int srcWidth, int srcHeight) {
+  if (!src || srcWidth <= 0 || srcHeight <= 0) return LIGHT;
+  if (!std::isfinite(u) || !std::isfinite(v)) return LIGHT;
+  // Further out every tap lands on the border pixel, so pulling the position
+  // in changes nothing and keeps the integer parts in range.
+  double x = u, y = v;
+  if (x < -2.0) x = -2.0;
+  if (x > srcWidth + 1.0) x = srcWidth + 1.0;
+  if (y < -2.0) y = -2.0;
+  if (y > srcHeight + 1.0) y = srcHeight + 1.0;
+  long long xi = (long long)x, yi = (long long)y;  // toward zero
+  double fx = x - (double)xi, fy = y - (double)yi;
+  double rows[4];
+  for (int k = 0; k < 4; k++) {
+    long long r = yi - 1 + k;
+    rows[k] = cubicInterpolate(fx, sourceAt(src, xi - 1, r, srcWidth, srcHeight),
+                               sourceAt(src, xi, r, srcWidth, srcHeight),
+                               sourceAt(src, xi + 1, r, srcWidth, srcHeight),
+                               sourceAt(src, xi + 2, r, srcWidth, srcHeight));
+  }
+  return cubicInterpolate(fy, rows[0], rows[1], rows[2], rows[3]);
+}
+
+// Rounded to single precision; magnitudes beyond float range (far outside
+// any picture) are pulled in first, infinities and NaN pass unchanged.
+static float toSingle(double value) {
+  if (!std::isfinite(value)) return (float)value;
+  if (value > 1e30) return 1e30f;
+  if (value < -1e30) return -1e30f;
+  return (float)value;
+}
+
+// Rounded half up and clamped to a grey level: the filter overshoots near
+// sharp edges, and wrapping would turn a light pixel dark.
+static unsigned char greyLevel(double value) {
+  double rounded = value + 0.5;
+  if (!(rounded > 0.0)) return 0;
+  if (rounded >= 255.0) return 255;
+  return (unsigned char)(int)rounded;
+}
+
+void sampleGrid(const unsigned char* src, int x0, int y0, int x1, int y1, int x2, int y2,
+                int x3, int y3, int srcWidth, unsigned char* dst, int dstWidth, int dstHeight,
+                int srcHeight) {
+  if (!dst || dstWidth <= 0 || dstHeight <= 0) return;
+  float w = (float)dstWidth, h = (float)dstHeight;
+  const float grid[8] = {0.0f, 0.0f, w, 0.0f, w, h, 0.0f, h};
+  const float corners[8] = {(float)x0, (float)y0, (float)x1, (float)y1,
+                            (float)x2, (float)y2, (float)x3, (float)y3};
+  ProjectiveMap m = mapQuadToQuad(grid, corners);
+  for (int i = 0; i < dstHeight; i++) {
+    unsigned char* out = dst + (size_t)i * (size_t)dstWidth;
+    for (int j = 0; j < dstWidth; j++) {
+      // Evaluated in double; u is then rounded to single precision.
+      double wp = (double)m.a13 * j + (double)m.a23 * i + m.a33;
+      float u = toSingle(((double)m.a11 * j + (double)m.a21 * i + m.a31) / wp);
+      double v = ((double)m.a12 * j + (double)m.a22 * i + m.a32) / wp;
+      out[j] = greyLevel(cubicSample(src, u, v, srcWidth, srcHeight));
+    }
+  }
+}

@@ -1,0 +1,169 @@
+#include "locate/start_stop_search.h"
+
+#include <cstddef>
+
+// Module widths, first run first. The reversed tables are how the patterns
+// read left to right in a symbol turned by 180 degrees.
+const int startPattern[8] = {8, 1, 1, 1, 1, 1, 1, 3};
+const int stopPattern[9] = {7, 1, 1, 3, 1, 1, 1, 2, 1};
+const int startPatternReversed[8] = {3, 1, 1, 1, 1, 1, 1, 8};
+const int stopPatternReversed[9] = {1, 2, 1, 1, 1, 3, 1, 1, 7};
+
+enum {
+  MAX_RUNS = 10,
+  REJECTED = 32767,
+  RUN_DEVIATION = 204,  // per run, in 1/256 module
+  SCORE_LIMIT = 107,    // summed deviation per module, in 1/256 module
+};
+
+static StartStopCorners uprightCorners;
+static StartStopCorners rotatedCorners;
+static PatternSpan foundSpan;
+
+int patternScore(const int* runs, const int* pattern, int count, int maxRunDeviation) {
+  long long total = 0, patternTotal = 0;
+  for (int k = 0; k < count; k++) {
+    total += runs[k];
+    patternTotal += pattern[k];
+  }
+  if (patternTotal <= 0 || total < patternTotal) return REJECTED;
+  // Measured width of one module and the per-run limit, in 1/256 pixel.
+  long long unit = total * 256 / patternTotal;
+  long long limit = (unit * maxRunDeviation) >> 8;
+  long long sum = 0;
+  for (int k = 0; k < count; k++) {
+    long long deviation = (long long)runs[k] * 256 - (long long)pattern[k] * unit;
+    if (deviation < 0) deviation = -deviation;
+    if (deviation > limit) return REJECTED;
+    sum += deviation;
+  }
+  long long score = sum / total;
+  return score < REJECTED ? (int)score : REJECTED;
+}
+
+// The oldest two runs leave the window, so the first run keeps its colour.
+static void dropTwoRuns(int* runs, int count) {
+  for (int k = 0; k + 2 < count; k++) runs[k] = runs[k + 2];
+  runs[count - 2] = 0;
+  runs[count - 1] = 0;
+}
+
+PatternSpan* scanRowForPattern(const unsigned char* pixels, int width, int row, int firstX,
+                               int scanLength, int terminator, const int* pattern, int count) {
+  if (!pixels || !pattern || width <= 0 || row < 0 || count < 2 || count > MAX_RUNS)
+    return nullptr;
+  // Only the part of the range that lies inside the row is scanned.
+  long long begin = firstX < 0 ? 0 : firstX;
+  long long stop = (long long)firstX + scanLength;
+  if (stop > width) stop = width;
+  const unsigned char* line = pixels + (size_t)row * (size_t)width;
+  int runs[MAX_RUNS] = {0};
+  int j = 0, t = terminator;
+  long long spanStart = begin;
+  for (long long x = begin; x < stop; x++) {
+    if (line[x] != t) {
+      runs[j]++;
+      continue;
+    }
+    // Pixel x ends run j and starts the next one.
+    t = 1 - t;
+    if (j < count - 1) {
+      runs[++j] = 1;
+      continue;
+    }
+    if (patternScore(runs, pattern, count, RUN_DEVIATION) < SCORE_LIMIT) {
+      foundSpan.first = (int)spanStart;
+      foundSpan.end = (int)x;
+      return &foundSpan;
+    }
+    spanStart += runs[0] + runs[1];
+    dropTwoRuns(runs, count);
+    j = count - 2;
+    runs[j] = 1;
+  }
+  return nullptr;
+}
+
+// Sweeps the rows from the top down (0 .. height - 1) or from the bottom up
+// (height - 1 .. 1: row 0 is never taken as a bottom row) until a row holds
+// the pattern; that row goes to *foundRow.
+static PatternSpan* sweepRows(const unsigned char* pixels, int width, int height, bool fromTop,
+                              int firstX, int scanLength, int terminator, const int* pattern,
+                              int count, int* foundRow) {
+  int y = fromTop ? 0 : height - 1;
+  int step = fromTop ? 1 : -1;
+  for (; fromTop ? y < height : y >= 1; y += step) {
+    PatternSpan* span =
+        scanRowForPattern(pixels, width, y, firstX, scanLength, terminator, pattern, count);
+    if (span) {
+      *foundRow = y;
+      return span;
+    }
+  }
+  return nullptr;
+}
+
+// Point numbers of the corner record.
+enum { START_OUTER_TOP, START_OUTER_BOTTOM, STOP_OUTER_TOP, STOP_OUTER_BOTTOM,
+       START_INNER_TOP, START_INNER_BOTTOM, STOP_INNER_TOP, STOP_INNER_BOTTOM };
+
+enum RowPart { WHOLE_ROW, LEFT_HALF, RIGHT_HALF };
+
+// One sweep of a search: where and how to look, and which corner points the
+// pattern's first column and end column become.
+struct SearchStep {
+  bool fromTop;
+  RowPart part;
+  int terminator;
+  const int* pattern;
+  int count;
+  int firstPoint, endPoint;
+};
+
+static const SearchStep UPRIGHT_STEPS[4] = {
+    {true, WHOLE_ROW, 0, startPattern, 8, START_OUTER_TOP, START_INNER_TOP},
+    {false, WHOLE_ROW, 0, startPattern, 8, START_OUTER_BOTTOM, START_INNER_BOTTOM},
+    {true, WHOLE_ROW, 0, stopPattern, 9, STOP_INNER_TOP, STOP_OUTER_TOP},
+    {false, WHOLE_ROW, 0, stopPattern, 9, STOP_INNER_BOTTOM, STOP_OUTER_BOTTOM},
+};
+
+// A symbol turned by 180 degrees: its top is the image's bottom, its start
+// pattern lies in the right half and its stop pattern in the left half.
+static const SearchStep ROTATED_STEPS[4] = {
+    {false, RIGHT_HALF, 1, startPatternReversed, 8, START_INNER_TOP, START_OUTER_TOP},
+    {true, RIGHT_HALF, 1, startPatternReversed, 8, START_INNER_BOTTOM, START_OUTER_BOTTOM},
+    {false, LEFT_HALF, 0, stopPatternReversed, 9, STOP_OUTER_TOP, STOP_INNER_TOP},
+    {true, LEFT_HALF, 0, stopPatternReversed, 9, STOP_OUTER_BOTTOM, STOP_INNER_BOTTOM},
+};
+
+static void setPoint(StartStopCorners* corners, int point, int x, int y) {
+  corners->entries[2 * point] = x;
+  corners->entries[2 * point + 1] = y;
+}
+
+// Runs the four sweeps in order; the first that finds nothing ends the search.
+static StartStopCorners* runSearch(const SearchStep* steps, StartStopCorners* corners,
+                                   const unsigned char* pixels, int width, int height) {
+  if (!pixels || width <= 0 || height <= 0) return nullptr;
+  int half = width / 2;
+  for (int k = 0; k < 4; k++) {
+    const SearchStep* step = &steps[k];
+    int firstX = step->part == RIGHT_HALF ? half : 0;
+    int scanLength = step->part == WHOLE_ROW ? width : half;
+    int y = 0;
+    PatternSpan* span = sweepRows(pixels, width, height, step->fromTop, firstX, scanLength,
+                                  step->terminator, step->pattern, step->count, &y);
+    if (!span) return nullptr;
+    setPoint(corners, step->firstPoint, span->first, y);
+    setPoint(corners, step->endPoint, span->end, y);
+  }
+  return corners;
+}
+
+StartStopCorners* findStartStopUpright(const unsigned char* pixels, int width, int height) {
+  return runSearch(UPRIGHT_STEPS, &uprightCorners, pixels, width, height);
+}
+
+StartStopCorners* findStartStopRotated(const unsigned char* pixels, int width, int height) {
+  return runSearch(ROTATED_STEPS, &rotatedCorners, pixels, width, height);
+}
