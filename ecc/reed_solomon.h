@@ -6,8 +6,12 @@ enum { kMaxCheckCodewords = 2048 };
 
 // Corrects codewords[0..n-1] in place; t check codewords, ne erasures at the
 // indices listed in erasurePositions (overwritten with the root locations on
-// success). Returns -1 when uncorrectable or the arguments are bad, 0 when
-// the word was already valid, else the number of corrected positions.
+// success, so it needs room for min(t, 928) entries when given). A negative
+// entry v is an erasure mark taken as the value -v. Returns -1 when
+// uncorrectable or the arguments are bad, 0 when the word was already valid,
+// else the number of corrected positions. On success no entry is left
+// negative. Prints the erasure trace whenever ne >= 1, the rest only when
+// debug is 1.
 int rsDecode(int* codewords, int* erasurePositions, int ne, int n, int t, int debug);
 
 #endif

@@ -1,0 +1,286 @@
+#include "ecc/reed_solomon.h"
+
+#include <stdio.h>
+
+#include "codeword/row_reader.h"
+#include "ecc/gf929.h"
+
+// Polynomials hold kPolySize coefficients (index = power), either as values
+// 0..928 or in log form (logZero for a zero coefficient). The locator is kept
+// with the signs of its odd coefficients flipped, i.e. lambda(-x) is stored;
+// every evaluation below alternates signs to undo that.
+enum { kPolySize = kMaxCheckCodewords + 1, kMaxRoots = kMaxCheckCodewords, kMinusOneLog = 464 };
+
+static int fieldAdd(int a, int b) { return (a + b) % 929; }
+static int fieldSub(int a, int b) { return (a - b + 929) % 929; }
+static int power3(int exponent) { return gfExp[exponent % 928]; }  // exponent >= 0
+
+static int fieldMul(int a, int b) {
+  if (gfLog[a] == logZero || gfLog[b] == logZero) return 0;
+  return power3(gfLog[a] + gfLog[b]);
+}
+
+// An erasure mark v < 0 stands for the value -v.
+static int entryValue(int entry) { return entry < 0 ? -entry : entry; }
+
+static void toLogForm(int* poly, int count) {
+  for (int i = 0; i < count; i++) poly[i] = gfLog[poly[i]];
+}
+
+static int argumentsAreBad(const int* codewords, const int* erasurePositions, int ne, int n,
+                           int t) {
+  if (!codewords || n < 1 || n > kCodewordBufferSize) return 1;
+  if (t < 1 || t > n || t > kMaxCheckCodewords) return 1;
+  // More erasures than check codewords can never be solved (and would grow
+  // the erasure locator past its t + 1 coefficients).
+  if (ne < 0 || ne > t) return 1;
+  if (ne > 0 && !erasurePositions) return 1;
+  for (int m = 0; m < ne; m++)
+    if (erasurePositions[m] < 0 || erasurePositions[m] >= n) return 1;
+  return 0;
+}
+
+// Entries must be field elements once a mark's sign is dropped; 929 is
+// accepted and counts as 0. Anything else would index gfLog out of range.
+static int entriesAreBad(const int* codewords, int n) {
+  for (int j = 0; j < n; j++)
+    if (codewords[j] > 929 || codewords[j] < -929) return 1;
+  return 0;
+}
+
+// syndromes[k] = sum over locations i of v * 3^(k*i), k = 1..t, in log form.
+// Returns 1 when any is non-zero.
+static int computeSyndromes(const int* codewords, int n, int t, int* syndromes) {
+  int anyNonZero = 0;
+  for (int k = 1; k <= t; k++) {
+    int step = k % 928, weight = 0, sum = 0;
+    for (int i = 1; i <= n; i++) {
+      weight = (weight + step) % 928;
+      int valueLog = gfLog[entryValue(codewords[n - i])];
+      if (valueLog != logZero) sum = fieldAdd(sum, power3(valueLog + weight));
+    }
+    syndromes[k] = sum;
+    if (sum) anyNonZero = 1;
+  }
+  toLogForm(syndromes + 1, t);
+  return anyNonZero;
+}
+
+// Product of (1 + 3^u x) over the erasures, u = location of the erasure.
+static void buildErasureLocator(const int* erasurePositions, int ne, int n, int t, int* lambda) {
+  lambda[0] = 1;
+  for (int i = 1; i <= t; i++) lambda[i] = 0;
+  if (ne < 1) return;
+  lambda[1] = power3(n - erasurePositions[0]);
+  for (int m = 1; m < ne; m++) {
+    int location = (n - erasurePositions[m]) % 928;
+    for (int j = m + 1; j >= 1; j--)
+      if (lambda[j - 1] != 0)
+        lambda[j] = fieldAdd(lambda[j], power3(gfLog[lambda[j - 1]] + location));
+  }
+}
+
+// Prints where the stored erasure locator has its zeros, stepping a counter
+// through the word; a trace of the erasures handed in.
+static void printErasureRoots(const int* lambda, int ne, int n, int t) {
+  int reg[kPolySize];
+  for (int j = 1; j <= ne; j++) reg[j] = gfLog[lambda[j]];
+  printf("\n Erasure positions as determined by roots of Eras Loc Poly:\n");
+  int counter = n - 1;
+  for (int i = 1; i <= n + t; i++) {
+    int q = 1;
+    for (int j = 1; j <= ne; j++) {
+      if (reg[j] == logZero) continue;
+      reg[j] = (reg[j] + j) % 928;
+      q = fieldAdd(q, gfExp[reg[j]]);
+    }
+    if (q == 0) printf("loc  = %d ", counter);
+    counter = (counter + n - 1) % 928;
+  }
+  printf("\n");
+}
+
+// Discrepancy of step r, with the stored sign convention undone.
+static int discrepancy(const int* lambda, const int* syndromes, int r) {
+  int sum = 0;
+  for (int i = 0; i < r; i++) {
+    if (lambda[i] == 0 || syndromes[r - i] == logZero) continue;
+    int term = power3(gfLog[lambda[i]] + syndromes[r - i]);
+    sum = (i & 1) ? fieldAdd(sum, term) : fieldSub(sum, term);
+  }
+  return sum;
+}
+
+// B = x * B. B follows the locator's convention (B(-x) stored), and
+// x * B(-x) = -(-x) * B(-x), so every moved coefficient changes sign.
+static void shiftAuxiliary(int* auxiliary, int t) {
+  for (int i = t - 1; i >= 0; i--)
+    auxiliary[i + 1] = auxiliary[i] == logZero ? logZero : (auxiliary[i] + kMinusOneLog) % 928;
+  auxiliary[0] = logZero;
+}
+
+// Berlekamp-Massey from the erasure locator; lambda in values, B in log form.
+// B takes the old locator only when the length register grows.
+static void berlekampMassey(const int* syndromes, int ne, int t, int* lambda) {
+  int auxiliary[kPolySize], next[kPolySize];
+  for (int i = 0; i <= t; i++) auxiliary[i] = gfLog[lambda[i]];
+  int length = ne;
+  for (int r = ne + 1; r <= t; r++) {
+    int delta = discrepancy(lambda, syndromes, r);
+    if (delta == 0) {
+      shiftAuxiliary(auxiliary, t);
+      continue;
+    }
+    int deltaLog = gfLog[delta];
+    next[0] = lambda[0];
+    for (int i = 0; i < t; i++)
+      next[i + 1] = auxiliary[i] == logZero
+                        ? lambda[i + 1]
+                        : fieldAdd(lambda[i + 1], power3(auxiliary[i] + deltaLog));
+    if (2 * length <= r + ne - 1) {
+      for (int i = 0; i <= t; i++)
+        auxiliary[i] = lambda[i] == 0 ? logZero : (gfLog[lambda[i]] - deltaLog + 928) % 928;
+      length = r + ne - length;
+    } else {
+      shiftAuxiliary(auxiliary, t);
+    }
+    for (int i = 0; i <= t; i++) lambda[i] = next[i];
+  }
+}
+
+static int polyDegree(const int* polyLog, int maxDegree) {
+  for (int i = maxDegree; i > 0; i--)
+    if (polyLog[i] != logZero) return i;
+  return 0;
+}
+
+// Finds the exponents i (1..928) with lambda(3^i) = 0, stopping once there
+// are as many as the degree. Returns how many were found.
+static int chienSearch(const int* lambdaLog, int degree, int t, int* roots, int* locations) {
+  int reg[kPolySize];
+  for (int j = 1; j <= degree; j++) reg[j] = lambdaLog[j];
+  int count = 0;
+  for (int i = 1; i <= 928 && count < degree; i++) {
+    int q = 1;
+    for (int j = degree; j >= 1; j--) {
+      if (reg[j] == logZero) continue;
+      reg[j] = (reg[j] + j) % 928;
+      q = (j & 1) ? fieldSub(q, gfExp[reg[j]]) : fieldAdd(q, gfExp[reg[j]]);
+    }
+    if (q != 0) continue;
+    if (count >= t || count >= kMaxRoots) {
+      printf("Error : Error count too big = %d \n", count);
+      continue;
+    }
+    roots[count] = i;
+    locations[count] = 928 - i;
+    count++;
+  }
+  return count;
+}
+
+// omega = S * lambda mod x^t (true signs), in log form; returns its degree.
+static int computeEvaluator(const int* syndromes, const int* lambdaLog, int degree, int t,
+                            int* omega) {
+  int omegaDegree = 0;
+  for (int i = 0; i < t; i++) {
+    int sum = 0;
+    int top = degree < i ? degree : i;
+    for (int j = 0; j <= top; j++) {
+      if (syndromes[i + 1 - j] == logZero || lambdaLog[j] == logZero) continue;
+      int term = power3(syndromes[i + 1 - j] + lambdaLog[j]);
+      sum = (j & 1) ? fieldSub(sum, term) : fieldAdd(sum, term);
+    }
+    omega[i] = sum;
+    if (sum) omegaDegree = i;
+  }
+  toLogForm(omega, t);
+  omega[t] = logZero;
+  return omegaDegree;
+}
+
+// Error value at root `which`: 3^a * omega(3^a) / product of (1 - 3^(a-b))
+// over the other roots b. -1 when the product is 0.
+static int forneyValue(const int* omega, int omegaDegree, const int* roots, int count,
+                       int which) {
+  int a = roots[which];
+  int numerator = 0;
+  for (int i = omegaDegree; i >= 0; i--)
+    if (omega[i] != logZero) numerator = fieldAdd(numerator, power3(a * (i + 1) + omega[i]));
+  int denominator = 1;
+  for (int s = 0; s < count; s++) {
+    if (s == which) continue;
+    int factor = (930 - power3(a - roots[s] + 928)) % 929;
+    denominator = fieldMul(denominator, factor);
+  }
+  if (denominator == 0) return -1;
+  if (numerator == 0) return 0;
+  return power3(gfLog[numerator] - gfLog[denominator] + 928);
+}
+
+// Corrects the roots from the last found to the first. Every root inside the
+// word sets its entry, even with a zero error value, so an erasure mark whose
+// true value is 1 does not survive. Returns -1 on a zero denominator.
+static int applyCorrections(int* codewords, int n, const int* omega, int omegaDegree,
+                            const int* roots, const int* locations, int count, int debug) {
+  for (int r = count - 1; r >= 0; r--) {
+    int errorValue = forneyValue(omega, omegaDegree, roots, count, r);
+    if (errorValue < 0) {
+      printf("\n ERROR: denominator = 0\n");
+      return -1;
+    }
+    if (debug == 1) printf("error_val = %d \n", errorValue);
+    int location = locations[r];
+    if (location < 1 || location > n) continue;
+    int p = n - location;
+    if (debug == 1) printf("Fix loc = %d \n", p);
+    codewords[p] = (entryValue(codewords[p]) - errorValue + 929) % 929;
+    if (debug == 1) printf("codewords_new_modify[%d] = %d\n", p, codewords[p]);
+  }
+  return 0;
+}
+
+// Once the word is accepted, every entry the decoder did not touch stands for
+// the field element it was taken as: marks lose their sign, 929 becomes 0.
+static void settleErasureMarks(int* codewords, int n) {
+  for (int j = 0; j < n; j++) codewords[j] = entryValue(codewords[j]) % 929;
+}
+
+int rsDecode(int* codewords, int* erasurePositions, int ne, int n, int t, int debug) {
+  if (argumentsAreBad(codewords, erasurePositions, ne, n, t)) return -1;
+  buildGfTables();
+  if (entriesAreBad(codewords, n)) return -1;
+
+  int syndromes[kPolySize];
+  if (!computeSyndromes(codewords, n, t, syndromes)) {
+    if (debug == 1) printf("No errors \n");
+    settleErasureMarks(codewords, n);
+    return 0;
+  }
+
+  int lambda[kPolySize];
+  buildErasureLocator(erasurePositions, ne, n, t, lambda);
+  if (ne >= 1) printErasureRoots(lambda, ne, n, t);
+  berlekampMassey(syndromes, ne, t, lambda);
+  toLogForm(lambda, t + 1);
+  int degree = polyDegree(lambda, t);
+
+  int roots[kMaxRoots], locations[kMaxRoots];
+  int count = chienSearch(lambda, degree, t, roots, locations);
+  // A constant locator with non-zero syndromes explains nothing.
+  if (count != degree || degree == 0) {
+    if (debug == 1)
+      printf("Uncorrectable error: root count = %d deg lambda = %d \n", count, degree);
+    return -1;
+  }
+
+  int omega[kPolySize];
+  int omegaDegree = computeEvaluator(syndromes, lambda, degree, t, omega);
+  if (applyCorrections(codewords, n, omega, omegaDegree, roots, locations, count, debug) < 0)
+    return -1;
+
+  if (erasurePositions)
+    for (int k = 0; k < count; k++) erasurePositions[k] = locations[k];
+  settleErasureMarks(codewords, n);
+  return count;
+}
