@@ -65,8 +65,10 @@ TEST(ColumnRuns, CountsLightStretchesBetweenDarkColumns) {
   // Columns: dark, dark, light, dark, light, light, dark.
   const unsigned char row[7] = {1, 1, 0, 1, 0, 0, 1};
   std::vector<unsigned char> grid;
-  for (int y = 0; y < 5; y++) grid.insert(grid.end(), row, row + 7);
-  EXPECT_EQ(countLightColumnRuns(grid.data(), 7, 5), 2);
+  for (int y = 0; y < 20; y++) grid.insert(grid.end(), row, row + 7);
+  EXPECT_EQ(countLightColumnRuns(grid.data(), 7, 20), 2);
+  // With five rows the tenth of the range truncates to 0: no column is below it.
+  EXPECT_EQ(countLightColumnRuns(grid.data(), 7, 5), 0);
 }
 
 TEST(ColumnRuns, RisingProfileIsOneRunAndFlatIsNone) {

@@ -12,7 +12,7 @@
 
 namespace {
 
-struct Run {
+struct ProgramRun {
   int status = -1;
   std::string out;
   std::string err;
@@ -29,12 +29,12 @@ std::string slurp(const std::string& path) {
   return text;
 }
 
-Run runProgram(const std::vector<std::string>& args) {
+ProgramRun runProgram(const std::vector<std::string>& args) {
   std::string command = PDF417READ_BINARY;
   for (const std::string& arg : args) command += " '" + arg + "'";
   std::string out = workPath("program.out"), err = workPath("program.err");
   command += " >" + out + " 2>" + err;
-  Run run;
+  ProgramRun run;
   int raw = std::system(command.c_str());
   run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
   run.out = slurp(out);
@@ -66,7 +66,7 @@ int countLines(const std::string& text) {
 TEST(Program, PrintsOneResultLinePerPicture) {
   std::string png = writeSymbol("ABC", "abc.png");
   std::string bmp = writeSymbol("Second picture", "second.bmp", 180, 4);
-  Run run = runProgram({png, bmp});
+  ProgramRun run = runProgram({png, bmp});
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.out, "Result =ABC\nResult =Second picture\n");
   EXPECT_EQ(run.err, "");
@@ -76,14 +76,14 @@ TEST(Program, ReadsEveryPictureFormat) {
   const char* names[] = {"formats.png", "formats.bmp", "formats.jpg", "formats.tga"};
   for (const char* name : names) {
     std::string path = writeSymbol("Format check 42", name, 0, 4);
-    Run run = runProgram({path});
+    ProgramRun run = runProgram({path});
     EXPECT_EQ(run.status, 0) << name;
     EXPECT_EQ(run.out, "Result =Format check 42\n") << name;
   }
   std::string gif = workPath("formats.gif");
-  std::string zint = "zint -b PDF417 --scale=2 -d 'GIF from zint' -o " + gif + " >/dev/null 2>&1";
+  std::string zint = "zint -b PDF417 --scale=2 --quietzones -d 'GIF from zint' -o " + gif + " >/dev/null 2>&1";
   ASSERT_EQ(std::system(zint.c_str()), 0);
-  Run run = runProgram({gif});
+  ProgramRun run = runProgram({gif});
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.out, "Result =GIF from zint\n");
 }
@@ -102,7 +102,7 @@ TEST(Program, FailuresNameTheFileAndTheReason) {
   ASSERT_TRUE(writePicture(blank, empty));
   std::string good = writeSymbol("GOOD", "good.png");
 
-  Run run = runProgram({missing, garbage, empty, good});
+  ProgramRun run = runProgram({missing, garbage, empty, good});
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.out, "Result =GOOD\n");
   EXPECT_EQ(countLines(run.err), 3);
@@ -112,19 +112,19 @@ TEST(Program, FailuresNameTheFileAndTheReason) {
 }
 
 TEST(Program, WithoutArgumentsReadsTheFixedPicture) {
-  Run run = runProgram({});
+  ProgramRun run = runProgram({});
   EXPECT_EQ(run.status, 1);  // no such file on this system
   EXPECT_NE(run.err.find("c:\\24.bmp"), std::string::npos);
 }
 
 TEST(Program, HelpVersionAndUnknownOptions) {
-  Run help = runProgram({"--help"});
+  ProgramRun help = runProgram({"--help"});
   EXPECT_EQ(help.status, 0);
   EXPECT_NE(help.out.find("Usage: pdf417read"), std::string::npos);
-  Run version = runProgram({"--version"});
+  ProgramRun version = runProgram({"--version"});
   EXPECT_EQ(version.status, 0);
   EXPECT_EQ(version.out.rfind("pdf417read ", 0), 0u);
-  Run unknown = runProgram({"--frobnicate"});
+  ProgramRun unknown = runProgram({"--frobnicate"});
   EXPECT_EQ(unknown.status, 2);
   EXPECT_EQ(unknown.out, "");
 }
