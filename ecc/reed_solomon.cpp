@@ -11,14 +11,23 @@
 // every evaluation below alternates signs to undo that.
 enum { kPolySize = kMaxCheckCodewords + 1, kMaxRoots = kMaxCheckCodewords, kMinusOneLog = 464 };
 
-static int fieldAdd(int a, int b) { return (a + b) % 929; }
-static int fieldSub(int a, int b) { return (a - b + 929) % 929; }
+static int fieldAdd(int a, int b) {  // a, b field elements
+  int sum = a + b;
+  return sum >= 929 ? sum - 929 : sum;
+}
 static int power3(int exponent) { return gfExp[exponent % 928]; }  // exponent >= 0
 
-static int fieldMul(int a, int b) {
-  if (gfLog[a] == logZero || gfLog[b] == logZero) return 0;
-  return power3(gfLog[a] + gfLog[b]);
+// 3^(a + b) for logarithms a, b below 928, without a division.
+static int powerOfLogSum(int a, int b) {
+  int exponent = a + b;
+  return gfExp[exponent >= 928 ? exponent - 928 : exponent];
 }
+
+// log(x / y) from logarithms a, b below 928.
+static int logOfQuotient(int a, int b) { return a >= b ? a - b : a - b + 928; }
+
+// Sums of up to 3060 terms below 929 fit an int; they are reduced once.
+static int reduce(int sum) { return (sum % 929 + 929) % 929; }
 
 // An erasure mark v < 0 stands for the value -v.
 static int entryValue(int entry) { return entry < 0 ? -entry : entry; }
@@ -51,16 +60,18 @@ static int entriesAreBad(const int* codewords, int n) {
 // syndromes[k] = sum over locations i of v * 3^(k*i), k = 1..t, in log form.
 // Returns 1 when any is non-zero.
 static int computeSyndromes(const int* codewords, int n, int t, int* syndromes) {
+  int logByLocation[kCodewordBufferSize + 1];
+  for (int i = 1; i <= n; i++) logByLocation[i] = gfLog[entryValue(codewords[n - i])];
   int anyNonZero = 0;
   for (int k = 1; k <= t; k++) {
     int step = k % 928, weight = 0, sum = 0;
     for (int i = 1; i <= n; i++) {
-      weight = (weight + step) % 928;
-      int valueLog = gfLog[entryValue(codewords[n - i])];
-      if (valueLog != logZero) sum = fieldAdd(sum, power3(valueLog + weight));
+      weight += step;
+      if (weight >= 928) weight -= 928;
+      if (logByLocation[i] != logZero) sum += powerOfLogSum(logByLocation[i], weight);
     }
-    syndromes[k] = sum;
-    if (sum) anyNonZero = 1;
+    syndromes[k] = reduce(sum);
+    if (syndromes[k]) anyNonZero = 1;
   }
   toLogForm(syndromes + 1, t);
   return anyNonZero;
@@ -80,6 +91,12 @@ static void buildErasureLocator(const int* erasurePositions, int ne, int n, int 
   }
 }
 
+// Moves a register log(c * 3^(i*j)) on from i to i + 1.
+static int stepLog(int log, int j) {
+  int next = log + j % 928;
+  return next >= 928 ? next - 928 : next;
+}
+
 // Prints where the stored erasure locator has its zeros, stepping a counter
 // through the word; a trace of the erasures handed in.
 static void printErasureRoots(const int* lambda, int ne, int n, int t) {
@@ -91,10 +108,10 @@ static void printErasureRoots(const int* lambda, int ne, int n, int t) {
     int q = 1;
     for (int j = 1; j <= ne; j++) {
       if (reg[j] == logZero) continue;
-      reg[j] = (reg[j] + j) % 928;
-      q = fieldAdd(q, gfExp[reg[j]]);
+      reg[j] = stepLog(reg[j], j);
+      q += gfExp[reg[j]];
     }
-    if (q == 0) printf("loc  = %d ", counter);
+    if (q % 929 == 0) printf("loc  = %d ", counter);
     counter = (counter + n - 1) % 928;
   }
   printf("\n");
@@ -105,10 +122,10 @@ static int discrepancy(const int* lambda, const int* syndromes, int r) {
   int sum = 0;
   for (int i = 0; i < r; i++) {
     if (lambda[i] == 0 || syndromes[r - i] == logZero) continue;
-    int term = power3(gfLog[lambda[i]] + syndromes[r - i]);
-    sum = (i & 1) ? fieldAdd(sum, term) : fieldSub(sum, term);
+    int term = powerOfLogSum(gfLog[lambda[i]], syndromes[r - i]);
+    sum += (i & 1) ? term : -term;
   }
-  return sum;
+  return reduce(sum);
 }
 
 // B = x * B. B follows the locator's convention (B(-x) stored), and
@@ -136,10 +153,10 @@ static void berlekampMassey(const int* syndromes, int ne, int t, int* lambda) {
     for (int i = 0; i < t; i++)
       next[i + 1] = auxiliary[i] == logZero
                         ? lambda[i + 1]
-                        : fieldAdd(lambda[i + 1], power3(auxiliary[i] + deltaLog));
+                        : fieldAdd(lambda[i + 1], powerOfLogSum(auxiliary[i], deltaLog));
     if (2 * length <= r + ne - 1) {
       for (int i = 0; i <= t; i++)
-        auxiliary[i] = lambda[i] == 0 ? logZero : (gfLog[lambda[i]] - deltaLog + 928) % 928;
+        auxiliary[i] = lambda[i] == 0 ? logZero : logOfQuotient(gfLog[lambda[i]], deltaLog);
       length = r + ne - length;
     } else {
       shiftAuxiliary(auxiliary, t);
@@ -164,10 +181,10 @@ static int chienSearch(const int* lambdaLog, int degree, int t, int* roots, int*
     int q = 1;
     for (int j = degree; j >= 1; j--) {
       if (reg[j] == logZero) continue;
-      reg[j] = (reg[j] + j) % 928;
-      q = (j & 1) ? fieldSub(q, gfExp[reg[j]]) : fieldAdd(q, gfExp[reg[j]]);
+      reg[j] = stepLog(reg[j], j);
+      q += (j & 1) ? -gfExp[reg[j]] : gfExp[reg[j]];
     }
-    if (q != 0) continue;
+    if (reduce(q) != 0) continue;
     if (count >= t || count >= kMaxRoots) {
       printf("Error : Error count too big = %d \n", count);
       continue;
@@ -188,11 +205,11 @@ static int computeEvaluator(const int* syndromes, const int* lambdaLog, int degr
     int top = degree < i ? degree : i;
     for (int j = 0; j <= top; j++) {
       if (syndromes[i + 1 - j] == logZero || lambdaLog[j] == logZero) continue;
-      int term = power3(syndromes[i + 1 - j] + lambdaLog[j]);
-      sum = (j & 1) ? fieldSub(sum, term) : fieldAdd(sum, term);
+      int term = powerOfLogSum(syndromes[i + 1 - j], lambdaLog[j]);
+      sum += (j & 1) ? -term : term;
     }
-    omega[i] = sum;
-    if (sum) omegaDegree = i;
+    omega[i] = reduce(sum);
+    if (omega[i]) omegaDegree = i;
   }
   toLogForm(omega, t);
   omega[t] = logZero;
@@ -204,18 +221,21 @@ static int computeEvaluator(const int* syndromes, const int* lambdaLog, int degr
 static int forneyValue(const int* omega, int omegaDegree, const int* roots, int count,
                        int which) {
   int a = roots[which];
-  int numerator = 0;
-  for (int i = omegaDegree; i >= 0; i--)
-    if (omega[i] != logZero) numerator = fieldAdd(numerator, power3(a * (i + 1) + omega[i]));
-  int denominator = 1;
+  int numerator = 0, weight = 0;
+  for (int i = 0; i <= omegaDegree; i++) {
+    weight = stepLog(weight, a);  // a * (i + 1)
+    if (omega[i] != logZero) numerator += powerOfLogSum(omega[i], weight);
+  }
+  numerator = reduce(numerator);
+  int denominatorLog = 0;
   for (int s = 0; s < count; s++) {
     if (s == which) continue;
     int factor = (930 - power3(a - roots[s] + 928)) % 929;
-    denominator = fieldMul(denominator, factor);
+    if (factor == 0) return -1;
+    denominatorLog += gfLog[factor];
   }
-  if (denominator == 0) return -1;
   if (numerator == 0) return 0;
-  return power3(gfLog[numerator] - gfLog[denominator] + 928);
+  return power3(gfLog[numerator] - denominatorLog % 928 + 928);
 }
 
 // Corrects the roots from the last found to the first. Every root inside the
