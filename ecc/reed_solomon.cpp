@@ -38,7 +38,9 @@ static void toLogForm(int* poly, int count) {
 
 static int argumentsAreBad(const int* codewords, const int* erasurePositions, int ne, int n,
                            int t) {
-  if (!codewords || n < 1 || n > kCodewordBufferSize) return 1;
+  // A symbol holds at most 928 codewords; in a longer word locations repeat
+  // modulo 928, so a correction could land on the wrong entry.
+  if (!codewords || n < 1 || n > kMaxWordLength) return 1;
   if (t < 1 || t > n || t > kMaxCheckCodewords) return 1;
   // More erasures than check codewords can never be solved (and would grow
   // the erasure locator past its t + 1 coefficients).
@@ -137,8 +139,9 @@ static void shiftAuxiliary(int* auxiliary, int t) {
 }
 
 // Berlekamp-Massey from the erasure locator; lambda in values, B in log form.
-// B takes the old locator only when the length register grows.
-static void berlekampMassey(const int* syndromes, int ne, int t, int* lambda) {
+// B takes the old locator only when the length register grows. Returns the
+// length register: the number of errors and erasures the locator claims.
+static int berlekampMassey(const int* syndromes, int ne, int t, int* lambda) {
   int auxiliary[kPolySize], next[kPolySize];
   for (int i = 0; i <= t; i++) auxiliary[i] = gfLog[lambda[i]];
   int length = ne;
@@ -163,6 +166,7 @@ static void berlekampMassey(const int* syndromes, int ne, int t, int* lambda) {
     }
     for (int i = 0; i <= t; i++) lambda[i] = next[i];
   }
+  return length;
 }
 
 static int polyDegree(const int* polyLog, int maxDegree) {
@@ -238,6 +242,12 @@ static int forneyValue(const int* omega, int omegaDegree, const int* roots, int 
   return power3(gfLog[numerator] - denominatorLog % 928 + 928);
 }
 
+static bool rootsInsideWord(const int* locations, int count, int n) {
+  for (int k = 0; k < count; k++)
+    if (locations[k] < 1 || locations[k] > n) return false;
+  return true;
+}
+
 // Corrects the roots from the last found to the first. Every root inside the
 // word sets its entry, even with a zero error value, so an erasure mark whose
 // true value is 1 does not survive. Returns -1 on a zero denominator.
@@ -281,14 +291,16 @@ int rsDecode(int* codewords, int* erasurePositions, int ne, int n, int t, int de
   int lambda[kPolySize];
   buildErasureLocator(erasurePositions, ne, n, t, lambda);
   if (ne >= 1) printErasureRoots(lambda, ne, n, t);
-  berlekampMassey(syndromes, ne, t, lambda);
+  int length = berlekampMassey(syndromes, ne, t, lambda);
   toLogForm(lambda, t + 1);
   int degree = polyDegree(lambda, t);
 
   int roots[kMaxRoots], locations[kMaxRoots];
   int count = chienSearch(lambda, degree, t, roots, locations);
-  // A constant locator with non-zero syndromes explains nothing.
-  if (count != degree || degree == 0) {
+  // A constant locator with non-zero syndromes explains nothing; a locator
+  // shorter than its register, or with a root outside the word, means more
+  // damage than the check codewords can place.
+  if (count != degree || degree == 0 || degree != length || !rootsInsideWord(locations, count, n)) {
     if (debug == 1)
       printf("Uncorrectable error: root count = %d deg lambda = %d \n", count, degree);
     return -1;

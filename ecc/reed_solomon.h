@@ -2,9 +2,9 @@
 #ifndef PDF417_ECC_REED_SOLOMON_H
 #define PDF417_ECC_REED_SOLOMON_H
 
-enum { kMaxCheckCodewords = 2048 };
+enum { kMaxCheckCodewords = 2048, kMaxWordLength = 928 };
 
-// Corrects codewords[0..n-1] in place; t check codewords, ne erasures at the
+// Corrects codewords[0..n-1] (n at most kMaxWordLength) in place; t check codewords, ne erasures at the
 // indices listed in erasurePositions (overwritten with the root locations on
 // success, so it needs room for min(t, 928) entries when given). A negative
 // entry v is an erasure mark taken as the value -v. Returns -1 when

@@ -253,7 +253,26 @@ TEST(RsDecode, BadArgumentsAreRefusedUntouched) {
   EXPECT_EQ(rsDecode(word.data(), nullptr, 0, 0, 0, 0), -1);
   std::vector<int> huge(kCodewordBufferSize + 1, 0);
   EXPECT_EQ(rsDecode(huge.data(), nullptr, 0, (int)huge.size(), 8, 0), -1);
+  EXPECT_EQ(rsDecode(huge.data(), nullptr, 0, kMaxWordLength + 1, 8, 0), -1);
   EXPECT_EQ(rsDecode(huge.data(), nullptr, 0, 3000, kMaxCheckCodewords + 1, 0), -1);
+}
+
+// Damage the check codewords cannot place is refused, not corrected in the
+// wrong place: words longer than a symbol can hold, and a word cut short so
+// that its locator's roots lie before its first entry.
+TEST(RsDecode, ErrorsThatCannotBePlacedAreRefused) {
+  std::mt19937 rng(10);
+  std::vector<int> longWord = randomWord(rng, 929 - 16, 16);
+  ASSERT_EQ(longWord.size(), 929u);
+  EXPECT_EQ(decode(longWord, {}, 16).result, -1);
+
+  std::vector<int> word = randomWord(rng, 60, 16);
+  word[0] = word[1] = word[2] = 500;
+  word = encodeWord(std::vector<int>(word.begin(), word.end() - 16), 16);
+  std::vector<int> shortened(word.begin() + 3, word.end());
+  Decoded d = decode(shortened, {}, 16);
+  EXPECT_EQ(d.result, -1);
+  EXPECT_EQ(d.word, shortened);
 }
 
 TEST(RsDecode, WordsBeyondCapacityAreNeverPassedOffAsTheOriginal) {
