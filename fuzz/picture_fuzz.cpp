@@ -1,4 +1,5 @@
 // Picture files of any content through the reader and the grey conversion.
+#include <cstdint>
 #include <cstdlib>
 
 #include "image/gray_conversion.h"

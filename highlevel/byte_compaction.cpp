@@ -9,7 +9,10 @@ struct ByteGroup {
   int codewords[5];
   int count;
   bool erased;          // an erased codeword makes the group's bytes unknown
-  int64_t accumulator;  // base-900 value, carried over between groups
+  // Base-900 value, carried over between groups. Unsigned so that a hostile
+  // run of groups above 2^48, whose carries grow until they overflow, wraps
+  // instead of being undefined; encoders never write such groups.
+  uint64_t accumulator;
 };
 
 static bool endsByteSegment(int codeword) {

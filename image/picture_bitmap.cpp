@@ -62,6 +62,42 @@ static PictureBitmap* bitmapFromRgba(const unsigned char* rgba, int width, int h
   return bitmap;
 }
 
+// The JPEG reader builds each Huffman table in fixed arrays of 256 symbols
+// without checking the counts a file declares, so a table claiming more
+// symbols writes past them. Such files are refused before it sees them.
+static bool huffmanSegmentSound(const unsigned char* bytes, size_t size, size_t at, size_t length) {
+  size_t end = at + length;
+  while (at < end) {
+    int symbols = 0;  // counts past the end of the file read as zeros
+    for (size_t i = at + 1; i <= at + 16 && i < size; i++) symbols += bytes[i];
+    if (symbols > 256) return false;
+    at += 17 + (size_t)symbols;
+  }
+  return true;
+}
+
+// Walks the markers the way the reader meets them, entropy-coded data and
+// stray bytes included, and checks every Huffman table segment.
+static bool jpegTablesSound(const unsigned char* bytes, size_t size) {
+  if (size < 2 || bytes[0] != 0xFF || bytes[1] != 0xD8) return true;
+  size_t at = 2;
+  while (at + 1 < size) {
+    unsigned char marker = bytes[at + 1];
+    bool standalone = marker == 0x00 || marker == 0x01 || marker == 0xFF ||
+                      (marker >= 0xD0 && marker <= 0xD9);
+    if (bytes[at] != 0xFF || standalone) {
+      at++;
+      continue;
+    }
+    if (at + 3 >= size) break;
+    size_t length = (size_t)bytes[at + 2] << 8 | bytes[at + 3];
+    if (length < 2) length = 2;
+    if (marker == 0xC4 && !huffmanSegmentSound(bytes, size, at + 4, length - 2)) return false;
+    at += 2 + length;
+  }
+  return true;
+}
+
 // Reads a whole file; null when it cannot be read, is empty or is larger than
 // any picture the decoder takes could need.
 static unsigned char* readFile(const char* path, size_t* size) {
@@ -83,6 +119,7 @@ static unsigned char* readFile(const char* path, size_t* size) {
 
 PictureBitmap* decodePictureBytes(const unsigned char* bytes, size_t size) {
   if (!bytes || size == 0 || size > (size_t)kMaxPictureFileBytes) return nullptr;
+  if (!jpegTablesSound(bytes, size)) return nullptr;
   int width = 0, height = 0, channels = 0;
   if (!stbi_info_from_memory(bytes, (int)size, &width, &height, &channels)) return nullptr;
   if (!plausibleSize(size, width, height)) return nullptr;

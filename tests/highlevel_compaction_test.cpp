@@ -141,6 +141,16 @@ TEST(ByteCompaction, SkipsEndsAndOddGroups) {
   EXPECT_EQ(text({901, 109, 326, -1, 127, 330, 72, -1}), "H");  // erasures give nothing
 }
 
+// Groups above 2^48 carry into the next group; a long run of them must wrap,
+// not overflow (the sanitizer build fails on signed overflow).
+TEST(ByteCompaction, OversizedGroupsDoNotOverflow) {
+  std::vector<int> data = {924};
+  data.insert(data.end(), 200, 899);
+  Decoded decoded = decode(data);
+  EXPECT_TRUE(decoded.complete);
+  EXPECT_LE(decoded.text.size(), 240u);
+}
+
 TEST(ByteCompaction, ShiftAsFirstCodewordEmitsItsByte) {
   EXPECT_EQ(text({913, 65, 1}), "AAB");
   EXPECT_EQ(text({913, 901, 65}), "A");

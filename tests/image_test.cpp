@@ -265,3 +265,30 @@ TEST(PictureFiles, GifFromZint) {
   EXPECT_GT(dark, 0);
   std::free(gray);
 }
+
+TEST(PictureFiles, JpegHuffmanTablesWithTooManySymbolsAreRefused) {
+  // A sound JPEG with an extra Huffman table (class 1, id 3, unused by the
+  // picture) whose codes of 9 to 16 bits number 8 * 255: far more than a
+  // table holds. The reader would build it past its arrays and go on decoding.
+  ModuleMatrix symbol;
+  ASSERT_TRUE(encodeSymbol("J", SymbolOptions{}, &symbol));
+  std::string path = workPath("huffman.jpg");
+  ASSERT_TRUE(writePicture(drawSymbol(symbol, DrawOptions{}), path));
+  std::vector<unsigned char> sound = readBytes(path);
+  PictureBitmap* bitmap = decodePictureBytes(sound.data(), sound.size());
+  EXPECT_NE(bitmap, nullptr);
+  freePictureBitmap(bitmap);
+
+  int symbols = 8 * 255, length = 2 + 17 + symbols;
+  std::vector<unsigned char> table = {0xFF, 0xC4, (unsigned char)(length >> 8), (unsigned char)length, 0x13};
+  table.insert(table.end(), 8, 0);
+  table.insert(table.end(), 8, 255);
+  table.insert(table.end(), (size_t)symbols, 0x11);
+  std::vector<unsigned char> hostile(sound.begin(), sound.begin() + 2);
+  hostile.insert(hostile.end(), table.begin(), table.end());
+  hostile.insert(hostile.end(), sound.begin() + 2, sound.end());
+  EXPECT_EQ(decodePictureBytes(hostile.data(), hostile.size()), nullptr);
+  // The same table cut short by the end of the file.
+  hostile.resize(2 + 5 + 8 + 2);
+  EXPECT_EQ(decodePictureBytes(hostile.data(), hostile.size()), nullptr);
+}
