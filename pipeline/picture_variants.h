@@ -1,0 +1,62 @@
+// Other views of a grey picture, for reading it again when the first reading
+// fails: a light border, enlarged or shrunk copies, turned copies, and a local
+// threshold for uneven light.
+//
+// Every function that makes a picture returns a new malloc'd grey buffer
+// (row-major, no padding, 0 black .. 255 white) that the caller frees with
+// free(), and writes its size to *newWidth and *newHeight. It returns null,
+// with both sizes set to 0 when their pointers are not null, for a null
+// picture or size pointer, a width or height below 1, an input picture beyond
+// kMaxPictureSide / kMaxPicturePixels, a factor, margin or angle outside its
+// range, a result beyond those limits, or an allocation failure.
+#ifndef PDF417_PIPELINE_PICTURE_VARIANTS_H
+#define PDF417_PIPELINE_PICTURE_VARIANTS_H
+
+// margin >= 0 pixels of level added on every side.
+unsigned char* padPicture(const unsigned char* grey, int width, int height, int margin,
+                          unsigned char level, int* newWidth, int* newHeight);
+
+// Enlarges by factor 2..4 with bilinear interpolation, pixel centres aligned:
+// output (x, y) samples input ((x + 0.5) / factor - 0.5, (y + 0.5) / factor
+// - 0.5), clamped at the borders.
+unsigned char* enlargePicture(const unsigned char* grey, int width, int height, int factor,
+                              int* newWidth, int* newHeight);
+
+// Shrinks by factor 2..8: each output pixel is the rounded mean of a factor x
+// factor block. A partial block at the right or bottom edge averages the
+// pixels it holds, so the result is ceil(width / factor) x ceil(height /
+// factor) and nothing at the border is lost.
+unsigned char* shrinkPicture(const unsigned char* grey, int width, int height, int factor,
+                             int* newWidth, int* newHeight);
+
+// Exact turn by quarterTurns * 90 degrees clockwise (any int, taken mod 4).
+unsigned char* turnPictureQuarter(const unsigned char* grey, int width, int height,
+                                  int quarterTurns, int* newWidth, int* newHeight);
+
+// Turn by angleRadians (positive = clockwise on screen) about the picture's
+// centre, bilinear. The result is just large enough to hold the whole turned
+// picture; area it does not cover is fill. Its width has the parity of the
+// input side that lies mostly across after the turn (and likewise its
+// height), so that a turn by 0 or a quarter gives back exact pixels and a turn
+// and its reverse bring the centre back onto the same pixel grid.
+unsigned char* rotatePicture(const unsigned char* grey, int width, int height,
+                             double angleRadians, unsigned char fill, int* newWidth,
+                             int* newHeight);
+
+// The paper level: the 90th percentile of the grey levels, that is the
+// smallest level at or below which 90% of the pixels lie. 255 for a null or
+// empty picture or one beyond the size limits.
+int lightLevel(const unsigned char* grey, int width, int height);
+
+// In place: a pixel becomes 1 (dark) when it is darker than the mean of its
+// window x window neighbourhood (clipped to the picture) by more than a margin
+// of 5 levels plus 1/16 of that mean, else 0 (light). The margin keeps flat
+// regions and paper grain light and grows with the light, as contrast does.
+// window is clamped to 3..4095 and made odd. When the box sums cannot be
+// allocated, the picture's global mean serves as every pixel's mean. A null
+// picture, a size below 1 or beyond the limits leaves the buffer untouched.
+// The window should span at least twice the widest dark run that must stay
+// dark (for PDF417, around 16 modules or more).
+void adaptiveBinarize(unsigned char* pixels, int width, int height, int window);
+
+#endif
