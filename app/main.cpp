@@ -5,6 +5,7 @@
 
 #include "pipeline/decode_entry.h"
 #include "pipeline/decode_pipeline.h"
+#include "pipeline/robust_decode.h"
 
 #ifndef PDF417READ_VERSION
 #define PDF417READ_VERSION "unknown"
@@ -33,17 +34,26 @@ static const char* failureText(int failure) {
   }
 }
 
-// Prints the result line; false (with a message) when nothing was decoded.
+// Prints the result line; false (with a message) when nothing was decoded
+// or when error correction could not confirm the text.
 static bool decodeOne(const char* path) {
-  DecodeResult* result = decodeImageFile(path);
+  DecodeResult* result = decodeImageFileRobust(path);
   if (!result) {
     std::fflush(stdout);
     std::fprintf(stderr, "pdf417read: %s: %s\n", path, failureText(decodeFailure));
     return false;
   }
-  std::printf("Result =%s\n", result->text);
+  // The text may hold zero bytes: it is written whole, not as a string.
+  std::printf("Result =");
+  std::fwrite(result->text, 1, (size_t)result->textLength, stdout);
+  std::printf("\n");
+  bool verified = result->verified != 0;
   freeDecodeResult(result);
-  return true;
+  if (!verified) {
+    std::fflush(stdout);
+    std::fprintf(stderr, "pdf417read: %s: warning: error correction failed, the text is unchecked\n", path);
+  }
+  return verified;
 }
 
 int main(int argc, char** argv) {

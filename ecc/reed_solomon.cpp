@@ -276,6 +276,8 @@ static void settleErasureMarks(int* codewords, int n) {
   for (int j = 0; j < n; j++) codewords[j] = entryValue(codewords[j]) % 929;
 }
 
+int rsTraceErasures = 1;
+
 int rsDecode(int* codewords, int* erasurePositions, int ne, int n, int t, int debug) {
   if (argumentsAreBad(codewords, erasurePositions, ne, n, t)) return -1;
   buildGfTables();
@@ -290,7 +292,7 @@ int rsDecode(int* codewords, int* erasurePositions, int ne, int n, int t, int de
 
   int lambda[kPolySize];
   buildErasureLocator(erasurePositions, ne, n, t, lambda);
-  if (ne >= 1) printErasureRoots(lambda, ne, n, t);
+  if (ne >= 1 && rsTraceErasures) printErasureRoots(lambda, ne, n, t);
   int length = berlekampMassey(syndromes, ne, t, lambda);
   toLogForm(lambda, t + 1);
   int degree = polyDegree(lambda, t);

@@ -12,6 +12,10 @@ enum { kMaxCheckCodewords = 2048, kMaxWordLength = 928 };
 // else the number of corrected positions. On success no entry is left
 // negative. Prints the erasure trace whenever ne >= 1, the rest only when
 // debug is 1.
+// The erasure trace is printed while this is non-zero (the default). A caller
+// that tries many readings of one picture turns it off for its trials.
+extern int rsTraceErasures;
+
 int rsDecode(int* codewords, int* erasurePositions, int ne, int n, int t, int debug);
 
 #endif

@@ -39,7 +39,7 @@ static void emitSixBytes(ByteGroup* group, int mode, char* text) {
       bytes[i] = (char)(group->accumulator % 256);
       group->accumulator >>= 8;
     }
-    appendText(text, bytes);
+    appendBytes(text, bytes, 6);
     if (mode == 901) printf("compaction result = %s\n", text);
   }
   group->count = 0;

@@ -2,6 +2,7 @@
 
 #include "highlevel/byte_compaction.h"
 #include "highlevel/numeric_compaction.h"
+#include "highlevel/text_buffer.h"
 #include "highlevel/text_compaction.h"
 
 // The codeword buffer's fixed size: no position at or beyond it is read.
@@ -18,7 +19,7 @@ static int decodeSegment(int mode, const int* codewords, int position, char* tex
 }
 
 char* decodeDataCodewords(const int* codewords, int totalCodewords, char* text) {
-  text[0] = text[1] = text[2] = text[3] = 0;
+  clearText(text);
   // The length descriptor may be damaged: positions are bounded by the
   // codewords that were read and by the buffer itself.
   int readable = smaller(totalCodewords, kCodewordBufferSize);

@@ -132,14 +132,11 @@ static unsigned char greyLevel(double value) {
   return (unsigned char)(int)rounded;
 }
 
-void sampleGrid(const unsigned char* src, int x0, int y0, int x1, int y1, int x2, int y2,
-                int x3, int y3, int srcWidth, unsigned char* dst, int dstWidth, int dstHeight,
-                int srcHeight) {
-  if (!dst || dstWidth <= 0 || dstHeight <= 0) return;
+void sampleGridAt(const unsigned char* src, const float* corners, int srcWidth, int srcHeight,
+                  unsigned char* dst, int dstWidth, int dstHeight) {
+  if (!dst || !corners || dstWidth <= 0 || dstHeight <= 0) return;
   float w = (float)dstWidth, h = (float)dstHeight;
   const float grid[8] = {0.0f, 0.0f, w, 0.0f, w, h, 0.0f, h};
-  const float corners[8] = {(float)x0, (float)y0, (float)x1, (float)y1,
-                            (float)x2, (float)y2, (float)x3, (float)y3};
   ProjectiveMap m = mapQuadToQuad(grid, corners);
   for (int i = 0; i < dstHeight; i++) {
     unsigned char* out = dst + (size_t)i * (size_t)dstWidth;
@@ -151,4 +148,12 @@ void sampleGrid(const unsigned char* src, int x0, int y0, int x1, int y1, int x2
       out[j] = greyLevel(cubicSample(src, u, v, srcWidth, srcHeight));
     }
   }
+}
+
+void sampleGrid(const unsigned char* src, int x0, int y0, int x1, int y1, int x2, int y2,
+                int x3, int y3, int srcWidth, unsigned char* dst, int dstWidth, int dstHeight,
+                int srcHeight) {
+  const float corners[8] = {(float)x0, (float)y0, (float)x1, (float)y1,
+                            (float)x2, (float)y2, (float)x3, (float)y3};
+  sampleGridAt(src, corners, srcWidth, srcHeight, dst, dstWidth, dstHeight);
 }

@@ -24,4 +24,9 @@ void sampleGrid(const unsigned char* src, int x0, int y0, int x1, int y1, int x2
                 int x3, int y3, int srcWidth, unsigned char* dst, int dstWidth, int dstHeight,
                 int srcHeight);
 
+// The same with corners at fractional positions: corners holds eight
+// coordinates, top-left, top-right, bottom-right, bottom-left.
+void sampleGridAt(const unsigned char* src, const float* corners, int srcWidth, int srcHeight,
+                  unsigned char* dst, int dstWidth, int dstHeight);
+
 #endif

@@ -13,6 +13,8 @@ struct DecodeResult {
   int bottomLeftX, bottomLeftY;    // start pattern outer edge, bottom row found
   int bottomRightX, bottomRightY;  // stop pattern inner edge, bottom end
   int topRightX, topRightY;        // stop pattern inner edge, top end
+  int verified;  // 1 when error correction confirmed the codewords, 0 when
+                 // they were taken uncorrected after correction failed
 };
 
 DecodeResult* decodeImageFile(const char* path);

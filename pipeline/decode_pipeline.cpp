@@ -22,6 +22,7 @@ int decodeFailure = kDecodeOk;
 int codewordCount = 0;
 int erasureCount = 0;
 int erasureList[kErasureListSize];
+int decodedCodewords[kCodewordBufferSize];
 
 static DecodeResult* failDecode(int failure) {
   decodeFailure = failure;
@@ -146,18 +147,18 @@ static bool acceptUncorrected(const int* codewords) {
   return bad < limit;
 }
 
-static DecodeResult* buildResult(const char* text, const int* corners) {
+DecodeResult* buildResult(const char* text, int length, const int* corners, int verified) {
   DecodeResult* result = (DecodeResult*)std::malloc(sizeof *result);
   if (!result) return nullptr;
-  size_t length = strnlen(text, kTextBufferSize - 1);
-  result->text = (char*)std::malloc(length + 1);
+  if (length < 0) length = 0;
+  result->text = (char*)std::malloc((size_t)length + 1);
   if (!result->text) {
     std::free(result);
     return nullptr;
   }
-  std::memcpy(result->text, text, length);
+  std::memcpy(result->text, text, (size_t)length);
   result->text[length] = 0;
-  result->textLength = (int)length;
+  result->textLength = length;
   result->topLeftX = corners[0];
   result->topLeftY = corners[1];
   result->bottomLeftX = corners[2];
@@ -166,6 +167,7 @@ static DecodeResult* buildResult(const char* text, const int* corners) {
   result->bottomRightY = corners[15];
   result->topRightX = corners[12];
   result->topRightY = corners[13];
+  result->verified = verified;
   return result;
 }
 
@@ -252,8 +254,10 @@ DecodeResult* decodeImage(unsigned char* pixels, int width, int height) {
                            codewordCount - codewords[0], 0);
   if (corrected < 0 && !acceptUncorrected(codewords)) return failDecode(kDecodeNotDecoded);
 
+  std::memcpy(decodedCodewords, codewords, sizeof codewords);
   decodeDataCodewords(codewords, codewordCount, text);
-  DecodeResult* result = buildResult(text, corners);
+  int length = (int)strnlen(text, kTextBufferSize - 1);
+  DecodeResult* result = buildResult(text, length, corners, corrected >= 0);
   if (!result) return failDecode(kDecodeNotDecoded);
   return result;
 }

@@ -18,10 +18,16 @@ extern int decodeFailure;
 extern int codewordCount;
 extern int erasureCount;
 extern int erasureList[929];
+// The codewords the last decode handed to data decoding (3060 entries).
+extern int decodedCodewords[];
 
 // pixels (width * height grey bytes) is binarised in place. Null when no
 // symbol was decoded; decodeFailure then says why.
 DecodeResult* decodeImage(unsigned char* pixels, int width, int height);
+
+// A result holding length bytes of text and the corner points 0, 1, 6 and 7
+// of a corner record (16 ints). Null when out of memory.
+DecodeResult* buildResult(const char* text, int length, const int* corners, int verified);
 
 // Number of runs of almost-light columns in a 0/1 grid.
 int countLightColumnRuns(const unsigned char* grid, int gridWidth, int gridHeight);

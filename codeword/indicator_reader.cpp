@@ -1,0 +1,252 @@
+#include "codeword/indicator_reader.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "codeword/pattern_table.h"
+
+enum { kMaxEdges = 48, kUnknown = -1 };
+
+// Transitions after `start` up to `limit`, with runs narrower than half a
+// module folded into their neighbours (specks and ragged edges).
+static int findEdges(const unsigned char* row, int start, int limit, int halfModule, int* edges) {
+  int count = 0;
+  for (int x = start + 1; x < limit && count < kMaxEdges; x++)
+    if ((row[x] != 0) != (row[x - 1] != 0)) edges[count++] = x;
+  for (int j = 1; j < count;) {
+    if (edges[j] - edges[j - 1] >= halfModule) {
+      j++;
+      continue;
+    }
+    // The run between edges j - 1 and j is a speck: its neighbours merge.
+    std::memmove(edges + j - 1, edges + j + 1, sizeof(int) * (size_t)(count - j - 1));
+    count -= 2;
+    j = j > 1 ? j - 1 : 1;
+  }
+  return count;
+}
+
+// The 17-module key of eight runs ending at edges[0..7] after start, each
+// edge rounded to its nearest module boundary; -1 when a run comes out
+// narrower than one module or wider than six.
+static int keyFromEdges(int start, const int* edges, double width) {
+  int key = 0, previousModule = 0;
+  for (int i = 0; i < 8; i++) {
+    int module = i == 7 ? 17 : (int)((edges[i] - start) * 17.0 / width + 0.5);
+    int run = module - previousModule;
+    if (run < 1 || run > 6) return -1;
+    if (i % 2 == 0)
+      for (int m = previousModule; m < module; m++) key |= 1 << (16 - m);
+    previousModule = module;
+  }
+  return key;
+}
+
+int readPatternAt(const unsigned char* row, int rowLength, int start, int nominal) {
+  if (!row || start < 0 || start >= rowLength || nominal < 17 || !row[start]) return 0;
+  int limit = start + nominal + nominal / 4;
+  if (limit > rowLength) limit = rowLength;
+  int edges[kMaxEdges];
+  int count = findEdges(row, start, limit, nominal / 34, edges);
+  if (count < 7) return 0;
+  // The last space ends where the next codeword's bar begins, or runs on to
+  // the end of the nominal width.
+  if (count == 7) edges[7] = edges[6] + 1 > start + nominal ? edges[6] + 1 : start + nominal;
+  double width = edges[7] - start;
+  if (width < nominal * 0.7 || width > nominal * 1.3) return 0;
+  int key = keyFromEdges(start, edges, width);
+  int index = key < 0 ? -1 : findPatternIndex(key);
+  return index < 0 ? 0 : codewordPatternValues[index];
+}
+
+// The rising edge (light to dark) nearest to `expected`, within `reach`.
+static int findBarStart(const unsigned char* row, int rowLength, int expected, int reach) {
+  for (int d = 0; d <= reach; d++) {
+    int candidates[2] = {expected - d, expected + d};
+    for (int x : candidates)
+      if (x > 0 && x < rowLength && row[x] && !row[x - 1]) return x;
+  }
+  return -1;
+}
+
+// Table values of the codewords of one grid row (0 where none was read).
+// Each codeword is looked for where the previous one ended, so the reading
+// follows a grid that drifts by a module or so across the row.
+static void readRowValues(const unsigned char* row, int gridWidth, int gridColumns, int modulePixels,
+                          const unsigned char* columnSeen, int* values) {
+  int nominal = 17 * modulePixels;
+  int drift = 0;
+  for (int c = 0; c < gridColumns; c++) {
+    values[c] = 0;
+    if (columnSeen && !columnSeen[c]) continue;
+    int expected = 2 * modulePixels + c * nominal + drift;
+    int start = findBarStart(row, gridWidth, expected, 2 * modulePixels);
+    if (start < 0) continue;
+    values[c] = readPatternAt(row, gridWidth, start, nominal);
+    if (values[c]) drift = start - (2 * modulePixels + c * nominal);
+  }
+}
+
+static int clusterOf(int value) { return (value - 1) / 929; }
+static int codewordOf(int value) { return (value - 1) % 929; }
+
+// The cluster most codewords of the row agree on, or kUnknown.
+static int rowCluster(const int* values, int gridColumns) {
+  int votes[3] = {0, 0, 0};
+  for (int c = 0; c < gridColumns; c++)
+    if (values[c]) votes[clusterOf(values[c])]++;
+  int best = 0;
+  for (int k = 1; k < 3; k++)
+    if (votes[k] > votes[best]) best = k;
+  for (int k = 0; k < 3; k++)
+    if (k != best && votes[k] == votes[best]) return kUnknown;
+  return votes[best] > 0 ? best : kUnknown;
+}
+
+// Every row indicator carries its row's number divided by three; the
+// cluster gives the rest.
+static int rowFromIndicator(int value, int cluster) {
+  if (!value || clusterOf(value) != cluster) return kUnknown;
+  return 3 * (codewordOf(value) / 30) + cluster;
+}
+
+// The layout quantity an indicator holds, by side and cluster.
+static void voteLayout(GridReading* reading, int value, bool left) {
+  if (!value) return;
+  int cluster = clusterOf(value), part = codewordOf(value) % 30;
+  static const int kLeftHolds[3] = {0, 2, 1}, kRightHolds[3] = {1, 0, 2};
+  int holds = left ? kLeftHolds[cluster] : kRightHolds[cluster];
+  int* votes = holds == 0 ? reading->rowGroupVotes : holds == 1 ? reading->columnVotes : reading->levelVotes;
+  votes[part]++;
+}
+
+static void addVote(GridReading* reading, int row, int column, int codeword) {
+  if (row < 0 || row >= kMaxSymbolRows) return;
+  int* values = reading->value[row][column];
+  int* counts = reading->count[row][column];
+  int weakest = 0;
+  for (int k = 0; k < kVoteCandidates; k++) {
+    if (counts[k] > 0 && values[k] == codeword) {
+      counts[k]++;
+      return;
+    }
+    if (counts[k] < counts[weakest]) weakest = k;
+  }
+  if (counts[weakest] <= 1) {
+    values[weakest] = codeword;
+    counts[weakest] = 1;
+  }
+}
+
+// Rows whose indicators were unreadable take their number from the nearest
+// placed row, stepped by the difference of their clusters.
+static void placeUnnumberedRows(const int* clusters, int* rowNumbers, int gridHeight) {
+  int* placed = (int*)std::malloc(sizeof(int) * (size_t)gridHeight);
+  if (!placed) return;
+  std::memcpy(placed, rowNumbers, sizeof(int) * (size_t)gridHeight);
+  for (int i = 0; i < gridHeight; i++) {
+    if (placed[i] != kUnknown || clusters[i] == kUnknown) continue;
+    for (int d = 1; d < gridHeight; d++) {
+      int neighbour = kUnknown;
+      if (i - d >= 0 && placed[i - d] != kUnknown) neighbour = placed[i - d];
+      else if (i + d < gridHeight && placed[i + d] != kUnknown) neighbour = placed[i + d];
+      if (neighbour == kUnknown) continue;
+      int step = ((clusters[i] - neighbour % 3) % 3 + 3) % 3;
+      rowNumbers[i] = neighbour + (step == 2 ? -1 : step);
+      break;
+    }
+  }
+  std::free(placed);
+}
+
+void readGrid(const unsigned char* grid, int gridWidth, int gridHeight, int gridColumns,
+              int modulePixels, int indicators, const unsigned char* columnSeen,
+              GridReading* reading) {
+  std::memset(reading, 0, sizeof *reading);
+  reading->gridColumns = gridColumns;
+  if (!grid || gridWidth < 1 || gridHeight < 1 || gridColumns < 1 || gridColumns > kMaxGridColumns ||
+      modulePixels < 1)
+    return;
+  int* values = (int*)std::malloc(sizeof(int) * (size_t)gridHeight * gridColumns);
+  int* clusters = (int*)std::malloc(sizeof(int) * (size_t)gridHeight);
+  int* rowNumbers = (int*)std::malloc(sizeof(int) * (size_t)gridHeight);
+  if (values && clusters && rowNumbers) {
+    for (int i = 0; i < gridHeight; i++) {
+      int* rowValues = values + (size_t)i * gridColumns;
+      readRowValues(grid + (size_t)i * gridWidth, gridWidth, gridColumns, modulePixels, columnSeen, rowValues);
+      clusters[i] = rowCluster(rowValues, gridColumns);
+      int left = indicators & kLeftIndicator ? rowValues[0] : 0;
+      int right = indicators & kRightIndicator ? rowValues[gridColumns - 1] : 0;
+      voteLayout(reading, left, true);
+      voteLayout(reading, right, false);
+      rowNumbers[i] = kUnknown;
+      if (clusters[i] != kUnknown) {
+        rowNumbers[i] = rowFromIndicator(left, clusters[i]);
+        if (rowNumbers[i] == kUnknown) rowNumbers[i] = rowFromIndicator(right, clusters[i]);
+      }
+    }
+    placeUnnumberedRows(clusters, rowNumbers, gridHeight);
+    for (int i = 0; i < gridHeight; i++) {
+      if (rowNumbers[i] == kUnknown) continue;
+      for (int c = 0; c < gridColumns; c++) {
+        int value = values[(size_t)i * gridColumns + c];
+        if (!value) continue;
+        // A tilted grid row may cross into the row above or below; the
+        // cluster tells which.
+        int step = ((clusterOf(value) - rowNumbers[i] % 3) % 3 + 3) % 3;
+        addVote(reading, rowNumbers[i] + (step == 2 ? -1 : step), c, codewordOf(value));
+      }
+    }
+  }
+  std::free(values);
+  std::free(clusters);
+  std::free(rowNumbers);
+}
+
+static int mostVoted(const int* votes, int size) {
+  int best = 0;
+  for (int k = 1; k < size; k++)
+    if (votes[k] > votes[best]) best = k;
+  return votes[best] > 0 ? best : kUnknown;
+}
+
+bool layoutFromIndicators(const GridReading* reading, SymbolLayout* layout) {
+  int rowGroup = mostVoted(reading->rowGroupVotes, 30);
+  int columns = mostVoted(reading->columnVotes, 30);
+  int level = mostVoted(reading->levelVotes, 30);
+  layout->rows = layout->columns = layout->level = 0;
+  if (columns != kUnknown) layout->columns = columns + 1;
+  if (rowGroup == kUnknown || level == kUnknown) return false;
+  layout->rows = rowGroup * 3 + level % 3 + 1;
+  layout->level = level / 3;
+  return layout->rows >= 3 && layout->rows <= kMaxSymbolRows && layout->columns >= 1 &&
+         layout->level <= 8;
+}
+
+// The codeword most grid rows saw in a cell; -1 when none, or when the
+// runner-up is nearly as common (better an erasure than a likely error).
+static int cellCodeword(const int* values, const int* counts) {
+  int best = 0, second = 0;
+  for (int k = 1; k < kVoteCandidates; k++)
+    if (counts[k] > counts[best]) best = k;
+  for (int k = 0; k < kVoteCandidates; k++)
+    if (k != best && counts[k] > second) second = counts[k];
+  if (counts[best] == 0 || second * 3 > counts[best] * 2) return -1;
+  return values[best];
+}
+
+int assembleCodewords(const GridReading* reading, const SymbolLayout* layout, int* codewords,
+                      int* erasures, int* erasureCount) {
+  *erasureCount = 0;
+  if (layout->rows < 1 || layout->rows > kMaxSymbolRows || layout->columns < 1 ||
+      layout->columns > kMaxDataColumns || reading->gridColumns != layout->columns + 2)
+    return -1;
+  int n = 0;
+  for (int r = 0; r < layout->rows; r++)
+    for (int c = 1; c <= layout->columns; c++) {
+      int codeword = cellCodeword(reading->value[r][c], reading->count[r][c]);
+      if (codeword < 0) erasures[(*erasureCount)++] = n;
+      codewords[n++] = codeword;
+    }
+  return n;
+}

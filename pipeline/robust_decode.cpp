@@ -1,0 +1,490 @@
+#include "pipeline/robust_decode.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+#include "codeword/indicator_reader.h"
+#include "codeword/row_reader.h"
+#include "ecc/reed_solomon.h"
+#include "highlevel/data_decoder.h"
+#include "highlevel/text_buffer.h"
+#include "image/gray_conversion.h"
+#include "image/picture_bitmap.h"
+#include "locate/binarize.h"
+#include "locate/grid_sampling.h"
+#include "locate/pattern_edges.h"
+#include "pipeline/decode_pipeline.h"
+#include "pipeline/picture_variants.h"
+
+int extraReadingsTried = 0;
+static bool patternsSeen = false;  // some reading found a start or stop pattern
+
+enum {
+  kGridMargin = 2,          // modules of quiet space read on each side
+  kMaxGridSide = 6000,
+  kMaxWordCodewords = 928,  // a symbol's codewords, data and checks
+};
+
+// One step from the original picture to a view, kept to map points back.
+struct ViewStep {
+  enum Kind { kQuarterTurns, kPad, kRotate, kScale } kind;
+  double amount;        // quarter turns, margin, angle or factor
+  int fromWidth, fromHeight;  // the picture the step was applied to
+  int toWidth, toHeight;      // and what it made
+};
+
+enum { kMaxViewSteps = 4 };
+
+// A picture to read: the original after a few steps.
+struct View {
+  unsigned char* grey;
+  int width, height;
+  int stepCount;
+  ViewStep steps[kMaxViewSteps];
+};
+
+// A straight edge x = slope * y + offset and the module width along a row.
+struct Edge {
+  double slope, offset;
+  double top, bottom;
+};
+
+static double columnAt(const Edge& edge, double y) { return edge.slope * y + edge.offset; }
+
+// The step of one module across the symbol (perpendicular to an edge of the
+// given slope), for a module `moduleWidth` pixels wide along a picture row.
+static void moduleStep(double slope, double moduleWidth, double* dx, double* dy) {
+  double scale = moduleWidth / (1.0 + slope * slope);
+  *dx = scale;
+  *dy = -slope * scale;
+}
+
+// Corners of a grid from a left and a right edge line, with a margin of
+// kGridMargin modules outside both.
+static void gridCorners(const Edge& left, const Edge& right, double moduleWidth, float* corners) {
+  double ldx, ldy, rdx, rdy;
+  moduleStep(left.slope, moduleWidth, &ldx, &ldy);
+  moduleStep(right.slope, moduleWidth, &rdx, &rdy);
+  const double m = kGridMargin;
+  corners[0] = (float)(columnAt(left, left.top) - m * ldx);
+  corners[1] = (float)(left.top - m * ldy);
+  corners[2] = (float)(columnAt(right, right.top) + m * rdx);
+  corners[3] = (float)(right.top + m * rdy);
+  corners[4] = (float)(columnAt(right, right.bottom) + m * rdx);
+  corners[5] = (float)(right.bottom + m * rdy);
+  corners[6] = (float)(columnAt(left, left.bottom) - m * ldx);
+  corners[7] = (float)(left.bottom - m * ldy);
+}
+
+// The edge `modules` modules to the right of `edge` (left when negative).
+static Edge shiftedEdge(const Edge& edge, double modules, double moduleWidth) {
+  double dx, dy;
+  moduleStep(edge.slope, moduleWidth, &dx, &dy);
+  Edge shifted = edge;
+  shifted.offset = edge.offset + modules * dx - edge.slope * modules * dy;
+  shifted.top = edge.top + modules * dy;
+  shifted.bottom = edge.bottom + modules * dy;
+  return shifted;
+}
+
+static Edge edgeOf(const PatternEdge& found, double moduleHeight) {
+  Edge edge = {found.slope, found.offset, found.top - moduleHeight, found.bottom + moduleHeight};
+  return edge;
+}
+
+// The two edges of a symbol whose start and stop patterns were both seen,
+// each stretched to the top and bottom the other one reached.
+static void alignEdges(Edge* left, Edge* right) {
+  double slope = (left->slope + right->slope) * 0.5;
+  double across = columnAt(*right, right->top) - columnAt(*left, left->top);
+  // Along the top edge, y changes by -slope per pixel across.
+  double lift = -slope * across;
+  if (left->top + lift < right->top) right->top = left->top + lift;
+  else left->top = right->top - lift;
+  if (left->bottom + lift > right->bottom) right->bottom = left->bottom + lift;
+  else left->bottom = right->bottom - lift;
+}
+
+// The grid: gridColumns codeword columns between the margins, sampled from
+// the view at modulePixels pixels per module and binarised.
+struct Grid {
+  unsigned char* pixels;
+  int width, height, modulePixels;
+  unsigned char columnSeen[kMaxGridColumns];
+};
+
+static bool sampleSymbolGrid(const View& view, const Edge& left, const Edge& right, double moduleWidth,
+                             int gridColumns, bool adaptive, Grid* grid) {
+  double height = std::fmax(left.bottom - left.top, right.bottom - right.top);
+  double perpendicular = moduleWidth / std::sqrt(1.0 + left.slope * left.slope);
+  int modulePixels = (int)std::lround(perpendicular);
+  modulePixels = modulePixels < 4 ? 4 : modulePixels > 8 ? 8 : modulePixels;
+  grid->modulePixels = modulePixels;
+  grid->width = (17 * gridColumns + 2 * kGridMargin) * modulePixels;
+  grid->height = (int)height + 1;
+  if (grid->height < 3 || grid->width > kMaxGridSide || grid->height > kMaxGridSide) return false;
+  grid->pixels = (unsigned char*)std::malloc((size_t)grid->width * grid->height);
+  if (!grid->pixels) return false;
+  float corners[8];
+  gridCorners(left, right, moduleWidth, corners);
+  sampleGridAt(view.grey, corners, view.width, view.height, grid->pixels, grid->width, grid->height);
+  if (adaptive)
+    adaptiveBinarize(grid->pixels, grid->width, grid->height, 8 * modulePixels);
+  else
+    binarizeImage(grid->pixels, grid->width, grid->height);
+  // A column whose middle falls outside the picture was never photographed.
+  double dx, dy;
+  moduleStep(left.slope, moduleWidth, &dx, &dy);
+  double middle = (left.top + left.bottom) * 0.5;
+  for (int c = 0; c < gridColumns; c++) {
+    double modules = 17.0 * c + 8.5;
+    double x = columnAt(left, middle) + modules * dx, y = middle + modules * dy;
+    grid->columnSeen[c] = x >= 0 && x < view.width && y >= 0 && y < view.height;
+  }
+  return true;
+}
+
+// Reads gridColumns codeword columns between two edges into *reading.
+static bool readColumns(const View& view, const Edge& left, const Edge& right, double moduleWidth,
+                        int gridColumns, int indicators, bool adaptive, GridReading* reading) {
+  Grid grid;
+  if (gridColumns < 1 || gridColumns > kMaxGridColumns) return false;
+  if (!sampleSymbolGrid(view, left, right, moduleWidth, gridColumns, adaptive, &grid)) return false;
+  readGrid(grid.pixels, grid.width, grid.height, gridColumns, grid.modulePixels, indicators,
+           grid.columnSeen, reading);
+  std::free(grid.pixels);
+  return true;
+}
+
+// Error correction with the check codewords the indicators announce. A
+// reading counts only with checks to spare, so that a word made up of
+// guesses cannot pass as corrected.
+static bool correctWord(int* codewords, int n, int* erasures, int erasureCount, int level) {
+  int checks = 2 << level;
+  if (n < checks + 1 || n > kMaxWordCodewords || erasureCount > checks - 1) return false;
+  rsTraceErasures = 0;
+  int found = rsDecode(codewords, erasures, erasureCount, n, checks, 0);
+  rsTraceErasures = 1;
+  if (found < 0) return false;
+  int errors = found - erasureCount;
+  int spare = checks - erasureCount - 2 * (errors > 0 ? errors : 0);
+  if (spare < (checks > 4 ? 2 : 1)) return false;
+  return codewords[0] >= 1 && codewords[0] <= n - checks;
+}
+
+// The point of a view back in the original picture, undoing its steps.
+static void toOriginal(const View& view, double x, double y, int* outX, int* outY) {
+  for (int k = view.stepCount - 1; k >= 0; k--) {
+    const ViewStep& step = view.steps[k];
+    if (step.kind == ViewStep::kPad) {
+      x -= step.amount;
+      y -= step.amount;
+    } else if (step.kind == ViewStep::kScale) {
+      x = (x + 0.5) / step.amount - 0.5;
+      y = (y + 0.5) / step.amount - 0.5;
+    } else if (step.kind == ViewStep::kRotate) {
+      double cx = x - step.toWidth * 0.5, cy = y - step.toHeight * 0.5;
+      double c = std::cos(step.amount), s = std::sin(step.amount);
+      x = cx * c + cy * s + step.fromWidth * 0.5;
+      y = -cx * s + cy * c + step.fromHeight * 0.5;
+    } else {
+      // Each clockwise quarter turn sent (x, y) to (height - 1 - y, x).
+      int w = step.toWidth, h = step.toHeight;
+      for (int q = 0; q < (int)step.amount; q++) {
+        double previousX = y, previousY = w - 1 - x;
+        x = previousX;
+        y = previousY;
+        int t = w;
+        w = h;
+        h = t;
+      }
+    }
+  }
+  *outX = (int)std::lround(x);
+  *outY = (int)std::lround(y);
+}
+
+// The message of corrected codewords, every byte kept. A Macro PDF417
+// control block (from codeword 928 to the end of the data) describes the
+// message, it is not part of it, and is left out.
+static int decodeMessage(const int* codewords, int n, char* text) {
+  static int message[kCodewordBufferSize];
+  std::memcpy(message, codewords, sizeof(int) * (size_t)n);
+  for (int p = 1; p < message[0] && p < n; p++)
+    if (message[p] == 928) {
+      message[0] = p;
+      break;
+    }
+  std::memset(text, 0, kTextBufferSize);
+  textKeepsZeroBytes = 1;
+  decodeDataCodewords(message, n, text);
+  textKeepsZeroBytes = 0;
+  return textBytesUsed;
+}
+
+static DecodeResult* resultOf(const View& view, const int* codewords, int n, const Edge& left,
+                              const Edge& right, double moduleWidth) {
+  Edge outer = shiftedEdge(left, -17.0, moduleWidth);
+  double points[8][2] = {{columnAt(outer, outer.top), outer.top},
+                         {columnAt(outer, outer.bottom), outer.bottom},
+                         {0, 0}, {0, 0}, {0, 0}, {0, 0},
+                         {columnAt(right, right.top), right.top},
+                         {columnAt(right, right.bottom), right.bottom}};
+  int corners[16] = {0};
+  for (int k = 0; k < 8; k++) toOriginal(view, points[k][0], points[k][1], &corners[2 * k], &corners[2 * k + 1]);
+  char text[kTextBufferSize];
+  int length = decodeMessage(codewords, n, text);
+  return buildResult(text, length, corners, 1);
+}
+
+// Reads the symbol between two edges as gridColumns columns; on success
+// returns the verified result.
+static DecodeResult* readBetween(const View& view, const Edge& left, const Edge& right, double moduleWidth,
+                                 int gridColumns, bool adaptive) {
+  GridReading* reading = (GridReading*)std::malloc(sizeof(GridReading));
+  int* codewords = (int*)std::malloc(sizeof(int) * kCodewordBufferSize);
+  int* erasures = (int*)std::malloc(sizeof(int) * kCodewordBufferSize);
+  DecodeResult* result = nullptr;
+  SymbolLayout layout;
+  int erasureCount = 0;
+  if (reading && codewords && erasures &&
+      readColumns(view, left, right, moduleWidth, gridColumns, kBothIndicators, adaptive, reading) &&
+      layoutFromIndicators(reading, &layout)) {
+    int n = assembleCodewords(reading, &layout, codewords, erasures, &erasureCount);
+    if (n > 0 && correctWord(codewords, n, erasures, erasureCount, layout.level))
+      result = resultOf(view, codewords, n, left, right, moduleWidth);
+  }
+  std::free(reading);
+  std::free(codewords);
+  std::free(erasures);
+  return result;
+}
+
+// The data column count the indicators on one side announce, or 0.
+static int columnsFromIndicators(const View& view, const Edge& left, const Edge& right, double moduleWidth,
+                                 int indicators, bool adaptive) {
+  GridReading* reading = (GridReading*)std::malloc(sizeof(GridReading));
+  int columns = 0;
+  SymbolLayout layout;
+  if (reading && readColumns(view, left, right, moduleWidth, 1, indicators, adaptive, reading)) {
+    layoutFromIndicators(reading, &layout);
+    columns = layout.columns;
+  }
+  std::free(reading);
+  return columns >= 1 && columns <= kMaxDataColumns ? columns : 0;
+}
+
+// One reading of a view: find the pattern edges, work out the columns, read
+// and correct. *slope receives the tilt of the edges found (0 if none).
+static DecodeResult* readView(const View& view, bool adaptive, double* slope) {
+  *slope = 0;
+  unsigned char* binary = (unsigned char*)std::malloc((size_t)view.width * view.height);
+  if (!binary) return nullptr;
+  std::memcpy(binary, view.grey, (size_t)view.width * view.height);
+  if (adaptive)
+    adaptiveBinarize(binary, view.width, view.height, 31);
+  else
+    binarizeImage(binary, view.width, view.height);
+  SymbolEdges found;
+  int edges = findSymbolEdges(binary, view.width, view.height, &found);
+  std::free(binary);
+  extraReadingsTried++;
+  if (edges == 0) return nullptr;
+  patternsSeen = true;
+
+  bool haveStart = found.start.rows > 0, haveStop = found.stop.rows > 0;
+  const PatternEdge& main = haveStart && (!haveStop || found.start.rows >= found.stop.rows) ? found.start : found.stop;
+  *slope = main.slope;
+  double moduleWidth = haveStart && haveStop
+                           ? (found.start.moduleWidth + found.stop.moduleWidth) * 0.5
+                           : main.moduleWidth;
+  if (!(moduleWidth > 0.5)) return nullptr;
+  double moduleHeight = moduleWidth;
+  if (haveStart && haveStop) {
+    Edge left = edgeOf(found.start, moduleHeight), right = edgeOf(found.stop, moduleHeight);
+    alignEdges(&left, &right);
+    double middle = (left.top + left.bottom) * 0.5;
+    double across = columnAt(right, middle) - columnAt(left, middle);
+    int estimate = (int)std::lround(across / (17.0 * moduleWidth));
+    // The estimate first, then what the indicators say, then its neighbours.
+    int indicated = columnsFromIndicators(view, left, shiftedEdge(left, 17.0, moduleWidth), moduleWidth,
+                                          kLeftIndicator, adaptive);
+    int candidates[4] = {estimate, indicated > 0 ? indicated + 2 : 0, estimate + 1, estimate - 1};
+    for (int i = 0; i < 4; i++) {
+      int k = candidates[i];
+      bool repeated = false;
+      for (int j = 0; j < i; j++) repeated = repeated || candidates[j] == k;
+      if (k < 3 || k > kMaxGridColumns || repeated) continue;
+      double columnWidth = across / (17.0 * k);
+      DecodeResult* result = readBetween(view, left, right, columnWidth, k, adaptive);
+      if (result) return result;
+    }
+    return nullptr;
+  }
+  // One pattern only: the indicators beside it tell how wide the symbol is.
+  Edge known = edgeOf(main, moduleHeight);
+  bool fromStart = haveStart;
+  Edge narrowLeft = fromStart ? known : shiftedEdge(known, -17.0, moduleWidth);
+  Edge narrowRight = fromStart ? shiftedEdge(known, 17.0, moduleWidth) : known;
+  int columns = columnsFromIndicators(view, narrowLeft, narrowRight, moduleWidth,
+                                      fromStart ? kLeftIndicator : kRightIndicator, adaptive);
+  if (columns == 0) return nullptr;
+  int k = columns + 2;
+  Edge left = fromStart ? known : shiftedEdge(known, -17.0 * k, moduleWidth);
+  Edge right = fromStart ? shiftedEdge(known, 17.0 * k, moduleWidth) : known;
+  return readBetween(view, left, right, moduleWidth, k, adaptive);
+}
+
+static void freeView(View* view) {
+  std::free(view->grey);
+  view->grey = nullptr;
+}
+
+// A view one step further than base, made by `made` (null on failure).
+static bool addStep(const View& base, ViewStep::Kind kind, double amount, unsigned char* made, int width,
+                    int height, View* view) {
+  *view = base;
+  view->grey = made;
+  view->width = width;
+  view->height = height;
+  if (!made || base.stepCount >= kMaxViewSteps) {
+    std::free(made);
+    view->grey = nullptr;
+    return false;
+  }
+  ViewStep step = {kind, amount, base.width, base.height, width, height};
+  view->steps[view->stepCount++] = step;
+  return true;
+}
+
+// The original turned by quarterTurns and given a light margin, so that a
+// symbol touching the picture's border has quiet space around it.
+static bool turnedView(const unsigned char* grey, int width, int height, int quarterTurns, View* view) {
+  View original = {const_cast<unsigned char*>(grey), width, height, 0, {}};
+  View turned;
+  int w = 0, h = 0;
+  unsigned char* pixels = turnPictureQuarter(grey, width, height, quarterTurns, &w, &h);
+  if (!addStep(original, ViewStep::kQuarterTurns, quarterTurns, pixels, w, h, &turned)) return false;
+  int margin = 8 + (width > height ? width : height) / 50;
+  pixels = padPicture(turned.grey, w, h, margin, (unsigned char)lightLevel(turned.grey, w, h), &w, &h);
+  bool made = addStep(turned, ViewStep::kPad, margin, pixels, w, h, view);
+  freeView(&turned);
+  return made;
+}
+
+// The view turned back by the tilt of its edges.
+static bool untiltedView(const View& base, double slope, View* view) {
+  double angle = std::atan(slope);
+  int w = 0, h = 0;
+  unsigned char* pixels = rotatePicture(base.grey, base.width, base.height, angle,
+                                        (unsigned char)lightLevel(base.grey, base.width, base.height), &w, &h);
+  return addStep(base, ViewStep::kRotate, angle, pixels, w, h, view);
+}
+
+static bool enlargedView(const View& base, int factor, View* view) {
+  int w = 0, h = 0;
+  unsigned char* pixels = enlargePicture(base.grey, base.width, base.height, factor, &w, &h);
+  return addStep(base, ViewStep::kScale, factor, pixels, w, h, view);
+}
+
+static bool shrunkView(const View& base, int factor, View* view) {
+  int w = 0, h = 0;
+  unsigned char* pixels = shrinkPicture(base.grey, base.width, base.height, factor, &w, &h);
+  return addStep(base, ViewStep::kScale, 1.0 / factor, pixels, w, h, view);
+}
+
+// The exact pipeline's result with its message decoded again as this entry
+// decodes messages: zero bytes kept, a macro control block left out.
+static DecodeResult* withWholeMessage(DecodeResult* exact) {
+  char text[kTextBufferSize];
+  int length = decodeMessage(decodedCodewords, codewordCount, text);
+  int corners[16] = {exact->topLeftX, exact->topLeftY, exact->bottomLeftX, exact->bottomLeftY, 0, 0, 0, 0,
+                     0, 0, 0, 0, exact->topRightX, exact->topRightY, exact->bottomRightX, exact->bottomRightY};
+  DecodeResult* result = buildResult(text, length, corners, 1);
+  if (!result) return exact;
+  freeDecodeResult(exact);
+  return result;
+}
+
+// The readings of one orientation, cheapest first, until one is verified.
+static DecodeResult* readOrientation(const View& base) {
+  double slope = 0, adaptiveSlope = 0;
+  DecodeResult* result = readView(base, false, &slope);
+  if (!result) result = readView(base, true, &adaptiveSlope);
+  if (slope == 0) slope = adaptiveSlope;
+  View other;
+  if (!result && std::fabs(slope) > 0.02 && untiltedView(base, slope, &other)) {
+    double ignored;
+    result = readView(other, false, &ignored);
+    if (!result) result = readView(other, true, &ignored);
+    freeView(&other);
+  }
+  long long pixels = (long long)base.width * base.height;
+  for (int factor = 2; !result && factor <= 3 && pixels * factor * factor <= (8 << 20); factor++) {
+    if (!enlargedView(base, factor, &other)) break;
+    double ignored;
+    result = readView(other, false, &ignored);
+    freeView(&other);
+  }
+  if (!result && pixels > (8 << 20) && shrunkView(base, 2, &other)) {
+    double ignored;
+    result = readView(other, false, &ignored);
+    freeView(&other);
+  }
+  return result;
+}
+
+DecodeResult* decodeImageRobust(const unsigned char* grey, int width, int height) {
+  extraReadingsTried = 0;
+  patternsSeen = false;
+  if (!grey || width < 1 || height < 1) {
+    decodeFailure = kDecodeNoSymbol;
+    return nullptr;
+  }
+  unsigned char* copy = (unsigned char*)std::malloc((size_t)width * height);
+  if (!copy) {
+    decodeFailure = kDecodeNotDecoded;
+    return nullptr;
+  }
+  std::memcpy(copy, grey, (size_t)width * height);
+  DecodeResult* exact = decodeImage(copy, width, height);
+  std::free(copy);
+  if (exact && exact->verified) return withWholeMessage(exact);
+  bool symbolSeen = exact || decodeFailure == kDecodeNotDecoded;
+
+  // Upright and upside down first: the common cases.
+  static const int kTurns[4] = {0, 2, 1, 3};
+  DecodeResult* result = nullptr;
+  for (int i = 0; i < 4 && !result && extraReadingsTried < kMaxExtraReadings; i++) {
+    View view;
+    if (!turnedView(grey, width, height, kTurns[i], &view)) continue;
+    result = readOrientation(view);
+    freeView(&view);
+  }
+  if (result) {
+    freeDecodeResult(exact);
+    decodeFailure = kDecodeOk;
+    return result;
+  }
+  if (exact) {
+    decodeFailure = kDecodeOk;
+    return exact;
+  }
+  decodeFailure = symbolSeen || patternsSeen ? kDecodeNotDecoded : kDecodeNoSymbol;
+  return nullptr;
+}
+
+DecodeResult* decodeImageFileRobust(const char* path) {
+  PictureBitmap* bitmap = loadPictureBitmap(path);
+  int width = 0, height = 0;
+  unsigned char* grey = bitmap ? bitmapToGray(bitmap, &width, &height) : nullptr;
+  freePictureBitmap(bitmap);
+  if (!grey) {
+    decodeFailure = kDecodeNoPicture;
+    return nullptr;
+  }
+  DecodeResult* result = decodeImageRobust(grey, width, height);
+  std::free(grey);
+  return result;
+}
