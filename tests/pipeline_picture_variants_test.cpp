@@ -301,6 +301,19 @@ TEST(PictureVariants, AdaptiveThresholdKeepsFlatAndNoisyPaperLight) {
   EXPECT_EQ(single, 0);
 }
 
+TEST(PictureVariants, AdaptiveThresholdSumsStayExactPastThirtyTwoBits) {
+  // White paper whose total passes 2^32, the widest window and one dark dot:
+  // any box sum that wrapped wrongly would blacken the paper.
+  const int side = 4200;
+  std::vector<unsigned char> paper((size_t)side * side, 255);
+  paper[(size_t)(side / 2) * side + side / 2] = 0;
+  adaptiveBinarize(paper.data(), side, side, INT_MAX);
+  size_t dark = 0;
+  for (unsigned char p : paper) dark += p;
+  EXPECT_EQ(dark, 1u);
+  EXPECT_EQ(paper[(size_t)(side / 2) * side + side / 2], 1);
+}
+
 TEST(PictureVariants, AdaptiveThresholdCleansASymbolUnderUnevenLight) {
   DrawOptions draw;
   draw.modulePixels = 3;
