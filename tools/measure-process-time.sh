@@ -28,8 +28,13 @@ done
 
 echo "== pdf417read $picture (whole process, $runs runs)"
 if command -v hyperfine >/dev/null; then
-  hyperfine --style basic --warmup 2 --runs "$runs" --ignore-failure \
+  report=$(mktemp)
+  trap 'rm -f "$report"' EXIT
+  hyperfine --style basic --warmup 2 --runs "$runs" --ignore-failure --export-json "$report" \
     "$reader '$picture' >/dev/null 2>&1"
+  python3 -c 'import json, sys
+r = json.load(open(sys.argv[1]))["results"][0]
+print("median %.1f ms, min %.1f ms, max %.1f ms" % (r["median"] * 1e3, r["min"] * 1e3, r["max"] * 1e3))' "$report"
 else
   for ((i = 0; i < runs; i++)); do
     start=$(date +%s%N)
