@@ -1,0 +1,417 @@
+// Speed of the whole decode and of each of its stages, on generated pictures
+// of about 0.1, 1, 4 and 16 megapixels, and the time a picture file takes to
+// load (the file named by PDF417_BENCH_PICTURE).
+//
+// The stage benchmarks call the stage functions with the inputs decodeImage
+// gives them; those inputs are made once, outside the timed loops, by the
+// same steps decodeImage takes. Buffers are allocated outside the loops too,
+// so the stages' sum leaves out the allocations, the grey copy, the edge walk
+// and the row padding that decodeImage also does.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "codeword/row_reader.h"
+#include "ecc/reed_solomon.h"
+#include "highlevel/data_decoder.h"
+#include "image/gray_conversion.h"
+#include "image/picture_bitmap.h"
+#include "locate/binarize.h"
+#include "locate/edge_lines.h"
+#include "locate/grid_sampling.h"
+#include "locate/start_stop_search.h"
+#include "pipeline/decode_pipeline.h"
+#include "support/symbol_pictures.h"
+
+namespace {
+
+// Room for the erasure positions rsDecode may write back.
+enum { kErasureRoom = 929 };
+
+// Upper-case text and spaces only: text compaction throughout, so the decode
+// prints no trace lines. Long text fills many rows; large modules and tall
+// rows then bring the picture to its size.
+struct PictureRecipe {
+  int textLength;
+  int columns;
+  int modulePixels;
+  int rowPixels;
+  int quietPixels;
+};
+
+const PictureRecipe kRecipes[] = {
+    {100, 3, 3, 9, 20},     // 400 x 247, 23 rows
+    {800, 8, 4, 15, 80},    // 980 x 1045, 59 rows
+    {1700, 12, 7, 25, 45},  // 2001 x 2015, 77 rows
+    {1700, 12, 14, 50, 90}, // 4002 x 4030, 77 rows
+};
+const int kRecipeCount = sizeof kRecipes / sizeof kRecipes[0];
+
+struct BenchPicture {
+  GrayPicture picture;
+  std::string text;
+  std::string error;  // why the symbol could not be made; empty when it was
+};
+
+std::string recipeText(int length) {
+  static const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZ ";
+  std::string text;
+  unsigned state = 12345;
+  for (int i = 0; i < length; i++) {
+    state = state * 1103515245u + 12345u;
+    text += kAlphabet[(state >> 16) % 27];
+  }
+  return text;
+}
+
+BenchPicture makePicture(const PictureRecipe& recipe) {
+  BenchPicture made;
+  made.text = recipeText(recipe.textLength);
+  SymbolOptions options;
+  options.columns = recipe.columns;
+  ModuleMatrix symbol;
+  if (!encodeSymbol(made.text, options, &symbol, &made.error)) return made;
+  DrawOptions draw;
+  draw.modulePixels = recipe.modulePixels;
+  draw.rowPixels = recipe.rowPixels;
+  draw.quietPixels = recipe.quietPixels;
+  made.picture = drawSymbol(symbol, draw);
+  return made;
+}
+
+// Drawn once per size and kept for every benchmark.
+const BenchPicture& benchPicture(int index) {
+  static BenchPicture pictures[kRecipeCount];
+  static bool drawn[kRecipeCount];
+  if (!drawn[index]) {
+    pictures[index] = makePicture(kRecipes[index]);
+    drawn[index] = true;
+  }
+  return pictures[index];
+}
+
+void labelPicture(benchmark::State& state, const GrayPicture& picture) {
+  char label[64];
+  std::snprintf(label, sizeof label, "%.2f MP %dx%d",
+                (double)picture.width * picture.height / 1e6, picture.width, picture.height);
+  state.SetLabel(label);
+  state.counters["megapixels"] = (double)picture.width * picture.height / 1e6;
+}
+
+// Empty when decodeImage reads the picture back to its text, else why not.
+// The result's corners go to *corners when given.
+std::string decodeProblem(const BenchPicture& made, DecodeResult* corners = nullptr) {
+  if (!made.error.empty()) return "zint refused the symbol: " + made.error;
+  std::vector<unsigned char> pixels = made.picture.pixels;
+  DecodeResult* result = decodeImage(pixels.data(), made.picture.width, made.picture.height);
+  if (!result) return "decodeImage found no text (failure " + std::to_string(decodeFailure) + ")";
+  bool same = std::string(result->text, result->textLength) == made.text;
+  if (corners) *corners = *result;
+  freeDecodeResult(result);
+  return same ? "" : "decodeImage read a different text";
+}
+
+// The copy of the picture (decodeImage binarises its input) is outside the
+// timed part.
+void BM_DecodeImage(benchmark::State& state) {
+  const BenchPicture& made = benchPicture((int)state.range(0));
+  std::string problem = decodeProblem(made);
+  if (!problem.empty()) return state.SkipWithError(problem.c_str());
+  const GrayPicture& picture = made.picture;
+  std::vector<unsigned char> pixels(picture.pixels.size());
+  for (auto _ : state) {
+    state.PauseTiming();
+    std::memcpy(pixels.data(), picture.pixels.data(), pixels.size());
+    state.ResumeTiming();
+    DecodeResult* result = decodeImage(pixels.data(), picture.width, picture.height);
+    benchmark::DoNotOptimize(result);
+    freeDecodeResult(result);
+  }
+  labelPicture(state, picture);
+}
+BENCHMARK(BM_DecodeImage)->DenseRange(0, kRecipeCount - 1)->Unit(benchmark::kMillisecond);
+
+// ---- The inputs each stage gets inside decodeImage -------------------------
+
+bool darkAt(const unsigned char* pixels, int width, int height, int x, int y) {
+  if (x < 0 || x >= width || y < 0 || y >= height) return false;
+  return pixels[(size_t)y * width + x] != 0;
+}
+
+// The pipeline's walk along an inner edge, away from the symbol, bridging up
+// to three light rows; it moves the corner points the grids are sampled from.
+void walkEdge(const unsigned char* pixels, int width, int height, int* point, float a, float b,
+              float c, int direction) {
+  int bestX = point[0], bestY = point[1];
+  int misses = 0;
+  int lastRow = direction < 0 ? 1 : height - 1;
+  if (direction < 0 ? point[1] <= 0 : point[1] >= height) return;
+  for (int y = point[1]; direction < 0 ? y >= lastRow : y <= lastRow; y += direction) {
+    int x = point[0];
+    bool columnInside = true;
+    if (a != 0) {
+      double column = -((double)b * y + c) / a;
+      columnInside = column > -2.0 && column < (double)width;
+      if (columnInside) x = (int)column;
+    }
+    if (columnInside && (darkAt(pixels, width, height, x, y) ||
+                         darkAt(pixels, width, height, x + 1, y))) {
+      bestX = x;
+      bestY = y;
+      misses = 0;
+    } else if (++misses == 4) {
+      break;
+    }
+  }
+  point[0] = bestX;
+  point[1] = bestY;
+}
+
+struct StageInputs {
+  int width = 0, height = 0;
+  std::vector<unsigned char> grey;       // the picture as drawn
+  std::vector<unsigned char> binarised;  // the picture after binarizeImage
+  int corners[16] = {};                  // after the edge walk
+  int provisionalWidth = 0, gridHeight = 0, columns = 0, gridWidth = 0;
+  std::vector<unsigned char> readerRows;  // final grid, binarised, rows padded
+  std::vector<int> codewords;             // as detectBStoCW leaves them
+  int codewordCount = 0;
+  int erasureCount = 0;
+  std::vector<int> corrected;             // as rsDecode leaves them
+  std::string problem;                    // empty when every stage succeeded
+};
+
+void sampleOnto(const unsigned char* source, const StageInputs& in, unsigned char* grid,
+                int gridWidth) {
+  const int* c = in.corners;
+  sampleGrid(source, c[8], c[9], c[12], c[13], c[14], c[15], c[10], c[11], in.width, grid,
+             gridWidth, in.gridHeight, in.height);
+}
+
+// Locating: binarisation, the upright search, the edge walk, both grids.
+bool locateStages(StageInputs* in) {
+  in->binarised = in->grey;
+  binarizeImage(in->binarised.data(), in->width, in->height);
+  StartStopCorners* found = findStartStopUpright(in->binarised.data(), in->width, in->height);
+  if (!found) return (in->problem = "no upright symbol found"), false;
+  std::memcpy(in->corners, found->entries, sizeof in->corners);
+  int* c = in->corners;
+  const unsigned char* dark = in->binarised.data();
+  float a, b, cc;
+  lineThroughPoints(c + 8, c + 10, &a, &b, &cc);
+  walkEdge(dark, in->width, in->height, c + 8, a, b, cc, -1);
+  walkEdge(dark, in->width, in->height, c + 10, a, b, cc, 1);
+  lineThroughPoints(c + 12, c + 14, &a, &b, &cc);
+  walkEdge(dark, in->width, in->height, c + 12, a, b, cc, -1);
+  walkEdge(dark, in->width, in->height, c + 14, a, b, cc, 1);
+
+  // Compared and summed in single precision, as decodeImage does.
+  float startEdge = (float)pointDistance(c + 8, c + 10);
+  float stopEdge = (float)pointDistance(c + 12, c + 14);
+  in->gridHeight = stopEdge >= startEdge ? (int)pointDistance(c + 12, c + 14)
+                                         : (int)pointDistance(c + 8, c + 10);
+  float top = (float)pointDistance(c + 8, c + 12), bottom = (float)pointDistance(c + 10, c + 14);
+  in->provisionalWidth = (int)((top + bottom) * 0.5);
+  std::vector<unsigned char> firstGrid((size_t)in->provisionalWidth * in->gridHeight + 1);
+  sampleOnto(dark, *in, firstGrid.data(), in->provisionalWidth);
+  in->columns = countLightColumnRuns(firstGrid.data(), in->provisionalWidth, in->gridHeight);
+  if (in->columns == 0) return (in->problem = "no light column run"), false;
+  int columnWidth = in->provisionalWidth / in->columns;
+  in->gridWidth = in->columns * 17 * ((columnWidth + 8) / 17);
+  return true;
+}
+
+// Reading: the final grid, its rows, error correction.
+bool readStages(StageInputs* in) {
+  int gridWidth = in->gridWidth, gridHeight = in->gridHeight;
+  std::vector<unsigned char> grid((size_t)gridWidth * gridHeight + 1);
+  sampleOnto(in->grey.data(), *in, grid.data(), gridWidth);
+  binarizeImage(grid.data(), gridWidth, gridHeight);
+  size_t rowLength = (size_t)gridWidth + 1;
+  in->readerRows.assign(rowLength * gridHeight + 2, 0);
+  for (int y = 0; y < gridHeight; y++)
+    std::memcpy(&in->readerRows[y * rowLength], &grid[(size_t)y * gridWidth], (size_t)gridWidth);
+
+  in->codewords.assign(kCodewordBufferSize, 0);
+  if (detectBStoCW(in->readerRows.data(), gridWidth + 1, gridHeight, in->codewords.data()) < 0)
+    return (in->problem = "the row reader failed"), false;
+  for (int j = 0; j < kCodewordBufferSize; j++)
+    if (in->codewords[j] >= -1 && in->codewords[j] <= 928) in->codewordCount++;
+  for (int j = 0; j < in->codewordCount; j++)
+    if (in->codewords[j] < 0) in->erasureCount++;
+  // The stage benchmarks time the clean case: no erasure to hand to rsDecode.
+  if (in->erasureCount > 0) return (in->problem = "the clean picture read with erasures"), false;
+  in->corrected = in->codewords;
+  std::vector<int> erasures(kErasureRoom);
+  int n = in->codewordCount;
+  if (rsDecode(in->corrected.data(), erasures.data(), 0, n, n - in->codewords[0], 0) < 0)
+    return (in->problem = "error correction failed"), false;
+  return true;
+}
+
+StageInputs makeStageInputs(int index) {
+  const BenchPicture& made = benchPicture(index);
+  StageInputs in;
+  DecodeResult pipeline;
+  in.problem = decodeProblem(made, &pipeline);
+  if (!in.problem.empty()) return in;
+  in.width = made.picture.width;
+  in.height = made.picture.height;
+  in.grey = made.picture.pixels;
+  if (!locateStages(&in) || !readStages(&in)) return in;
+  const int* c = in.corners;
+  if (c[12] != pipeline.topRightX || c[13] != pipeline.topRightY ||
+      c[14] != pipeline.bottomRightX || c[15] != pipeline.bottomRightY)
+    in.problem = "the stages walked the edges elsewhere than decodeImage";
+  std::vector<char> text(kTextBufferSize, 0);
+  decodeDataCodewords(in.corrected.data(), in.codewordCount, text.data());
+  if (made.text != text.data()) in.problem = "the stages read a different text";
+  return in;
+}
+
+// Made once per size for every stage benchmark.
+const StageInputs& stageInputs(int index) {
+  static StageInputs inputs[kRecipeCount];
+  static bool made[kRecipeCount];
+  if (!made[index]) {
+    inputs[index] = makeStageInputs(index);
+    made[index] = true;
+  }
+  return inputs[index];
+}
+
+// The stage inputs of the benchmark's size; null (benchmark skipped) when the
+// stages could not be replayed.
+const StageInputs* stageInputsFor(benchmark::State& state) {
+  const StageInputs& in = stageInputs((int)state.range(0));
+  if (!in.problem.empty()) {
+    state.SkipWithError(in.problem.c_str());
+    return nullptr;
+  }
+  labelPicture(state, benchPicture((int)state.range(0)).picture);
+  return &in;
+}
+
+// ---- One benchmark per stage, in decodeImage's order -----------------------
+
+// The copy of the picture is outside the timed part.
+void BM_Stage1_BinarizePicture(benchmark::State& state) {
+  const StageInputs* in = stageInputsFor(state);
+  if (!in) return;
+  std::vector<unsigned char> pixels(in->grey.size());
+  for (auto _ : state) {
+    state.PauseTiming();
+    std::memcpy(pixels.data(), in->grey.data(), pixels.size());
+    state.ResumeTiming();
+    binarizeImage(pixels.data(), in->width, in->height);
+    benchmark::DoNotOptimize(pixels.data());
+  }
+}
+
+void BM_Stage2_FindStartStopUpright(benchmark::State& state) {
+  const StageInputs* in = stageInputsFor(state);
+  if (!in) return;
+  for (auto _ : state)
+    benchmark::DoNotOptimize(findStartStopUpright(in->binarised.data(), in->width, in->height));
+}
+
+void BM_Stage3_FirstGridAndColumnRuns(benchmark::State& state) {
+  const StageInputs* in = stageInputsFor(state);
+  if (!in) return;
+  std::vector<unsigned char> grid((size_t)in->provisionalWidth * in->gridHeight + 1);
+  int columns = 0;
+  for (auto _ : state) {
+    sampleOnto(in->binarised.data(), *in, grid.data(), in->provisionalWidth);
+    columns = countLightColumnRuns(grid.data(), in->provisionalWidth, in->gridHeight);
+    benchmark::DoNotOptimize(columns);
+  }
+  if (columns != in->columns) state.SkipWithError("a different column count");
+}
+
+void BM_Stage4_FinalGridAndBinarize(benchmark::State& state) {
+  const StageInputs* in = stageInputsFor(state);
+  if (!in) return;
+  std::vector<unsigned char> grid((size_t)in->gridWidth * in->gridHeight + 1);
+  for (auto _ : state) {
+    sampleOnto(in->grey.data(), *in, grid.data(), in->gridWidth);
+    binarizeImage(grid.data(), in->gridWidth, in->gridHeight);
+    benchmark::DoNotOptimize(grid.data());
+  }
+}
+
+void BM_Stage5_DetectBStoCW(benchmark::State& state) {
+  const StageInputs* in = stageInputsFor(state);
+  if (!in) return;
+  std::vector<int> codewords(kCodewordBufferSize);
+  for (auto _ : state) {
+    detectBStoCW(in->readerRows.data(), in->gridWidth + 1, in->gridHeight, codewords.data());
+    benchmark::DoNotOptimize(codewords.data());
+  }
+  state.counters["codewords"] = in->codewordCount;
+}
+
+// rsDecode corrects in place, so the timed part also copies the codewords
+// (a few kilobytes: well under a microsecond).
+void BM_Stage6_RsDecode(benchmark::State& state) {
+  const StageInputs* in = stageInputsFor(state);
+  if (!in) return;
+  int n = in->codewordCount, t = n - in->codewords[0];
+  std::vector<int> codewords(kCodewordBufferSize);
+  std::vector<int> erasures(kErasureRoom);
+  for (auto _ : state) {
+    std::memcpy(codewords.data(), in->codewords.data(), (size_t)n * sizeof(int));
+    benchmark::DoNotOptimize(rsDecode(codewords.data(), erasures.data(), 0, n, t, 0));
+  }
+  state.counters["codewords"] = n;
+  state.counters["check"] = t;
+}
+
+// The text is appended to what the buffer holds, so the timed part also
+// clears the buffer, as decodeImage does.
+void BM_Stage7_DecodeDataCodewords(benchmark::State& state) {
+  const StageInputs* in = stageInputsFor(state);
+  if (!in) return;
+  std::vector<char> text(kTextBufferSize);
+  for (auto _ : state) {
+    std::memset(text.data(), 0, text.size());
+    benchmark::DoNotOptimize(
+        decodeDataCodewords(in->corrected.data(), in->codewordCount, text.data()));
+  }
+}
+
+#define STAGE_BENCHMARK(name) \
+  BENCHMARK(name)->DenseRange(0, kRecipeCount - 1)->Unit(benchmark::kMicrosecond)
+STAGE_BENCHMARK(BM_Stage1_BinarizePicture);
+STAGE_BENCHMARK(BM_Stage2_FindStartStopUpright);
+STAGE_BENCHMARK(BM_Stage3_FirstGridAndColumnRuns);
+STAGE_BENCHMARK(BM_Stage4_FinalGridAndBinarize);
+STAGE_BENCHMARK(BM_Stage5_DetectBStoCW);
+STAGE_BENCHMARK(BM_Stage6_RsDecode);
+STAGE_BENCHMARK(BM_Stage7_DecodeDataCodewords);
+
+// ---- Loading a picture file ------------------------------------------------
+
+// Reading the file and converting it to grey, as decodeImageFile does before
+// decoding. The picture is named by the environment variable
+// PDF417_BENCH_PICTURE.
+void BM_LoadPicture(benchmark::State& state) {
+  const char* path = std::getenv("PDF417_BENCH_PICTURE");
+  if (!path || !*path) return state.SkipWithError("set PDF417_BENCH_PICTURE to a picture file");
+  int width = 0, height = 0;
+  for (auto _ : state) {
+    PictureBitmap* bitmap = loadPictureBitmap(path);
+    if (!bitmap) return state.SkipWithError("the picture could not be read");
+    unsigned char* grey = bitmapToGray(bitmap, &width, &height);
+    benchmark::DoNotOptimize(grey);
+    std::free(grey);
+    freePictureBitmap(bitmap);
+  }
+  state.counters["megapixels"] = (double)width * height / 1e6;
+}
+BENCHMARK(BM_LoadPicture)->Unit(benchmark::kMillisecond);
+
+}  // namespace
