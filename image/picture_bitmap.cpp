@@ -79,8 +79,11 @@ static bool huffmanSegmentSound(const unsigned char* bytes, size_t size, size_t 
 // Walks the markers the way the reader meets them, entropy-coded data and
 // stray bytes included, and checks every Huffman table segment.
 static bool jpegTablesSound(const unsigned char* bytes, size_t size) {
-  if (size < 2 || bytes[0] != 0xFF || bytes[1] != 0xD8) return true;
-  size_t at = 2;
+  // The reader takes any run of 0xFF fill bytes before the start marker.
+  size_t at = 0;
+  while (at < size && bytes[at] == 0xFF) at++;
+  if (at == 0 || at >= size || bytes[at] != 0xD8) return true;
+  at++;
   while (at + 1 < size) {
     unsigned char marker = bytes[at + 1];
     bool standalone = marker == 0x00 || marker == 0x01 || marker == 0xFF ||

@@ -134,15 +134,16 @@ int findSymbolEdges(const unsigned char* binary, int width, int height, SymbolEd
   if (!binary || width < 1 || height < 1) return 0;
   findEdge(binary, width, height, startPattern, 8, true, &edges->start);
   findEdge(binary, width, height, stopPattern, 9, false, &edges->stop);
-  // A stop edge must lie right of the start edge where both are seen.
-  if (edges->start.rows > 0 && edges->stop.rows > 0) {
-    double middle = (edges->start.top + edges->start.bottom) * 0.5;
-    if (edgeColumn(edges->stop, middle) <= edgeColumn(edges->start, middle)) {
-      if (edges->stop.rows > edges->start.rows)
-        edges->start.rows = 0;
-      else
-        edges->stop.rows = 0;
-    }
+  // Two edges belong to one symbol only if the stop edge lies right of the
+  // start edge, both span much of the same rows and their modules agree;
+  // otherwise the weaker one is a stray sighting.
+  PatternEdge* strong = edges->start.rows >= edges->stop.rows ? &edges->start : &edges->stop;
+  PatternEdge* weak = strong == &edges->start ? &edges->stop : &edges->start;
+  if (weak->rows > 0) {
+    double middle = (strong->top + strong->bottom) * 0.5;
+    double ratio = weak->moduleWidth / strong->moduleWidth;
+    bool ordered = edgeColumn(edges->stop, middle) > edgeColumn(edges->start, middle);
+    if (!ordered || weak->rows * 4 < strong->rows || ratio < 0.75 || ratio > 1.33) weak->rows = 0;
   }
   return (edges->start.rows > 0) + (edges->stop.rows > 0);
 }

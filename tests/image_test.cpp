@@ -292,3 +292,16 @@ TEST(PictureFiles, JpegHuffmanTablesWithTooManySymbolsAreRefused) {
   hostile.resize(2 + 5 + 8 + 2);
   EXPECT_EQ(decodePictureBytes(hostile.data(), hostile.size()), nullptr);
 }
+
+// Inputs the fuzzer found, kept so that the faults stay mended. Under the
+// sanitizer build a table built past its arrays stops the test.
+TEST(PictureFiles, FuzzFindingsAreRefused) {
+  const char* names[] = {"jpeg-fill-bytes-huffman.jpg"};
+  for (const char* name : names) {
+    std::vector<unsigned char> bytes = readBytes(std::string(TEST_DATA_DIR) + "/" + name);
+    ASSERT_FALSE(bytes.empty()) << name;
+    PictureBitmap* bitmap = decodePictureBytes(bytes.data(), bytes.size());
+    EXPECT_EQ(bitmap, nullptr) << name;
+    freePictureBitmap(bitmap);
+  }
+}
