@@ -23,6 +23,8 @@ int codewordCount = 0;
 int erasureCount = 0;
 int erasureList[kErasureListSize];
 int decodedCodewords[kCodewordBufferSize];
+int checkCodewordCount = 0;
+int correctionResult = -1;
 
 static DecodeResult* failDecode(int failure) {
   decodeFailure = failure;
@@ -183,7 +185,8 @@ DecodeResult* decodeImage(unsigned char* pixels, int width, int height) {
   int codewords[kCodewordBufferSize];
   std::memset(text, 0, sizeof text);
   resetRowReader();
-  codewordCount = erasureCount = 0;
+  codewordCount = erasureCount = checkCodewordCount = 0;
+  correctionResult = -1;
   decodeFailure = kDecodeOk;
   if (!pixels || width < 1 || height < 1) return failDecode(kDecodeNoSymbol);
 
@@ -250,8 +253,9 @@ DecodeResult* decodeImage(unsigned char* pixels, int width, int height) {
   if (readStatus < 0) return failDecode(kDecodeNotDecoded);
 
   if (!listErasures(codewords)) return failDecode(kDecodeNotDecoded);
-  int corrected = rsDecode(codewords, erasureList, erasureCount, codewordCount,
-                           codewordCount - codewords[0], 0);
+  checkCodewordCount = codewordCount - codewords[0];
+  int corrected = rsDecode(codewords, erasureList, erasureCount, codewordCount, checkCodewordCount, 0);
+  correctionResult = corrected;
   if (corrected < 0 && !acceptUncorrected(codewords)) return failDecode(kDecodeNotDecoded);
 
   std::memcpy(decodedCodewords, codewords, sizeof codewords);

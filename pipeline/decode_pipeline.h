@@ -18,8 +18,11 @@ extern int decodeFailure;
 extern int codewordCount;
 extern int erasureCount;
 extern int erasureList[929];
-// The codewords the last decode handed to data decoding (3060 entries).
+// The codewords the last decode handed to data decoding (3060 entries), the
+// check codeword count it corrected them with and what correction returned.
 extern int decodedCodewords[];
+extern int checkCodewordCount;
+extern int correctionResult;
 
 // pixels (width * height grey bytes) is binarised in place. Null when no
 // symbol was decoded; decodeFailure then says why.

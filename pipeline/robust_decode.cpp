@@ -157,20 +157,33 @@ static bool readColumns(const View& view, const Edge& left, const Edge& right, d
   return true;
 }
 
-// Error correction with the check codewords the indicators announce. A
-// reading counts only with checks to spare, so that a word made up of
-// guesses cannot pass as corrected.
+// A correction is believed only with check codewords to spare: at full
+// capacity any word corrects to some valid word, right or not.
+static bool correctionHasSpare(int checks, int erasureCount, int found) {
+  int errors = found - erasureCount;
+  int spare = checks - erasureCount - 2 * (errors > 0 ? errors : 0);
+  return spare >= (checks > 4 ? 2 : 1);
+}
+
+// Error correction with the check codewords the indicators announce.
 static bool correctWord(int* codewords, int n, int* erasures, int erasureCount, int level) {
   int checks = 2 << level;
   if (n < checks + 1 || n > kMaxWordCodewords || erasureCount > checks - 1) return false;
   rsTraceErasures = 0;
   int found = rsDecode(codewords, erasures, erasureCount, n, checks, 0);
   rsTraceErasures = 1;
-  if (found < 0) return false;
-  int errors = found - erasureCount;
-  int spare = checks - erasureCount - 2 * (errors > 0 ? errors : 0);
-  if (spare < (checks > 4 ? 2 : 1)) return false;
+  if (found < 0 || !correctionHasSpare(checks, erasureCount, found)) return false;
   return codewords[0] >= 1 && codewords[0] <= n - checks;
+}
+
+// The exact pipeline takes its check codeword count from the length
+// descriptor, which damage can change: its correction is trusted only when
+// that count is one a symbol can have and checks were left to spare.
+static bool exactReadingTrusted(const DecodeResult* exact) {
+  int checks = checkCodewordCount;
+  bool possibleCount = checks >= 2 && checks <= 512 && (checks & (checks - 1)) == 0;
+  return exact && exact->verified && possibleCount &&
+         correctionHasSpare(checks, erasureCount, correctionResult);
 }
 
 // The point of a view back in the original picture, undoing its steps.
@@ -450,7 +463,8 @@ DecodeResult* decodeImageRobust(const unsigned char* grey, int width, int height
   std::memcpy(copy, grey, (size_t)width * height);
   DecodeResult* exact = decodeImage(copy, width, height);
   std::free(copy);
-  if (exact && exact->verified) return withWholeMessage(exact);
+  if (exactReadingTrusted(exact)) return withWholeMessage(exact);
+  if (exact) exact->verified = 0;
   bool symbolSeen = exact || decodeFailure == kDecodeNotDecoded;
 
   // Upright and upside down first: the common cases.
