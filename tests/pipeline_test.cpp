@@ -169,3 +169,55 @@ TEST(DecodeImage, RepeatedDecodesGiveTheSameResult) {
   EXPECT_EQ(first.text, second.text);
   EXPECT_EQ(std::memcmp(&first.corners.topLeftX, &second.corners.topLeftX, 8 * sizeof(int)), 0);
 }
+
+// Start and stop patterns around rows of bars that are no codewords: every
+// codeword read is an erasure, more than the erasure list holds.
+TEST(DecodeImage, MoreErasuresThanTheListHoldsGiveNull) {
+  const char* start = "11111111010101000";
+  const char* stop = "111111101000101001";
+  int columns = 30, rows = 120, module = 2, rowPixels = 4;
+  int modulesWide = 17 + 17 * (columns + 2) + 18;
+  GrayPicture picture;
+  picture.width = modulesWide * module + 40;
+  picture.height = rows * rowPixels + 40;
+  picture.pixels.assign((size_t)picture.width * picture.height, 255);
+  for (int r = 0; r < rows; r++) {
+    std::string line = start;
+    for (int c = 0; c < columns + 2; c++) line += (r + c) % 2 ? "11111110000000010" : "10000000111111100";
+    line += stop;
+    for (int y = 0; y < rowPixels; y++)
+      for (int m = 0; m < modulesWide; m++)
+        for (int p = 0; p < module; p++)
+          if (line[m] == '1')
+            picture.pixels[(size_t)(20 + r * rowPixels + y) * picture.width + 20 + m * module + p] = 0;
+  }
+  EXPECT_FALSE(decodePicture(picture).ok);
+  EXPECT_EQ(decodeFailure, kDecodeNotDecoded);
+  EXPECT_GT(codewordCount, 929);
+}
+
+// A symbol sheared by a pixel a row, its inner edges leaning left going up,
+// under a dark band that reaches the picture's left border: the walk up the start edge runs
+// out of the picture and must stop there without reading outside it.
+TEST(DecodeImage, EdgeWalkLeavingThePictureStopsAtItsBorder) {
+  ModuleMatrix symbol;
+  ASSERT_TRUE(encodeSymbol("SHEARED", SymbolOptions{}, &symbol));
+  int module = 3, rowPixels = 9, top = 60;
+  int height = top + symbol.rows * rowPixels + 10;
+  int width = symbol.width * module + symbol.rows * rowPixels + 40;
+  GrayPicture picture;
+  picture.width = width;
+  picture.height = height;
+  picture.pixels.assign((size_t)width * height, 255);
+  for (int y = 0; y < symbol.rows * rowPixels; y++) {
+    int shift = y;  // one pixel right each row down
+    for (int x = 0; x < symbol.width * module; x++)
+      if (symbol.at(y / rowPixels, x / module)) picture.pixels[(size_t)(top + y) * width + shift + x] = 0;
+  }
+  for (int y = 0; y < top; y++)
+    for (int x = 0; x < width / 2; x++) picture.pixels[(size_t)y * width + x] = 0;
+  Decoded decoded = decodePicture(picture);  // under the sanitizer build, any stray read fails here
+  if (decoded.ok) {
+    EXPECT_GE(decoded.corners.topRightX, 0);
+  }
+}
