@@ -5,8 +5,6 @@
 #include <algorithm>
 #include <cstring>
 
-#define STB_IMAGE_WRITE_IMPLEMENTATION
-#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
 #include <stb_image_write.h>
 
 #include "codeword/pattern_table.h"
