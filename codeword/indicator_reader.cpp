@@ -159,13 +159,16 @@ static void placeUnnumberedRows(const int* clusters, int* rowNumbers, int gridHe
   std::free(placed);
 }
 
+void clearReading(GridReading* reading, int gridColumns) {
+  std::memset(reading, 0, sizeof *reading);
+  reading->gridColumns = gridColumns;
+}
+
 void readGrid(const unsigned char* grid, int gridWidth, int gridHeight, int gridColumns,
               int modulePixels, int indicators, const unsigned char* columnSeen,
               GridReading* reading) {
-  std::memset(reading, 0, sizeof *reading);
-  reading->gridColumns = gridColumns;
   if (!grid || gridWidth < 1 || gridHeight < 1 || gridColumns < 1 || gridColumns > kMaxGridColumns ||
-      modulePixels < 1)
+      modulePixels < 1 || gridColumns != reading->gridColumns)
     return;
   int* values = (int*)std::malloc(sizeof(int) * (size_t)gridHeight * gridColumns);
   int* clusters = (int*)std::malloc(sizeof(int) * (size_t)gridHeight);

@@ -40,6 +40,10 @@ int readPatternAt(const unsigned char* row, int rowLength, int start, int nomina
 // Which grid columns are row indicators.
 enum { kLeftIndicator = 1, kRightIndicator = 2, kBothIndicators = 3 };
 
+// Starts a reading of gridColumns codeword columns.
+void clearReading(GridReading* reading, int gridColumns);
+
+// Adds what a grid shows to a reading of as many columns.
 // grid: gridHeight rows of gridWidth 0/1 bytes showing `gridColumns` codeword
 // columns of modulePixels * 17 pixels each after a margin of two modules;
 // `indicators` says whether the first column is the left row indicator and

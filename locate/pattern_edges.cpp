@@ -5,7 +5,10 @@
 
 #include "locate/start_stop_search.h"
 
-enum { kMaxHitsPerRow = 4 };
+enum {
+  kMaxHitsPerRow = 4,
+  kMinEdgeRows = 6,  // fewer sightings in a line are taken for chance
+};
 
 // One sighting of a pattern: its inner edge column on a row and its width.
 struct PatternHit {
@@ -113,6 +116,35 @@ static void fitEdge(const PatternHit* hits, int count, const int* chainOf, int c
   std::free(spans);
 }
 
+// The chain may be one piece of an edge broken by blur or damage: every
+// sighting close to its line joins it, as far as the sightings run on
+// without a long gap, and the line is fitted again.
+static void gatherAlongLine(const PatternHit* hits, int count, int* chainOf, int chain, int modules,
+                            const PatternEdge& edge) {
+  double tolerance = 1.5 + edge.moduleWidth;
+  int maxGap = 12 + (int)(edge.moduleWidth * modules / 2);
+  int bestFirst = 0, bestLast = -1, bestCount = 0, runFirst = -1, runCount = 0, last = -1;
+  for (int i = 0; i < count; i++) {
+    if (std::fabs(hits[i].x - edgeColumn(edge, hits[i].y)) > tolerance) continue;
+    if (last >= 0 && hits[i].y - hits[last].y > maxGap) runFirst = -1;
+    if (runFirst < 0) {
+      runFirst = i;
+      runCount = 0;
+    }
+    runCount++;
+    last = i;
+    if (runCount > bestCount) {
+      bestCount = runCount;
+      bestFirst = runFirst;
+      bestLast = i;
+    }
+  }
+  for (int i = 0; i < count; i++)
+    if (chainOf[i] == chain) chainOf[i] = -1;
+  for (int i = bestFirst; i <= bestLast; i++)
+    if (std::fabs(hits[i].x - edgeColumn(edge, hits[i].y)) <= tolerance) chainOf[i] = chain;
+}
+
 static void findEdge(const unsigned char* binary, int width, int height, const int* pattern,
                      int count, bool innerIsEnd, PatternEdge* edge) {
   edge->rows = 0;
@@ -123,7 +155,14 @@ static void findEdge(const unsigned char* binary, int width, int height, const i
     for (int k = 0; k < count; k++) modules += pattern[k];
     int found = collectHits(binary, width, height, pattern, count, innerIsEnd, hits);
     int chain = found > 0 ? longestChain(hits, found, chainOf, modules) : -1;
-    if (chain >= 0) fitEdge(hits, found, chainOf, chain, modules, edge);
+    if (chain >= 0) {
+      fitEdge(hits, found, chainOf, chain, modules, edge);
+      for (int pass = 0; pass < 2; pass++) {
+        gatherAlongLine(hits, found, chainOf, chain, modules, *edge);
+        fitEdge(hits, found, chainOf, chain, modules, edge);
+      }
+    }
+    if (edge->rows < kMinEdgeRows) edge->rows = 0;
   }
   std::free(hits);
   std::free(chainOf);

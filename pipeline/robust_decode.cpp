@@ -115,10 +115,10 @@ struct Grid {
 };
 
 static bool sampleSymbolGrid(const View& view, const Edge& left, const Edge& right, double moduleWidth,
-                             int gridColumns, bool adaptive, Grid* grid) {
+                             int gridColumns, Grid* grid) {
   double height = std::fmax(left.bottom - left.top, right.bottom - right.top);
   double perpendicular = moduleWidth / std::sqrt(1.0 + left.slope * left.slope);
-  int modulePixels = (int)std::lround(perpendicular);
+  int modulePixels = (int)std::lround(2 * perpendicular);
   modulePixels = modulePixels < 4 ? 4 : modulePixels > 8 ? 8 : modulePixels;
   grid->modulePixels = modulePixels;
   grid->width = (17 * gridColumns + 2 * kGridMargin) * modulePixels;
@@ -129,10 +129,6 @@ static bool sampleSymbolGrid(const View& view, const Edge& left, const Edge& rig
   float corners[8];
   gridCorners(left, right, moduleWidth, corners);
   sampleGridAt(view.grey, corners, view.width, view.height, grid->pixels, grid->width, grid->height);
-  if (adaptive)
-    adaptiveBinarize(grid->pixels, grid->width, grid->height, 8 * modulePixels);
-  else
-    binarizeImage(grid->pixels, grid->width, grid->height);
   // A column whose middle falls outside the picture was never photographed.
   double dx, dy;
   moduleStep(left.slope, moduleWidth, &dx, &dy);
@@ -145,16 +141,29 @@ static bool sampleSymbolGrid(const View& view, const Edge& left, const Edge& rig
   return true;
 }
 
-// Reads gridColumns codeword columns between two edges into *reading.
+// Reads gridColumns codeword columns between two edges into *reading. The
+// grid is read twice, with its own global threshold and with a local one:
+// each gets right some codewords the other blurs, and the votes add up.
 static bool readColumns(const View& view, const Edge& left, const Edge& right, double moduleWidth,
-                        int gridColumns, int indicators, bool adaptive, GridReading* reading) {
+                        int gridColumns, int indicators, GridReading* reading) {
   Grid grid;
   if (gridColumns < 1 || gridColumns > kMaxGridColumns) return false;
-  if (!sampleSymbolGrid(view, left, right, moduleWidth, gridColumns, adaptive, &grid)) return false;
-  readGrid(grid.pixels, grid.width, grid.height, gridColumns, grid.modulePixels, indicators,
-           grid.columnSeen, reading);
+  if (!sampleSymbolGrid(view, left, right, moduleWidth, gridColumns, &grid)) return false;
+  size_t bytes = (size_t)grid.width * grid.height;
+  unsigned char* binary = (unsigned char*)std::malloc(bytes);
+  clearReading(reading, gridColumns);
+  for (int local = 0; local < 2 && binary; local++) {
+    std::memcpy(binary, grid.pixels, bytes);
+    if (local)
+      adaptiveBinarize(binary, grid.width, grid.height, 8 * grid.modulePixels);
+    else
+      binarizeImage(binary, grid.width, grid.height);
+    readGrid(binary, grid.width, grid.height, gridColumns, grid.modulePixels, indicators, grid.columnSeen,
+             reading);
+  }
+  std::free(binary);
   std::free(grid.pixels);
-  return true;
+  return binary != nullptr;
 }
 
 // A correction is believed only with check codewords to spare: at full
@@ -254,7 +263,7 @@ static DecodeResult* resultOf(const View& view, const int* codewords, int n, con
 // Reads the symbol between two edges as gridColumns columns; on success
 // returns the verified result.
 static DecodeResult* readBetween(const View& view, const Edge& left, const Edge& right, double moduleWidth,
-                                 int gridColumns, bool adaptive) {
+                                 int gridColumns) {
   GridReading* reading = (GridReading*)std::malloc(sizeof(GridReading));
   int* codewords = (int*)std::malloc(sizeof(int) * kCodewordBufferSize);
   int* erasures = (int*)std::malloc(sizeof(int) * kCodewordBufferSize);
@@ -262,7 +271,7 @@ static DecodeResult* readBetween(const View& view, const Edge& left, const Edge&
   SymbolLayout layout;
   int erasureCount = 0;
   if (reading && codewords && erasures &&
-      readColumns(view, left, right, moduleWidth, gridColumns, kBothIndicators, adaptive, reading) &&
+      readColumns(view, left, right, moduleWidth, gridColumns, kBothIndicators, reading) &&
       layoutFromIndicators(reading, &layout)) {
     int n = assembleCodewords(reading, &layout, codewords, erasures, &erasureCount);
     if (n > 0 && correctWord(codewords, n, erasures, erasureCount, layout.level))
@@ -276,11 +285,11 @@ static DecodeResult* readBetween(const View& view, const Edge& left, const Edge&
 
 // The data column count the indicators on one side announce, or 0.
 static int columnsFromIndicators(const View& view, const Edge& left, const Edge& right, double moduleWidth,
-                                 int indicators, bool adaptive) {
+                                 int indicators) {
   GridReading* reading = (GridReading*)std::malloc(sizeof(GridReading));
   int columns = 0;
   SymbolLayout layout;
-  if (reading && readColumns(view, left, right, moduleWidth, 1, indicators, adaptive, reading)) {
+  if (reading && readColumns(view, left, right, moduleWidth, 1, indicators, reading)) {
     layoutFromIndicators(reading, &layout);
     columns = layout.columns;
   }
@@ -288,15 +297,31 @@ static int columnsFromIndicators(const View& view, const Edge& left, const Edge&
   return columns >= 1 && columns <= kMaxDataColumns ? columns : 0;
 }
 
+// What a reading saw of the symbol, to choose the next reading by.
+struct Sighting {
+  int edges;           // pattern edges found: 0, 1 or 2
+  double slope;        // their tilt
+  double moduleWidth;  // their module width, pixels
+};
+
+// A local threshold's window: wide enough to hold the start pattern's
+// 8-module bar of a symbol that fills much of the picture.
+static int thresholdWindow(const View& view) {
+  int side = view.width < view.height ? view.width : view.height;
+  int window = side / 8;
+  return window < 31 ? 31 : window > 255 ? 255 : window;
+}
+
 // One reading of a view: find the pattern edges, work out the columns, read
-// and correct. *slope receives the tilt of the edges found (0 if none).
-static DecodeResult* readView(const View& view, bool adaptive, double* slope) {
-  *slope = 0;
+// and correct.
+static DecodeResult* readView(const View& view, bool adaptive, Sighting* seen) {
+  seen->edges = 0;
+  seen->slope = seen->moduleWidth = 0;
   unsigned char* binary = (unsigned char*)std::malloc((size_t)view.width * view.height);
   if (!binary) return nullptr;
   std::memcpy(binary, view.grey, (size_t)view.width * view.height);
   if (adaptive)
-    adaptiveBinarize(binary, view.width, view.height, 31);
+    adaptiveBinarize(binary, view.width, view.height, thresholdWindow(view));
   else
     binarizeImage(binary, view.width, view.height);
   SymbolEdges found;
@@ -308,10 +333,12 @@ static DecodeResult* readView(const View& view, bool adaptive, double* slope) {
 
   bool haveStart = found.start.rows > 0, haveStop = found.stop.rows > 0;
   const PatternEdge& main = haveStart && (!haveStop || found.start.rows >= found.stop.rows) ? found.start : found.stop;
-  *slope = main.slope;
   double moduleWidth = haveStart && haveStop
                            ? (found.start.moduleWidth + found.stop.moduleWidth) * 0.5
                            : main.moduleWidth;
+  seen->edges = edges;
+  seen->slope = main.slope;
+  seen->moduleWidth = moduleWidth;
   if (!(moduleWidth > 0.5)) return nullptr;
   double moduleHeight = moduleWidth;
   if (haveStart && haveStop) {
@@ -322,7 +349,7 @@ static DecodeResult* readView(const View& view, bool adaptive, double* slope) {
     int estimate = (int)std::lround(across / (17.0 * moduleWidth));
     // The estimate first, then what the indicators say, then its neighbours.
     int indicated = columnsFromIndicators(view, left, shiftedEdge(left, 17.0, moduleWidth), moduleWidth,
-                                          kLeftIndicator, adaptive);
+                                          kLeftIndicator);
     int candidates[4] = {estimate, indicated > 0 ? indicated + 2 : 0, estimate + 1, estimate - 1};
     for (int i = 0; i < 4; i++) {
       int k = candidates[i];
@@ -330,7 +357,7 @@ static DecodeResult* readView(const View& view, bool adaptive, double* slope) {
       for (int j = 0; j < i; j++) repeated = repeated || candidates[j] == k;
       if (k < 3 || k > kMaxGridColumns || repeated) continue;
       double columnWidth = across / (17.0 * k);
-      DecodeResult* result = readBetween(view, left, right, columnWidth, k, adaptive);
+      DecodeResult* result = readBetween(view, left, right, columnWidth, k);
       if (result) return result;
     }
     return nullptr;
@@ -341,12 +368,12 @@ static DecodeResult* readView(const View& view, bool adaptive, double* slope) {
   Edge narrowLeft = fromStart ? known : shiftedEdge(known, -17.0, moduleWidth);
   Edge narrowRight = fromStart ? shiftedEdge(known, 17.0, moduleWidth) : known;
   int columns = columnsFromIndicators(view, narrowLeft, narrowRight, moduleWidth,
-                                      fromStart ? kLeftIndicator : kRightIndicator, adaptive);
+                                      fromStart ? kLeftIndicator : kRightIndicator);
   if (columns == 0) return nullptr;
   int k = columns + 2;
   Edge left = fromStart ? known : shiftedEdge(known, -17.0 * k, moduleWidth);
   Edge right = fromStart ? shiftedEdge(known, 17.0 * k, moduleWidth) : known;
-  return readBetween(view, left, right, moduleWidth, k, adaptive);
+  return readBetween(view, left, right, moduleWidth, k);
 }
 
 static void freeView(View* view) {
@@ -422,26 +449,30 @@ static DecodeResult* withWholeMessage(DecodeResult* exact) {
 
 // The readings of one orientation, cheapest first, until one is verified.
 static DecodeResult* readOrientation(const View& base) {
-  double slope = 0, adaptiveSlope = 0;
-  DecodeResult* result = readView(base, false, &slope);
-  if (!result) result = readView(base, true, &adaptiveSlope);
-  if (slope == 0) slope = adaptiveSlope;
+  Sighting global, local;
+  DecodeResult* result = readView(base, false, &global);
+  if (!result) result = readView(base, true, &local);
+  if (result) return result;
+  const Sighting& seen = global.edges ? global : local;
   View other;
-  if (!result && std::fabs(slope) > 0.02 && untiltedView(base, slope, &other)) {
-    double ignored;
+  Sighting ignored;
+  if (seen.edges && std::fabs(seen.slope) > 0.02 && untiltedView(base, seen.slope, &other)) {
     result = readView(other, false, &ignored);
     if (!result) result = readView(other, true, &ignored);
     freeView(&other);
   }
+  // Modules of a pixel or two read better enlarged. Where nothing was seen
+  // they may be too small to be seen at all, so small pictures are enlarged
+  // once then too; large ones would cost more than they promise.
   long long pixels = (long long)base.width * base.height;
-  for (int factor = 2; !result && factor <= 3 && pixels * factor * factor <= (8 << 20); factor++) {
+  int largestFactor = seen.edges ? (seen.moduleWidth < 2.5 ? 3 : 1) : (pixels <= (1 << 19) ? 2 : 1);
+  for (int factor = 2; !result && factor <= largestFactor && pixels * factor * factor <= (8 << 20);
+       factor++) {
     if (!enlargedView(base, factor, &other)) break;
-    double ignored;
     result = readView(other, false, &ignored);
     freeView(&other);
   }
   if (!result && pixels > (8 << 20) && shrunkView(base, 2, &other)) {
-    double ignored;
     result = readView(other, false, &ignored);
     freeView(&other);
   }

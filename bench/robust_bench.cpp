@@ -1,0 +1,111 @@
+// Time per picture of the robust entry over a folder of pictures (the corpus
+// the decode rate is measured on), with the median and the worst, and the
+// worst case of a picture that holds no symbol.
+//
+//   PDF417_BENCH_CORPUS=/path/to/pictures ./robust_bench
+#include <benchmark/benchmark.h>
+#include <dirent.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "image/gray_conversion.h"
+#include "image/picture_bitmap.h"
+#include "pipeline/robust_decode.h"
+
+namespace {
+
+struct Picture {
+  std::string name;
+  int width = 0, height = 0;
+  std::vector<unsigned char> grey;
+};
+
+void collect(const std::string& folder, std::vector<Picture>* pictures) {
+  DIR* dir = opendir(folder.c_str());
+  if (!dir) return;
+  while (dirent* entry = readdir(dir)) {
+    std::string name = entry->d_name;
+    if (name[0] == '.') continue;
+    std::string path = folder + "/" + name;
+    if (entry->d_type == DT_DIR) {
+      collect(path, pictures);
+      continue;
+    }
+    PictureBitmap* bitmap = loadPictureBitmap(path.c_str());
+    if (!bitmap) continue;
+    Picture picture;
+    picture.name = path;
+    unsigned char* grey = bitmapToGray(bitmap, &picture.width, &picture.height);
+    freePictureBitmap(bitmap);
+    if (!grey) continue;
+    picture.grey.assign(grey, grey + (size_t)picture.width * picture.height);
+    std::free(grey);
+    pictures->push_back(picture);
+  }
+  closedir(dir);
+}
+
+const std::vector<Picture>& corpus() {
+  static std::vector<Picture> pictures;
+  static bool loaded = false;
+  if (!loaded) {
+    loaded = true;
+    if (const char* folder = std::getenv("PDF417_BENCH_CORPUS")) collect(folder, &pictures);
+    std::sort(pictures.begin(), pictures.end(), [](const Picture& a, const Picture& b) { return a.name < b.name; });
+  }
+  return pictures;
+}
+
+double decodeSeconds(const Picture& picture) {
+  auto begin = std::chrono::steady_clock::now();
+  // The trace lines some symbols print are not what is measured here.
+  FILE* saved = stdout;
+  stdout = std::fopen("/dev/null", "w");
+  freeDecodeResult(decodeImageRobust(picture.grey.data(), picture.width, picture.height));
+  std::fclose(stdout);
+  stdout = saved;
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+}
+
+// One pass over the corpus per iteration; the counters give the median and
+// the worst picture of the last pass.
+void BM_RobustCorpus(benchmark::State& state) {
+  const std::vector<Picture>& pictures = corpus();
+  if (pictures.empty()) {
+    state.SkipWithError("set PDF417_BENCH_CORPUS to a folder of pictures");
+    return;
+  }
+  std::vector<double> times;
+  for (auto _ : state) {
+    times.clear();
+    for (const Picture& picture : pictures) times.push_back(decodeSeconds(picture));
+  }
+  std::vector<double> sorted = times;
+  std::sort(sorted.begin(), sorted.end());
+  state.counters["pictures"] = (double)pictures.size();
+  state.counters["median_ms"] = sorted[sorted.size() / 2] * 1e3;
+  state.counters["worst_ms"] = sorted.back() * 1e3;
+  size_t worst = std::max_element(times.begin(), times.end()) - times.begin();
+  state.SetLabel("worst: " + pictures[worst].name);
+}
+BENCHMARK(BM_RobustCorpus)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// A picture with no symbol tries every reading: the bounded worst case.
+void BM_RobustNoSymbol(benchmark::State& state) {
+  Picture noise;
+  noise.width = (int)state.range(0);
+  noise.height = noise.width * 3 / 4;
+  std::mt19937 random(1);
+  for (int i = 0; i < noise.width * noise.height; i++) noise.grey.push_back((unsigned char)random());
+  for (auto _ : state) benchmark::DoNotOptimize(decodeSeconds(noise));
+  state.counters["readings"] = extraReadingsTried;
+}
+BENCHMARK(BM_RobustNoSymbol)->Arg(640)->Arg(1600)->Arg(4000)->Unit(benchmark::kMillisecond);
+
+}  // namespace
