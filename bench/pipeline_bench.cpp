@@ -137,40 +137,6 @@ BENCHMARK(BM_DecodeImage)->DenseRange(0, kRecipeCount - 1)->Unit(benchmark::kMil
 
 // ---- The inputs each stage gets inside decodeImage -------------------------
 
-bool darkAt(const unsigned char* pixels, int width, int height, int x, int y) {
-  if (x < 0 || x >= width || y < 0 || y >= height) return false;
-  return pixels[(size_t)y * width + x] != 0;
-}
-
-// The pipeline's walk along an inner edge, away from the symbol, bridging up
-// to three light rows; it moves the corner points the grids are sampled from.
-void walkEdge(const unsigned char* pixels, int width, int height, int* point, float a, float b,
-              float c, int direction) {
-  int bestX = point[0], bestY = point[1];
-  int misses = 0;
-  int lastRow = direction < 0 ? 1 : height - 1;
-  if (direction < 0 ? point[1] <= 0 : point[1] >= height) return;
-  for (int y = point[1]; direction < 0 ? y >= lastRow : y <= lastRow; y += direction) {
-    int x = point[0];
-    bool columnInside = true;
-    if (a != 0) {
-      double column = -((double)b * y + c) / a;
-      columnInside = column > -2.0 && column < (double)width;
-      if (columnInside) x = (int)column;
-    }
-    if (columnInside && (darkAt(pixels, width, height, x, y) ||
-                         darkAt(pixels, width, height, x + 1, y))) {
-      bestX = x;
-      bestY = y;
-      misses = 0;
-    } else if (++misses == 4) {
-      break;
-    }
-  }
-  point[0] = bestX;
-  point[1] = bestY;
-}
-
 struct StageInputs {
   int width = 0, height = 0;
   std::vector<unsigned char> grey;       // the picture as drawn

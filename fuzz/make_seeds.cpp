@@ -27,16 +27,6 @@ void put16(std::vector<unsigned char>* bytes, int value) {
   bytes->push_back((unsigned char)((value >> 8) & 0xff));
 }
 
-std::vector<unsigned char> fileBytes(const std::string& path) {
-  std::vector<unsigned char> bytes;
-  FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) return bytes;
-  int c;
-  while ((c = std::fgetc(f)) != EOF) bytes.push_back((unsigned char)c);
-  std::fclose(f);
-  return bytes;
-}
-
 // The symbol between the inner edges of its start and stop patterns, as the
 // row reader takes it: 2 pixels per module, 3 grid rows per symbol row.
 std::vector<unsigned char> readerGrid(const ModuleMatrix& symbol, int* rowLen) {
@@ -79,7 +69,7 @@ int main(int argc, char** argv) {
     for (const char* ext : {".png", ".bmp", ".jpg", ".tga"}) {
       std::string path = outDir + "/seed" + ext;
       writePicture(picture, path);
-      writeSeed("picture_fuzz", tag + ext, fileBytes(path));
+      writeSeed("picture_fuzz", tag + ext, readBytes(path));
       std::remove(path.c_str());
     }
     std::vector<unsigned char> grey;

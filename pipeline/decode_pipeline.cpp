@@ -36,9 +36,7 @@ static bool darkAt(const unsigned char* pixels, int width, int height, int x, in
   return pixels[(size_t)y * width + x] != 0;
 }
 
-// Follows one inner edge away from the symbol while the picture stays dark
-// on it, bridging up to three light rows; point ends on the last dark row.
-static void walkEdge(const unsigned char* pixels, int width, int height, int* point, float a,
+void walkEdge(const unsigned char* pixels, int width, int height, int* point, float a,
                      float b, float c, int direction) {
   int bestX = point[0], bestY = point[1];
   int misses = 0;

@@ -32,6 +32,13 @@ DecodeResult* decodeImage(unsigned char* pixels, int width, int height);
 // of a corner record (16 ints). Null when out of memory.
 DecodeResult* buildResult(const char* text, int length, const int* corners, int verified);
 
+// Follows an inner edge (the line a*x + b*y + c = 0) from point (x, y) away
+// from the symbol, towards row 0 (direction -1) or the last row (+1), while
+// the 0/1 picture stays dark on it, bridging up to three light rows; point
+// ends on the last dark row. Columns outside the picture count as light.
+void walkEdge(const unsigned char* binary, int width, int height, int* point, float a, float b,
+              float c, int direction);
+
 // Number of runs of almost-light columns in a 0/1 grid.
 int countLightColumnRuns(const unsigned char* grid, int gridWidth, int gridHeight);
 

@@ -20,23 +20,6 @@ const bool kSanitized = true;
 const bool kSanitized = false;
 #endif
 
-std::vector<unsigned char> readBytes(const std::string& path) {
-  std::vector<unsigned char> bytes;
-  FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) return bytes;
-  int c;
-  while ((c = std::fgetc(f)) != EOF) bytes.push_back((unsigned char)c);
-  std::fclose(f);
-  return bytes;
-}
-
-void writeBytes(const std::string& path, const std::vector<unsigned char>& bytes) {
-  FILE* f = std::fopen(path.c_str(), "wb");
-  ASSERT_NE(f, nullptr);
-  if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), f);
-  std::fclose(f);
-}
-
 struct Outcome {
   int status = -1;
   int errLines = 0;

@@ -58,23 +58,6 @@ std::vector<unsigned char> grayOfFile(const std::string& path, int* width, int* 
   return out;
 }
 
-void writeBytes(const std::string& path, const std::vector<unsigned char>& bytes) {
-  FILE* f = std::fopen(path.c_str(), "wb");
-  ASSERT_NE(f, nullptr);
-  if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), f);
-  std::fclose(f);
-}
-
-std::vector<unsigned char> readBytes(const std::string& path) {
-  std::vector<unsigned char> bytes;
-  FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) return bytes;
-  int c;
-  while ((c = std::fgetc(f)) != EOF) bytes.push_back((unsigned char)c);
-  std::fclose(f);
-  return bytes;
-}
-
 unsigned char grayOfPixel(unsigned char blue, unsigned char green, unsigned char red) {
   PictureBitmap bitmap;
   unsigned char bgr[3] = {blue, green, red};

@@ -18,17 +18,6 @@ struct ProgramRun {
   std::string err;
 };
 
-std::string slurp(const std::string& path) {
-  std::string text;
-  FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) return text;
-  char buffer[4096];
-  size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) text.append(buffer, n);
-  std::fclose(f);
-  return text;
-}
-
 ProgramRun runProgram(const std::vector<std::string>& args) {
   std::string command = PDF417READ_BINARY;
   for (const std::string& arg : args) command += " '" + arg + "'";
@@ -37,8 +26,9 @@ ProgramRun runProgram(const std::vector<std::string>& args) {
   ProgramRun run;
   int raw = std::system(command.c_str());
   run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  run.out = slurp(out);
-  run.err = slurp(err);
+  std::vector<unsigned char> outBytes = readBytes(out), errBytes = readBytes(err);
+  run.out.assign(outBytes.begin(), outBytes.end());
+  run.err.assign(errBytes.begin(), errBytes.end());
   return run;
 }
 

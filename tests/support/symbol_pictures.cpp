@@ -3,6 +3,7 @@
 #include <zint.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 #include <stb_image_write.h>
@@ -108,6 +109,24 @@ std::vector<int> symbolCodewords(const ModuleMatrix& symbol) {
     }
   }
   return codewords;
+}
+
+std::vector<unsigned char> readBytes(const std::string& path) {
+  std::vector<unsigned char> bytes;
+  FILE* file = std::fopen(path.c_str(), "rb");
+  if (!file) return bytes;
+  unsigned char buffer[4096];
+  size_t n;
+  while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) bytes.insert(bytes.end(), buffer, buffer + n);
+  std::fclose(file);
+  return bytes;
+}
+
+bool writeBytes(const std::string& path, const std::vector<unsigned char>& bytes) {
+  FILE* file = std::fopen(path.c_str(), "wb");
+  if (!file) return false;
+  bool written = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+  return std::fclose(file) == 0 && written;
 }
 
 std::string workPath(const std::string& name) { return std::string(TEST_WORK_DIR) + "/" + name; }

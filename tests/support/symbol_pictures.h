@@ -50,6 +50,11 @@ bool writePicture(const GrayPicture& picture, const std::string& path, bool asGr
 // codewords. Empty when a pattern is not found.
 std::vector<int> symbolCodewords(const ModuleMatrix& symbol);
 
+// A whole file's bytes (empty when it cannot be read), and a file written
+// with exactly these bytes (false when it cannot be).
+std::vector<unsigned char> readBytes(const std::string& path);
+bool writeBytes(const std::string& path, const std::vector<unsigned char>& bytes);
+
 // A file path under the tests' scratch folder.
 std::string workPath(const std::string& name);
 
