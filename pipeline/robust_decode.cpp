@@ -21,9 +21,8 @@ int extraReadingsTried = 0;
 static bool patternsSeen = false;  // some reading found a start or stop pattern
 
 enum {
-  kGridMargin = 2,          // modules of quiet space read on each side
+  kGridMargin = 2,  // modules of quiet space read on each side
   kMaxGridSide = 6000,
-  kMaxWordCodewords = 928,  // a symbol's codewords, data and checks
 };
 
 // One step from the original picture to a view, kept to map points back.
@@ -44,7 +43,7 @@ struct View {
   ViewStep steps[kMaxViewSteps];
 };
 
-// A straight edge x = slope * y + offset and the module width along a row.
+// A straight edge x = slope * y + offset from row top to row bottom.
 struct Edge {
   double slope, offset;
   double top, bottom;
@@ -88,8 +87,10 @@ static Edge shiftedEdge(const Edge& edge, double modules, double moduleWidth) {
   return shifted;
 }
 
-static Edge edgeOf(const PatternEdge& found, double moduleHeight) {
-  Edge edge = {found.slope, found.offset, found.top - moduleHeight, found.bottom + moduleHeight};
+// A pattern's edge, a module longer at both ends: the first and last rows
+// where the whole pattern shows lie just inside the symbol.
+static Edge edgeOf(const PatternEdge& found, double moduleWidth) {
+  Edge edge = {found.slope, found.offset, found.top - moduleWidth, found.bottom + moduleWidth};
   return edge;
 }
 
@@ -106,8 +107,8 @@ static void alignEdges(Edge* left, Edge* right) {
   else left->bottom = right->bottom - lift;
 }
 
-// The grid: gridColumns codeword columns between the margins, sampled from
-// the view at modulePixels pixels per module and binarised.
+// The grid: gridColumns codeword columns between the margins, sampled grey
+// from the view at modulePixels pixels per module.
 struct Grid {
   unsigned char* pixels;
   int width, height, modulePixels;
@@ -177,7 +178,7 @@ static bool correctionHasSpare(int checks, int erasureCount, int found) {
 // Error correction with the check codewords the indicators announce.
 static bool correctWord(int* codewords, int n, int* erasures, int erasureCount, int level) {
   int checks = 2 << level;
-  if (n < checks + 1 || n > kMaxWordCodewords || erasureCount > checks - 1) return false;
+  if (n < checks + 1 || n > kMaxWordLength || erasureCount > checks - 1) return false;
   rsTraceErasures = 0;
   int found = rsDecode(codewords, erasures, erasureCount, n, checks, 0);
   rsTraceErasures = 1;
@@ -297,6 +298,44 @@ static int columnsFromIndicators(const View& view, const Edge& left, const Edge&
   return columns >= 1 && columns <= kMaxDataColumns ? columns : 0;
 }
 
+// Both patterns seen: the column count is tried as the module width says,
+// as the left row indicators say, and one either side of the first.
+static DecodeResult* readBetweenPatterns(const View& view, const SymbolEdges& found, double moduleWidth) {
+  Edge left = edgeOf(found.start, moduleWidth), right = edgeOf(found.stop, moduleWidth);
+  alignEdges(&left, &right);
+  double middle = (left.top + left.bottom) * 0.5;
+  double across = columnAt(right, middle) - columnAt(left, middle);
+  int estimate = (int)std::lround(across / (17.0 * moduleWidth));
+  int indicated = columnsFromIndicators(view, left, shiftedEdge(left, 17.0, moduleWidth), moduleWidth,
+                                        kLeftIndicator);
+  int candidates[4] = {estimate, indicated > 0 ? indicated + 2 : 0, estimate + 1, estimate - 1};
+  for (int i = 0; i < 4; i++) {
+    int k = candidates[i];
+    bool repeated = false;
+    for (int j = 0; j < i; j++) repeated = repeated || candidates[j] == k;
+    if (k < 3 || k > kMaxGridColumns || repeated) continue;
+    DecodeResult* result = readBetween(view, left, right, across / (17.0 * k), k);
+    if (result) return result;
+  }
+  return nullptr;
+}
+
+// One pattern seen (the other cut off or hidden): the row indicators beside
+// it say how many columns the symbol has, and so where its far side lies.
+static DecodeResult* readBesidePattern(const View& view, const PatternEdge& pattern, bool isStart,
+                                       double moduleWidth) {
+  Edge known = edgeOf(pattern, moduleWidth);
+  Edge indicatorLeft = isStart ? known : shiftedEdge(known, -17.0, moduleWidth);
+  Edge indicatorRight = isStart ? shiftedEdge(known, 17.0, moduleWidth) : known;
+  int columns = columnsFromIndicators(view, indicatorLeft, indicatorRight, moduleWidth,
+                                      isStart ? kLeftIndicator : kRightIndicator);
+  if (columns == 0) return nullptr;
+  int k = columns + 2;
+  Edge left = isStart ? known : shiftedEdge(known, -17.0 * k, moduleWidth);
+  Edge right = isStart ? shiftedEdge(known, 17.0 * k, moduleWidth) : known;
+  return readBetween(view, left, right, moduleWidth, k);
+}
+
 // What a reading saw of the symbol, to choose the next reading by.
 struct Sighting {
   int edges;           // pattern edges found: 0, 1 or 2
@@ -340,40 +379,8 @@ static DecodeResult* readView(const View& view, bool adaptive, Sighting* seen) {
   seen->slope = main.slope;
   seen->moduleWidth = moduleWidth;
   if (!(moduleWidth > 0.5)) return nullptr;
-  double moduleHeight = moduleWidth;
-  if (haveStart && haveStop) {
-    Edge left = edgeOf(found.start, moduleHeight), right = edgeOf(found.stop, moduleHeight);
-    alignEdges(&left, &right);
-    double middle = (left.top + left.bottom) * 0.5;
-    double across = columnAt(right, middle) - columnAt(left, middle);
-    int estimate = (int)std::lround(across / (17.0 * moduleWidth));
-    // The estimate first, then what the indicators say, then its neighbours.
-    int indicated = columnsFromIndicators(view, left, shiftedEdge(left, 17.0, moduleWidth), moduleWidth,
-                                          kLeftIndicator);
-    int candidates[4] = {estimate, indicated > 0 ? indicated + 2 : 0, estimate + 1, estimate - 1};
-    for (int i = 0; i < 4; i++) {
-      int k = candidates[i];
-      bool repeated = false;
-      for (int j = 0; j < i; j++) repeated = repeated || candidates[j] == k;
-      if (k < 3 || k > kMaxGridColumns || repeated) continue;
-      double columnWidth = across / (17.0 * k);
-      DecodeResult* result = readBetween(view, left, right, columnWidth, k);
-      if (result) return result;
-    }
-    return nullptr;
-  }
-  // One pattern only: the indicators beside it tell how wide the symbol is.
-  Edge known = edgeOf(main, moduleHeight);
-  bool fromStart = haveStart;
-  Edge narrowLeft = fromStart ? known : shiftedEdge(known, -17.0, moduleWidth);
-  Edge narrowRight = fromStart ? shiftedEdge(known, 17.0, moduleWidth) : known;
-  int columns = columnsFromIndicators(view, narrowLeft, narrowRight, moduleWidth,
-                                      fromStart ? kLeftIndicator : kRightIndicator);
-  if (columns == 0) return nullptr;
-  int k = columns + 2;
-  Edge left = fromStart ? known : shiftedEdge(known, -17.0 * k, moduleWidth);
-  Edge right = fromStart ? shiftedEdge(known, 17.0 * k, moduleWidth) : known;
-  return readBetween(view, left, right, moduleWidth, k);
+  if (haveStart && haveStop) return readBetweenPatterns(view, found, moduleWidth);
+  return readBesidePattern(view, main, haveStart, moduleWidth);
 }
 
 static void freeView(View* view) {
