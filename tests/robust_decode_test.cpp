@@ -4,6 +4,7 @@
 // verified that is not the symbol's content.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <random>
 #include <string>
@@ -145,4 +146,103 @@ TEST(RobustDecode, PictureWithoutSymbolFailsAsNoSymbol) {
   std::vector<unsigned char> white(100 * 100, 255);
   EXPECT_EQ(decodeImageRobust(white.data(), 100, 100), nullptr);
   EXPECT_EQ(decodeFailure, kDecodeNoSymbol);
+}
+
+namespace {
+
+GrayPicture pictureOf(const std::string& data, const SymbolOptions& options, const DrawOptions& draw) {
+  ModuleMatrix symbol;
+  EXPECT_TRUE(encodeSymbol(data, options, &symbol));
+  return drawSymbol(symbol, draw);
+}
+
+std::string robustText(const GrayPicture& picture, bool* verified) {
+  testing::internal::CaptureStdout();
+  DecodeResult* result = decodeImageRobust(picture.pixels.data(), picture.width, picture.height);
+  testing::internal::GetCapturedStdout();
+  *verified = result && result->verified;
+  std::string text = result ? std::string(result->text, result->textLength) : "<none>";
+  freeDecodeResult(result);
+  return text;
+}
+
+}  // namespace
+
+TEST(RobustDecode, SymbolWithItsRightPartCutOff) {
+  SymbolOptions options;
+  options.columns = 6;
+  options.eccLevel = 7;
+  const std::string data = "Only the left part of this symbol is in the picture";
+  DrawOptions draw;
+  draw.modulePixels = 2;
+  draw.rowPixels = 6;
+  GrayPicture whole = pictureOf(data, options, draw);
+  // Keep the start pattern and a little over half the symbol.
+  GrayPicture part;
+  part.width = whole.width * 6 / 10;
+  part.height = whole.height;
+  for (int y = 0; y < whole.height; y++)
+    part.pixels.insert(part.pixels.end(), whole.pixels.begin() + (size_t)y * whole.width,
+                       whole.pixels.begin() + (size_t)y * whole.width + part.width);
+  bool verified = false;
+  EXPECT_EQ(robustText(part, &verified), data);
+  EXPECT_TRUE(verified);
+}
+
+TEST(RobustDecode, TiltedUnevenlyLitAndBorderTouchingSymbols) {
+  const std::string data = "Photos are never straight, evenly lit or well framed";
+  DrawOptions draw;
+  draw.modulePixels = 3;
+  draw.rowPixels = 9;
+  GrayPicture upright = pictureOf(data, SymbolOptions{}, draw);
+
+  GrayPicture lit = upright;  // light falling off from 100% to 30% across
+  for (int y = 0; y < lit.height; y++)
+    for (int x = 0; x < lit.width; x++) {
+      unsigned char& v = lit.pixels[(size_t)y * lit.width + x];
+      v = (unsigned char)(40 + v * (1.0 - 0.7 * x / lit.width) * 0.8);
+    }
+  bool verified = false;
+  EXPECT_EQ(robustText(lit, &verified), data);
+  EXPECT_TRUE(verified);
+
+  DrawOptions tight = draw;
+  tight.quietPixels = 0;
+  EXPECT_EQ(robustText(pictureOf(data, SymbolOptions{}, tight), &verified), data);
+  EXPECT_TRUE(verified);
+
+  // Turned by about 6 degrees, with a light margin around it.
+  GrayPicture tilted;
+  tilted.width = upright.width + 60;
+  tilted.height = upright.height + 120;
+  tilted.pixels.assign((size_t)tilted.width * tilted.height, 255);
+  double angle = 0.1, c = std::cos(angle), s = std::sin(angle);
+  for (int y = 0; y < tilted.height; y++)
+    for (int x = 0; x < tilted.width; x++) {
+      double dx = x - tilted.width / 2.0, dy = y - tilted.height / 2.0;
+      int sx = (int)std::lround(dx * c + dy * s + upright.width / 2.0);
+      int sy = (int)std::lround(-dx * s + dy * c + upright.height / 2.0);
+      if (sx >= 0 && sx < upright.width && sy >= 0 && sy < upright.height)
+        tilted.pixels[(size_t)y * tilted.width + x] = upright.pixels[(size_t)sy * upright.width + sx];
+    }
+  EXPECT_EQ(robustText(tilted, &verified), data);
+  EXPECT_TRUE(verified);
+}
+
+// Far more damage than the check codewords repair: the symbol may be read
+// uncorrected, but never passes as verified with a text that is not its own.
+TEST(RobustDecode, DamageBeyondRepairIsNeverVerified) {
+  std::mt19937 random(11);
+  for (int trial = 0; trial < 12; trial++) {
+    SymbolOptions options;
+    options.eccLevel = trial % 3;
+    options.columns = 3 + trial % 4;
+    const std::string data = "Beyond repair " + std::to_string(trial) + " 0123456789 abcdefghij";
+    ModuleMatrix symbol;
+    ASSERT_TRUE(encodeSymbol(data, options, &symbol));
+    damageSymbol(&symbol, (2 << options.eccLevel) + 2 + trial % 3, &random);
+    bool verified = false;
+    std::string text = robustText(drawSymbol(symbol, DrawOptions{}), &verified);
+    EXPECT_FALSE(verified && text != data) << "trial " << trial << ": " << text;
+  }
 }
