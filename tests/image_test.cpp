@@ -295,3 +295,84 @@ TEST(PictureFiles, FuzzFindings) {
     freePictureBitmap(bitmap);
   }
 }
+
+namespace {
+
+// A minimal PNG writer for the kinds the test writer cannot make: the image
+// data in stored (uncompressed) deflate blocks.
+uint32_t crc32Of(const std::vector<unsigned char>& bytes, size_t from) {
+  uint32_t crc = 0xFFFFFFFFu;
+  for (size_t i = from; i < bytes.size(); i++) {
+    crc ^= bytes[i];
+    for (int k = 0; k < 8; k++) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1)));
+  }
+  return crc ^ 0xFFFFFFFFu;
+}
+
+void put32(std::vector<unsigned char>* out, uint32_t value) {
+  for (int k = 3; k >= 0; k--) out->push_back((unsigned char)(value >> (8 * k)));
+}
+
+void putChunk(std::vector<unsigned char>* png, const char* type, const std::vector<unsigned char>& data) {
+  put32(png, (uint32_t)data.size());
+  size_t start = png->size();
+  png->insert(png->end(), type, type + 4);
+  png->insert(png->end(), data.begin(), data.end());
+  std::vector<unsigned char> typed(png->begin() + start, png->end());
+  put32(png, crc32Of(typed, 0));
+}
+
+std::vector<unsigned char> pngOf(int width, int height, int depth, int colourType,
+                                 const std::vector<unsigned char>& rows, const std::vector<unsigned char>& palette) {
+  std::vector<unsigned char> png = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+  std::vector<unsigned char> header;
+  put32(&header, (uint32_t)width);
+  put32(&header, (uint32_t)height);
+  header.insert(header.end(), {(unsigned char)depth, (unsigned char)colourType, 0, 0, 0});
+  putChunk(&png, "IHDR", header);
+  if (!palette.empty()) putChunk(&png, "PLTE", palette);
+  std::vector<unsigned char> zlib = {0x78, 0x01, 0x01, (unsigned char)rows.size(), (unsigned char)(rows.size() >> 8),
+                                     (unsigned char)~rows.size(), (unsigned char)(~rows.size() >> 8)};
+  zlib.insert(zlib.end(), rows.begin(), rows.end());
+  uint32_t a = 1, b = 0;
+  for (unsigned char c : rows) {
+    a = (a + c) % 65521;
+    b = (b + a) % 65521;
+  }
+  put32(&zlib, b << 16 | a);
+  putChunk(&png, "IDAT", zlib);
+  putChunk(&png, "IEND", {});
+  return png;
+}
+
+std::vector<unsigned char> greyOfBytes(const std::vector<unsigned char>& bytes) {
+  PictureBitmap* bitmap = decodePictureBytes(bytes.data(), bytes.size());
+  if (!bitmap) return {};
+  int w = 0, h = 0;
+  unsigned char* gray = bitmapToGray(bitmap, &w, &h);
+  freePictureBitmap(bitmap);
+  std::vector<unsigned char> out(gray, gray + (size_t)w * h);
+  std::free(gray);
+  return out;
+}
+
+}  // namespace
+
+TEST(PictureFiles, SixteenBitAndPalettePng) {
+  // 16-bit grey, one row of three pixels (filter byte 0 first): the high
+  // byte of each sample is the level.
+  std::vector<unsigned char> grey16 = {0, 0x00, 0x00, 0x80, 0x7F, 0xFF, 0xFF};
+  EXPECT_EQ(greyOfBytes(pngOf(3, 1, 16, 0, grey16, {})), std::vector<unsigned char>({0, 128, 255}));
+
+  // 2-bit palette of black, white, pure red and pure blue; one row of four.
+  std::vector<unsigned char> palette = {0, 0, 0, 255, 255, 255, 255, 0, 0, 0, 0, 255};
+  std::vector<unsigned char> indexed = {0, 0x1B};  // indices 0, 1, 2, 3
+  EXPECT_EQ(greyOfBytes(pngOf(4, 1, 2, 3, indexed, palette)), std::vector<unsigned char>({0, 255, 76, 28}));
+
+  // 16-bit RGB with alpha: an opaque mid grey and a transparent black.
+  std::vector<unsigned char> rgba16 = {0, 0x64, 0, 0x96, 0, 0xC8, 0, 0xFF, 0xFF, 0, 0, 0, 0, 0, 0, 0, 0};
+  std::vector<unsigned char> got = greyOfBytes(pngOf(2, 1, 16, 6, rgba16, {}));
+  ASSERT_EQ(got.size(), 2u);
+  EXPECT_EQ(got[0], (unsigned char)(int)((200 * 0.11 + 150 * 0.59) + 100 * 0.3));
+  EXPECT_GE(got[1], 254);
+}
