@@ -40,19 +40,6 @@ GrayPicture symbolPicture(const std::string& data, const SymbolOptions& options,
   return drawSymbol(symbol, draw);
 }
 
-// Overwrites the codeword at data column `column` of `row` with the pattern of
-// another codeword of the row's cluster.
-void replaceCodeword(ModuleMatrix* symbol, int row, int column, int newCodeword) {
-  int wantedValue = (row % 3) * 929 + newCodeword + 1;
-  int key = -1;
-  for (int i = 0; i < kPatternTableSize; i++)
-    if (codewordPatternValues[i] == wantedValue) key = codewordPatternKeys[i];
-  ASSERT_GE(key, 0);
-  int first = 17 + 17 * (column + 1);
-  for (int m = 0; m < 17; m++)
-    symbol->modules[(size_t)row * symbol->width + first + m] = (key >> (16 - m)) & 1;
-}
-
 std::string randomText(std::mt19937* random, int length, const std::string& alphabet) {
   std::string text;
   for (int i = 0; i < length; i++) text += alphabet[(*random)() % alphabet.size()];

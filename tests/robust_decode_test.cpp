@@ -55,23 +55,14 @@ std::string randomData(std::mt19937* random) {
 // Replaces `count` data-region codewords, at distinct places, with other
 // codewords of the same cluster.
 void damageSymbol(ModuleMatrix* symbol, int count, std::mt19937* random) {
-  int columns = (symbol->width - 17 - 18) / 17 - 2;
+  int columns = dataColumns(*symbol);
   std::vector<int> places(symbol->rows * columns);
   for (size_t i = 0; i < places.size(); i++) places[i] = (int)i;
   std::shuffle(places.begin(), places.end(), *random);
   for (int k = 0; k < count && k < (int)places.size(); k++) {
     int row = places[k] / columns, column = places[k] % columns;
-    int first = 17 + 17 * (column + 1);
-    int key = 0;
-    for (int m = 0; m < 17; m++) key = key << 1 | symbol->at(row, first + m);
-    int index = findPatternIndex(key);
-    int cluster = (codewordPatternValues[index] - 1) / 929;
-    int other = ((codewordPatternValues[index] - 1) % 929 + 1 + (*random)() % 900) % 929;
-    int wanted = cluster * 929 + other + 1;
-    for (int i = 0; i < kPatternTableSize; i++)
-      if (codewordPatternValues[i] == wanted) key = codewordPatternKeys[i];
-    for (int m = 0; m < 17; m++)
-      symbol->modules[(size_t)row * symbol->width + first + m] = (key >> (16 - m)) & 1;
+    int other = (codewordAt(*symbol, row, column) + 1 + (*random)() % 900) % 929;
+    replaceCodeword(symbol, row, column, other);
   }
 }
 

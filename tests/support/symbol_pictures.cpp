@@ -93,21 +93,38 @@ bool writePicture(const GrayPicture& picture, const std::string& path, bool asGr
   return false;
 }
 
-std::vector<int> symbolCodewords(const ModuleMatrix& symbol) {
+int dataColumns(const ModuleMatrix& symbol) {
   // Row layout: start (17 modules), left indicator, data columns, right
   // indicator, stop (18 modules).
-  int columns = (symbol.width - 17 - 18) / 17 - 2;
+  return (symbol.width - 17 - 18) / 17 - 2;
+}
+
+static int firstModuleOf(int column) { return 17 + 17 * (column + 1); }
+
+int codewordAt(const ModuleMatrix& symbol, int row, int column) {
+  int key = 0;
+  for (int m = 0; m < 17; m++) key = (key << 1) | symbol.at(row, firstModuleOf(column) + m);
+  return lookupCodeword(key);
+}
+
+void replaceCodeword(ModuleMatrix* symbol, int row, int column, int codeword) {
+  int wanted = (row % 3) * 929 + codeword + 1;
+  for (int i = 0; i < kPatternTableSize; i++) {
+    if (codewordPatternValues[i] != wanted) continue;
+    for (int m = 0; m < 17; m++)
+      symbol->modules[(size_t)row * symbol->width + firstModuleOf(column) + m] =
+          (codewordPatternKeys[i] >> (16 - m)) & 1;
+  }
+}
+
+std::vector<int> symbolCodewords(const ModuleMatrix& symbol) {
   std::vector<int> codewords;
-  for (int r = 0; r < symbol.rows; r++) {
-    for (int c = 0; c < columns; c++) {
-      int first = 17 + 17 * (c + 1);
-      int key = 0;
-      for (int m = 0; m < 17; m++) key = (key << 1) | symbol.at(r, first + m);
-      int codeword = lookupCodeword(key);
+  for (int r = 0; r < symbol.rows; r++)
+    for (int c = 0; c < dataColumns(symbol); c++) {
+      int codeword = codewordAt(symbol, r, c);
       if (codeword < 0) return {};
       codewords.push_back(codeword);
     }
-  }
   return codewords;
 }
 

@@ -55,6 +55,14 @@ std::vector<int> symbolCodewords(const ModuleMatrix& symbol);
 std::vector<unsigned char> readBytes(const std::string& path);
 bool writeBytes(const std::string& path, const std::vector<unsigned char>& bytes);
 
+// The number of data columns of a symbol, and the codeword at a data column
+// of a row (-1 when its pattern is not a codeword).
+int dataColumns(const ModuleMatrix& symbol);
+int codewordAt(const ModuleMatrix& symbol, int row, int column);
+
+// Draws `codeword` in the cluster of `row` over the codeword at a data column.
+void replaceCodeword(ModuleMatrix* symbol, int row, int column, int codeword);
+
 // A file path under the tests' scratch folder.
 std::string workPath(const std::string& name);
 
