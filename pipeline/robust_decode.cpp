@@ -121,10 +121,13 @@ static bool sampleSymbolGrid(const View& view, const Edge& left, const Edge& rig
   double perpendicular = moduleWidth / std::sqrt(1.0 + left.slope * left.slope);
   int modulePixels = (int)std::lround(2 * perpendicular);
   modulePixels = modulePixels < 4 ? 4 : modulePixels > 8 ? 8 : modulePixels;
+  // Edges fitted to stray sightings can claim any height: check it while it
+  // is still a floating value.
+  if (!(height >= 2 && height < kMaxGridSide)) return false;
   grid->modulePixels = modulePixels;
   grid->width = (17 * gridColumns + 2 * kGridMargin) * modulePixels;
   grid->height = (int)height + 1;
-  if (grid->height < 3 || grid->width > kMaxGridSide || grid->height > kMaxGridSide) return false;
+  if (grid->width > kMaxGridSide) return false;
   grid->pixels = (unsigned char*)std::malloc((size_t)grid->width * grid->height);
   if (!grid->pixels) return false;
   float corners[8];
