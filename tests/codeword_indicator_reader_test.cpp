@@ -25,6 +25,31 @@ std::vector<unsigned char> readerGrid(const ModuleMatrix& symbol, int modulePixe
   return grid;
 }
 
+struct Assembled {
+  bool layoutFound = false;
+  SymbolLayout layout{};
+  std::vector<int> codewords;
+  int erasureCount = -1;
+};
+
+// Reads a grid of gridColumns columns (4 pixels a module) and assembles its
+// codewords by the layout its indicators give.
+Assembled readAndAssemble(const std::vector<unsigned char>& grid, int width, int height, int gridColumns) {
+  Assembled out;
+  GridReading* reading = new GridReading;
+  clearReading(reading, gridColumns);
+  readGrid(grid.data(), width, height, gridColumns, 4, kBothIndicators, nullptr, reading);
+  out.layoutFound = layoutFromIndicators(reading, &out.layout);
+  if (out.layoutFound) {
+    std::vector<int> erasures(kMaxSymbolRows * kMaxDataColumns);
+    out.codewords.resize(kMaxSymbolRows * kMaxDataColumns);
+    int n = assembleCodewords(reading, &out.layout, out.codewords.data(), erasures.data(), &out.erasureCount);
+    out.codewords.resize(n < 0 ? 0 : n);
+  }
+  delete reading;
+  return out;
+}
+
 }  // namespace
 
 TEST(IndicatorReader, ReadsEveryPatternWithItsCluster) {
@@ -47,21 +72,13 @@ TEST(IndicatorReader, LayoutAndCodewordsOfASymbol) {
   ASSERT_TRUE(encodeSymbol("Row indicators tell rows, columns and level", options, &symbol));
   int width = 0, height = 0;
   std::vector<unsigned char> grid = readerGrid(symbol, 4, 6, &width, &height);
-  GridReading* reading = new GridReading;
-  clearReading(reading, 6);
-  readGrid(grid.data(), width, height, 6, 4, kBothIndicators, nullptr, reading);
-  SymbolLayout layout;
-  ASSERT_TRUE(layoutFromIndicators(reading, &layout));
-  EXPECT_EQ(layout.rows, symbol.rows);
-  EXPECT_EQ(layout.columns, 4);
-  EXPECT_EQ(layout.level, 3);
-  std::vector<int> codewords(kMaxSymbolRows * kMaxDataColumns), erasures(kMaxSymbolRows * kMaxDataColumns);
-  int erasureCount = -1;
-  int n = assembleCodewords(reading, &layout, codewords.data(), erasures.data(), &erasureCount);
-  codewords.resize(n < 0 ? 0 : n);
-  EXPECT_EQ(codewords, symbolCodewords(symbol));
-  EXPECT_EQ(erasureCount, 0);
-  delete reading;
+  Assembled read = readAndAssemble(grid, width, height, 6);
+  ASSERT_TRUE(read.layoutFound);
+  EXPECT_EQ(read.layout.rows, symbol.rows);
+  EXPECT_EQ(read.layout.columns, 4);
+  EXPECT_EQ(read.layout.level, 3);
+  EXPECT_EQ(read.codewords, symbolCodewords(symbol));
+  EXPECT_EQ(read.erasureCount, 0);
 }
 
 TEST(IndicatorReader, RowsNeverSeenAreErasuresInPlace) {
@@ -75,19 +92,13 @@ TEST(IndicatorReader, RowsNeverSeenAreErasuresInPlace) {
   // Rows 4 and 5 of the symbol covered by solid ink.
   for (int y = 4 * 6; y < 6 * 6; y++)
     for (int x = 0; x < width; x++) grid[(size_t)y * width + x] = 1;
-  GridReading* reading = new GridReading;
-  clearReading(reading, 5);
-  readGrid(grid.data(), width, height, 5, 4, kBothIndicators, nullptr, reading);
-  SymbolLayout layout;
-  ASSERT_TRUE(layoutFromIndicators(reading, &layout));
-  std::vector<int> codewords(kMaxSymbolRows * kMaxDataColumns), erasures(kMaxSymbolRows * kMaxDataColumns);
-  int erasureCount = 0;
-  int n = assembleCodewords(reading, &layout, codewords.data(), erasures.data(), &erasureCount);
+  Assembled read = readAndAssemble(grid, width, height, 5);
+  ASSERT_TRUE(read.layoutFound);
   std::vector<int> expected = symbolCodewords(symbol);
-  ASSERT_EQ(n, (int)expected.size());
-  EXPECT_EQ(erasureCount, 6);
-  for (int i = 0; i < n; i++) EXPECT_EQ(codewords[i], i / 3 == 4 || i / 3 == 5 ? -1 : expected[i]) << i;
-  delete reading;
+  ASSERT_EQ(read.codewords.size(), expected.size());
+  EXPECT_EQ(read.erasureCount, 6);
+  for (size_t i = 0; i < expected.size(); i++)
+    EXPECT_EQ(read.codewords[i], i / 3 == 4 || i / 3 == 5 ? -1 : expected[i]) << i;
 }
 
 TEST(IndicatorReader, HostileGridsStayInBounds) {
