@@ -1,19 +1,19 @@
 #include "codeword/row_reader.h"
 
-#include <stdio.h>
 #include <stdlib.h>
 
 #include "codeword/pattern_table.h"
+#include "runtime/trace.h"
 
 // Bit weight of modules 1..15 of a codeword; module 0 (always a bar) is
 // bit 16 and module 16 (always a space) is bit 0.
 const int moduleWeights[15] = {32768, 16384, 8192, 4096, 2048, 1024, 512, 256,
                                128,   64,    32,   16,   8,    4,    2};
 
-int ecLevel = -1;
-int lastLeftIndicator = 0;
-int lastRightIndicator = 0;
-int codewordWritePos = 0;
+thread_local int ecLevel = -1;
+thread_local int lastLeftIndicator = 0;
+thread_local int lastRightIndicator = 0;
+thread_local int codewordWritePos = 0;
 
 enum { kWaitingForBand = 1, kInBand = 2 };
 
@@ -167,7 +167,7 @@ int detectBStoCW(const unsigned char* grid, int rowLen, int rows, int* codewords
 
   double* accumulator = (double*)malloc((size_t)rowLen * sizeof(double));
   if (!accumulator) {
-    printf(" detectBStoCW alloc error\n");
+    trace(" detectBStoCW alloc error\n");
     return -1;
   }
   clearVotes(accumulator, rowLen);

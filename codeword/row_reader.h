@@ -2,17 +2,18 @@
 #ifndef PDF417_CODEWORD_ROW_READER_H
 #define PDF417_CODEWORD_ROW_READER_H
 
-// A codeword buffer: -2 = never written, -1 = unreadable (erasure),
-// 0..928 = codeword; entry 0 is the symbol length descriptor.
-enum { kCodewordBufferSize = 3060, kBandCodewordLimit = 64 };
+#include "codeword/codeword_buffer.h"
+
+// A band stores at most this many codewords.
+enum { kBandCodewordLimit = 64 };
 
 extern const int moduleWeights[15];
 
-// State shared with the pipeline for one decode.
-extern int ecLevel;             // error-correction level, -1 while unknown
-extern int lastLeftIndicator;
-extern int lastRightIndicator;
-extern int codewordWritePos;
+// State shared with the pipeline for one decode; each thread has its own.
+extern thread_local int ecLevel;  // error-correction level, -1 while unknown
+extern thread_local int lastLeftIndicator;
+extern thread_local int lastRightIndicator;
+extern thread_local int codewordWritePos;
 
 // Sets the shared state to its start values (write position 0, level -1,
 // indicators 0). detectBStoCW calls it first, so every decode starts alike.

@@ -1,18 +1,15 @@
 #include "ecc/gf929.h"
 
-#include <stdio.h>
+#include <mutex>
 
 int gfExp[929];
 int gfLog[930];
 
-void buildGfTables() {
+static void fillGfTables() {
   int power = 1;
   for (int i = 0; i < 928; i++) {
     gfExp[i] = power;
-    if (power > 928)
-      printf("Internal error: powers of 3 calculation\n");
-    else
-      gfLog[power] = i;
+    gfLog[power] = i;  // 3 generates the field: power stays in 1..928
     power = power * 3 % 929;
   }
   // 0 and 929 (the same field element) have no logarithm; an unreduced
@@ -20,4 +17,11 @@ void buildGfTables() {
   gfLog[0] = logZero;
   gfExp[928] = 1;
   gfLog[929] = logZero;
+}
+
+// Filled once per process, whichever thread asks first; every later call
+// sees the finished tables.
+void buildGfTables() {
+  static std::once_flag built;
+  std::call_once(built, fillGfTables);
 }

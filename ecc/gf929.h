@@ -7,6 +7,8 @@ enum { logZero = 928 };  // stands for the logarithm of 0
 extern int gfExp[929];  // gfExp[i] = 3^i mod 929; gfExp[928] = 1
 extern int gfLog[930];  // gfLog[3^i] = i; gfLog[0] = gfLog[929] = logZero
 
+// Fills the tables on the first call (safe from any thread); later calls
+// return at once.
 void buildGfTables();
 
 #endif

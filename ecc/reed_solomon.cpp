@@ -1,9 +1,7 @@
 #include "ecc/reed_solomon.h"
 
-#include <stdio.h>
-
-#include "codeword/row_reader.h"
 #include "ecc/gf929.h"
+#include "runtime/trace.h"
 
 // Polynomials hold kPolySize coefficients (index = power), either as values
 // 0..928 or in log form (logZero for a zero coefficient). The locator is kept
@@ -62,7 +60,7 @@ static int entriesAreBad(const int* codewords, int n) {
 // syndromes[k] = sum over locations i of v * 3^(k*i), k = 1..t, in log form.
 // Returns 1 when any is non-zero.
 static int computeSyndromes(const int* codewords, int n, int t, int* syndromes) {
-  int logByLocation[kCodewordBufferSize + 1];
+  int logByLocation[kMaxWordLength + 1];
   for (int i = 1; i <= n; i++) logByLocation[i] = gfLog[entryValue(codewords[n - i])];
   int anyNonZero = 0;
   for (int k = 1; k <= t; k++) {
@@ -104,7 +102,7 @@ static int stepLog(int log, int j) {
 static void printErasureRoots(const int* lambda, int ne, int n, int t) {
   int reg[kPolySize];
   for (int j = 1; j <= ne; j++) reg[j] = gfLog[lambda[j]];
-  printf("\n Erasure positions as determined by roots of Eras Loc Poly:\n");
+  trace("\n Erasure positions as determined by roots of Eras Loc Poly:\n");
   int counter = n - 1;
   for (int i = 1; i <= n + t; i++) {
     int q = 1;
@@ -113,10 +111,10 @@ static void printErasureRoots(const int* lambda, int ne, int n, int t) {
       reg[j] = stepLog(reg[j], j);
       q += gfExp[reg[j]];
     }
-    if (q % 929 == 0) printf("loc  = %d ", counter);
+    if (q % 929 == 0) trace("loc  = %d ", counter);
     counter = (counter + n - 1) % 928;
   }
-  printf("\n");
+  trace("\n");
 }
 
 // Discrepancy of step r, with the stored sign convention undone.
@@ -177,7 +175,8 @@ static int polyDegree(const int* polyLog, int maxDegree) {
 
 // Finds the exponents i (1..928) with lambda(3^i) = 0, stopping once there
 // are as many as the degree. Returns how many were found.
-static int chienSearch(const int* lambdaLog, int degree, int t, int* roots, int* locations) {
+static int chienSearch(const int* lambdaLog, int degree, int t, int* roots, int* locations,
+                       int verbosity) {
   int reg[kPolySize];
   for (int j = 1; j <= degree; j++) reg[j] = lambdaLog[j];
   int count = 0;
@@ -190,7 +189,7 @@ static int chienSearch(const int* lambdaLog, int degree, int t, int* roots, int*
     }
     if (reduce(q) != 0) continue;
     if (count >= t || count >= kMaxRoots) {
-      printf("Error : Error count too big = %d \n", count);
+      if (verbosity >= 0) trace("Error : Error count too big = %d \n", count);
       continue;
     }
     roots[count] = i;
@@ -252,20 +251,20 @@ static bool rootsInsideWord(const int* locations, int count, int n) {
 // word sets its entry, even with a zero error value, so an erasure mark whose
 // true value is 1 does not survive. Returns -1 on a zero denominator.
 static int applyCorrections(int* codewords, int n, const int* omega, int omegaDegree,
-                            const int* roots, const int* locations, int count, int debug) {
+                            const int* roots, const int* locations, int count, int verbosity) {
   for (int r = count - 1; r >= 0; r--) {
     int errorValue = forneyValue(omega, omegaDegree, roots, count, r);
     if (errorValue < 0) {
-      printf("\n ERROR: denominator = 0\n");
+      if (verbosity >= 0) trace("\n ERROR: denominator = 0\n");
       return -1;
     }
-    if (debug == 1) printf("error_val = %d \n", errorValue);
+    if (verbosity == 1) trace("error_val = %d \n", errorValue);
     int location = locations[r];
     if (location < 1 || location > n) continue;
     int p = n - location;
-    if (debug == 1) printf("Fix loc = %d \n", p);
+    if (verbosity == 1) trace("Fix loc = %d \n", p);
     codewords[p] = (entryValue(codewords[p]) - errorValue + 929) % 929;
-    if (debug == 1) printf("codewords_new_modify[%d] = %d\n", p, codewords[p]);
+    if (verbosity == 1) trace("codewords_new_modify[%d] = %d\n", p, codewords[p]);
   }
   return 0;
 }
@@ -276,45 +275,52 @@ static void settleErasureMarks(int* codewords, int n) {
   for (int j = 0; j < n; j++) codewords[j] = entryValue(codewords[j]) % 929;
 }
 
-int rsTraceErasures = 1;
-
-int rsDecode(int* codewords, int* erasurePositions, int ne, int n, int t, int debug) {
+// verbosity: -1 traces nothing, 0 the erasures and failures, 1 everything.
+static int decodeWord(int* codewords, int* erasurePositions, int ne, int n, int t, int verbosity) {
   if (argumentsAreBad(codewords, erasurePositions, ne, n, t)) return -1;
   buildGfTables();
   if (entriesAreBad(codewords, n)) return -1;
 
   int syndromes[kPolySize];
   if (!computeSyndromes(codewords, n, t, syndromes)) {
-    if (debug == 1) printf("No errors \n");
+    if (verbosity == 1) trace("No errors \n");
     settleErasureMarks(codewords, n);
     return 0;
   }
 
   int lambda[kPolySize];
   buildErasureLocator(erasurePositions, ne, n, t, lambda);
-  if (ne >= 1 && rsTraceErasures) printErasureRoots(lambda, ne, n, t);
+  if (ne >= 1 && verbosity >= 0) printErasureRoots(lambda, ne, n, t);
   int length = berlekampMassey(syndromes, ne, t, lambda);
   toLogForm(lambda, t + 1);
   int degree = polyDegree(lambda, t);
 
   int roots[kMaxRoots], locations[kMaxRoots];
-  int count = chienSearch(lambda, degree, t, roots, locations);
+  int count = chienSearch(lambda, degree, t, roots, locations, verbosity);
   // A constant locator with non-zero syndromes explains nothing; a locator
   // shorter than its register, or with a root outside the word, means more
   // damage than the check codewords can place.
   if (count != degree || degree == 0 || degree != length || !rootsInsideWord(locations, count, n)) {
-    if (debug == 1)
-      printf("Uncorrectable error: root count = %d deg lambda = %d \n", count, degree);
+    if (verbosity == 1)
+      trace("Uncorrectable error: root count = %d deg lambda = %d \n", count, degree);
     return -1;
   }
 
   int omega[kPolySize];
   int omegaDegree = computeEvaluator(syndromes, lambda, degree, t, omega);
-  if (applyCorrections(codewords, n, omega, omegaDegree, roots, locations, count, debug) < 0)
+  if (applyCorrections(codewords, n, omega, omegaDegree, roots, locations, count, verbosity) < 0)
     return -1;
 
   if (erasurePositions)
     for (int k = 0; k < count; k++) erasurePositions[k] = locations[k];
   settleErasureMarks(codewords, n);
   return count;
+}
+
+int rsDecode(int* codewords, int* erasurePositions, int ne, int n, int t, int debug) {
+  return decodeWord(codewords, erasurePositions, ne, n, t, debug == 1 ? 1 : 0);
+}
+
+int rsDecodeSilent(int* codewords, int* erasurePositions, int ne, int n, int t) {
+  return decodeWord(codewords, erasurePositions, ne, n, t, -1);
 }

@@ -10,12 +10,12 @@ enum { kMaxCheckCodewords = 2048, kMaxWordLength = 928 };
 // entry v is an erasure mark taken as the value -v. Returns -1 when
 // uncorrectable or the arguments are bad, 0 when the word was already valid,
 // else the number of corrected positions. On success no entry is left
-// negative. Prints the erasure trace whenever ne >= 1, the rest only when
-// debug is 1.
-// The erasure trace is printed while this is non-zero (the default). A caller
-// that tries many readings of one picture turns it off for its trials.
-extern int rsTraceErasures;
-
+// negative. Traces the erasures whenever ne >= 1, the rest only when debug
+// is 1.
 int rsDecode(int* codewords, int* erasurePositions, int ne, int n, int t, int debug);
+
+// The same correction with no trace at all, for callers that try many
+// readings of one picture.
+int rsDecodeSilent(int* codewords, int* erasurePositions, int ne, int n, int t);
 
 #endif

@@ -1,9 +1,9 @@
 #include "highlevel/byte_compaction.h"
 
 #include <cstdint>
-#include <cstdio>
 
 #include "highlevel/text_buffer.h"
+#include "runtime/trace.h"
 
 struct ByteGroup {
   int codewords[5];
@@ -30,7 +30,7 @@ static void addToGroup(ByteGroup* group, int codeword) {
 
 // Five codewords as six bytes, most significant first. The bytes after a
 // zero byte are not appended, as the group is appended as a string.
-static void emitSixBytes(ByteGroup* group, int mode, char* text) {
+static void emitSixBytes(ByteGroup* group, int mode, char* text, KeptBytes* kept) {
   if (group->erased) {
     group->accumulator = 0;
   } else {
@@ -39,8 +39,8 @@ static void emitSixBytes(ByteGroup* group, int mode, char* text) {
       bytes[i] = (char)(group->accumulator % 256);
       group->accumulator >>= 8;
     }
-    appendBytes(text, bytes, 6);
-    if (mode == 901) printf("compaction result = %s\n", text);
+    appendBytes(text, bytes, 6, kept);
+    if (mode == 901 && !kept) trace("compaction result = %s\n", text);
   }
   group->count = 0;
   group->erased = false;
@@ -48,12 +48,12 @@ static void emitSixBytes(ByteGroup* group, int mode, char* text) {
 
 // A group that does not fill six bytes: one byte per codeword. Only 901
 // traces them; an erased codeword gives nothing.
-static void emitSingleBytes(ByteGroup* group, int mode, char* text) {
+static void emitSingleBytes(ByteGroup* group, int mode, char* text, KeptBytes* kept) {
   for (int i = 0; i < group->count; i++) {
     int codeword = group->codewords[i];
     if (codeword < 0) continue;
-    if (mode == 901) printf("without compacton show: = %c\n", codeword);
-    appendChar(text, codeword & 0xFF);
+    if (mode == 901 && !kept) trace("without compacton show: = %c\n", codeword);
+    appendChar(text, codeword & 0xFF, kept);
   }
   group->count = 0;
 }
@@ -61,16 +61,18 @@ static void emitSingleBytes(ByteGroup* group, int mode, char* text) {
 // A byte shift at the start of the data: the codeword after the 913 is one
 // byte, and text decoding resumes after it. A mode codeword there is left
 // for the dispatcher.
-static int decodeByteShift(const int* codewords, int position, char* text, int dataEnd) {
+static int decodeByteShift(const int* codewords, int position, char* text, int dataEnd,
+                           KeptBytes* kept) {
   int next = position + 1;
   if (next >= dataEnd) return dataEnd;
   int codeword = codewords[next];
-  if (codeword >= 0 && codeword < 900) appendChar(text, codeword & 0xFF);
+  if (codeword >= 0 && codeword < 900) appendChar(text, codeword & 0xFF, kept);
   return next;
 }
 
-int decodeByteSegment(int mode, const int* codewords, int position, char* text, int dataEnd) {
-  if (mode == 913) return decodeByteShift(codewords, position, text, dataEnd);
+int decodeByteSegment(int mode, const int* codewords, int position, char* text, int dataEnd,
+                      KeptBytes* kept) {
+  if (mode == 913) return decodeByteShift(codewords, position, text, dataEnd, kept);
   ByteGroup group = {{0}, 0, false, 0};
   for (; position < dataEnd; position++) {
     int codeword = codewords[position];
@@ -78,12 +80,12 @@ int decodeByteSegment(int mode, const int* codewords, int position, char* text, 
     if (codeword >= 900) continue;
     // Five codewords are six bytes only when more data follows them: a last
     // group of five in a 901 segment is five single bytes.
-    if (group.count == 5) emitSixBytes(&group, mode, text);
+    if (group.count == 5) emitSixBytes(&group, mode, text, kept);
     addToGroup(&group, codeword);
   }
   if (group.count == 5 && mode == 924)
-    emitSixBytes(&group, mode, text);
+    emitSixBytes(&group, mode, text, kept);
   else
-    emitSingleBytes(&group, mode, text);
+    emitSingleBytes(&group, mode, text, kept);
   return position;
 }

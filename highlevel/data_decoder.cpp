@@ -1,25 +1,24 @@
 #include "highlevel/data_decoder.h"
 
+#include "codeword/codeword_buffer.h"
 #include "highlevel/byte_compaction.h"
 #include "highlevel/numeric_compaction.h"
 #include "highlevel/text_buffer.h"
 #include "highlevel/text_compaction.h"
 
-// The codeword buffer's fixed size: no position at or beyond it is read.
-enum { kCodewordBufferSize = 3060 };
-
 static int smaller(int a, int b) { return a < b ? a : b; }
 
 // Hands the segment that mode selects to its decoder.
-static int decodeSegment(int mode, const int* codewords, int position, char* text, int dataEnd) {
+static int decodeSegment(int mode, const int* codewords, int position, char* text, int dataEnd,
+                         KeptBytes* kept) {
   if (mode == 901 || mode == 913 || mode == 924)
-    return decodeByteSegment(mode, codewords, position, text, dataEnd);
-  if (mode == 902) return decodeNumericSegment(codewords, position, text, dataEnd);
-  return textCompaction(codewords, position, text, dataEnd);
+    return decodeByteSegment(mode, codewords, position, text, dataEnd, kept);
+  if (mode == 902) return decodeNumericSegment(codewords, position, text, dataEnd, kept);
+  return textCompaction(codewords, position, text, dataEnd, kept);
 }
 
-char* decodeDataCodewords(const int* codewords, int totalCodewords, char* text) {
-  clearText(text);
+char* decodeDataCodewords(const int* codewords, int totalCodewords, char* text, KeptBytes* kept) {
+  clearText(text, kept);
   // The length descriptor may be damaged: positions are bounded by the
   // codewords that were read and by the buffer itself.
   int readable = smaller(totalCodewords, kCodewordBufferSize);
@@ -30,7 +29,7 @@ char* decodeDataCodewords(const int* codewords, int totalCodewords, char* text) 
   int position = 1;
   int mode = dataEnd > 1 ? codewords[1] : 900;
   while (position < dataEnd) {
-    int end = decodeSegment(mode, codewords, position, text, dataEnd);
+    int end = decodeSegment(mode, codewords, position, text, dataEnd, kept);
     if (end < 0 || end >= readable) return nullptr;
     if (end >= dataEnd) break;
     mode = codewords[end];

@@ -1,10 +1,10 @@
 #include "highlevel/numeric_compaction.h"
 
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "highlevel/text_buffer.h"
+#include "runtime/trace.h"
 
 const char powersOf900[16][kDecimalWidth + 1] = {
     "000000000000000000000000000000000000000000001",
@@ -41,7 +41,7 @@ char* add(const char* a, const char* b) {
   int length = (int)strlen(a);
   char* sum = zeroString(length);
   if (!sum) {
-    printf(" add alloc error\n");
+    trace(" add alloc error\n");
     return nullptr;
   }
   int carry = 0;
@@ -79,7 +79,7 @@ char* multiply(const char* value, int codeword) {
   if (!product || !shifted) {
     free(product);
     free(shifted);
-    printf(" multiply alloc error\n");
+    trace(" multiply alloc error\n");
     return nullptr;
   }
   // Repeated addition, one decimal digit of the codeword at a time.
@@ -126,7 +126,7 @@ char* decodeBase900toBase10(const int* group, int count) {
   const char* digits = leadingOne ? leadingOne + 1 : "";
   char* result = (char*)malloc(strlen(digits) + 1);
   if (result) strcpy(result, digits);
-  else printf(" decodeBase900toBase10 alloc error\n");
+  else trace(" decodeBase900toBase10 alloc error\n");
   free(sum);
   return result;
 }
@@ -137,10 +137,10 @@ struct NumericGroup {
   bool erased;  // an erased codeword makes the group's digits unknown
 };
 
-static void closeGroup(NumericGroup* group, char* text) {
+static void closeGroup(NumericGroup* group, char* text, KeptBytes* kept) {
   if (group->count > 0 && !group->erased) {
     char* digits = decodeBase900toBase10(group->codewords, group->count);
-    if (digits) appendText(text, digits);
+    if (digits) appendText(text, digits, kept);
     free(digits);
   }
   group->count = 0;
@@ -152,7 +152,8 @@ static bool endsNumericSegment(int codeword) {
          codeword == 924 || codeword == 928;
 }
 
-int decodeNumericSegment(const int* codewords, int position, char* text, int dataEnd) {
+int decodeNumericSegment(const int* codewords, int position, char* text, int dataEnd,
+                         KeptBytes* kept) {
   NumericGroup group = {{0}, 0, false};
   bool ended = false;
   while (position < dataEnd && !ended) {
@@ -166,7 +167,7 @@ int decodeNumericSegment(const int* codewords, int position, char* text, int dat
       position--;
     }
     // 902 closes the group and the segment goes on with a new one.
-    if (group.count == kMaxNumericGroup || codeword == 902 || ended) closeGroup(&group, text);
+    if (group.count == kMaxNumericGroup || codeword == 902 || ended) closeGroup(&group, text, kept);
   }
   return position;
 }

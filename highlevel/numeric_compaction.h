@@ -4,6 +4,8 @@
 #ifndef PDF417_HIGHLEVEL_NUMERIC_COMPACTION_H
 #define PDF417_HIGHLEVEL_NUMERIC_COMPACTION_H
 
+#include "highlevel/text_buffer.h"
+
 enum { kDecimalWidth = 45, kMaxNumericGroup = 15 };
 
 // 900^r for r = 0..15 as 45-digit decimal strings, most significant first,
@@ -14,7 +16,9 @@ extern const char powersOf900[16][kDecimalWidth + 1];
 // digits to text. dataEnd is the first position not to be read. Returns the
 // position of the codeword that ended the segment, or dataEnd when the data
 // ran out.
-int decodeNumericSegment(const int* codewords, int position, char* text, int dataEnd);
+// With kept, every byte is kept and nothing is traced (see text_buffer.h).
+int decodeNumericSegment(const int* codewords, int position, char* text, int dataEnd,
+                         KeptBytes* kept = nullptr);
 
 // The decimal digits of a group of count (1..15) codewords 0..899, the
 // leading 1 left out. A new string the caller frees; null when memory ran

@@ -2,27 +2,31 @@
 // append is bounded: whatever the codewords say, nothing is written past the
 // buffer's last byte.
 //
-// By default the buffer holds one NUL-terminated string, so a zero byte ends
-// what a piece contributes. With textKeepsZeroBytes set, every byte is kept,
-// zero bytes included, and textBytesUsed counts them.
+// Without a KeptBytes (the exact path) the buffer holds one NUL-terminated
+// string, so a zero byte ends what a piece contributes. With one, every byte
+// is kept, zero bytes included, and its count says how many the buffer holds.
 #ifndef PDF417_HIGHLEVEL_TEXT_BUFFER_H
 #define PDF417_HIGHLEVEL_TEXT_BUFFER_H
 
-extern int textKeepsZeroBytes;
-extern int textBytesUsed;
+// The length of a buffer whose bytes are all kept. The decoders also take
+// one as the sign that the message is decoded for its bytes alone, and trace
+// none of the data they decode while it is.
+struct KeptBytes {
+  int count;
+};
 
 // Starts an empty text.
-void clearText(char* text);
+void clearText(char* text, KeptBytes* kept = nullptr);
 
 // Appends piece up to its NUL, cut short when the buffer is full.
-void appendText(char* text, const char* piece);
+void appendText(char* text, const char* piece, KeptBytes* kept = nullptr);
 
-// Appends count bytes: as a string (up to the first zero byte) by default,
-// all of them while zero bytes are kept.
-void appendBytes(char* text, const char* bytes, int count);
+// Appends count bytes: as a string (up to the first zero byte) without kept,
+// all of them with it.
+void appendBytes(char* text, const char* bytes, int count, KeptBytes* kept = nullptr);
 
-// Appends one character; by default a zero character appends nothing, as an
-// empty string would.
-void appendChar(char* text, int character);
+// Appends one character; without kept a zero character appends nothing, as
+// an empty string would.
+void appendChar(char* text, int character, KeptBytes* kept = nullptr);
 
 #endif

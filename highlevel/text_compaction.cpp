@@ -1,9 +1,9 @@
 #include "highlevel/text_compaction.h"
 
-#include <cstdio>
 #include <cstdlib>
 
 #include "highlevel/text_buffer.h"
+#include "runtime/trace.h"
 
 enum SubMode { kAlpha, kLower, kMixed, kPunctuation, kPunctuationShift, kAlphaShift };
 
@@ -15,61 +15,62 @@ static const char kPunctuationCharacters[29] = {
     '\n', '-', '.', '$', '/', '"',  '|', '*', '(', ')', '?', '{', '}',  '\''};
 
 // The shifted codeword's low eight bits; an erased codeword gives nothing.
-static void emitShiftedByte(int codeword, char* text) {
-  if (codeword >= 0) appendChar(text, codeword & 0xFF);
+static void emitShiftedByte(int codeword, char* text, KeptBytes* kept) {
+  if (codeword >= 0) appendChar(text, codeword & 0xFF, kept);
 }
 
 // One value in a latched sub-mode. Returns the sub-mode that follows it;
 // *saved receives the sub-mode a shift returns to.
-static int alphaValue(int value, char* text, int* saved) {
-  if (value >= 0 && value <= 25) appendChar(text, 'A' + value);
-  if (value == 26) appendChar(text, ' ');
+static int alphaValue(int value, char* text, int* saved, KeptBytes* kept) {
+  if (value >= 0 && value <= 25) appendChar(text, 'A' + value, kept);
+  if (value == 26) appendChar(text, ' ', kept);
   if (value == 27) return kLower;
   if (value == 28) return kMixed;
   if (value == 29) return *saved = kAlpha, kPunctuationShift;
   return kAlpha;
 }
 
-static int lowerValue(int value, char* text, int* saved) {
-  if (value >= 0 && value <= 25) appendChar(text, 'a' + value);
-  if (value == 26) appendChar(text, ' ');
+static int lowerValue(int value, char* text, int* saved, KeptBytes* kept) {
+  if (value >= 0 && value <= 25) appendChar(text, 'a' + value, kept);
+  if (value == 26) appendChar(text, ' ', kept);
   if (value == 27) return *saved = kLower, kAlphaShift;
   if (value == 28) return kMixed;
   if (value == 29) return *saved = kLower, kPunctuationShift;
   return kLower;
 }
 
-static int mixedValue(int value, char* text, int* saved) {
-  if (value >= 0 && value <= 24) appendChar(text, kMixedCharacters[value]);
+static int mixedValue(int value, char* text, int* saved, KeptBytes* kept) {
+  if (value >= 0 && value <= 24) appendChar(text, kMixedCharacters[value], kept);
   if (value == 25) return kPunctuation;
-  if (value == 26) appendChar(text, ' ');
+  if (value == 26) appendChar(text, ' ', kept);
   if (value == 27) return kLower;
   if (value == 28) return kAlpha;
   if (value == 29) return *saved = kMixed, kPunctuationShift;
   return kMixed;
 }
 
-static int punctuationValue(int value, char* text) {
-  if (value >= 0 && value <= 28) appendChar(text, kPunctuationCharacters[value]);
+static int punctuationValue(int value, char* text, KeptBytes* kept) {
+  if (value >= 0 && value <= 28) appendChar(text, kPunctuationCharacters[value], kept);
   if (value == 29) return kAlpha;
   return kPunctuation;
 }
 
 // A shift covers exactly one value: the saved sub-mode is current again
 // after it, unless the shifted value latches elsewhere.
-static int punctuationShiftValue(int value, char* text, int saved) {
-  if (value >= 0 && value <= 28) appendChar(text, kPunctuationCharacters[value]);
+static int punctuationShiftValue(int value, char* text, int saved, KeptBytes* kept) {
+  if (value >= 0 && value <= 28) appendChar(text, kPunctuationCharacters[value], kept);
   if (value == 29) return kAlpha;
   return saved;
 }
 
-static int alphaShiftValue(int value, char* text, int saved) {
-  if (value >= 0 && value <= 25) appendChar(text, 'A' + value);
-  if (value == 26) appendChar(text, ' ');
+static int alphaShiftValue(int value, char* text, int saved, KeptBytes* kept) {
+  if (value >= 0 && value <= 25) appendChar(text, 'A' + value, kept);
+  if (value == 26) appendChar(text, ' ', kept);
   return saved;
 }
 
-void textValuesToString(const int* values, const int* byteSlots, int count, char* text) {
+void textValuesToString(const int* values, const int* byteSlots, int count, char* text,
+                        KeptBytes* kept) {
   int mode = kAlpha;
   int saved = kAlpha;
   for (int i = 0; i < count; i++) {
@@ -78,17 +79,17 @@ void textValuesToString(const int* values, const int* byteSlots, int count, char
     // shift value: encoders put a 29 before it to fill out an odd count of
     // values, and that 29 is padding.
     if (value == kByteShiftMarker) {
-      emitShiftedByte(byteSlots[i], text);
+      emitShiftedByte(byteSlots[i], text, kept);
       if (mode == kPunctuationShift || mode == kAlphaShift) mode = saved;
       continue;
     }
     switch (mode) {
-      case kAlpha: mode = alphaValue(value, text, &saved); break;
-      case kLower: mode = lowerValue(value, text, &saved); break;
-      case kMixed: mode = mixedValue(value, text, &saved); break;
-      case kPunctuation: mode = punctuationValue(value, text); break;
-      case kPunctuationShift: mode = punctuationShiftValue(value, text, saved); break;
-      default: mode = alphaShiftValue(value, text, saved); break;
+      case kAlpha: mode = alphaValue(value, text, &saved, kept); break;
+      case kLower: mode = lowerValue(value, text, &saved, kept); break;
+      case kMixed: mode = mixedValue(value, text, &saved, kept); break;
+      case kPunctuation: mode = punctuationValue(value, text, kept); break;
+      case kPunctuationShift: mode = punctuationShiftValue(value, text, saved, kept); break;
+      default: mode = alphaShiftValue(value, text, saved, kept); break;
     }
   }
 }
@@ -97,7 +98,7 @@ static bool endsTextSegment(int codeword) {
   return codeword == 900 || codeword == 901 || codeword == 902 || codeword == 924;
 }
 
-int textCompaction(const int* codewords, int position, char* text, int dataEnd) {
+int textCompaction(const int* codewords, int position, char* text, int dataEnd, KeptBytes* kept) {
   // Two values per codeword is the most a segment can hold.
   int capacity = dataEnd > position ? 2 * (dataEnd - position) : 1;
   int* values = (int*)malloc(sizeof(int) * capacity);
@@ -105,7 +106,7 @@ int textCompaction(const int* codewords, int position, char* text, int dataEnd) 
   if (!values || !byteSlots) {
     free(values);
     free(byteSlots);
-    printf(" textCompaction alloc error\n");
+    if (!kept) trace(" textCompaction alloc error\n");
     return -1;
   }
   int count = 0;
@@ -126,7 +127,7 @@ int textCompaction(const int* codewords, int position, char* text, int dataEnd) 
       values[count++] = codeword % 30;
     }
   }
-  textValuesToString(values, byteSlots, count, text);
+  textValuesToString(values, byteSlots, count, text, kept);
   free(values);
   free(byteSlots);
   return position;

@@ -1,7 +1,9 @@
 #include "image/gray_conversion.h"
 
-#include <cstdio>
 #include <cstdlib>
+#include <cstring>
+
+#include "runtime/trace.h"
 
 unsigned char* bitmapToGray(const PictureBitmap* bitmap, int* width, int* height) {
   if (!bitmap || !bitmap->pixels || bitmap->width < 1 || bitmap->height < 1) return nullptr;
@@ -11,7 +13,7 @@ unsigned char* bitmapToGray(const PictureBitmap* bitmap, int* width, int* height
   size_t pixelCount = (size_t)w * h;
   unsigned char* gray = (unsigned char*)std::malloc(pixelCount);
   if (!gray) {
-    std::printf(" image alloc error\n");
+    trace(" image alloc error\n");
     return nullptr;
   }
   for (size_t i = 0; i < pixelCount; i++) {
@@ -19,6 +21,46 @@ unsigned char* bitmapToGray(const PictureBitmap* bitmap, int* width, int* height
     // Weighed in this order in double precision and truncated, not rounded.
     double value = (bgr[0] * 0.11 + bgr[1] * 0.59) + bgr[2] * 0.3;
     gray[i] = (unsigned char)(int)value;
+  }
+  return gray;
+}
+
+static unsigned char overWhite(unsigned char value, unsigned char alpha) {
+  return (unsigned char)((value * alpha + 255 * (255 - alpha) + 127) / 255);
+}
+
+static bool offsetInside(int offset, int pixelBytes) { return offset >= 0 && offset < pixelBytes; }
+
+unsigned char* pixelsToGray(const unsigned char* pixels, int width, int height, long long rowStride,
+                            int pixelBytes, int redOffset, int greenOffset, int blueOffset,
+                            int alphaOffset) {
+  if (!pixels || width < 1 || height < 1 || pixelBytes < 1) return nullptr;
+  if (!offsetInside(redOffset, pixelBytes) || !offsetInside(greenOffset, pixelBytes) ||
+      !offsetInside(blueOffset, pixelBytes) || (alphaOffset != -1 && !offsetInside(alphaOffset, pixelBytes)))
+    return nullptr;
+  if (rowStride < (long long)width * pixelBytes) return nullptr;
+  unsigned char* gray = (unsigned char*)std::malloc((size_t)width * height);
+  if (!gray) return nullptr;
+  bool alreadyGrey = pixelBytes == 1 && alphaOffset == -1;
+  for (int y = 0; y < height; y++) {
+    const unsigned char* row = pixels + (size_t)y * (size_t)rowStride;
+    unsigned char* out = gray + (size_t)y * width;
+    if (alreadyGrey) {
+      std::memcpy(out, row, (size_t)width);
+      continue;
+    }
+    for (int x = 0; x < width; x++) {
+      const unsigned char* pixel = row + (size_t)x * pixelBytes;
+      unsigned char red = pixel[redOffset], green = pixel[greenOffset], blue = pixel[blueOffset];
+      if (alphaOffset != -1) {
+        unsigned char alpha = pixel[alphaOffset];
+        red = overWhite(red, alpha);
+        green = overWhite(green, alpha);
+        blue = overWhite(blue, alpha);
+      }
+      double value = (blue * 0.11 + green * 0.59) + red * 0.3;
+      out[x] = (unsigned char)(int)value;
+    }
   }
   return gray;
 }

@@ -11,4 +11,16 @@
 // null or empty. The caller frees the buffer with free().
 unsigned char* bitmapToGray(const PictureBitmap* bitmap, int* width, int* height);
 
+// Grey from pixels in the caller's memory, weighed as above: `height` rows
+// of `width` pixels, each row `rowStride` bytes after the one before, each
+// pixel `pixelBytes` bytes with red, green and blue at the given offsets.
+// With an alpha offset (not -1) the pixel is first composited over white, as
+// a picture file with transparency is. One byte a pixel without alpha is
+// grey already and copied as it is. A new buffer the caller frees with
+// free(); null for a null picture, a size below 1, a pixel offset outside
+// the pixel, a row stride shorter than a row, or when memory runs out.
+unsigned char* pixelsToGray(const unsigned char* pixels, int width, int height, long long rowStride,
+                            int pixelBytes, int redOffset, int greenOffset, int blueOffset,
+                            int alphaOffset);
+
 #endif

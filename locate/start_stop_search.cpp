@@ -16,9 +16,11 @@ enum {
   SCORE_LIMIT = 107,    // summed deviation per module, in 1/256 module
 };
 
-static StartStopCorners uprightCorners;
-static StartStopCorners rotatedCorners;
-static PatternSpan foundSpan;
+// The records the searches return: each thread has its own, overwritten by
+// its next search.
+static thread_local StartStopCorners uprightCorners;
+static thread_local StartStopCorners rotatedCorners;
+static thread_local PatternSpan foundSpan;
 
 int patternScore(const int* runs, const int* pattern, int count, int maxRunDeviation) {
   long long total = 0, patternTotal = 0;

@@ -18,13 +18,13 @@ enum { kErasureListSize = 929 };
 // wild corner record from asking for gigabytes.
 static const size_t kMaxGridBytes = (size_t)1 << 28;
 
-int decodeFailure = kDecodeOk;
-int codewordCount = 0;
-int erasureCount = 0;
-int erasureList[kErasureListSize];
-int decodedCodewords[kCodewordBufferSize];
-int checkCodewordCount = 0;
-int correctionResult = -1;
+thread_local int decodeFailure = kDecodeOk;
+thread_local int codewordCount = 0;
+thread_local int erasureCount = 0;
+thread_local int erasureList[kErasureListSize];
+thread_local int decodedCodewords[kCodewordBufferSize];
+thread_local int checkCodewordCount = 0;
+thread_local int correctionResult = -1;
 
 static DecodeResult* failDecode(int failure) {
   decodeFailure = failure;

@@ -4,6 +4,9 @@
 
 #include "pipeline/decode_entry.h"
 
+// The state below belongs to the calling thread's last decode: each thread
+// has its own.
+
 // Why the last decode gave no result.
 enum DecodeFailure {
   kDecodeOk = 0,
@@ -11,18 +14,18 @@ enum DecodeFailure {
   kDecodeNoSymbol,    // no start and stop patterns were found
   kDecodeNotDecoded,  // a symbol was found but its codewords did not decode
 };
-extern int decodeFailure;
+extern thread_local int decodeFailure;
 
 // State of the last decode: codewords read (erasures included) and the
 // positions of the erasures among them.
-extern int codewordCount;
-extern int erasureCount;
-extern int erasureList[929];
+extern thread_local int codewordCount;
+extern thread_local int erasureCount;
+extern thread_local int erasureList[929];
 // The codewords the last decode handed to data decoding (3060 entries), the
 // check codeword count it corrected them with and what correction returned.
-extern int decodedCodewords[];
-extern int checkCodewordCount;
-extern int correctionResult;
+extern thread_local int decodedCodewords[];
+extern thread_local int checkCodewordCount;
+extern thread_local int correctionResult;
 
 // pixels (width * height grey bytes) is binarised in place. Null when no
 // symbol was decoded; decodeFailure then says why.

@@ -7,8 +7,7 @@
 #include "codeword/indicator_reader.h"
 #include "codeword/row_reader.h"
 #include "ecc/reed_solomon.h"
-#include "highlevel/data_decoder.h"
-#include "highlevel/text_buffer.h"
+#include "highlevel/message_decoder.h"
 #include "image/gray_conversion.h"
 #include "image/picture_bitmap.h"
 #include "locate/binarize.h"
@@ -17,8 +16,8 @@
 #include "pipeline/decode_pipeline.h"
 #include "pipeline/picture_variants.h"
 
-int extraReadingsTried = 0;
-static bool patternsSeen = false;  // some reading found a start or stop pattern
+thread_local int extraReadingsTried = 0;
+static thread_local bool patternsSeen = false;  // some reading found a start or stop pattern
 
 enum {
   kGridMargin = 2,  // modules of quiet space read on each side
@@ -182,9 +181,7 @@ static bool correctionHasSpare(int checks, int erasureCount, int found) {
 static bool correctWord(int* codewords, int n, int* erasures, int erasureCount, int level) {
   int checks = 2 << level;
   if (n < checks + 1 || n > kMaxWordLength || erasureCount > checks - 1) return false;
-  rsTraceErasures = 0;
-  int found = rsDecode(codewords, erasures, erasureCount, n, checks, 0);
-  rsTraceErasures = 1;
+  int found = rsDecodeSilent(codewords, erasures, erasureCount, n, checks);
   if (found < 0 || !correctionHasSpare(checks, erasureCount, found)) return false;
   return codewords[0] >= 1 && codewords[0] <= n - checks;
 }
@@ -200,7 +197,7 @@ static bool exactReadingTrusted(const DecodeResult* exact) {
 }
 
 // The point of a view back in the original picture, undoing its steps.
-static void toOriginal(const View& view, double x, double y, int* outX, int* outY) {
+static void toOriginal(const View& view, double x, double y, double* outX, double* outY) {
   for (int k = view.stepCount - 1; k >= 0; k--) {
     const ViewStep& step = view.steps[k];
     if (step.kind == ViewStep::kPad) {
@@ -227,52 +224,45 @@ static void toOriginal(const View& view, double x, double y, int* outX, int* out
       }
     }
   }
-  *outX = (int)std::lround(x);
-  *outY = (int)std::lround(y);
+  *outX = x;
+  *outY = y;
 }
 
-// The message of corrected codewords, every byte kept. A Macro PDF417
-// control block (from codeword 928 to the end of the data) describes the
-// message, it is not part of it, and is left out.
-static int decodeMessage(const int* codewords, int n, char* text) {
-  static int message[kCodewordBufferSize];
-  std::memcpy(message, codewords, sizeof(int) * (size_t)n);
-  for (int p = 1; p < message[0] && p < n; p++)
-    if (message[p] == 928) {
-      message[0] = p;
-      break;
-    }
-  std::memset(text, 0, kTextBufferSize);
-  textKeepsZeroBytes = 1;
-  decodeDataCodewords(message, n, text);
-  textKeepsZeroBytes = 0;
-  return textBytesUsed;
-}
-
-static DecodeResult* resultOf(const View& view, const int* codewords, int n, const Edge& left,
-                              const Edge& right, double moduleWidth) {
+// The reading of a verified symbol: its codewords, layout and corners back
+// in the original picture. The corners run from the start pattern's outer
+// edge to the stop pattern's inner edge.
+static void fillReading(const View& view, const int* codewords, int n, const SymbolLayout& layout,
+                        const Edge& left, const Edge& right, double moduleWidth, SymbolReading* out) {
   Edge outer = shiftedEdge(left, -17.0, moduleWidth);
-  double points[8][2] = {{columnAt(outer, outer.top), outer.top},
-                         {columnAt(outer, outer.bottom), outer.bottom},
-                         {0, 0}, {0, 0}, {0, 0}, {0, 0},
+  double points[4][2] = {{columnAt(outer, outer.top), outer.top},
                          {columnAt(right, right.top), right.top},
-                         {columnAt(right, right.bottom), right.bottom}};
-  int corners[16] = {0};
-  for (int k = 0; k < 8; k++) toOriginal(view, points[k][0], points[k][1], &corners[2 * k], &corners[2 * k + 1]);
-  char text[kTextBufferSize];
-  int length = decodeMessage(codewords, n, text);
-  return buildResult(text, length, corners, 1);
+                         {columnAt(right, right.bottom), right.bottom},
+                         {columnAt(outer, outer.bottom), outer.bottom}};
+  for (int k = 0; k < 4; k++) {
+    double x = 0, y = 0;
+    toOriginal(view, points[k][0], points[k][1], &x, &y);
+    out->corners[2 * k] = (float)x;
+    out->corners[2 * k + 1] = (float)y;
+  }
+  std::memcpy(out->codewords, codewords, sizeof(int) * (size_t)n);
+  out->codewordCount = n;
+  out->ecLevel = layout.level;
+  out->rows = layout.rows;
+  out->columns = layout.columns;
+  out->verified = 1;
+  out->compact = 0;
+  out->mirrored = 0;
 }
 
-// Reads the symbol between two edges as gridColumns columns; on success
-// returns the verified result. *indicatorsRead tells whether the row
-// indicators gave a layout at all.
-static DecodeResult* readBetween(const View& view, const Edge& left, const Edge& right, double moduleWidth,
-                                 int gridColumns, bool* indicatorsRead) {
+// Reads the symbol between two edges as gridColumns columns; true with
+// *out filled when error correction verified it. *indicatorsRead tells
+// whether the row indicators gave a layout at all.
+static bool readBetween(const View& view, const Edge& left, const Edge& right, double moduleWidth,
+                        int gridColumns, bool* indicatorsRead, SymbolReading* out) {
   GridReading* reading = (GridReading*)std::malloc(sizeof(GridReading));
   int* codewords = (int*)std::malloc(sizeof(int) * kCodewordBufferSize);
   int* erasures = (int*)std::malloc(sizeof(int) * kCodewordBufferSize);
-  DecodeResult* result = nullptr;
+  bool read = false;
   SymbolLayout layout;
   int erasureCount = 0;
   *indicatorsRead = false;
@@ -280,13 +270,13 @@ static DecodeResult* readBetween(const View& view, const Edge& left, const Edge&
       readColumns(view, left, right, moduleWidth, gridColumns, kBothIndicators, reading) &&
       (*indicatorsRead = layoutFromIndicators(reading, &layout))) {
     int n = assembleCodewords(reading, &layout, codewords, erasures, &erasureCount);
-    if (n > 0 && correctWord(codewords, n, erasures, erasureCount, layout.level))
-      result = resultOf(view, codewords, n, left, right, moduleWidth);
+    read = n > 0 && correctWord(codewords, n, erasures, erasureCount, layout.level);
+    if (read) fillReading(view, codewords, n, layout, left, right, moduleWidth, out);
   }
   std::free(reading);
   std::free(codewords);
   std::free(erasures);
-  return result;
+  return read;
 }
 
 // The data column count the indicators on one side announce, or 0.
@@ -307,7 +297,8 @@ static int columnsFromIndicators(const View& view, const Edge& left, const Edge&
 // as the left row indicators say, and one either side of the first. The
 // indicator columns lie on the edges whatever the count, so when they give
 // no layout no other count will.
-static DecodeResult* readBetweenPatterns(const View& view, const SymbolEdges& found, double moduleWidth) {
+static bool readBetweenPatterns(const View& view, const SymbolEdges& found, double moduleWidth,
+                                SymbolReading* out) {
   Edge left = edgeOf(found.start, moduleWidth), right = edgeOf(found.stop, moduleWidth);
   alignEdges(&left, &right);
   double middle = (left.top + left.bottom) * 0.5;
@@ -324,27 +315,27 @@ static DecodeResult* readBetweenPatterns(const View& view, const SymbolEdges& fo
     for (int j = 0; j < i; j++) repeated = repeated || candidates[j] == k;
     if (k < 3 || k > kMaxGridColumns || repeated) continue;
     bool indicatorsRead = false;
-    DecodeResult* result = readBetween(view, left, right, across / (17.0 * k), k, &indicatorsRead);
-    if (result || !indicatorsRead) return result;
+    if (readBetween(view, left, right, across / (17.0 * k), k, &indicatorsRead, out)) return true;
+    if (!indicatorsRead) return false;
   }
-  return nullptr;
+  return false;
 }
 
 // One pattern seen (the other cut off or hidden): the row indicators beside
 // it say how many columns the symbol has, and so where its far side lies.
-static DecodeResult* readBesidePattern(const View& view, const PatternEdge& pattern, bool isStart,
-                                       double moduleWidth) {
+static bool readBesidePattern(const View& view, const PatternEdge& pattern, bool isStart,
+                              double moduleWidth, SymbolReading* out) {
   Edge known = edgeOf(pattern, moduleWidth);
   Edge indicatorLeft = isStart ? known : shiftedEdge(known, -17.0, moduleWidth);
   Edge indicatorRight = isStart ? shiftedEdge(known, 17.0, moduleWidth) : known;
   int columns = columnsFromIndicators(view, indicatorLeft, indicatorRight, moduleWidth,
                                       isStart ? kLeftIndicator : kRightIndicator);
-  if (columns == 0) return nullptr;
+  if (columns == 0) return false;
   int k = columns + 2;
   Edge left = isStart ? known : shiftedEdge(known, -17.0 * k, moduleWidth);
   Edge right = isStart ? shiftedEdge(known, 17.0 * k, moduleWidth) : known;
   bool indicatorsRead = false;
-  return readBetween(view, left, right, moduleWidth, k, &indicatorsRead);
+  return readBetween(view, left, right, moduleWidth, k, &indicatorsRead, out);
 }
 
 // What a reading saw of the symbol, to choose the next reading by.
@@ -364,11 +355,11 @@ static int thresholdWindow(const View& view) {
 
 // One reading of a view: find the pattern edges, work out the columns, read
 // and correct.
-static DecodeResult* readView(const View& view, bool adaptive, Sighting* seen) {
+static bool readView(const View& view, bool adaptive, Sighting* seen, SymbolReading* out) {
   seen->edges = 0;
   seen->slope = seen->moduleWidth = 0;
   unsigned char* binary = (unsigned char*)std::malloc((size_t)view.width * view.height);
-  if (!binary) return nullptr;
+  if (!binary) return false;
   std::memcpy(binary, view.grey, (size_t)view.width * view.height);
   if (adaptive)
     adaptiveBinarize(binary, view.width, view.height, thresholdWindow(view));
@@ -378,7 +369,7 @@ static DecodeResult* readView(const View& view, bool adaptive, Sighting* seen) {
   int edges = findSymbolEdges(binary, view.width, view.height, &found);
   std::free(binary);
   extraReadingsTried++;
-  if (edges == 0) return nullptr;
+  if (edges == 0) return false;
   patternsSeen = true;
 
   bool haveStart = found.start.rows > 0, haveStop = found.stop.rows > 0;
@@ -389,9 +380,9 @@ static DecodeResult* readView(const View& view, bool adaptive, Sighting* seen) {
   seen->edges = edges;
   seen->slope = main.slope;
   seen->moduleWidth = moduleWidth;
-  if (!(moduleWidth > 0.5)) return nullptr;
-  if (haveStart && haveStop) return readBetweenPatterns(view, found, moduleWidth);
-  return readBesidePattern(view, main, haveStart, moduleWidth);
+  if (!(moduleWidth > 0.5)) return false;
+  if (haveStart && haveStop) return readBetweenPatterns(view, found, moduleWidth, out);
+  return readBesidePattern(view, main, haveStart, moduleWidth, out);
 }
 
 static void freeView(View* view) {
@@ -452,31 +443,35 @@ static bool shrunkView(const View& base, int factor, View* view) {
   return addStep(base, ViewStep::kScale, 1.0 / factor, pixels, w, h, view);
 }
 
-// The exact pipeline's result with its message decoded again as this entry
-// decodes messages: zero bytes kept, a macro control block left out.
-static DecodeResult* withWholeMessage(DecodeResult* exact) {
-  char text[kTextBufferSize];
-  int length = decodeMessage(decodedCodewords, codewordCount, text);
-  int corners[16] = {exact->topLeftX, exact->topLeftY, exact->bottomLeftX, exact->bottomLeftY, 0, 0, 0, 0,
-                     0, 0, 0, 0, exact->topRightX, exact->topRightY, exact->bottomRightX, exact->bottomRightY};
-  DecodeResult* result = buildResult(text, length, corners, 1);
-  if (!result) return exact;
-  freeDecodeResult(exact);
-  return result;
+// The exact pipeline's reading: the codewords it handed to data decoding and
+// its corners, start pattern outer edge on the left, stop pattern inner edge
+// on the right.
+static void exactReading(const DecodeResult* exact, SymbolReading* out) {
+  int n = codewordCount < kMaxSymbolCodewords ? codewordCount : kMaxSymbolCodewords;
+  std::memcpy(out->codewords, decodedCodewords, sizeof(int) * (size_t)n);
+  out->codewordCount = n;
+  int checks = checkCodewordCount, level = -1;
+  for (int l = 0; l <= 8; l++)
+    if (checks == 2 << l) level = l;
+  out->ecLevel = level;
+  out->rows = out->columns = 0;
+  const int points[8] = {exact->topLeftX,     exact->topLeftY,     exact->topRightX,   exact->topRightY,
+                         exact->bottomRightX, exact->bottomRightY, exact->bottomLeftX, exact->bottomLeftY};
+  for (int k = 0; k < 8; k++) out->corners[k] = (float)points[k];
+  out->verified = exact->verified;
+  out->compact = out->mirrored = 0;
 }
 
 // The readings of one orientation, cheapest first, until one is verified.
-static DecodeResult* readOrientation(const View& base) {
+static bool readOrientation(const View& base, SymbolReading* out) {
   Sighting global, local;
-  DecodeResult* result = readView(base, false, &global);
-  if (!result) result = readView(base, true, &local);
-  if (result) return result;
+  if (readView(base, false, &global, out) || readView(base, true, &local, out)) return true;
   const Sighting& seen = global.edges ? global : local;
   View other;
   Sighting ignored;
+  bool read = false;
   if (seen.edges && std::fabs(seen.slope) > 0.02 && untiltedView(base, seen.slope, &other)) {
-    result = readView(other, false, &ignored);
-    if (!result) result = readView(other, true, &ignored);
+    read = readView(other, false, &ignored, out) || readView(other, true, &ignored, out);
     freeView(&other);
   }
   // Modules of a pixel or two read better enlarged. Where nothing was seen
@@ -484,58 +479,87 @@ static DecodeResult* readOrientation(const View& base) {
   // once then too; large ones would cost more than they promise.
   long long pixels = (long long)base.width * base.height;
   int largestFactor = seen.edges ? (seen.moduleWidth < 2.5 ? 3 : 1) : (pixels <= (1 << 19) ? 2 : 1);
-  for (int factor = 2; !result && factor <= largestFactor && pixels * factor * factor <= (4 << 20);
+  for (int factor = 2; !read && factor <= largestFactor && pixels * factor * factor <= (4 << 20);
        factor++) {
     if (!enlargedView(base, factor, &other)) break;
-    result = readView(other, false, &ignored);
+    read = readView(other, false, &ignored, out);
     freeView(&other);
   }
-  if (!result && pixels > (8 << 20) && shrunkView(base, 2, &other)) {
-    result = readView(other, false, &ignored);
+  if (!read && pixels > (8 << 20) && shrunkView(base, 2, &other)) {
+    read = readView(other, false, &ignored, out);
     freeView(&other);
   }
-  return result;
+  return read;
 }
 
-DecodeResult* decodeImageRobust(const unsigned char* grey, int width, int height) {
-  extraReadingsTried = 0;
-  patternsSeen = false;
-  if (!grey || width < 1 || height < 1) {
-    decodeFailure = kDecodeNoSymbol;
-    return nullptr;
-  }
+int readSymbolExact(const unsigned char* grey, int width, int height, SymbolReading* out,
+                    bool* trusted) {
+  *trusted = false;
+  if (!grey || width < 1 || height < 1) return kDecodeNoSymbol;
   unsigned char* copy = (unsigned char*)std::malloc((size_t)width * height);
-  if (!copy) {
-    decodeFailure = kDecodeNotDecoded;
-    return nullptr;
-  }
+  if (!copy) return kDecodeNotDecoded;
   std::memcpy(copy, grey, (size_t)width * height);
   DecodeResult* exact = decodeImage(copy, width, height);
   std::free(copy);
-  if (exactReadingTrusted(exact)) return withWholeMessage(exact);
-  if (exact) exact->verified = 0;
-  bool symbolSeen = exact || decodeFailure == kDecodeNotDecoded;
+  if (!exact) return decodeFailure == kDecodeOk ? kDecodeNotDecoded : decodeFailure;
+  exactReading(exact, out);
+  *trusted = exactReadingTrusted(exact);
+  freeDecodeResult(exact);
+  return kDecodeOk;
+}
 
-  // Upright and upside down first: the common cases.
+int readSymbolRobust(const unsigned char* grey, int width, int height, int effort, SymbolReading* out) {
+  extraReadingsTried = 0;
+  patternsSeen = false;
+  if (!grey || width < 1 || height < 1) return kDecodeNoSymbol;
+  bool trusted = false;
+  int exactFailure = readSymbolExact(grey, width, height, out, &trusted);
+  if (trusted) return kDecodeOk;
+  bool exactRead = exactFailure == kDecodeOk;
+  bool symbolSeen = exactFailure != kDecodeNoSymbol;
+  out->verified = 0;
+
+  // Upright and upside down first: the common cases. A verified reading
+  // replaces an unconfirmed exact one.
   static const int kTurns[4] = {0, 2, 1, 3};
-  DecodeResult* result = nullptr;
-  for (int i = 0; i < 4 && !result && extraReadingsTried < kMaxExtraReadings; i++) {
+  int turns = effort == kEffortFast ? 2 : 4;
+  int readingLimit = effort == kEffortHard ? 2 * kMaxExtraReadings : kMaxExtraReadings;
+  for (int i = 0; i < turns && extraReadingsTried < readingLimit; i++) {
     View view;
     if (!turnedView(grey, width, height, kTurns[i], &view)) continue;
-    result = readOrientation(view);
+    SymbolReading reading;
+    bool read = readOrientation(view, &reading);
     freeView(&view);
+    if (read) {
+      *out = reading;
+      return kDecodeOk;
+    }
   }
-  if (result) {
-    freeDecodeResult(exact);
-    decodeFailure = kDecodeOk;
-    return result;
+  if (exactRead) return kDecodeOk;
+  return symbolSeen || patternsSeen ? kDecodeNotDecoded : kDecodeNoSymbol;
+}
+
+DecodeResult* decodeImageRobust(const unsigned char* grey, int width, int height) {
+  SymbolReading* reading = (SymbolReading*)std::malloc(sizeof(SymbolReading));
+  DecodedMessage* message = (DecodedMessage*)std::malloc(sizeof(DecodedMessage));
+  DecodeResult* result = nullptr;
+  decodeFailure = kDecodeNotDecoded;
+  if (reading && message) {
+    decodeFailure = readSymbolRobust(grey, width, height, kEffortNormal, reading);
+    if (decodeFailure == kDecodeOk) {
+      decodeMessage(reading->codewords, reading->codewordCount, message);
+      const float* c = reading->corners;
+      int corners[16] = {(int)std::lround(c[0]), (int)std::lround(c[1]), (int)std::lround(c[6]),
+                         (int)std::lround(c[7]), 0, 0, 0, 0, 0, 0, 0, 0,
+                         (int)std::lround(c[2]), (int)std::lround(c[3]), (int)std::lround(c[4]),
+                         (int)std::lround(c[5])};
+      result = buildResult(message->bytes, message->length, corners, reading->verified);
+      if (!result) decodeFailure = kDecodeNotDecoded;
+    }
   }
-  if (exact) {
-    decodeFailure = kDecodeOk;
-    return exact;
-  }
-  decodeFailure = symbolSeen || patternsSeen ? kDecodeNotDecoded : kDecodeNoSymbol;
-  return nullptr;
+  std::free(reading);
+  std::free(message);
+  return result;
 }
 
 DecodeResult* decodeImageFileRobust(const char* path) {

@@ -8,6 +8,7 @@
 #include "codeword/row_reader.h"
 #include "ecc/reed_solomon.h"
 #include "support/symbol_pictures.h"
+#include "support/trace_capture.h"
 
 // Field arithmetic of the reference encoder, kept apart from the decoder's
 // tables so that the two check each other.
@@ -76,10 +77,10 @@ static Decoded decode(const std::vector<int>& word, const std::vector<int>& eras
   d.word = word;
   d.positions = erasures;
   d.positions.resize(std::max<size_t>(erasures.size(), std::max(1, std::min(t, 928))), -7);
-  testing::internal::CaptureStdout();
+  TraceCapture trace;
   d.result = rsDecode(d.word.data(), d.positions.data(), (int)erasures.size(), (int)word.size(),
                       t, debug);
-  d.output = testing::internal::GetCapturedStdout();
+  d.output = trace.text();
   return d;
 }
 

@@ -7,6 +7,7 @@
 
 #include "highlevel/data_decoder.h"
 #include "highlevel/numeric_compaction.h"
+#include "support/trace_capture.h"
 
 namespace {
 
@@ -22,10 +23,10 @@ struct Decoded {
 Decoded decodeWith(std::vector<int> buffer, int totalCodewords) {
   buffer.resize(3060, -2);
   std::vector<char> text(kTextBufferSize, 0);
-  testing::internal::CaptureStdout();
+  TraceCapture trace;
   char* result = decodeDataCodewords(buffer.data(), totalCodewords, text.data());
   Decoded decoded;
-  decoded.trace = testing::internal::GetCapturedStdout();
+  decoded.trace = trace.text();
   decoded.complete = result == text.data();
   decoded.text.assign(text.data(), strnlen(text.data(), kTextBufferSize));
   return decoded;

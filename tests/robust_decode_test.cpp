@@ -79,9 +79,7 @@ Outcome decodeCase(const Case& c, std::mt19937* random, bool* encoded) {
   if (!*encoded) return outcome;
   damageSymbol(&symbol, c.damage, random);
   GrayPicture picture = drawSymbol(symbol, c.draw);
-  testing::internal::CaptureStdout();
   DecodeResult* result = decodeImageRobust(picture.pixels.data(), picture.width, picture.height);
-  testing::internal::GetCapturedStdout();
   if (!result) return outcome;
   outcome.read = true;
   outcome.verified = result->verified != 0;
@@ -148,9 +146,7 @@ GrayPicture pictureOf(const std::string& data, const SymbolOptions& options, con
 }
 
 std::string robustText(const GrayPicture& picture, bool* verified) {
-  testing::internal::CaptureStdout();
   DecodeResult* result = decodeImageRobust(picture.pixels.data(), picture.width, picture.height);
-  testing::internal::GetCapturedStdout();
   *verified = result && result->verified;
   std::string text = result ? std::string(result->text, result->textLength) : "<none>";
   freeDecodeResult(result);

@@ -1,0 +1,157 @@
+// pdf417read: reads PDF417 barcodes (ISO/IEC 15438) from pictures.
+//
+//   #include <pdf417read/pdf417read.h>
+//   pdf417read::ReadResult r = pdf417read::readFile("label.png");
+//   for (const pdf417read::Symbol& s : r.symbols) use(s.text);
+//
+// Every function is safe to call from many threads at once: a call keeps no
+// state between calls and shares none with other threads. Results are plain
+// values. The caller's pixels are only read, never kept, changed or freed.
+#ifndef PDF417READ_PDF417READ_H
+#define PDF417READ_PDF417READ_H
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#if defined(_WIN32) && defined(PDF417READ_SHARED)
+#ifdef PDF417READ_BUILDING
+#define PDF417READ_API __declspec(dllexport)
+#else
+#define PDF417READ_API __declspec(dllimport)
+#endif
+#elif defined(__GNUC__)
+#define PDF417READ_API __attribute__((visibility("default")))
+#else
+#define PDF417READ_API
+#endif
+
+namespace pdf417read {
+
+// How the bytes of one pixel are laid out.
+enum class PixelFormat {
+  Gray,  // 1 byte: 0 black .. 255 white
+  RGB,   // 3 bytes: red, green, blue
+  BGR,   // 3 bytes: blue, green, red
+  RGBA,  // 4 bytes: red, green, blue, alpha (0 = transparent)
+  BGRA,  // 4 bytes: blue, green, red, alpha
+};
+
+// Bytes per pixel of a format.
+PDF417READ_API int bytesPerPixel(PixelFormat format);
+
+// A picture in the caller's memory: `height` rows of `width` pixels, top row
+// first, each row `rowStrideBytes` bytes after the one before (0: rows follow
+// each other without padding). Transparent pixels are taken as lying on white
+// paper. The view only points at the pixels; they must stay valid while a
+// read of the view runs.
+struct ImageView {
+  const uint8_t* pixels = nullptr;
+  int width = 0;
+  int height = 0;
+  PixelFormat format = PixelFormat::Gray;
+  int rowStrideBytes = 0;
+
+  ImageView() = default;
+  ImageView(const void* pixels, int width, int height, PixelFormat format, int rowStrideBytes = 0)
+      : pixels(static_cast<const uint8_t*>(pixels)),
+        width(width),
+        height(height),
+        format(format),
+        rowStrideBytes(rowStrideBytes) {}
+};
+
+// How hard to look.
+enum class Effort {
+  Fast,    // few readings: clean, upright or upside-down symbols
+  Normal,  // what the pdf417read program does
+  Hard,    // more readings and variants, slower on pictures without a symbol
+};
+
+struct Options {
+  // Only the exact pipeline: one reading, upright or upside down, as the
+  // decoder's reference algorithm has it. Off: when that reading is not
+  // confirmed by error correction, the picture is read again in other ways.
+  bool exactOnly = false;
+  Effort effort = Effort::Normal;
+  // At most this many symbols are returned; 0 means no limit.
+  int maxSymbols = 0;
+  // Receives the decoder's diagnostic trace lines, as the reference program
+  // prints them; empty (the default) means nothing is traced. It is called
+  // on the thread that calls read.
+  std::function<void(const std::string& text)> trace;
+};
+
+enum class Status {
+  Decoded,     // at least one symbol was read
+  NoPicture,   // the picture could not be read (file, format or view)
+  NoSymbol,    // no PDF417 symbol was found
+  NotDecoded,  // a symbol was found but could not be decoded
+};
+
+// Short English text of a status: "decoded", "no picture", "no symbol",
+// "not decoded".
+PDF417READ_API const char* statusName(Status status);
+
+struct Point {
+  double x = 0;
+  double y = 0;
+};
+
+// A Macro PDF417 control block: one segment of a message spread over several
+// symbols. Optional fields are present only when the symbol carries them.
+struct MacroInfo {
+  int segmentIndex = 0;
+  std::string fileId;  // the file id codewords, three decimal digits each
+  bool lastSegment = false;
+  std::optional<int> segmentCount;
+  std::optional<std::string> fileName;
+  std::optional<int64_t> timestamp;  // seconds since 1970-01-01 UTC
+  std::optional<std::string> sender;
+  std::optional<std::string> addressee;
+  std::optional<int64_t> fileSize;  // bytes
+  std::optional<int> checksum;      // CRC-16 of the whole message
+};
+
+struct Symbol {
+  std::string bytes;      // the message, byte for byte (zero bytes included)
+  std::string text;       // the message as UTF-8, each ECI segment converted
+  std::vector<int> eci;   // the ECIs met, in order; empty when none
+  bool verified = false;  // error correction confirmed the codewords
+  int ecLevel = -1;       // error-correction level 0..8, -1 when unknown
+  int rows = 0;           // symbol rows, 0 when unknown
+  int columns = 0;        // data columns, 0 when unknown
+  // Top-left, top-right, bottom-right, bottom-left of the symbol in picture
+  // pixels, in the symbol's own frame (the start pattern on its left).
+  std::array<Point, 4> corners{};
+  bool compact = false;     // compact PDF417: no right row indicator
+  bool mirrored = false;    // read from a mirror image
+  bool readerInit = false;  // carries the reader initialisation flag
+  std::optional<MacroInfo> macro;
+  std::vector<std::string> warnings;  // what the reader could not interpret
+};
+
+struct ReadResult {
+  Status status = Status::NoPicture;
+  std::string error;            // why, when nothing was decoded
+  std::vector<Symbol> symbols;  // in reading order: top to bottom, then left to right
+};
+
+// Reads every PDF417 symbol in a picture.
+PDF417READ_API ReadResult read(const ImageView& image, const Options& options = Options());
+// The same for a picture file: BMP, PNG, JPEG, GIF (first frame), TGA, PNM.
+PDF417READ_API ReadResult readFile(const std::string& path, const Options& options = Options());
+// The same for the bytes of a picture file held in memory.
+PDF417READ_API ReadResult readMemory(const void* bytes, size_t size,
+                                     const Options& options = Options());
+
+// The library's version, "MAJOR.MINOR.PATCH".
+PDF417READ_API const char* version();
+
+}  // namespace pdf417read
+
+#endif

@@ -1,0 +1,22 @@
+// One symbol as a reading path delivers it: the corrected codewords, the
+// layout the row indicators gave, and where the symbol lies in the picture.
+// Turning the codewords into a message is left to the caller.
+#ifndef PDF417_PIPELINE_SYMBOL_READING_H
+#define PDF417_PIPELINE_SYMBOL_READING_H
+
+enum { kMaxSymbolCodewords = 928 };
+
+struct SymbolReading {
+  int codewords[kMaxSymbolCodewords];  // length descriptor, data, checks
+  int codewordCount;
+  int ecLevel;        // 0..8, -1 when unknown
+  int rows, columns;  // 0 when unknown
+  // Top-left, top-right, bottom-right, bottom-left in picture pixels, in the
+  // symbol's own frame (start pattern on the left).
+  float corners[8];
+  int verified;  // 1 when error correction confirmed the codewords
+  int compact;   // compact PDF417 (no right row indicator)
+  int mirrored;  // read from a mirror image
+};
+
+#endif
