@@ -9,7 +9,7 @@ enum { kMaxEdges = 48, kUnknown = -1 };
 
 // Transitions after `start` up to `limit`, with runs narrower than half a
 // module folded into their neighbours (specks and ragged edges).
-static int findEdges(const unsigned char* row, int start, int limit, int halfModule, int* edges) {
+static int findPatternEdges(const unsigned char* row, int start, int limit, int halfModule, int* edges) {
   int count = 0;
   for (int x = start + 1; x < limit && count < kMaxEdges; x++)
     if ((row[x] != 0) != (row[x - 1] != 0)) edges[count++] = x;
@@ -29,7 +29,7 @@ static int findEdges(const unsigned char* row, int start, int limit, int halfMod
 // The 17-module key of eight runs ending at edges[0..7] after start, each
 // edge rounded to its nearest module boundary; -1 when a run comes out
 // narrower than one module or wider than six.
-static int keyFromEdges(int start, const int* edges, double width) {
+static int roundedCodewordKey(int start, const int* edges, double width) {
   int key = 0, previousModule = 0;
   for (int i = 0; i < 8; i++) {
     int module = i == 7 ? 17 : (int)((edges[i] - start) * 17.0 / width + 0.5);
@@ -47,14 +47,14 @@ int readPatternAt(const unsigned char* row, int rowLength, int start, int nomina
   int limit = start + nominal + nominal / 4;
   if (limit > rowLength) limit = rowLength;
   int edges[kMaxEdges];
-  int count = findEdges(row, start, limit, nominal / 34, edges);
+  int count = findPatternEdges(row, start, limit, nominal / 34, edges);
   if (count < 7) return 0;
   // The last space ends where the next codeword's bar begins, or runs on to
   // the end of the nominal width.
   if (count == 7) edges[7] = edges[6] + 1 > start + nominal ? edges[6] + 1 : start + nominal;
   double width = edges[7] - start;
   if (width < nominal * 0.7 || width > nominal * 1.3) return 0;
-  int key = keyFromEdges(start, edges, width);
+  int key = roundedCodewordKey(start, edges, width);
   int index = key < 0 ? -1 : findPatternIndex(key);
   return index < 0 ? 0 : codewordPatternValues[index];
 }

@@ -34,7 +34,7 @@ static int columnIsDark(const double* accumulator, int column, double threshold)
 // column, in edges (edges[0] = 0 for that first column). A run narrower than
 // 1/15 of the first bar is not split off, so a speck of noise merges into the
 // run after it. Returns the number of edges stored, 0 when no column is dark.
-static int findEdges(const double* accumulator, int rowLen, double threshold, int* edges,
+static int findBandEdges(const double* accumulator, int rowLen, double threshold, int* edges,
                      int capacity) {
   int first = 0;
   while (first < rowLen && !columnIsDark(accumulator, first, threshold)) first++;
@@ -54,7 +54,7 @@ static int findEdges(const double* accumulator, int rowLen, double threshold, in
 // Builds the 17-bit key of the codeword whose eight elements start at
 // edges[k]. The element edges are scaled to 17 modules of the codeword's
 // width; the rounding leans towards later modules, more so for bar ends.
-static int codewordKey(const int* edges, int k, int width, const int* weights) {
+static int weightedCodewordKey(const int* edges, int k, int width, const int* weights) {
   int start = edges[k];
   int pattern = 0x10000;
   for (int bar = 0; bar < 4; bar++) {
@@ -80,7 +80,7 @@ static int readBandCodewords(const int* edges, int edgeCount, int rowLen, const 
     // The last group of a row whose edge count is a multiple of eight has
     // no following edge: its final space runs to the row's end.
     int width = (k == edgeCount - 8) ? rowLen - edges[k] : edges[k + 8] - edges[k];
-    bandCodewords[g] = lookupCodeword(codewordKey(edges, k, width, weights));
+    bandCodewords[g] = lookupCodeword(weightedCodewordKey(edges, k, width, weights));
   }
   return count;
 }
@@ -123,7 +123,7 @@ int decodeRowBand(int rowLen, int bandNumber, int rowsInBand, const double* accu
   int* edges = (int*)malloc(capacity * sizeof(int));
   if (!edges) return 0;
   // At most one edge per column, so the list can never fill up.
-  int edgeCount = findEdges(accumulator, rowLen, rowsInBand * 0.5, edges, rowLen);
+  int edgeCount = findBandEdges(accumulator, rowLen, rowsInBand * 0.5, edges, rowLen);
   if (edgeCount < 8) {
     free(edges);
     return 0;

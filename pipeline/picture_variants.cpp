@@ -1,7 +1,6 @@
 #include "pipeline/picture_variants.h"
 
 #include <cmath>
-#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
@@ -10,13 +9,6 @@
 enum {
   MIN_ENLARGE = 2, MAX_ENLARGE = 4,
   MIN_SHRINK = 2, MAX_SHRINK = 8,
-  // A pixel must lie this many levels (plus mean / 16) below its
-  // neighbourhood's mean to count as dark.
-  FLAT_CONTRAST = 5,
-  MIN_WINDOW = 3,
-  // Box sums live in wrapping 32-bit integers; a box of up to 4095 x 4095
-  // pixels of 255 sums below 2^32, so its sum comes out exact.
-  MAX_WINDOW = 4095,
 };
 
 static bool sizeFits(long long width, long long height) {
@@ -225,67 +217,4 @@ int lightLevel(const unsigned char* grey, int width, int height) {
     if (seen >= wanted) return level;
   }
   return 255;
-}
-
-// Integral image with one extra leading row and column of zeros, in wrapping
-// unsigned 32-bit sums: a box's sum, taken as differences, comes out exact
-// whenever the box's true sum fits in 32 bits.
-static uint32_t* integralImage(const unsigned char* pixels, int width, int height) {
-  size_t stride = (size_t)width + 1;
-  uint32_t* sums = (uint32_t*)malloc(stride * ((size_t)height + 1) * sizeof(uint32_t));
-  if (!sums) return nullptr;
-  memset(sums, 0, stride * sizeof(uint32_t));
-  for (int y = 0; y < height; y++) {
-    uint32_t* above = sums + (size_t)y * stride;
-    uint32_t* row = above + stride;
-    uint32_t rowSum = 0;
-    row[0] = 0;
-    for (int x = 0; x < width; x++) {
-      rowSum += pixels[(size_t)y * width + x];
-      row[x + 1] = above[x + 1] + rowSum;
-    }
-  }
-  return sums;
-}
-
-static bool darkerThanMean(int pixel, int mean) {
-  return pixel < mean - FLAT_CONTRAST - mean / 16;
-}
-
-static void binarizeByGlobalMean(unsigned char* pixels, int width, int height) {
-  size_t count = (size_t)width * height;
-  uint64_t sum = 0;
-  for (size_t i = 0; i < count; i++) sum += pixels[i];
-  int mean = (int)((sum + count / 2) / count);
-  for (size_t i = 0; i < count; i++) pixels[i] = darkerThanMean(pixels[i], mean) ? 1 : 0;
-}
-
-void adaptiveBinarize(unsigned char* pixels, int width, int height, int window) {
-  if (!validPicture(pixels, width, height)) return;
-  if (window < MIN_WINDOW) window = MIN_WINDOW;
-  if (window > MAX_WINDOW) window = MAX_WINDOW;
-  int radius = window / 2;
-  uint32_t* sums = integralImage(pixels, width, height);
-  if (!sums) {
-    binarizeByGlobalMean(pixels, width, height);
-    return;
-  }
-  // Every box is read from the untouched sums, so overwriting pixels is safe.
-  size_t stride = (size_t)width + 1;
-  for (int y = 0; y < height; y++) {
-    int top = y - radius < 0 ? 0 : y - radius;
-    int bottom = y + radius + 1 > height ? height : y + radius + 1;
-    const uint32_t* above = sums + (size_t)top * stride;
-    const uint32_t* below = sums + (size_t)bottom * stride;
-    unsigned char* row = pixels + (size_t)y * width;
-    for (int x = 0; x < width; x++) {
-      int left = x - radius < 0 ? 0 : x - radius;
-      int right = x + radius + 1 > width ? width : x + radius + 1;
-      uint32_t boxSum = below[right] - below[left] - above[right] + above[left];
-      uint32_t count = (uint32_t)(right - left) * (uint32_t)(bottom - top);
-      int mean = (int)(((uint64_t)boxSum + count / 2) / count);
-      row[x] = darkerThanMean(row[x], mean) ? 1 : 0;
-    }
-  }
-  free(sums);
 }

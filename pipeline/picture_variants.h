@@ -1,6 +1,5 @@
 // Other views of a grey picture, for reading it again when the first reading
-// fails: a light border, enlarged or shrunk copies, turned copies, and a local
-// threshold for uneven light.
+// fails: a light border, enlarged or shrunk copies and turned copies.
 //
 // Every function that makes a picture returns a new malloc'd grey buffer
 // (row-major, no padding, 0 black .. 255 white) that the caller frees with
@@ -47,16 +46,5 @@ unsigned char* rotatePicture(const unsigned char* grey, int width, int height,
 // smallest level at or below which 90% of the pixels lie. 255 for a null or
 // empty picture or one beyond the size limits.
 int lightLevel(const unsigned char* grey, int width, int height);
-
-// In place: a pixel becomes 1 (dark) when it is darker than the mean of its
-// window x window neighbourhood (clipped to the picture) by more than a margin
-// of 5 levels plus 1/16 of that mean, else 0 (light). The margin keeps flat
-// regions and paper grain light and grows with the light, as contrast does.
-// window is clamped to 3..4095 and made odd. When the box sums cannot be
-// allocated, the picture's global mean serves as every pixel's mean. A null
-// picture, a size below 1 or beyond the limits leaves the buffer untouched.
-// The window should span at least twice the widest dark run that must stay
-// dark (for PDF417, around 16 modules or more).
-void adaptiveBinarize(unsigned char* pixels, int width, int height, int window);
 
 #endif

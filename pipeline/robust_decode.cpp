@@ -14,6 +14,7 @@
 #include "locate/grid_sampling.h"
 #include "locate/pattern_edges.h"
 #include "pipeline/decode_pipeline.h"
+#include "locate/adaptive_binarize.h"
 #include "pipeline/picture_variants.h"
 
 thread_local int extraReadingsTried = 0;

@@ -1,0 +1,17 @@
+// Local mean threshold, for pictures lit unevenly: grey to 1 = dark,
+// 0 = light, in place.
+#ifndef PDF417_LOCATE_ADAPTIVE_BINARIZE_H
+#define PDF417_LOCATE_ADAPTIVE_BINARIZE_H
+
+// In place: a pixel becomes 1 (dark) when it is darker than the mean of its
+// window x window neighbourhood (clipped to the picture) by more than a margin
+// of 5 levels plus 1/16 of that mean, else 0 (light). The margin keeps flat
+// regions and paper grain light and grows with the light, as contrast does.
+// window is clamped to 3..4095 and made odd. When the box sums cannot be
+// allocated, the picture's global mean serves as every pixel's mean. A null
+// picture, a size below 1 or beyond the limits leaves the buffer untouched.
+// The window should span at least twice the widest dark run that must stay
+// dark (for PDF417, around 16 modules or more).
+void adaptiveBinarize(unsigned char* pixels, int width, int height, int window);
+
+#endif
