@@ -10,10 +10,6 @@
 
 #include "codeword/pattern_table.h"
 
-#ifndef TEST_WORK_DIR
-#define TEST_WORK_DIR "/tmp"
-#endif
-
 bool encodeSymbol(const std::string& data, const SymbolOptions& options, ModuleMatrix* symbol,
                   std::string* error) {
   zint_symbol* z = ZBarcode_Create();
@@ -145,5 +141,3 @@ bool writeBytes(const std::string& path, const std::vector<unsigned char>& bytes
   bool written = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
   return std::fclose(file) == 0 && written;
 }
-
-std::string workPath(const std::string& name) { return std::string(TEST_WORK_DIR) + "/" + name; }

@@ -63,7 +63,8 @@ int codewordAt(const ModuleMatrix& symbol, int row, int column);
 // Draws `codeword` in the cluster of `row` over the codeword at a data column.
 void replaceCodeword(ModuleMatrix* symbol, int row, int column, int codeword);
 
-// A file path under the tests' scratch folder.
+// A file path in a scratch folder of the running test's own: test binaries,
+// and the tests within one, may run at the same time (work_path.cpp).
 std::string workPath(const std::string& name);
 
 #endif
