@@ -34,14 +34,8 @@ ProgramRun runProgram(const std::vector<std::string>& args) {
 
 std::string writeSymbol(const std::string& data, const std::string& name, int rotation = 0,
                         int modulePixels = 3) {
-  ModuleMatrix symbol;
-  EXPECT_TRUE(encodeSymbol(data, SymbolOptions{}, &symbol));
-  DrawOptions draw;
-  draw.rotation = rotation;
-  draw.modulePixels = modulePixels;
-  draw.rowPixels = 3 * modulePixels;
   std::string path = workPath(name);
-  EXPECT_TRUE(writePicture(drawSymbol(symbol, draw), path));
+  EXPECT_TRUE(writePicture(messagePicture(data, rotation, modulePixels), path));
   return path;
 }
 
@@ -119,13 +113,12 @@ TEST(Program, HelpVersionAndUnknownOptions) {
   EXPECT_EQ(unknown.out, "");
 }
 
-// A symbol whose first data codeword of row 1 is one solid bar: error
-// correction fills the erasure, and the decoder traces it on standard output.
+// A symbol with an unreadable codeword: error correction fills the erasure,
+// and the decoder traces it on standard output.
 std::string writeDamagedSymbol(const std::string& data, const std::string& name) {
   ModuleMatrix symbol;
   EXPECT_TRUE(encodeSymbol(data, SymbolOptions{}, &symbol));
-  const int firstDataModule = 17 + 17;  // after the start pattern and the left row indicator
-  for (int m = 0; m < 17; m++) symbol.modules[(size_t)symbol.width + firstDataModule + m] = 1;
+  blotCodeword(&symbol, 1, 0);
   std::string path = workPath(name);
   EXPECT_TRUE(writePicture(drawSymbol(symbol, DrawOptions{}), path));
   return path;

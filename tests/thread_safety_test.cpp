@@ -93,31 +93,32 @@ std::string difference(const Outcome& got, const Outcome& alone) {
   return "";
 }
 
-// A dark smudge over the first data codeword of the second row, upright:
-// error correction fills it in, and the decoder traces the erasure.
-void smudge(GrayPicture* picture, const DrawOptions& draw) {
-  int left = draw.quietPixels + (17 + 17) * draw.modulePixels;
-  int top = draw.quietPixels + draw.rowPixels;
-  for (int y = top; y < top + draw.rowPixels; y++)
-    for (int x = left; x < left + 17 * draw.modulePixels; x++) picture->pixels[(size_t)y * picture->width + x] = 0;
-}
-
-Job drawnSymbol(const std::string& message, int rotation, int modulePixels, bool smudged = false) {
-  ModuleMatrix symbol;
-  EXPECT_TRUE(encodeSymbol(message, SymbolOptions{}, &symbol));
-  DrawOptions draw;
-  draw.rotation = rotation;
-  draw.modulePixels = modulePixels;
-  draw.rowPixels = 3 * modulePixels;
-  GrayPicture picture = drawSymbol(symbol, draw);
-  if (smudged) smudge(&picture, draw);
+Job picturedJob(const std::string& message, const GrayPicture& picture) {
   Job job;
-  job.name = "drawn " + message.substr(0, 12) + " turned " + std::to_string(rotation);
+  job.name = "drawn " + message.substr(0, 12);
   job.pixels = picture.pixels;
   job.width = picture.width;
   job.height = picture.height;
   job.known = true;
   job.message = message;
+  return job;
+}
+
+Job drawnSymbol(const std::string& message, int rotation, int modulePixels) {
+  Job job = picturedJob(message, messagePicture(message, rotation, modulePixels));
+  job.name += " turned " + std::to_string(rotation);
+  return job;
+}
+
+// An unreadable codeword: error correction fills it in, and the decoder
+// traces the erasure.
+Job blottedSymbol(const std::string& message) {
+  ModuleMatrix symbol;
+  EXPECT_TRUE(encodeSymbol(message, SymbolOptions{}, &symbol));
+  blotCodeword(&symbol, 1, 0);
+  Job job = picturedJob(message, drawSymbol(symbol, DrawOptions{}));
+  job.name += " blotted";
+  job.traced = true;
   return job;
 }
 
@@ -137,7 +138,7 @@ Job asRgb(Job job) {
 std::vector<Job> drawnJobs() {
   std::vector<Job> jobs;
   jobs.push_back(drawnSymbol("Thread safety: upright text", 0, 3));
-  jobs.push_back(drawnSymbol("Smudged, repaired and traced", 0, 3, true));
+  jobs.push_back(blottedSymbol("Blotted, repaired and traced"));
   jobs.push_back(drawnSymbol("0123456789012345678901234567890123456789", 180, 2));
   jobs.push_back(drawnSymbol("Bytes \x80\x81\x82\x83\x84\x85\x86\x87 and text", 90, 3));
   jobs.push_back(asRgb(drawnSymbol("Mixed Case text, 42 digits: 3141592653589793", 270, 4)));
@@ -264,8 +265,7 @@ std::vector<std::vector<Outcome>> runOnThreads(const std::vector<Job>& jobs) {
 TEST(ThreadSafety, EightThreadsReadExactlyAsOneDoes) {
   std::vector<Job> jobs = drawnJobs();
   for (Job& job : corpusJobs()) jobs.push_back(std::move(job));
-  for (size_t i = 0; i < jobs.size(); i++) jobs[i].traced = i % 2 == 1;
-  jobs[1].traced = true;  // the smudged symbol
+  for (size_t i = 0; i < jobs.size(); i++) jobs[i].traced = jobs[i].traced || i % 2 == 1;
 
   StandardOutputCapture capture(workPath("stdout"));
   std::vector<Outcome> alone;
@@ -282,7 +282,8 @@ TEST(ThreadSafety, EightThreadsReadExactlyAsOneDoes) {
     EXPECT_EQ(result.symbols[0].bytes, jobs[i].message) << jobs[i].name;
     EXPECT_TRUE(result.symbols[0].verified) << jobs[i].name;
   }
-  EXPECT_NE(alone[1].trace, "") << jobs[1].name;
+  EXPECT_TRUE(std::any_of(alone.begin(), alone.end(), [](const Outcome& o) { return !o.trace.empty(); }))
+      << "no read traced anything: the traces are not compared";
   for (int round = 0; round < kRounds; round++)
     for (size_t i = 0; i < jobs.size(); i++)
       EXPECT_EQ(difference(together[round][i], alone[i]), "") << jobs[i].name << ", round " << round;

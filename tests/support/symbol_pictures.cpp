@@ -113,6 +113,20 @@ void replaceCodeword(ModuleMatrix* symbol, int row, int column, int codeword) {
   }
 }
 
+void blotCodeword(ModuleMatrix* symbol, int row, int column) {
+  for (int m = 0; m < 17; m++) symbol->modules[(size_t)row * symbol->width + firstModuleOf(column) + m] = 1;
+}
+
+GrayPicture messagePicture(const std::string& data, int rotation, int modulePixels) {
+  ModuleMatrix symbol;
+  if (!encodeSymbol(data, SymbolOptions{}, &symbol)) return GrayPicture{};
+  DrawOptions draw;
+  draw.rotation = rotation;
+  draw.modulePixels = modulePixels;
+  draw.rowPixels = 3 * modulePixels;
+  return drawSymbol(symbol, draw);
+}
+
 std::vector<int> symbolCodewords(const ModuleMatrix& symbol) {
   std::vector<int> codewords;
   for (int r = 0; r < symbol.rows; r++)
