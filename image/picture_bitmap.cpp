@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include <stb_image.h>
+#include "image/picture_codec.h"
 
 enum { kUrlCapacity = 268 };
 
@@ -123,14 +123,14 @@ static unsigned char* readFile(const char* path, size_t* size) {
 PictureBitmap* decodePictureBytes(const unsigned char* bytes, size_t size) {
   if (!bytes || size == 0 || size > (size_t)kMaxPictureFileBytes) return nullptr;
   if (!jpegTablesSound(bytes, size)) return nullptr;
-  int width = 0, height = 0, channels = 0;
-  if (!stbi_info_from_memory(bytes, (int)size, &width, &height, &channels)) return nullptr;
+  int width = 0, height = 0;
+  if (!readPictureSize(bytes, size, &width, &height)) return nullptr;
   if (!plausibleSize(size, width, height)) return nullptr;
-  unsigned char* rgba = stbi_load_from_memory(bytes, (int)size, &width, &height, &channels, 4);
+  unsigned char* rgba = decodePictureRgba(bytes, size, &width, &height);
   if (!rgba) return nullptr;
   PictureBitmap* bitmap = nullptr;
   if (plausibleSize(size, width, height)) bitmap = bitmapFromRgba(rgba, width, height);
-  stbi_image_free(rgba);
+  freePictureRgba(rgba);
   return bitmap;
 }
 

@@ -34,14 +34,8 @@ ProgramRun runProgram(const std::vector<std::string>& args) {
 
 std::string writeSymbol(const std::string& data, const std::string& name, int rotation = 0,
                         int modulePixels = 3) {
-  ModuleMatrix symbol;
-  EXPECT_TRUE(encodeSymbol(data, SymbolOptions{}, &symbol));
-  DrawOptions draw;
-  draw.rotation = rotation;
-  draw.modulePixels = modulePixels;
-  draw.rowPixels = 3 * modulePixels;
   std::string path = workPath(name);
-  EXPECT_TRUE(writePicture(drawSymbol(symbol, draw), path));
+  EXPECT_TRUE(writePicture(messagePicture(data, rotation, modulePixels), path));
   return path;
 }
 
@@ -117,4 +111,45 @@ TEST(Program, HelpVersionAndUnknownOptions) {
   ProgramRun unknown = runProgram({"--frobnicate"});
   EXPECT_EQ(unknown.status, 2);
   EXPECT_EQ(unknown.out, "");
+}
+
+// A symbol with an unreadable codeword: error correction fills the erasure,
+// and the decoder traces it on standard output.
+std::string writeDamagedSymbol(const std::string& data, const std::string& name) {
+  ModuleMatrix symbol;
+  EXPECT_TRUE(encodeSymbol(data, SymbolOptions{}, &symbol));
+  blotCodeword(&symbol, 1, 0);
+  std::string path = workPath(name);
+  EXPECT_TRUE(writePicture(drawSymbol(symbol, DrawOptions{}), path));
+  return path;
+}
+
+TEST(Program, SeveralJobsPrintExactlyWhatOneJobPrints) {
+  std::string garbage = workPath("jobs-garbage.png");
+  ASSERT_TRUE(writeBytes(garbage, std::vector<unsigned char>(40, 'x')));
+  GrayPicture blank{90, 60, std::vector<unsigned char>(90 * 60, 255)};
+  std::string empty = workPath("jobs-blank.png");
+  ASSERT_TRUE(writePicture(blank, empty));
+  std::vector<std::string> pictures = {
+      writeSymbol("First of several", "jobs-first.png"),
+      workPath("jobs-missing.png"),
+      writeDamagedSymbol("Damaged but repaired", "jobs-damaged.png"),
+      garbage,
+      writeSymbol("Turned a quarter", "jobs-turned.png", 90),
+      empty,
+      writeSymbol("Last of several", "jobs-last.bmp", 180, 4),
+  };
+  std::vector<std::string> args = {"-j", "1"};
+  args.insert(args.end(), pictures.begin(), pictures.end());
+  ProgramRun one = runProgram(args);
+  EXPECT_EQ(one.status, 1);
+  EXPECT_GT(countLines(one.out), 4) << "the trace is missing:\n" << one.out;
+  EXPECT_EQ(countLines(one.err), 3);
+  for (const char* jobs : {"2", "8"}) {
+    args[1] = jobs;
+    ProgramRun many = runProgram(args);
+    EXPECT_EQ(many.status, one.status) << "-j " << jobs;
+    EXPECT_EQ(many.out, one.out) << "-j " << jobs;
+    EXPECT_EQ(many.err, one.err) << "-j " << jobs;
+  }
 }

@@ -2,15 +2,20 @@
 """Turns the codeword pattern data file (cluster, codeword, key per line, sorted
 by key) into codeword/pattern_table_data.cpp.
 
-usage: make_pattern_table.py codeword-patterns.tsv > codeword/pattern_table_data.cpp
+usage: make_pattern_table.py [DATA_FILE] > codeword/pattern_table_data.cpp
+
+DATA_FILE defaults to codeword-patterns.tsv beside this script.
 """
+import os
 import sys
 
 CLUSTER_INDEX = {0: 0, 3: 1, 6: 2}
 
 def main():
     rows = []
-    for line in open(sys.argv[1]):
+    data = sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(os.path.abspath(__file__)),
+                                                               "codeword-patterns.tsv")
+    for line in open(data):
         if not line.strip() or line.startswith("#"):
             continue
         cluster, codeword, key = line.split()

@@ -10,10 +10,6 @@
 
 #include "codeword/pattern_table.h"
 
-#ifndef TEST_WORK_DIR
-#define TEST_WORK_DIR "/tmp"
-#endif
-
 bool encodeSymbol(const std::string& data, const SymbolOptions& options, ModuleMatrix* symbol,
                   std::string* error) {
   zint_symbol* z = ZBarcode_Create();
@@ -117,6 +113,20 @@ void replaceCodeword(ModuleMatrix* symbol, int row, int column, int codeword) {
   }
 }
 
+void blotCodeword(ModuleMatrix* symbol, int row, int column) {
+  for (int m = 0; m < 17; m++) symbol->modules[(size_t)row * symbol->width + firstModuleOf(column) + m] = 1;
+}
+
+GrayPicture messagePicture(const std::string& data, int rotation, int modulePixels) {
+  ModuleMatrix symbol;
+  if (!encodeSymbol(data, SymbolOptions{}, &symbol)) return GrayPicture{};
+  DrawOptions draw;
+  draw.rotation = rotation;
+  draw.modulePixels = modulePixels;
+  draw.rowPixels = 3 * modulePixels;
+  return drawSymbol(symbol, draw);
+}
+
 std::vector<int> symbolCodewords(const ModuleMatrix& symbol) {
   std::vector<int> codewords;
   for (int r = 0; r < symbol.rows; r++)
@@ -145,5 +155,3 @@ bool writeBytes(const std::string& path, const std::vector<unsigned char>& bytes
   bool written = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
   return std::fclose(file) == 0 && written;
 }
-
-std::string workPath(const std::string& name) { return std::string(TEST_WORK_DIR) + "/" + name; }

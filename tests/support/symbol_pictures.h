@@ -41,6 +41,10 @@ bool encodeSymbol(const std::string& data, const SymbolOptions& options, ModuleM
 
 GrayPicture drawSymbol(const ModuleMatrix& symbol, const DrawOptions& options);
 
+// A message encoded with the encoder's choices and drawn with modules
+// `modulePixels` wide, rows three modules high, turned `rotation` degrees.
+GrayPicture messagePicture(const std::string& data, int rotation = 0, int modulePixels = 3);
+
 // Writes by extension: .png, .bmp, .tga, .jpg (quality 95). Grey pictures are
 // written as three equal channels unless asGrey is set.
 bool writePicture(const GrayPicture& picture, const std::string& path, bool asGrey = false);
@@ -63,7 +67,12 @@ int codewordAt(const ModuleMatrix& symbol, int row, int column);
 // Draws `codeword` in the cluster of `row` over the codeword at a data column.
 void replaceCodeword(ModuleMatrix* symbol, int row, int column, int codeword);
 
-// A file path under the tests' scratch folder.
+// Paints the codeword at a data column of a row as one solid bar, which no
+// codeword is: a reader sees an erasure there.
+void blotCodeword(ModuleMatrix* symbol, int row, int column);
+
+// A file path in a scratch folder of the running test's own: test binaries,
+// and the tests within one, may run at the same time (work_path.cpp).
 std::string workPath(const std::string& name);
 
 #endif

@@ -1,0 +1,69 @@
+#!/usr/bin/env bash
+# Installs pdf417read into a scratch prefix, once as a static and once as a
+# shared library, and checks what a user gets: the files, the exported
+# symbols, the installed program, and examples/read_picture built against the
+# installation with CMake's find_package and with pkg-config, each run on the
+# sample picture.
+#   tools/check-install.sh [SCRATCH_DIR]    (default build-install)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+top=$PWD
+scratch=$(realpath -m "${1:-build-install}")
+jobs=$(nproc)
+picture=$top/samples/sample.png
+expected="PDF417 sample: Hello from pdf417read! 0123456789"
+
+fail() {
+  echo "check-install: $*" >&2
+  exit 1
+}
+
+expect_output() {
+  local what=$1
+  shift
+  local got
+  got=$("$@") || fail "$what: exit status $?"
+  [ "$got" = "$expected" ] || fail "$what printed '$got', not '$expected'"
+  echo "  $what: ok"
+}
+
+for kind in static shared; do
+  echo "== $kind library"
+  shared=OFF
+  [ "$kind" = shared ] && shared=ON
+  build=$scratch/$kind/build
+  prefix=$scratch/$kind/prefix
+  rm -rf "$prefix" "$scratch/$kind/example"
+  cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DBUILD_SHARED_LIBS=$shared \
+    -DPDF417_TESTS=OFF -DPDF417_BENCH=OFF >/dev/null
+  cmake --build "$build" -j"$jobs" >/dev/null
+  cmake --install "$build" --prefix "$prefix" >/dev/null
+
+  for file in include/pdf417read/pdf417read.h bin/pdf417read lib/cmake/pdf417read/pdf417readConfig.cmake \
+    lib/cmake/pdf417read/pdf417readConfigVersion.cmake lib/pkgconfig/pdf417read.pc; do
+    [ -e "$prefix/$file" ] || fail "$file is not installed"
+  done
+  [ "$(ls "$prefix/include/pdf417read")" = pdf417read.h ] || fail "headers other than pdf417read.h are installed"
+  if [ "$kind" = shared ]; then
+    library=$prefix/lib/libpdf417read.so
+    # Only the public functions, all in namespace pdf417read.
+    others=$(nm -D --defined-only "$library" | c++filt | awk '{ $1 = ""; $2 = ""; print }' | grep -v '^ *pdf417read::' || true)
+    [ -z "$others" ] || fail "the shared library exports more than the public functions:"$'\n'"$others"
+  else
+    library=$prefix/lib/libpdf417read.a
+    # The picture reader's stb_image stays inside: users may link their own.
+    ! nm -g --defined-only "$library" | grep -q ' stbi' || fail "the static library exports stb_image symbols"
+  fi
+  [ -e "$library" ] || fail "$library is not installed"
+
+  expect_output "installed program" sh -c "'$prefix/bin/pdf417read' -q '$picture' | sed 's/^Result =//'"
+
+  example=$scratch/$kind/example
+  cmake -S examples -B "$example/cmake" -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
+  cmake --build "$example/cmake" >/dev/null
+  expect_output "find_package build" "$example/cmake/read_picture" "$picture"
+
+  PKG_CONFIG_PATH=$prefix/lib/pkgconfig bash examples/build-with-pkg-config.sh "$example/read_picture-pkg-config"
+  LD_LIBRARY_PATH=$prefix/lib expect_output "pkg-config build" "$example/read_picture-pkg-config" "$picture"
+done
+echo "install checks passed"
