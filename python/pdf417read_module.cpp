@@ -224,8 +224,9 @@ Source sixteenBitSource(const py::bytes& samples, int width, int height, int upp
 }
 
 // Pillow modes taken as they are: L, RGB, RGBA. 16-bit grey keeps its upper
-// byte (Pillow's own conversion clips it to white); every other mode is
-// converted by Pillow to RGBA, or to L when it has one band.
+// byte (Pillow's own conversion clips it to white); every other mode, and a
+// picture with a transparent colour, is converted by Pillow to RGBA, or to L
+// when it has one band and no transparency.
 Source pillowSource(py::handle image) {
   py::object picture = py::reinterpret_borrow<py::object>(image);
   py::tuple size = picture.attr("size");
@@ -238,9 +239,11 @@ Source pillowSource(py::handle image) {
   }
   if (mode == "I;16" || mode == "I;16B") return sixteenBitSource(picture.attr("tobytes")("raw", "I;16B"), width, height, 0);
   if (mode == "I;16L") return sixteenBitSource(picture.attr("tobytes")(), width, height, 1);
-  if (mode != "L" && mode != "RGB" && mode != "RGBA") {
+  // A transparent colour or palette index is kept as alpha.
+  bool transparent = py::dict(picture.attr("info")).contains("transparency");
+  if ((mode != "L" && mode != "RGB" && mode != "RGBA") || (transparent && mode != "RGBA")) {
     bool oneBand = py::len(picture.attr("getbands")()) == 1;
-    mode = oneBand ? "L" : "RGBA";
+    mode = oneBand && !transparent ? "L" : "RGBA";
     picture = picture.attr("convert")(mode);
   }
   Source source;

@@ -180,6 +180,13 @@ class TestPillow:
     def test_modes(self, grey, mode):
         assert_message(pdf417read.read(self.Image.fromarray(grey).convert(mode)))
 
+    def test_transparent_palette_entry_lies_on_white(self, grey):
+        # Both entries are black; the spaces' entry is transparent.
+        image = self.Image.fromarray((grey == 0).astype(np.uint8), "P")
+        image.putpalette([0, 0, 0] * 2)
+        image.info["transparency"] = 0
+        assert_message(pdf417read.read(image))
+
     def test_sixteen_bit_grey(self, grey):
         # 16-bit samples that would all clip to white if cut to 8 bits.
         wide = grey.astype(np.uint16) * 257
