@@ -84,6 +84,11 @@ def decode_chunk(items, options):
     return [decode_file(path, data, options) for path, data in items]
 
 
+def module_version():
+    import pdf417read
+    return pdf417read.__version__
+
+
 # --- What runs on the client --------------------------------------------------
 
 def list_pictures(paths):
@@ -212,6 +217,15 @@ def decode_all(client, files, options, chunk_size, send_data, emit):
             submit(chunks.pop())
 
 
+def check_workers(client):
+    """Stops before the batch when a worker lacks the module: else every file would fail."""
+    try:
+        client.run(module_version)
+    except Exception as error:
+        sys.exit("batch_decode: a worker cannot import pdf417read (%s): install it there "
+                 "(cmake --install) or put its folder on the workers' PYTHONPATH" % error)
+
+
 @contextlib.contextmanager
 def cluster_client(args):
     """A client of the cluster at --scheduler, or of a local one that ends with it."""
@@ -275,6 +289,7 @@ def main(argv=None):
 
     if files:
         with cluster_client(args) as client:
+            check_workers(client)
             threads = sum(client.nthreads().values()) or 1
             chunk_size = args.chunk_size or max(1, min(32, len(files) // (8 * threads)))
             decode_all(client, files, options, chunk_size, args.send_data, emit)
