@@ -9,13 +9,17 @@ Decodes every picture below FOLDER (default: $PDF417_BENCH_CORPUS, else
   program  build/pdf417read -q -j 1 and -j 2, one process for all pictures;
   batch    (--batch) tools/batch_decode.py on a local Dask cluster of 1 and 2
            worker processes, cluster start-up included.
-Prints the median over the repeats of pictures per second, and how many
-pictures each way decoded.
+Prints the medians over the repeats of pictures per second and of processor
+time per picture (this process and the child processes it waited for, so the
+batch tool's includes starting its cluster), and how many pictures each way
+decoded. Processor time does not depend on what else the machine runs;
+pictures per second does.
 """
 import argparse
 import concurrent.futures
 import os
 import pathlib
+import resource
 import statistics
 import subprocess
 import sys
@@ -55,17 +59,26 @@ def batch_run(files, workers):
             return sum('"status": "decoded"' in line for line in lines)
 
 
+def cpu_seconds():
+    """User and system time of this process and the children it has waited for."""
+    own, children = resource.getrusage(resource.RUSAGE_SELF), resource.getrusage(resource.RUSAGE_CHILDREN)
+    return own.ru_utime + own.ru_stime + children.ru_utime + children.ru_stime
+
+
 def measure(ways, repeat):
-    """Median seconds and pictures decoded of each way; the ways take turns
-    within each round, so that a change in the machine's load hits them all."""
-    seconds = {way: [] for way in ways}
+    """Median wall and processor seconds and pictures decoded of each way; the
+    ways take turns within each round, so that a change in the machine's load
+    hits them all."""
+    wall = {way: [] for way in ways}
+    cpu = {way: [] for way in ways}
     decoded = {}
     for _ in range(repeat):
         for way, run in ways.items():
-            started = time.perf_counter()
+            started, started_cpu = time.perf_counter(), cpu_seconds()
             decoded[way] = run()
-            seconds[way].append(time.perf_counter() - started)
-    return {way: (statistics.median(seconds[way]), decoded[way]) for way in ways}
+            wall[way].append(time.perf_counter() - started)
+            cpu[way].append(cpu_seconds() - started_cpu)
+    return {way: (statistics.median(wall[way]), statistics.median(cpu[way]), decoded[way]) for way in ways}
 
 
 def main():
@@ -86,9 +99,9 @@ def main():
         if args.batch:
             ways["batch", workers] = lambda w=workers: batch_run(files, w)
     print("%d pictures below %s, median of %d runs" % (len(files), args.folder, args.repeat))
-    print("%-8s %7s %12s %9s" % ("way", "workers", "pictures/s", "decoded"))
-    for (name, workers), (seconds, decoded) in sorted(measure(ways, args.repeat).items()):
-        print("%-8s %7d %12.1f %9d" % (name, workers, len(files) / seconds, decoded))
+    print("%-8s %7s %12s %16s %9s" % ("way", "workers", "pictures/s", "cpu ms/picture", "decoded"))
+    for (name, workers), (seconds, cpu, decoded) in sorted(measure(ways, args.repeat).items()):
+        print("%-8s %7d %12.1f %16.1f %9d" % (name, workers, len(files) / seconds, 1000 * cpu / len(files), decoded))
 
 
 if __name__ == "__main__":
