@@ -170,6 +170,9 @@ const char* statusName(Status status) {
   return "unknown";
 }
 
+static_assert(kMaxImageSide == kMaxPictureSide && kMaxImagePixels == kMaxPicturePixels,
+              "the public limits are the picture reader's");
+
 ReadResult read(const ImageView& image, const Options& options) {
   try {
     int pixelBytes = bytesPerPixel(image.format);

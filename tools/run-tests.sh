@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # Builds the decoder and runs every test: once in a normal build; once under
 # AddressSanitizer, UndefinedBehaviorSanitizer and LeakSanitizer; the
-# threaded tests once more under ThreadSanitizer; then installs the library
-# and builds an example program against the installation.
+# Python module's tests on both builds; the threaded tests once more under
+# ThreadSanitizer; then installs the library and builds an example program
+# against the installation.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash tools/install-deps.sh
+bash tools/install-deps.sh pybind11-dev python3-dev python3-numpy python3-pytest python3-pil \
+  python3-dask python3-distributed
 jobs=$(nproc)
 
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
@@ -16,6 +18,8 @@ cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DPDF417_SANITIZE=ON -DPDF
 cmake --build build-sanitize -j"$jobs"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build-sanitize --output-on-failure -j"$jobs"
+
+bash tools/run-python-tests.sh
 
 # Only the library, the program and the tests that read on several threads.
 cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPDF417_TSAN=ON >/dev/null

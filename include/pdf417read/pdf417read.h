@@ -41,6 +41,11 @@ enum class PixelFormat {
   BGRA,  // 4 bytes: blue, green, red, alpha
 };
 
+// The largest picture read: wider or higher pictures, or ones of more
+// pixels, are refused before anything of their size is allocated.
+constexpr int kMaxImageSide = 32767;
+constexpr long long kMaxImagePixels = 1LL << 27;
+
 // Bytes per pixel of a format.
 PDF417READ_API int bytesPerPixel(PixelFormat format);
 
