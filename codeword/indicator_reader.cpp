@@ -161,7 +161,17 @@ static void placeUnnumberedRows(const int* clusters, int* rowNumbers, int gridHe
 
 void clearReading(GridReading* reading, int gridColumns) {
   std::memset(reading, 0, sizeof *reading);
+  std::memset(reading->rowOfGridRow, 0xff, sizeof reading->rowOfGridRow);
   reading->gridColumns = gridColumns;
+}
+
+// Remembers which symbol row each grid row showed.
+static void noteRowNumbers(const int* rowNumbers, int gridHeight, GridReading* reading) {
+  int kept = gridHeight < kMaxGridRows ? gridHeight : kMaxGridRows;
+  if (kept > reading->gridRows) reading->gridRows = kept;
+  for (int i = 0; i < kept; i++)
+    if (reading->rowOfGridRow[i] < 0 && rowNumbers[i] >= 0 && rowNumbers[i] < kMaxSymbolRows)
+      reading->rowOfGridRow[i] = (short)rowNumbers[i];
 }
 
 void readGrid(const unsigned char* grid, int gridWidth, int gridHeight, int gridColumns,
@@ -185,10 +195,13 @@ void readGrid(const unsigned char* grid, int gridWidth, int gridHeight, int grid
       rowNumbers[i] = kUnknown;
       if (clusters[i] != kUnknown) {
         rowNumbers[i] = rowFromIndicator(left, clusters[i]);
-        if (rowNumbers[i] == kUnknown) rowNumbers[i] = rowFromIndicator(right, clusters[i]);
+        int fromRight = rowFromIndicator(right, clusters[i]);
+        if (fromRight != kUnknown) reading->rightIndicatorReads++;
+        if (rowNumbers[i] == kUnknown) rowNumbers[i] = fromRight;
       }
     }
     placeUnnumberedRows(clusters, rowNumbers, gridHeight);
+    noteRowNumbers(rowNumbers, gridHeight, reading);
     for (int i = 0; i < gridHeight; i++) {
       if (rowNumbers[i] == kUnknown) continue;
       for (int c = 0; c < gridColumns; c++) {

@@ -187,3 +187,48 @@ void sampleGrid(const unsigned char* src, int x0, int y0, int x1, int y1, int x2
                             (float)x2, (float)y2, (float)x3, (float)y3};
   sampleGridAt(src, corners, srcWidth, srcHeight, dst, dstWidth, dstHeight);
 }
+
+// Source byte at (x, y), or fill outside the picture.
+static double sourceOrFill(const unsigned char* src, int x, int y, int srcWidth, int srcHeight,
+                           unsigned char fill) {
+  if (x < 0 || y < 0 || x >= srcWidth || y >= srcHeight) return fill;
+  return src[(size_t)y * (size_t)srcWidth + (size_t)x];
+}
+
+// Bilinear value at (x, y); taps outside the picture read `fill`.
+static unsigned char filledSample(const unsigned char* src, double x, double y, int srcWidth, int srcHeight,
+                                  unsigned char fill) {
+  if (!(x > -1.0 && y > -1.0 && x < srcWidth && y < srcHeight)) return fill;
+  double left = std::floor(x), top = std::floor(y);
+  int xi = (int)left, yi = (int)top;
+  double fx = x - left, fy = y - top;
+  double p00, p01, p10, p11;
+  if (xi >= 0 && yi >= 0 && xi + 1 < srcWidth && yi + 1 < srcHeight) {
+    const unsigned char* row = src + (size_t)yi * (size_t)srcWidth + (size_t)xi;
+    p00 = row[0], p01 = row[1], p10 = row[srcWidth], p11 = row[srcWidth + 1];
+  } else {
+    p00 = sourceOrFill(src, xi, yi, srcWidth, srcHeight, fill);
+    p01 = sourceOrFill(src, xi + 1, yi, srcWidth, srcHeight, fill);
+    p10 = sourceOrFill(src, xi, yi + 1, srcWidth, srcHeight, fill);
+    p11 = sourceOrFill(src, xi + 1, yi + 1, srcWidth, srcHeight, fill);
+  }
+  double value = (p00 * (1 - fx) + p01 * fx) * (1 - fy) + (p10 * (1 - fx) + p11 * fx) * fy;
+  return (unsigned char)(value + 0.5);
+}
+
+void sampleGridLinearFill(const unsigned char* src, const float* corners, int srcWidth, int srcHeight,
+                          unsigned char* dst, int dstWidth, int dstHeight, unsigned char fill) {
+  if (!src || !dst || !corners || dstWidth <= 0 || dstHeight <= 0 || srcWidth <= 0 || srcHeight <= 0) return;
+  float w = (float)dstWidth, h = (float)dstHeight;
+  const float grid[8] = {0.0f, 0.0f, w, 0.0f, w, h, 0.0f, h};
+  ProjectiveMap m = mapQuadToQuad(grid, corners);
+  for (int i = 0; i < dstHeight; i++) {
+    unsigned char* out = dst + (size_t)i * (size_t)dstWidth;
+    double rowX = (double)m.a21 * i + m.a31, rowY = (double)m.a22 * i + m.a32, rowW = (double)m.a23 * i + m.a33;
+    for (int j = 0; j < dstWidth; j++) {
+      double wp = (double)m.a13 * j + rowW;
+      double x = ((double)m.a11 * j + rowX) / wp, y = ((double)m.a12 * j + rowY) / wp;
+      out[j] = std::isfinite(x) && std::isfinite(y) ? filledSample(src, x, y, srcWidth, srcHeight, fill) : fill;
+    }
+  }
+}
