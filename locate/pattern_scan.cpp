@@ -137,12 +137,15 @@ void localThresholds(const unsigned char* values, int length, int window, int* t
   if (radius < 1) radius = 1;
   long long sum = 0;
   int from = 0, to = 0;  // the window [from, to)
+  // A whole window divides by a multiplication; the ends of the line by a
+  // division.
+  const long long full = 2LL * radius + 1, reciprocal = (1LL << 32) / full + 1;
   for (int x = 0; x < length; x++) {
     int wantedTo = x + radius + 1 < length ? x + radius + 1 : length;
     int wantedFrom = x - radius > 0 ? x - radius : 0;
     while (to < wantedTo) sum += values[to++];
     while (from < wantedFrom) sum -= values[from++];
-    int mean = (int)(sum / (to - from));
+    int mean = to - from == full ? (int)((sum * reciprocal) >> 32) : (int)(sum / (to - from));
     thresholds[x] = mean - 2 - mean / 32;
   }
 }

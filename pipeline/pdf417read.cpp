@@ -142,7 +142,7 @@ ReadResult readGrey(const unsigned char* grey, int width, int height, const Opti
   ScanStats stats;
   int count = known + readSymbolsByScan(grey, width, height, request, readings.get() + known, limit - known, &stats);
   if (count > 0) return resultOf(readings.get(), count);
-  if (!exactRan && stats.trails > 0) exactOutcome = readSymbolExact(grey, width, height, exact, &trusted);
+  if (!exactRan && stats.rowPairs > 0) exactOutcome = readSymbolExact(grey, width, height, exact, &trusted);
   if (exactOutcome == kDecodeOk) {
     exact->verified = trusted;
     return resultOf(exact, 1);

@@ -98,7 +98,7 @@ int closingStop(const PatternTrail* trails, int count, int start) {
     double longer = std::fmax(s.lastLine - s.firstLine, e.lastLine - e.firstLine);
     // A stray sighting in the data or the background shows over a few lines
     // only; the patterns of one symbol run along most of its height.
-    if (ratio < 0.7 || ratio > 1.43 || overlap < 0.5 * shorter || shorter < 0.35 * longer ||
+    if (ratio < 0.7 || ratio > 1.43 || overlap < 0.5 * shorter || shorter < 0.2 * longer ||
         std::fabs(e.slope - s.slope) > 0.25)
       continue;
     double middle = (std::fmax(s.firstLine, e.firstLine) + std::fmin(s.lastLine, e.lastLine)) * 0.5;
@@ -298,17 +298,25 @@ Levels candidateLevels(const Candidate& c, int step) {
   const Edge& right = c.stop.present ? c.stop : c.start;
   edgeLevels(left, down, &levels.leftTop, &levels.leftBottom);
   edgeLevels(right, down, &levels.rightTop, &levels.rightBottom);
+  // A side seen much shorter than the other was hidden in part (damage,
+  // a stroke across it): both sides take the longer one's levels.
+  double leftLength = levels.leftBottom - levels.leftTop, rightLength = levels.rightBottom - levels.rightTop;
+  if (rightLength < 0.75 * leftLength) levels.rightTop = levels.leftTop, levels.rightBottom = levels.leftBottom;
+  if (leftLength < 0.75 * rightLength) levels.leftTop = levels.rightTop, levels.leftBottom = levels.rightBottom;
   double pad = step + left.module;
   levels.leftTop -= pad, levels.rightTop -= pad;
   levels.leftBottom += pad, levels.rightBottom += pad;
   return levels;
 }
 
-// Grid rows per symbol row: enough to vote, few enough to stay cheap.
-int gridHeightFor(double pixels, int rows) {
-  double height = pixels;
-  if (rows > 0) height = std::fmin(std::fmax(height, 4.0 * rows), 8.0 * rows);
-  if (!(height >= 2 && height < kMaxGridRows)) return 0;
+// Grid rows: one per pixel of height, between four and eight per symbol row
+// when the rows are known, else one and a half per module of height (rows
+// are at least three modules high); never fewer than a quarter of the
+// pixels, up to twice as many for small modules.
+int gridHeightFor(double pixels, double module, int rows) {
+  double height = rows > 0 ? std::fmax(4.0 * rows, std::fmin(pixels, 8.0 * rows)) : 1.5 * pixels / module;
+  height = std::fmin(std::fmax(height, 0.25 * pixels), 2.0 * pixels);
+  if (!(height >= 3 && height < kMaxGridRows)) return 0;
   return (int)height + 1;
 }
 
@@ -350,6 +358,8 @@ bool correctWord(int* codewords, int n, int* erasures, int erasureCount, int lev
   return codewords[0] >= 1 && codewords[0] <= n - checks;
 }
 
+bool verifyGrid(ScanContext* ctx, const Frame& f, const GridOutcome& g);
+
 // Reads the grid of a frame into ctx->reading, with the global threshold of
 // the grid and with a local one: each gets right some codewords the other
 // blurs, and the votes add up.
@@ -365,7 +375,7 @@ bool readFrameGrid(ScanContext* ctx, const Frame& f, int rows, GridOutcome* out)
   double pixels = std::fmax(std::hypot(f.leftBottom.x - f.leftTop.x, f.leftBottom.y - f.leftTop.y),
                             std::hypot(f.rightBottom.x - f.rightTop.x, f.rightBottom.y - f.rightTop.y));
   int width = (17 * f.gridColumns + 2 * kGridMargin) * modulePixels;
-  int height = gridHeightFor(pixels, rows);
+  int height = gridHeightFor(pixels, f.module, rows);
   if (height == 0 || width > kMaxGridSide) return false;
   for (int k = 0; k < 4; k++) {
     out->corners[2 * k] = (float)(corners[k].x - 0.5);
@@ -390,17 +400,19 @@ bool readFrameGrid(ScanContext* ctx, const Frame& f, int rows, GridOutcome* out)
   }
   out->rightIndicatorInside = seen[f.gridColumns - 1];
   clearReading(ctx->reading, f.gridColumns);
-  for (int local = 0; local < 2; local++) {
+  for (int local = 0; local < 2 && !out->verified; local++) {
     std::memcpy(binary, grid, bytes);
     if (local)
       adaptiveBinarize(binary, width, height, 8 * modulePixels);
     else
       binarizeImage(binary, width, height);
     readGrid(binary, width, height, f.gridColumns, modulePixels, f.indicators, seen, ctx->reading);
+    out->indicatorsRead = layoutFromIndicators(ctx->reading, &out->layout);
+    out->spanFound = out->indicatorsRead && fitRowSpan(ctx->reading, height, out->layout.rows, &out->span);
+    // One threshold is often enough; when not, the other's votes add up.
+    out->verified = f.gridColumns > 1 && verifyGrid(ctx, f, *out);
   }
   std::free(grid);
-  out->indicatorsRead = layoutFromIndicators(ctx->reading, &out->layout);
-  out->spanFound = out->indicatorsRead && fitRowSpan(ctx->reading, height, out->layout.rows, &out->span);
   return true;
 }
 
@@ -547,16 +559,17 @@ bool symbolRunsOn(const GridOutcome& g) {
 // One column count: reads, and when the rows show that the symbol reaches
 // further up or down than the patterns were seen, reads again that far.
 bool readColumns(ScanContext* ctx, const Candidate& c, int gridColumns, int rows, const Levels& levels,
-                 bool* indicatorsRead) {
+                 SymbolLayout* layout, bool* indicatorsRead) {
   Frame f = frameOf(c, gridColumns, levels);
   GridOutcome g;
   *indicatorsRead = false;
   if (!readFrameGrid(ctx, f, rows, &g)) return false;
   *indicatorsRead = g.indicatorsRead;
-  if (!verifyGrid(ctx, f, g)) {
+  *layout = g.layout;
+  if (!g.verified) {
     if (!symbolRunsOn(g)) return false;
     f = spanFrame(f, g);
-    if (!readFrameGrid(ctx, f, rows, &g) || !verifyGrid(ctx, f, g)) return false;
+    if (!readFrameGrid(ctx, f, rows, &g) || !g.verified) return false;
   }
   keepReading(ctx);
   return true;
@@ -568,28 +581,26 @@ bool readColumns(ScanContext* ctx, const Candidate& c, int gridColumns, int rows
 bool readStretch(ScanContext* ctx, const Candidate& c, const Levels& levels) {
   if (enoughSymbols(ctx)) return false;
   SymbolLayout layout = {0, 0, 0};
-  bool known = indicatorLayout(ctx, c, levels, &layout);
-  // A compact symbol reads as a full one whose right indicator is missing.
-  int counts[4] = {0, 0, 0, 0};
+  bool indicatorsRead = false;
   if (c.start.present && c.stop.present) {
+    // Both patterns: the distance between them says how many columns, and
+    // the indicators read in that grid correct it when it is off by one.
     Frame whole = frameOf(c, 1, levels);
     int estimate = (int)std::lround(whole.module / (0.5 * (c.start.module + c.stop.module)));
-    counts[0] = estimate;
-    // Neighbours of the estimate only when no indicator could be read.
-    if (known) counts[1] = layout.columns + 2;
-    else counts[1] = estimate + 1, counts[2] = estimate - 1;
-  } else if (known) {
-    counts[0] = layout.columns + 2;
+    if (estimate < 3 || estimate > kMaxGridColumns) return false;
+    if (readColumns(ctx, c, estimate, 0, levels, &layout, &indicatorsRead)) return true;
+    int others[3] = {indicatorsRead ? layout.columns + 2 : estimate + 1, indicatorsRead ? 0 : estimate - 1, 0};
+    for (int i = 0; others[i] > 0; i++) {
+      if (others[i] == estimate || others[i] < 3 || others[i] > kMaxGridColumns) continue;
+      SymbolLayout ignored;
+      if (readColumns(ctx, c, others[i], layout.rows, levels, &ignored, &indicatorsRead)) return true;
+    }
+    return false;
   }
-  for (int i = 0; i < 4 && counts[i] > 0; i++) {
-    bool repeated = false;
-    for (int j = 0; j < i; j++) repeated = repeated || counts[j] == counts[i];
-    if (repeated || counts[i] < 3 || counts[i] > kMaxGridColumns) continue;
-    bool indicatorsRead = false;
-    if (readColumns(ctx, c, counts[i], layout.rows, levels, &indicatorsRead)) return true;
-    if (!indicatorsRead && known) return false;
-  }
-  return false;
+  // One pattern: the indicators beside it say how far the symbol reaches.
+  // A compact symbol reads as a full one whose right indicator is missing.
+  if (!indicatorLayout(ctx, c, levels, &layout)) return false;
+  return readColumns(ctx, c, layout.columns + 2, layout.rows, levels, &layout, &indicatorsRead);
 }
 
 // A point well inside the symbol a candidate would be.
@@ -662,6 +673,9 @@ int readSymbolsByScan(const unsigned char* grey, int width, int height, const Sc
     int trailCount = findTrails(hits.hits, hits.count, settings.step, trails, kMaxTrails);
     stats->trails = trailCount;
     int count = buildCandidates(trails, trailCount, candidates, kMaxTrails);
+    for (int i = 0; i < count; i++)
+      stats->rowPairs += candidates[i].start.present && candidates[i].stop.present &&
+                         std::fabs(candidates[i].across.x) > std::fabs(candidates[i].across.y);
     int maxCandidates = request.effort == kEffortFast ? 8 : request.effort == kEffortHard ? 64 : 24;
     Tried tried;
     tried.count = 0;

@@ -22,6 +22,8 @@ enum { kMaxSymbolsPerPicture = 64 };
 struct ScanStats {
   int hits;      // pattern sightings
   int trails;    // pattern edges built from them
+  int rowPairs;  // start and stop edges paired along picture rows, as an
+                 // upright or upside-down symbol shows them
   int readings;  // grids sampled and read
 };
 
