@@ -21,6 +21,8 @@ enum {
   kMaxGridSide = 6000,
   kMaxHits = 1 << 18,
   kMaxTrails = 512,
+  kMaxRowSpans = 4,
+  kMaxDepth = 2,  // stretches read within stretches
 };
 
 // ---- plane geometry, picture coordinates with pixel centres at .5 ----------
@@ -173,10 +175,12 @@ struct GridOutcome {
   SymbolLayout layout;
   int gridHeight;
   bool spanFound;
-  RowSpan span;
+  RowSpan span;  // the symbol the layout belongs to
+  int otherSpans;
+  RowSpan others[kMaxRowSpans - 1];  // other symbols stacked with it
   float corners[8];  // the grid's corners, picture pixel indexes
   int gridWidth, modulePixels;
-  bool rightIndicatorInside;  // the last grid column lies inside the picture
+  bool rightIndicatorInside;  // the start of the last grid column lies inside the picture
 };
 
 struct ScanContext {
@@ -320,33 +324,86 @@ int gridHeightFor(double pixels, double module, int rows) {
   return (int)height + 1;
 }
 
-// The grid rows that showed a symbol row, fitted as row = a + b * gridRow
-// and twice more without the rows far off the line (misread indicators):
-// where the symbol's first and last rows end, and which way they count.
-// False when too few rows were placed.
-bool fitRowSpan(const GridReading* reading, int gridHeight, int rows, RowSpan* span) {
-  int usable = gridHeight < reading->gridRows ? gridHeight : reading->gridRows;
-  double slope = 0, offset = 0;
+// Robust line row = offset + slope * gridRow through pairs [first, end):
+// fitted, then twice more without the pairs far off the line (misread
+// indicators). False when too few pairs stay.
+bool fitRows(const int* gridRows, const int* symbolRows, int first, int end, double* slope, double* offset) {
+  *slope = *offset = 0;
   for (int pass = 0; pass < 3; pass++) {
     double si = 0, sr = 0, sii = 0, sir = 0;
     int n = 0;
-    for (int i = 0; i < usable; i++) {
-      int row = reading->rowOfGridRow[i];
-      if (row < 0 || (pass > 0 && std::fabs(offset + slope * i - row) > 1.5)) continue;
-      si += i, sr += row, sii += (double)i * i, sir += (double)i * row;
+    for (int k = first; k < end; k++) {
+      double i = gridRows[k], row = symbolRows[k];
+      if (pass > 0 && std::fabs(*offset + *slope * i - row) > 1.5) continue;
+      si += i, sr += row, sii += i * i, sir += i * row;
       n++;
     }
     double det = n * sii - si * si;
     if (n < 4 || det < 1e-9) return false;
-    slope = (n * sir - si * sr) / det;
-    offset = (sr - slope * si) / n;
+    *slope = (n * sir - si * sr) / det;
+    *offset = (sr - *slope * si) / n;
   }
-  if (std::fabs(slope) < 1e-4) return false;
-  double first = (-0.5 - offset) / slope, last = (rows - 0.5 - offset) / slope;
-  span->top = std::fmin(first, last);
-  span->bottom = std::fmax(first, last);
-  span->direction = slope > 0 ? 1 : -1;
-  return true;
+  return std::fabs(*slope) > 1e-4;
+}
+
+int compareInts(const void* a, const void* b) {
+  int x = *(const int*)a, y = *(const int*)b;
+  return (x > y) - (x < y);
+}
+
+// The median of the symbol rows around pair k, five of them at most.
+int medianRow(const int* symbolRows, int count, int k) {
+  int window[5], n = 0;
+  for (int j = k - 2; j <= k + 2; j++)
+    if (j >= 0 && j < count) window[n++] = symbolRows[j];
+  std::qsort(window, (size_t)n, sizeof(int), compareInts);
+  return window[n / 2];
+}
+
+// The grid rows that showed symbol rows, cut where the rows jump back (two
+// symbols stacked along one edge), each piece fitted on its own: the piece
+// with the most rows first, its ends where `rows` rows would end; the others
+// where their rows were seen, a row wider. Returns the number of spans.
+int findRowSpans(const GridReading* reading, int gridHeight, int rows, RowSpan* spans) {
+  int usable = gridHeight < reading->gridRows ? gridHeight : reading->gridRows;
+  int* gridRows = (int*)std::malloc(sizeof(int) * (size_t)(usable + 1));
+  int* symbolRows = (int*)std::malloc(sizeof(int) * (size_t)(usable + 1));
+  int* medians = (int*)std::malloc(sizeof(int) * (size_t)(usable + 1));
+  int count = 0, pairs = 0;
+  if (gridRows && symbolRows && medians) {
+    for (int i = 0; i < usable; i++)
+      if (reading->rowOfGridRow[i] >= 0) gridRows[pairs] = i, symbolRows[pairs++] = reading->rowOfGridRow[i];
+    for (int k = 0; k < pairs; k++) medians[k] = medianRow(symbolRows, pairs, k);
+    int direction = 0;
+    for (int k = 1; k < pairs && direction == 0; k++)
+      if (std::abs(medians[k] - medians[0]) >= 2) direction = medians[k] > medians[0] ? 1 : -1;
+    int best = -1, bestPairs = 0;
+    for (int first = 0, k = 1; k <= pairs && count < kMaxRowSpans; k++) {
+      if (k < pairs && (medians[k] - medians[k - 1]) * direction >= -2) continue;
+      double slope, offset;
+      if (k - first >= 4 && fitRows(gridRows, symbolRows, first, k, &slope, &offset)) {
+        double rowHeight = 1.0 / std::fabs(slope);
+        spans[count] = {gridRows[first] - rowHeight, gridRows[k - 1] + rowHeight, slope > 0 ? 1 : -1};
+        if (k - first > bestPairs) {
+          best = count, bestPairs = k - first;
+          double top = (-0.5 - offset) / slope, bottom = (rows - 0.5 - offset) / slope;
+          spans[count].top = std::fmin(top, bottom);
+          spans[count].bottom = std::fmax(top, bottom);
+        }
+        count++;
+      }
+      first = k;
+    }
+    if (best > 0) {
+      RowSpan main = spans[best];
+      spans[best] = spans[0];
+      spans[0] = main;
+    }
+  }
+  std::free(gridRows);
+  std::free(symbolRows);
+  std::free(medians);
+  return count;
 }
 
 // Error correction with the check codewords the indicators announce.
@@ -365,6 +422,7 @@ bool verifyGrid(ScanContext* ctx, const Frame& f, const GridOutcome& g);
 // blurs, and the votes add up.
 bool readFrameGrid(ScanContext* ctx, const Frame& f, int rows, GridOutcome* out) {
   out->verified = out->indicatorsRead = out->spanFound = false;
+  out->otherSpans = 0;
   if (f.gridColumns < 1 || f.gridColumns > kMaxGridColumns || !(f.module > 0.3)) return false;
   if (ctx->stats && ctx->stats->readings >= ctx->maxReadings) return false;
   int modulePixels = (int)std::lround(2 * f.module);
@@ -398,7 +456,10 @@ bool readFrameGrid(ScanContext* ctx, const Frame& f, int rows, GridOutcome* out)
     Vec p = shifted(middleLeft, f.across, 17.0 * c + 8.5, f.module);
     seen[c] = p.x >= 0 && p.x < ctx->width && p.y >= 0 && p.y < ctx->height;
   }
-  out->rightIndicatorInside = seen[f.gridColumns - 1];
+  // Where a compact symbol's quiet zone would follow its one-module stop bar.
+  Vec afterData = shifted(middleLeft, f.across, 17.0 * (f.gridColumns - 1) + 2.5, f.module);
+  out->rightIndicatorInside = afterData.x >= 0 && afterData.x < ctx->width && afterData.y >= 0 &&
+                              afterData.y < ctx->height;
   clearReading(ctx->reading, f.gridColumns);
   for (int local = 0; local < 2 && !out->verified; local++) {
     std::memcpy(binary, grid, bytes);
@@ -408,7 +469,12 @@ bool readFrameGrid(ScanContext* ctx, const Frame& f, int rows, GridOutcome* out)
       binarizeImage(binary, width, height);
     readGrid(binary, width, height, f.gridColumns, modulePixels, f.indicators, seen, ctx->reading);
     out->indicatorsRead = layoutFromIndicators(ctx->reading, &out->layout);
-    out->spanFound = out->indicatorsRead && fitRowSpan(ctx->reading, height, out->layout.rows, &out->span);
+    RowSpan spans[kMaxRowSpans] = {};
+    int spanCount = out->indicatorsRead ? findRowSpans(ctx->reading, height, out->layout.rows, spans) : 0;
+    out->spanFound = spanCount > 0;
+    out->span = spans[0];
+    out->otherSpans = spanCount > 1 ? spanCount - 1 : 0;
+    for (int k = 1; k < spanCount; k++) out->others[k - 1] = spans[k];
     // One threshold is often enough; when not, the other's votes add up.
     out->verified = f.gridColumns > 1 && verifyGrid(ctx, f, *out);
   }
@@ -556,9 +622,28 @@ bool symbolRunsOn(const GridOutcome& g) {
   return beyond && g.span.bottom - g.span.top < 3.0 * g.gridHeight;
 }
 
-// One column count: reads, and when the rows show that the symbol reaches
-// further up or down than the patterns were seen, reads again that far.
-bool readColumns(ScanContext* ctx, const Candidate& c, int gridColumns, int rows, const Levels& levels,
+// The levels of a frame's grid rows top and bottom.
+Levels levelsOf(const Frame& f, const GridOutcome& g, double top, double bottom) {
+  Frame cut = recut(f, top / g.gridHeight, bottom / g.gridHeight);
+  Vec down = downOf(f.across);
+  return {dot(cut.leftTop, down), dot(cut.leftBottom, down), dot(cut.rightTop, down), dot(cut.rightBottom, down)};
+}
+
+bool readStretch(ScanContext* ctx, const Candidate& c, const Levels& levels, int depth);
+
+// Other symbols stacked with the one the layout belongs to, each read on
+// its own (when the one was read, the others are what is left of the grid).
+bool readOthers(ScanContext* ctx, const Candidate& c, const Frame& f, const GridOutcome& g, int depth) {
+  bool read = false;
+  for (int k = 0; k < g.otherSpans && depth < kMaxDepth; k++)
+    read = readStretch(ctx, c, levelsOf(f, g, g.others[k].top, g.others[k].bottom), depth + 1) || read;
+  return read;
+}
+
+// One column count: reads; when the rows show that the symbol reaches
+// further up or down than the patterns were seen, reads again that far;
+// when the grid held other symbols too, reads them on their own.
+bool readColumns(ScanContext* ctx, const Candidate& c, int gridColumns, int rows, const Levels& levels, int depth,
                  SymbolLayout* layout, bool* indicatorsRead) {
   Frame f = frameOf(c, gridColumns, levels);
   GridOutcome g;
@@ -566,19 +651,20 @@ bool readColumns(ScanContext* ctx, const Candidate& c, int gridColumns, int rows
   if (!readFrameGrid(ctx, f, rows, &g)) return false;
   *indicatorsRead = g.indicatorsRead;
   *layout = g.layout;
-  if (!g.verified) {
-    if (!symbolRunsOn(g)) return false;
-    f = spanFrame(f, g);
-    if (!readFrameGrid(ctx, f, rows, &g) || !g.verified) return false;
-  }
+  if (g.verified) keepReading(ctx);
+  bool others = readOthers(ctx, c, f, g, depth);
+  if (g.verified || others) return true;
+  if (!symbolRunsOn(g)) return false;
+  f = spanFrame(f, g);
+  if (!readFrameGrid(ctx, f, rows, &g) || !g.verified) return false;
   keepReading(ctx);
   return true;
 }
 
-// Reads a candidate between two levels. The column count comes from the
+// Reads a candidate between its levels. The column count comes from the
 // distance between the patterns when both were seen, else from the row
 // indicators beside the one that was.
-bool readStretch(ScanContext* ctx, const Candidate& c, const Levels& levels) {
+bool readStretch(ScanContext* ctx, const Candidate& c, const Levels& levels, int depth) {
   if (enoughSymbols(ctx)) return false;
   SymbolLayout layout = {0, 0, 0};
   bool indicatorsRead = false;
@@ -588,19 +674,19 @@ bool readStretch(ScanContext* ctx, const Candidate& c, const Levels& levels) {
     Frame whole = frameOf(c, 1, levels);
     int estimate = (int)std::lround(whole.module / (0.5 * (c.start.module + c.stop.module)));
     if (estimate < 3 || estimate > kMaxGridColumns) return false;
-    if (readColumns(ctx, c, estimate, 0, levels, &layout, &indicatorsRead)) return true;
+    if (readColumns(ctx, c, estimate, 0, levels, depth, &layout, &indicatorsRead)) return true;
     int others[3] = {indicatorsRead ? layout.columns + 2 : estimate + 1, indicatorsRead ? 0 : estimate - 1, 0};
     for (int i = 0; others[i] > 0; i++) {
       if (others[i] == estimate || others[i] < 3 || others[i] > kMaxGridColumns) continue;
       SymbolLayout ignored;
-      if (readColumns(ctx, c, others[i], layout.rows, levels, &ignored, &indicatorsRead)) return true;
+      if (readColumns(ctx, c, others[i], layout.rows, levels, depth, &ignored, &indicatorsRead)) return true;
     }
     return false;
   }
   // One pattern: the indicators beside it say how far the symbol reaches.
   // A compact symbol reads as a full one whose right indicator is missing.
   if (!indicatorLayout(ctx, c, levels, &layout)) return false;
-  return readColumns(ctx, c, layout.columns + 2, layout.rows, levels, &layout, &indicatorsRead);
+  return readColumns(ctx, c, layout.columns + 2, layout.rows, levels, depth, &layout, &indicatorsRead);
 }
 
 // A point well inside the symbol a candidate would be.
@@ -687,7 +773,7 @@ int readSymbolsByScan(const unsigned char* grey, int width, int height, const Sc
           triedBefore(&tried, centre, c.across, c.start.present ? c.start.module : c.stop.module))
         continue;
       Levels levels = candidateLevels(c, settings.step);
-      readStretch(&ctx, c, levels);
+      readStretch(&ctx, c, levels, 0);
     }
   }
   std::free(hits.hits);
@@ -703,18 +789,21 @@ int readSymbolsByScan(const unsigned char* grey, int width, int height, const Sc
 namespace {
 
 struct Placed {
-  double centreX, centreY, top, bottom;
+  double centreX, top, bottom;
   int index;
+  int line;
 };
 
-int compareByCentreY(const void* a, const void* b) {
-  double x = ((const Placed*)a)->centreY, y = ((const Placed*)b)->centreY;
+int compareByTop(const void* a, const void* b) {
+  double x = ((const Placed*)a)->top, y = ((const Placed*)b)->top;
   return (x > y) - (x < y);
 }
 
-int compareByCentreX(const void* a, const void* b) {
-  double x = ((const Placed*)a)->centreX, y = ((const Placed*)b)->centreX;
-  return (x > y) - (x < y);
+int compareByLineThenX(const void* a, const void* b) {
+  const Placed& x = *(const Placed*)a;
+  const Placed& y = *(const Placed*)b;
+  if (x.line != y.line) return x.line < y.line ? -1 : 1;
+  return (x.centreX > y.centreX) - (x.centreX < y.centreX);
 }
 
 }  // namespace
@@ -726,17 +815,26 @@ void sortInReadingOrder(SymbolReading* readings, int count) {
   if (placed && sorted) {
     for (int i = 0; i < count; i++) {
       const float* c = readings[i].corners;
-      Vec centre = outlineCentre(c);
-      placed[i] = {centre.x, centre.y, std::fmin(std::fmin(c[1], c[3]), std::fmin(c[5], c[7])),
-                   std::fmax(std::fmax(c[1], c[3]), std::fmax(c[5], c[7])), i};
+      placed[i] = {outlineCentre(c).x, std::fmin(std::fmin(c[1], c[3]), std::fmin(c[5], c[7])),
+                   std::fmax(std::fmax(c[1], c[3]), std::fmax(c[5], c[7])), i, -1};
     }
-    std::qsort(placed, (size_t)count, sizeof(Placed), compareByCentreY);
-    for (int first = 0; first < count;) {
-      int end = first + 1;
-      while (end < count && placed[end].centreY <= placed[first].bottom) end++;
-      std::qsort(placed + first, (size_t)(end - first), sizeof(Placed), compareByCentreX);
-      first = end;
+    // A symbol joins the first line whose first symbol it overlaps by half
+    // the lower of their heights; lines follow each other by their tops.
+    std::qsort(placed, (size_t)count, sizeof(Placed), compareByTop);
+    int lines = 0;
+    for (int i = 0; i < count; i++) {
+      for (int j = 0; j < i && placed[i].line < 0; j++) {
+        const Placed& first = placed[j];
+        bool opensLine = true;
+        for (int k = 0; k < j; k++) opensLine = opensLine && placed[k].line != first.line;
+        if (!opensLine) continue;
+        double overlap = std::fmin(first.bottom, placed[i].bottom) - std::fmax(first.top, placed[i].top);
+        double lower = std::fmin(first.bottom - first.top, placed[i].bottom - placed[i].top);
+        if (overlap >= 0.5 * lower) placed[i].line = first.line;
+      }
+      if (placed[i].line < 0) placed[i].line = lines++;
     }
+    std::qsort(placed, (size_t)count, sizeof(Placed), compareByLineThenX);
     for (int i = 0; i < count; i++) sorted[i] = readings[placed[i].index];
     std::memcpy(readings, sorted, sizeof(SymbolReading) * (size_t)count);
   }
