@@ -162,6 +162,8 @@ static void placeUnnumberedRows(const int* clusters, int* rowNumbers, int gridHe
 void clearReading(GridReading* reading, int gridColumns) {
   std::memset(reading, 0, sizeof *reading);
   std::memset(reading->rowOfGridRow, 0xff, sizeof reading->rowOfGridRow);
+  std::memset(reading->leftRowOfGridRow, 0xff, sizeof reading->leftRowOfGridRow);
+  std::memset(reading->rightRowOfGridRow, 0xff, sizeof reading->rightRowOfGridRow);
   reading->gridColumns = gridColumns;
 }
 
@@ -192,6 +194,11 @@ void readGrid(const unsigned char* grid, int gridWidth, int gridHeight, int grid
       int right = indicators & kRightIndicator ? rowValues[gridColumns - 1] : 0;
       voteLayout(reading, left, true);
       voteLayout(reading, right, false);
+      // Each indicator's own cluster completes its row number.
+      if (i < kMaxGridRows && left && reading->leftRowOfGridRow[i] < 0)
+        reading->leftRowOfGridRow[i] = (short)rowFromIndicator(left, clusterOf(left));
+      if (i < kMaxGridRows && right && reading->rightRowOfGridRow[i] < 0)
+        reading->rightRowOfGridRow[i] = (short)rowFromIndicator(right, clusterOf(right));
       rowNumbers[i] = kUnknown;
       if (clusters[i] != kUnknown) {
         rowNumbers[i] = rowFromIndicator(left, clusters[i]);

@@ -36,6 +36,11 @@ struct GridReading {
   int gridRows;
   short rowOfGridRow[kMaxGridRows];
   int rightIndicatorReads;  // grid rows whose right row indicator read in their row's cluster
+  // The row number each grid row's left and right indicator gave by itself
+  // (-1: none), up to kMaxGridRows grid rows: a grid askew to the symbol's
+  // rows shows the right ones ahead of or behind the left ones.
+  short leftRowOfGridRow[kMaxGridRows];
+  short rightRowOfGridRow[kMaxGridRows];
 };
 
 // Reads the pattern whose first bar starts at `start` in a 0/1 row, expected

@@ -87,8 +87,9 @@ int linkHits(const PatternHit* hits, int first, int end, int step, Chain* chains
 }
 
 // Least-squares line through the chain's hits that lie within `tolerance`
-// of `previous` (all of them when tolerance < 0). False with fewer than
-// kMinTrailHits hits.
+// of the trail's present line. The outer edge is not fitted on its own:
+// under perspective it leans apart from the inner one. False with fewer
+// than kMinTrailHits hits.
 bool fitTrail(const PatternHit* hits, int first, int end, const int* chainOf, int chain, double tolerance,
               PatternTrail* trail) {
   double sl = 0, si = 0, sll = 0, sli = 0, outer = 0, span = 0;
@@ -97,7 +98,7 @@ bool fitTrail(const PatternHit* hits, int first, int end, const int* chainOf, in
   for (int i = first; i < end; i++) {
     if (chainOf[i] != chain) continue;
     const PatternHit& hit = hits[i];
-    if (tolerance >= 0 && std::fabs(hit.inner - trailInner(*trail, hit.line)) > tolerance) continue;
+    if (std::fabs(hit.inner - trailInner(*trail, hit.line)) > tolerance) continue;
     if (n == 0) firstLine = hit.line;
     lastLine = hit.line;
     sl += hit.line;
@@ -120,6 +121,44 @@ bool fitTrail(const PatternHit* hits, int first, int end, const int* chainOf, in
   return true;
 }
 
+int compareDoubles(const void* a, const void* b) {
+  double x = *(const double*)a, y = *(const double*)b;
+  return (x > y) - (x < y);
+}
+
+// A first line through the chain that stray sightings cannot pull: the
+// median slope between hits half the chain apart, the median offset. False
+// when it cannot be had.
+bool medianLine(const PatternHit* hits, int first, int end, const int* chainOf, int chain, PatternTrail* trail) {
+  int n = 0;
+  for (int i = first; i < end; i++) n += chainOf[i] == chain;
+  int* members = (int*)std::malloc(sizeof(int) * (size_t)n);
+  double* values = (double*)std::malloc(sizeof(double) * (size_t)n);
+  bool made = false;
+  if (members && values && n >= kMinTrailHits) {
+    int m = 0;
+    for (int i = first; i < end; i++)
+      if (chainOf[i] == chain) members[m++] = i;
+    int half = n / 2, slopes = 0;
+    for (int k = 0; k + half < n; k++) {
+      const PatternHit& a = hits[members[k]];
+      const PatternHit& b = hits[members[k + half]];
+      if (b.line != a.line) values[slopes++] = (b.inner - a.inner) / (b.line - a.line);
+    }
+    if (slopes > 0) {
+      std::qsort(values, (size_t)slopes, sizeof(double), compareDoubles);
+      trail->slope = values[slopes / 2];
+      for (int k = 0; k < n; k++) values[k] = hits[members[k]].inner - trail->slope * hits[members[k]].line;
+      std::qsort(values, (size_t)n, sizeof(double), compareDoubles);
+      trail->offset = values[n / 2];
+      made = true;
+    }
+  }
+  std::free(members);
+  std::free(values);
+  return made;
+}
+
 int compareTrails(const void* a, const void* b) {
   int x = ((const PatternTrail*)a)->hits, y = ((const PatternTrail*)b)->hits;
   return (x < y) - (x > y);
@@ -134,8 +173,11 @@ int addTrail(const PatternHit* hits, int first, int end, const int* chainOf, con
   trail.kind = sample.kind;
   trail.reversed = sample.reversed;
   trail.threshold = sample.threshold;
-  if (!fitTrail(hits, first, end, chainOf, c, -1, &trail)) return count;
-  // Once more without the sightings far off the line.
+  if (!medianLine(hits, first, end, chainOf, c, &trail)) return count;
+  // The sightings near that line, fitted; then once more near the fit.
+  const PatternHit& last = hits[chain.last];
+  double module = std::fabs(last.outer - last.inner) / modulesOf(last.kind);
+  if (!fitTrail(hits, first, end, chainOf, c, 1.0 + module, &trail)) return count;
   PatternTrail refit = trail;
   if (fitTrail(hits, first, end, chainOf, c, 1.0 + trail.moduleAlong, &refit)) trail = refit;
   if (count < capacity) trails[count++] = trail;

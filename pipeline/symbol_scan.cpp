@@ -86,7 +86,8 @@ Vec acrossOf(const PatternTrail& trail, Vec along) {
 
 // The stop trail that closes a start trail: seen on the same lines, the same
 // way round, ahead of it by at least the two row indicators and at most the
-// widest symbol, with modules of about the same width. -1 when none.
+// widest symbol, with modules of about the same width, leaning apart by no
+// more than perspective makes them (20 degrees). -1 when none.
 int closingStop(const PatternTrail* trails, int count, int start) {
   const PatternTrail& s = trails[start];
   int best = -1;
@@ -101,7 +102,7 @@ int closingStop(const PatternTrail* trails, int count, int start) {
     // A stray sighting in the data or the background shows over a few lines
     // only; the patterns of one symbol run along most of its height.
     if (ratio < 0.7 || ratio > 1.43 || overlap < 0.5 * shorter || shorter < 0.2 * longer ||
-        std::fabs(e.slope - s.slope) > 0.25)
+        std::fabs(std::atan(e.slope) - std::atan(s.slope)) > 0.35)
       continue;
     double middle = (std::fmax(s.firstLine, e.firstLine) + std::fmin(s.lastLine, e.lastLine)) * 0.5;
     double distance = (trailInner(e, middle) - trailInner(s, middle)) * (s.reversed ? -1.0 : 1.0);
@@ -181,6 +182,7 @@ struct GridOutcome {
   float corners[8];  // the grid's corners, picture pixel indexes
   int gridWidth, modulePixels;
   bool rightIndicatorInside;  // the start of the last grid column lies inside the picture
+  double skew;  // rows the right indicators read ahead of the left ones on a grid row
 };
 
 struct ScanContext {
@@ -417,12 +419,39 @@ bool correctWord(int* codewords, int n, int* erasures, int erasureCount, int lev
 
 bool verifyGrid(ScanContext* ctx, const Frame& f, const GridOutcome& g);
 
+// How many rows the right indicators read ahead of the left ones at the
+// grid's middle, each side's rows fitted on their own; 0 when a side gave
+// too few.
+double sideSkew(const GridReading* reading, int gridHeight) {
+  int usable = gridHeight < kMaxGridRows ? gridHeight : kMaxGridRows;
+  int* gridRows = (int*)std::malloc(sizeof(int) * (size_t)usable * 2 + 1);
+  int* symbolRows = (int*)std::malloc(sizeof(int) * (size_t)usable * 2 + 1);
+  double skew = 0;
+  if (gridRows && symbolRows) {
+    double slope[2], offset[2];
+    bool fitted[2];
+    for (int side = 0; side < 2; side++) {
+      const short* rows = side == 0 ? reading->leftRowOfGridRow : reading->rightRowOfGridRow;
+      int n = 0;
+      for (int i = 0; i < usable; i++)
+        if (rows[i] >= 0) gridRows[n] = i, symbolRows[n++] = rows[i];
+      fitted[side] = fitRows(gridRows, symbolRows, 0, n, &slope[side], &offset[side]);
+    }
+    double middle = gridHeight * 0.5;
+    if (fitted[0] && fitted[1]) skew = (offset[1] + slope[1] * middle) - (offset[0] + slope[0] * middle);
+  }
+  std::free(gridRows);
+  std::free(symbolRows);
+  return skew;
+}
+
 // Reads the grid of a frame into ctx->reading, with the global threshold of
 // the grid and with a local one: each gets right some codewords the other
 // blurs, and the votes add up.
 bool readFrameGrid(ScanContext* ctx, const Frame& f, int rows, GridOutcome* out) {
   out->verified = out->indicatorsRead = out->spanFound = false;
   out->otherSpans = 0;
+  out->skew = 0;
   if (f.gridColumns < 1 || f.gridColumns > kMaxGridColumns || !(f.module > 0.3)) return false;
   if (ctx->stats && ctx->stats->readings >= ctx->maxReadings) return false;
   int modulePixels = (int)std::lround(2 * f.module);
@@ -472,6 +501,7 @@ bool readFrameGrid(ScanContext* ctx, const Frame& f, int rows, GridOutcome* out)
     RowSpan spans[kMaxRowSpans] = {};
     int spanCount = out->indicatorsRead ? findRowSpans(ctx->reading, height, out->layout.rows, spans) : 0;
     out->spanFound = spanCount > 0;
+    out->skew = sideSkew(ctx->reading, height);
     out->span = spans[0];
     out->otherSpans = spanCount > 1 ? spanCount - 1 : 0;
     for (int k = 1; k < spanCount; k++) out->others[k - 1] = spans[k];
@@ -622,6 +652,19 @@ bool symbolRunsOn(const GridOutcome& g) {
   return beyond && g.span.bottom - g.span.top < 3.0 * g.gridHeight;
 }
 
+// The frame with its right side moved along by as many rows as the right
+// indicators read ahead of the left ones, so that grid rows follow the
+// symbol's rows: small tilts of the edges' fit matter when rows are a few
+// pixels high.
+Frame straightened(const Frame& f, const GridOutcome& g) {
+  double rowHeight = (g.span.bottom - g.span.top) / (g.layout.rows > 0 ? g.layout.rows : 1);
+  double shift = -g.skew * g.span.direction * rowHeight / g.gridHeight;
+  Frame moved = f;
+  moved.rightTop = f.rightTop + (f.rightBottom - f.rightTop) * shift;
+  moved.rightBottom = f.rightBottom + (f.rightBottom - f.rightTop) * shift;
+  return moved;
+}
+
 // The levels of a frame's grid rows top and bottom.
 Levels levelsOf(const Frame& f, const GridOutcome& g, double top, double bottom) {
   Frame cut = recut(f, top / g.gridHeight, bottom / g.gridHeight);
@@ -654,8 +697,12 @@ bool readColumns(ScanContext* ctx, const Candidate& c, int gridColumns, int rows
   if (g.verified) keepReading(ctx);
   bool others = readOthers(ctx, c, f, g, depth);
   if (g.verified || others) return true;
-  if (!symbolRunsOn(g)) return false;
-  f = spanFrame(f, g);
+  if (std::fabs(g.skew) >= 0.5 && g.spanFound) {
+    f = straightened(f, g);
+  } else {
+    if (!symbolRunsOn(g)) return false;
+    f = spanFrame(f, g);
+  }
   if (!readFrameGrid(ctx, f, rows, &g) || !g.verified) return false;
   keepReading(ctx);
   return true;
