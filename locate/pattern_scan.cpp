@@ -77,11 +77,11 @@ int findEdges(const unsigned char* values, int length, const int* thresholds, fl
 
 }  // namespace
 
-void scanLine(const unsigned char* values, int length, const int* thresholds, float line, int direction,
-              int threshold, HitList* hits) {
-  if (!values || length < 17 || !thresholds || !hits) return;
-  float* edges = (float*)std::malloc(sizeof(float) * (size_t)(2 * length + 2));
-  if (!edges) return;
+namespace {
+
+// scanLine with its working room given: edges holds 2 * length + 2 floats.
+void scanLineInto(const unsigned char* values, int length, const int* thresholds, float line, int direction,
+                  int threshold, float* edges, HitList* hits) {
   bool firstDark = false;
   int edgeCount = findEdges(values, length, thresholds, edges, &firstDark);
   int runCount = edgeCount - 1;
@@ -92,28 +92,53 @@ void scanLine(const unsigned char* values, int length, const int* thresholds, fl
     for (const PatternShape& shape : kShapes) {
       if (dark != shape.firstDark || i + shape.runs > runCount) continue;
       const float* window = runs + i;
-      if (window[shape.wideRun] < 3.0f * window[shape.nextRun]) continue;
+      // The wide bar spans at least five pixels while modules are 0.8 pixel
+      // or more, and is at least three times its neighbour.
+      float wide = window[shape.wideRun];
+      if (wide < 5.0f || wide < 3.0f * window[shape.nextRun]) continue;
       if (!runsMatch(window, shape)) continue;
       float first = edges[i], end = edges[i + shape.runs];
       addHit(hits, line, shape.innerAtEnd ? end : first, shape.innerAtEnd ? first : end, direction, shape,
              threshold);
     }
   }
+}
+
+}  // namespace
+
+void scanLine(const unsigned char* values, int length, const int* thresholds, float line, int direction,
+              int threshold, HitList* hits) {
+  if (!values || length < 17 || !thresholds || !hits) return;
+  float* edges = (float*)std::malloc(sizeof(float) * (size_t)(2 * length + 2));
+  if (!edges) return;
+  scanLineInto(values, length, thresholds, line, direction, threshold, edges, hits);
   std::free(edges);
 }
 
 void sampleLevels(const unsigned char* grey, int width, int height, int* threshold, int* light) {
-  int histogram[256] = {0};
   *threshold = 128;
   *light = 255;
   if (!grey || width < 1 || height < 1) return;
-  // Every other pixel of every other row counts once: the shape of the
-  // histogram is what matters.
+  // Some 300 rows and every other pixel of them count: the shape of the
+  // histogram is what matters. Four histograms take turns, so that a run
+  // of equal pixels does not wait on one counter.
+  int histograms[4][256] = {{0}};
+  int rowStep = height / 300 > 1 ? height / 300 : 1;
   int step = (long long)width * height > (1 << 16) ? 2 : 1;
-  for (int y = 0; y < height; y += step) {
+  for (int y = 0; y < height; y += rowStep) {
     const unsigned char* row = grey + (size_t)y * width;
-    for (int x = 0; x < width; x += step) histogram[row[x]]++;
+    int x = 0;
+    for (; x + 3 * step < width; x += 4 * step) {
+      histograms[0][row[x]]++;
+      histograms[1][row[x + step]]++;
+      histograms[2][row[x + 2 * step]]++;
+      histograms[3][row[x + 3 * step]]++;
+    }
+    for (; x < width; x += step) histograms[0][row[x]]++;
   }
+  int histogram[256];
+  for (int level = 0; level < 256; level++)
+    histogram[level] = histograms[0][level] + histograms[1][level] + histograms[2][level] + histograms[3][level];
   long long total = 0;
   for (int level = 0; level < 256; level++) total += histogram[level];
   long long seen = 0;
@@ -135,30 +160,47 @@ namespace {
 void localThresholds(const unsigned char* values, int length, int window, int* thresholds) {
   int radius = window / 2;
   if (radius < 1) radius = 1;
+  if (2 * radius + 1 > length) radius = (length - 1) / 2;
+  // Near the ends the window is cut short and divides by what it holds; in
+  // between a whole window divides by a multiplication.
   long long sum = 0;
-  int from = 0, to = 0;  // the window [from, to)
-  // A whole window divides by a multiplication; the ends of the line by a
-  // division.
+  for (int x = 0; x <= radius && x < length; x++) sum += values[x];
   const long long full = 2LL * radius + 1, reciprocal = (1LL << 32) / full + 1;
+  int count = radius + 1;
   for (int x = 0; x < length; x++) {
-    int wantedTo = x + radius + 1 < length ? x + radius + 1 : length;
-    int wantedFrom = x - radius > 0 ? x - radius : 0;
-    while (to < wantedTo) sum += values[to++];
-    while (from < wantedFrom) sum -= values[from++];
-    int mean = to - from == full ? (int)((sum * reciprocal) >> 32) : (int)(sum / (to - from));
+    int mean;
+    if (count == full) {
+      mean = (int)((sum * reciprocal) >> 32);
+    } else {
+      mean = (int)(sum / count);
+    }
     thresholds[x] = mean - 2 - mean / 32;
+    // Slide: the pixel radius + 1 ahead comes in, the one radius behind goes.
+    if (x + radius + 1 < length) sum += values[x + radius + 1], count++;
+    if (x - radius >= 0) sum -= values[x - radius], count--;
   }
 }
 
+// A line whose grey levels span less than this cannot show a pattern.
+enum { kMinLineContrast = 24 };
+
 void scanWithThresholds(const unsigned char* values, int length, const ScanSettings& settings, float line,
-                        int direction, int* thresholds, HitList* hits) {
-  if (settings.thresholds & (1 << kGlobalThreshold)) {
+                        int direction, int* thresholds, float* edges, HitList* hits) {
+  if (length < 17) return;
+  int low = 255, high = 0;
+  for (int x = 0; x < length; x++) {
+    low = values[x] < low ? values[x] : low;
+    high = values[x] > high ? values[x] : high;
+  }
+  if (high - low < kMinLineContrast) return;
+  bool crossesGlobal = low < settings.globalLevel && high >= settings.globalLevel;
+  if ((settings.thresholds & (1 << kGlobalThreshold)) && crossesGlobal) {
     for (int x = 0; x < length; x++) thresholds[x] = settings.globalLevel;
-    scanLine(values, length, thresholds, line, direction, kGlobalThreshold, hits);
+    scanLineInto(values, length, thresholds, line, direction, kGlobalThreshold, edges, hits);
   }
   if (settings.thresholds & (1 << kLocalThreshold)) {
     localThresholds(values, length, settings.window, thresholds);
-    scanLine(values, length, thresholds, line, direction, kLocalThreshold, hits);
+    scanLineInto(values, length, thresholds, line, direction, kLocalThreshold, edges, hits);
   }
 }
 
@@ -171,14 +213,15 @@ bool scanForPatterns(const unsigned char* grey, int width, int height, const Sca
   int step = settings.step < 1 ? 1 : settings.step;
   int longest = width > height ? width : height;
   int* thresholds = (int*)std::malloc(sizeof(int) * (size_t)longest);
+  float* edges = (float*)std::malloc(sizeof(float) * (size_t)(2 * longest + 2));
   // Columns are gathered a block at a time, so that each pass over the
   // picture's rows serves many columns.
   enum { kColumnBlock = 64 };
   unsigned char* columns = (unsigned char*)std::malloc((size_t)kColumnBlock * height);
-  bool ok = thresholds && columns;
+  bool ok = thresholds && edges && columns;
   if (ok) {
     for (int y = step / 2; y < height; y += step)
-      scanWithThresholds(grey + (size_t)y * width, width, settings, y + 0.5f, kScanRows, thresholds, hits);
+      scanWithThresholds(grey + (size_t)y * width, width, settings, y + 0.5f, kScanRows, thresholds, edges, hits);
     for (int first = step / 2; first < width; first += kColumnBlock * step) {
       int count = 0;
       for (int x = first; x < width && count < kColumnBlock; x += step) count++;
@@ -188,10 +231,11 @@ bool scanForPatterns(const unsigned char* grey, int width, int height, const Sca
       }
       for (int c = 0; c < count; c++)
         scanWithThresholds(columns + (size_t)c * height, height, settings, first + c * step + 0.5f, kScanColumns,
-                           thresholds, hits);
+                           thresholds, edges, hits);
     }
   }
   std::free(thresholds);
+  std::free(edges);
   std::free(columns);
   return ok;
 }
