@@ -221,8 +221,9 @@ static unsigned char filledSample(const unsigned char* src, double x, double y, 
 // weights.
 static void sampleRowInside(const unsigned char* src, int srcWidth, double x, double y, double dx, double dy,
                             unsigned char* out, int count) {
-  long long fx = (long long)std::llround(x * 65536.0), fy = (long long)std::llround(y * 65536.0);
-  long long sx = (long long)std::llround(dx * 65536.0), sy = (long long)std::llround(dy * 65536.0);
+  // Positions are positive here, steps of either sign: rounded by hand.
+  long long fx = (long long)(x * 65536.0 + 0.5), fy = (long long)(y * 65536.0 + 0.5);
+  long long sx = (long long)std::floor(dx * 65536.0 + 0.5), sy = (long long)std::floor(dy * 65536.0 + 0.5);
   for (int j = 0; j < count; j++, fx += sx, fy += sy) {
     const unsigned char* p = src + (size_t)(fy >> 16) * (size_t)srcWidth + (size_t)(fx >> 16);
     int wx = (int)((fx >> 8) & 255), wy = (int)((fy >> 8) & 255);

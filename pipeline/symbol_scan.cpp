@@ -455,7 +455,9 @@ bool readFrameGrid(ScanContext* ctx, const Frame& f, int rows, GridOutcome* out)
   if (f.gridColumns < 1 || f.gridColumns > kMaxGridColumns || !(f.module > 0.3)) return false;
   if (ctx->stats && ctx->stats->readings >= ctx->maxReadings) return false;
   int modulePixels = (int)std::lround(2 * f.module);
-  modulePixels = modulePixels < 4 ? 4 : modulePixels > 6 ? 6 : modulePixels;
+  // Three grid pixels a module suffice to find each edge; more than five
+  // only cost time.
+  modulePixels = modulePixels < 3 ? 3 : modulePixels > 5 ? 5 : modulePixels;
   double margin = kGridMargin * f.module;
   Vec corners[4] = {f.leftTop - f.across * margin, f.rightTop + f.across * margin,
                     f.rightBottom + f.across * margin, f.leftBottom - f.across * margin};
@@ -752,7 +754,7 @@ int stepFor(int effort, int width, int height) {
   int step = effort == kEffortFast ? 6 : effort == kEffortHard ? 2 : 4;
   int side = width < height ? width : height;
   // Small pictures hold small symbols: closer lines cost little there.
-  int small = side / 40 < 1 ? 1 : side / 40;
+  int small = side / 20 < 1 ? 1 : side / 20;
   return small < step ? small : step;
 }
 
