@@ -2,6 +2,8 @@
 
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
 
 static const double ONE_EIGHTEENTH = 1.0 / 18.0;
 static const double LIGHT = 255.0;
@@ -169,11 +171,15 @@ static unsigned char cubicGrey(const unsigned char* src, float u, double v, int 
   long long xi = (long long)x, yi = (long long)y;
   double fx = x - (double)xi, fy = y - (double)yi;
   const unsigned char* taps = src + (size_t)(yi - 1) * (size_t)srcWidth + (size_t)(xi - 1);
-  unsigned char first = taps[0];
+  // Four taps of a row at once, each row against four copies of the first.
+  uint32_t first = taps[0] * 0x01010101u;
   bool uniform = true;
-  for (int k = 0; k < 4 && uniform; k++)
-    for (int j = 0; j < 4; j++) uniform = uniform && taps[(size_t)k * srcWidth + j] == first;
-  if (uniform) return first;
+  for (int k = 0; k < 4 && uniform; k++) {
+    uint32_t row;
+    std::memcpy(&row, taps + (size_t)k * srcWidth, sizeof row);
+    uniform = row == first;
+  }
+  if (uniform) return taps[0];
   double rows[4];
   for (int k = 0; k < 4; k++) {
     const unsigned char* row = taps + (size_t)k * srcWidth;
