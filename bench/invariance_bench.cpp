@@ -9,7 +9,6 @@
 //
 //   ./invariance_bench [--benchmark_filter=jpeg]
 #include <benchmark/benchmark.h>
-#include <dirent.h>
 #include <stb_image_write.h>
 
 #include <pdf417read/pdf417read.h>
@@ -27,6 +26,7 @@
 #include "image/gray_conversion.h"
 #include "image/picture_bitmap.h"
 #include "pipeline/picture_variants.h"
+#include "support/corpus_pictures.h"
 #include "support/symbol_pictures.h"
 
 namespace {
@@ -39,40 +39,6 @@ struct Sample {
 };
 
 // ---- the samples ------------------------------------------------------------
-
-void collect(const std::string& folder, std::vector<Sample>* samples) {
-  DIR* dir = opendir(folder.c_str());
-  if (!dir) return;
-  while (dirent* entry = readdir(dir)) {
-    std::string name = entry->d_name;
-    if (name[0] == '.') continue;
-    std::string path = folder + "/" + name;
-    if (entry->d_type == DT_DIR) {
-      collect(path, samples);
-      continue;
-    }
-    if (name.size() < 4 || name.compare(name.size() - 4, 4, ".png") != 0) continue;
-    std::string stem = path.substr(0, path.size() - 4);
-    std::vector<unsigned char> expected = readBytes(stem + ".txt");
-    if (expected.empty()) expected = readBytes(stem + ".bin");
-    PictureBitmap* bitmap = loadPictureBitmap(path.c_str());
-    if (!bitmap || expected.empty()) {
-      freePictureBitmap(bitmap);
-      continue;
-    }
-    Sample sample;
-    size_t slash = path.rfind('/', path.rfind('/') - 1);
-    sample.name = path.substr(slash + 1);
-    sample.expected.assign(expected.begin(), expected.end());
-    unsigned char* grey = bitmapToGray(bitmap, &sample.picture.width, &sample.picture.height);
-    freePictureBitmap(bitmap);
-    if (!grey) continue;
-    sample.picture.pixels.assign(grey, grey + (size_t)sample.picture.width * sample.picture.height);
-    std::free(grey);
-    samples->push_back(sample);
-  }
-  closedir(dir);
-}
 
 void generated(std::vector<Sample>* samples) {
   std::mt19937 random(417);
@@ -118,27 +84,17 @@ Outcome readAs(const GrayPicture& picture, const std::string& expected, double* 
 
 // ---- transformations -----------------------------------------------------------
 
-GrayPicture adopt(unsigned char* pixels, int width, int height) {
-  GrayPicture picture;
-  if (!pixels) return picture;
-  picture.width = width;
-  picture.height = height;
-  picture.pixels.assign(pixels, pixels + (size_t)width * height);
-  std::free(pixels);
-  return picture;
-}
-
 GrayPicture quarterTurns(const GrayPicture& p, int turns) {
   int w = 0, h = 0;
   unsigned char* pixels = turnPictureQuarter(p.pixels.data(), p.width, p.height, turns, &w, &h);
-  return adopt(pixels, w, h);
+  return adoptPicture(pixels, w, h);
 }
 
 GrayPicture turned(const GrayPicture& p, double degrees) {
   int w = 0, h = 0;
   unsigned char fill = (unsigned char)lightLevel(p.pixels.data(), p.width, p.height);
   unsigned char* pixels = rotatePicture(p.pixels.data(), p.width, p.height, degrees * M_PI / 180, fill, &w, &h);
-  return adopt(pixels, w, h);
+  return adoptPicture(pixels, w, h);
 }
 
 GrayPicture mirrored(const GrayPicture& p) {
@@ -183,7 +139,7 @@ GrayPicture jpeg(const GrayPicture& p, int quality) {
   int w = 0, h = 0;
   unsigned char* grey = bitmap ? bitmapToGray(bitmap, &w, &h) : nullptr;
   freePictureBitmap(bitmap);
-  return adopt(grey, w, h);
+  return adoptPicture(grey, w, h);
 }
 
 GrayPicture noisy(const GrayPicture& p, double sigma) {
@@ -273,7 +229,8 @@ void runTransformation(benchmark::State& state, Transformation transformation) {
 int main(int argc, char** argv) {
   std::vector<Sample> all;
   const char* folder = std::getenv("PDF417_BENCH_CORPUS");
-  collect(folder ? folder : "/work/shared/corpus", &all);
+  for (const CorpusPicture& corpus : loadCorpus(folder ? folder : "/work/shared/corpus"))
+    if (!corpus.expected.empty()) all.push_back(Sample{corpus.name, corpus.expected, corpus.picture, 0});
   generated(&all);
   std::sort(all.begin(), all.end(), [](const Sample& a, const Sample& b) { return a.name < b.name; });
   // Only pictures that read as they are take part.

@@ -7,7 +7,6 @@
 //
 //   ./read_speed_bench [--benchmark_filter=ours/corpus]
 #include <benchmark/benchmark.h>
-#include <dirent.h>
 #include <zint.h>
 
 #include <pdf417read/pdf417read.h>
@@ -22,8 +21,7 @@
 #include <string>
 #include <vector>
 
-#include "image/gray_conversion.h"
-#include "image/picture_bitmap.h"
+#include "support/corpus_pictures.h"
 
 #ifdef READ_BASELINE_ZXING
 #include <ZXing/ReadBarcode.h>
@@ -37,36 +35,6 @@ struct Picture {
   int width = 0, height = 0;
   std::vector<unsigned char> grey;
 };
-
-// ---- the corpus -----------------------------------------------------------
-
-void collect(const std::string& folder, std::vector<Picture>* pictures) {
-  DIR* dir = opendir(folder.c_str());
-  if (!dir) return;
-  while (dirent* entry = readdir(dir)) {
-    std::string name = entry->d_name;
-    if (name[0] == '.') continue;
-    std::string path = folder + "/" + name;
-    if (entry->d_type == DT_DIR) {
-      collect(path, pictures);
-      continue;
-    }
-    if (name.size() < 4 || name.compare(name.size() - 4, 4, ".png") != 0) continue;
-    PictureBitmap* bitmap = loadPictureBitmap(path.c_str());
-    if (!bitmap) continue;
-    Picture picture;
-    size_t slash = path.rfind('/', path.rfind('/') - 1);
-    picture.name = "corpus/" + path.substr(slash + 1);
-    picture.hasSymbol = true;
-    unsigned char* grey = bitmapToGray(bitmap, &picture.width, &picture.height);
-    freePictureBitmap(bitmap);
-    if (!grey) continue;
-    picture.grey.assign(grey, grey + (size_t)picture.width * picture.height);
-    std::free(grey);
-    pictures->push_back(picture);
-  }
-  closedir(dir);
-}
 
 // ---- pictures without a PDF417 symbol --------------------------------------
 
@@ -187,8 +155,15 @@ const std::vector<Picture>& pictures() {
   if (!made) {
     made = true;
     const char* folder = std::getenv("PDF417_BENCH_CORPUS");
-    collect(folder ? folder : "/work/shared/corpus", &all);
-    std::sort(all.begin(), all.end(), [](const Picture& a, const Picture& b) { return a.name < b.name; });
+    for (const CorpusPicture& corpus : loadCorpus(folder ? folder : "/work/shared/corpus")) {
+      Picture picture;
+      picture.name = "corpus/" + corpus.name;
+      picture.hasSymbol = true;
+      picture.width = corpus.picture.width;
+      picture.height = corpus.picture.height;
+      picture.grey = corpus.picture.pixels;
+      all.push_back(picture);
+    }
     std::vector<Picture> others = noSymbolPictures();
     all.insert(all.end(), others.begin(), others.end());
   }
@@ -228,25 +203,17 @@ double medianSeconds(int (*reader)(const Picture&), const Picture& picture, int*
   return runs[2];
 }
 
-void timeOurs(benchmark::State& state, const Picture* picture) {
+// Times one reader on one picture; `baseline` says which timing it fills.
+void timeReader(benchmark::State& state, const Picture* picture, int (*reader)(const Picture&), bool baseline) {
   for (auto _ : state) {
     Timing& t = timings[picture->name];
-    t.ours = medianSeconds(readOurs, *picture, &t.oursFound);
-    state.SetIterationTime(t.ours);
-    state.counters["symbols"] = t.oursFound;
+    double& seconds = baseline ? t.baseline : t.ours;
+    int& found = baseline ? t.baselineFound : t.oursFound;
+    seconds = medianSeconds(reader, *picture, &found);
+    state.SetIterationTime(seconds);
+    state.counters["symbols"] = found;
   }
 }
-
-#ifdef READ_BASELINE_ZXING
-void timeBaseline(benchmark::State& state, const Picture* picture) {
-  for (auto _ : state) {
-    Timing& t = timings[picture->name];
-    t.baseline = medianSeconds(readBaseline, *picture, &t.baselineFound);
-    state.SetIterationTime(t.baseline);
-    state.counters["symbols"] = t.baselineFound;
-  }
-}
-#endif
 
 void printSummary() {
   std::printf("\n%-34s %9s %9s %7s %5s %6s\n", "picture", "ours_ms", "base_ms", "ratio", "ours", "base");
@@ -274,10 +241,10 @@ void printSummary() {
 
 int main(int argc, char** argv) {
   for (const Picture& picture : pictures()) {
-    benchmark::RegisterBenchmark(("ours/" + picture.name).c_str(), timeOurs, &picture)
+    benchmark::RegisterBenchmark(("ours/" + picture.name).c_str(), timeReader, &picture, readOurs, false)
         ->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
 #ifdef READ_BASELINE_ZXING
-    benchmark::RegisterBenchmark(("baseline/" + picture.name).c_str(), timeBaseline, &picture)
+    benchmark::RegisterBenchmark(("baseline/" + picture.name).c_str(), timeReader, &picture, readBaseline, true)
         ->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
 #endif
   }

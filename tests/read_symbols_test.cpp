@@ -26,22 +26,11 @@ GrayPicture symbolPicture(const std::string& data, const SymbolOptions& options,
   return drawSymbol(symbol, draw);
 }
 
-// A picture made by one of the library's picture functions, as a GrayPicture.
-GrayPicture adopt(unsigned char* pixels, int width, int height) {
-  GrayPicture picture;
-  if (!pixels) return picture;
-  picture.width = width;
-  picture.height = height;
-  picture.pixels.assign(pixels, pixels + (size_t)width * height);
-  std::free(pixels);
-  return picture;
-}
-
 GrayPicture turned(const GrayPicture& picture, double degrees) {
   int width = 0, height = 0;
   unsigned char* pixels = rotatePicture(picture.pixels.data(), picture.width, picture.height,
                                         degrees * M_PI / 180.0, 255, &width, &height);
-  return adopt(pixels, width, height);
+  return adoptPicture(pixels, width, height);
 }
 
 // One symbol that must read as `data`, verified; returns it.
@@ -186,7 +175,7 @@ TEST(ReadSymbols, ModulesOfLittleMoreThanOnePixel) {
     int width = 0, height = 0;
     // Averaged down by 4: modules of 1.25 pixels, rows of 3.75.
     unsigned char* pixels = shrinkPicture(large.pixels.data(), large.width, large.height, 4, &width, &height);
-    GrayPicture small = adopt(pixels, width, height);
+    GrayPicture small = adoptPicture(pixels, width, height);
     readOne(small, data, "columns " + std::to_string(columns));
     readOne(turned(small, 90), data, "columns " + std::to_string(columns) + " turned");
   }

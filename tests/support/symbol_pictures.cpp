@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include <stb_image_write.h>
@@ -99,6 +100,16 @@ GrayPicture blankPicture(int width, int height, unsigned char level) {
   picture.width = width;
   picture.height = height;
   picture.pixels.assign((size_t)width * height, level);
+  return picture;
+}
+
+GrayPicture adoptPicture(unsigned char* pixels, int width, int height) {
+  GrayPicture picture;
+  if (!pixels) return picture;
+  picture.width = width;
+  picture.height = height;
+  picture.pixels.assign(pixels, pixels + (size_t)width * height);
+  std::free(pixels);
   return picture;
 }
 

@@ -51,6 +51,11 @@ bool writePicture(const GrayPicture& picture, const std::string& path, bool asGr
 // A width x height picture of one grey level.
 GrayPicture blankPicture(int width, int height, unsigned char level = 255);
 
+// A malloc'd grey buffer of width * height bytes (as the library's picture
+// functions return them) as a picture; the buffer is freed. An empty picture
+// for a null buffer.
+GrayPicture adoptPicture(unsigned char* pixels, int width, int height);
+
 // Copies piece onto canvas with its top-left corner at (x, y); what falls
 // outside the canvas is left out.
 void pastePicture(GrayPicture* canvas, const GrayPicture& piece, int x, int y);
