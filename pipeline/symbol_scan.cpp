@@ -497,7 +497,7 @@ bool readFrameGrid(ScanContext* ctx, const Frame& f, int rows, GridOutcome* out)
     if (local)
       adaptiveBinarize(binary, width, height, 8 * modulePixels);
     else
-      binarizeImage(binary, width, height);
+      binarizeTwoLevels(binary, width, height);
     readGrid(binary, width, height, f.gridColumns, modulePixels, f.indicators, seen, ctx->reading);
     out->indicatorsRead = layoutFromIndicators(ctx->reading, &out->layout);
     RowSpan spans[kMaxRowSpans] = {};
