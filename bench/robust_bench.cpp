@@ -4,7 +4,6 @@
 //
 //   PDF417_BENCH_CORPUS=/path/to/pictures ./robust_bench
 #include <benchmark/benchmark.h>
-#include <dirent.h>
 
 #include <algorithm>
 #include <chrono>
@@ -17,6 +16,7 @@
 #include "image/gray_conversion.h"
 #include "image/picture_bitmap.h"
 #include "pipeline/robust_decode.h"
+#include "support/corpus_pictures.h"
 
 namespace {
 
@@ -26,38 +26,14 @@ struct Picture {
   std::vector<unsigned char> grey;
 };
 
-void collect(const std::string& folder, std::vector<Picture>* pictures) {
-  DIR* dir = opendir(folder.c_str());
-  if (!dir) return;
-  while (dirent* entry = readdir(dir)) {
-    std::string name = entry->d_name;
-    if (name[0] == '.') continue;
-    std::string path = folder + "/" + name;
-    if (entry->d_type == DT_DIR) {
-      collect(path, pictures);
-      continue;
-    }
-    PictureBitmap* bitmap = loadPictureBitmap(path.c_str());
-    if (!bitmap) continue;
-    Picture picture;
-    picture.name = path;
-    unsigned char* grey = bitmapToGray(bitmap, &picture.width, &picture.height);
-    freePictureBitmap(bitmap);
-    if (!grey) continue;
-    picture.grey.assign(grey, grey + (size_t)picture.width * picture.height);
-    std::free(grey);
-    pictures->push_back(picture);
-  }
-  closedir(dir);
-}
-
 const std::vector<Picture>& corpus() {
   static std::vector<Picture> pictures;
   static bool loaded = false;
   if (!loaded) {
     loaded = true;
-    if (const char* folder = std::getenv("PDF417_BENCH_CORPUS")) collect(folder, &pictures);
-    std::sort(pictures.begin(), pictures.end(), [](const Picture& a, const Picture& b) { return a.name < b.name; });
+    if (const char* folder = std::getenv("PDF417_BENCH_CORPUS"))
+      for (const CorpusPicture& c : loadCorpus(folder))
+        pictures.push_back(Picture{c.name, c.picture.width, c.picture.height, c.picture.pixels});
   }
   return pictures;
 }
@@ -104,7 +80,10 @@ void BM_RobustNoSymbol(benchmark::State& state) {
   std::mt19937 random(1);
   for (int i = 0; i < noise.width * noise.height; i++) noise.grey.push_back((unsigned char)random());
   for (auto _ : state) benchmark::DoNotOptimize(decodeSeconds(noise));
-  state.counters["readings"] = extraReadingsTried;
+  SymbolReading reading;
+  ScanStats stats;
+  readSymbolRobust(noise.grey.data(), noise.width, noise.height, kEffortNormal, &reading, &stats);
+  state.counters["readings"] = stats.readings;
 }
 BENCHMARK(BM_RobustNoSymbol)->Arg(640)->Arg(1600)->Arg(4000)->Unit(benchmark::kMillisecond);
 

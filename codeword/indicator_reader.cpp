@@ -161,7 +161,19 @@ static void placeUnnumberedRows(const int* clusters, int* rowNumbers, int gridHe
 
 void clearReading(GridReading* reading, int gridColumns) {
   std::memset(reading, 0, sizeof *reading);
+  std::memset(reading->rowOfGridRow, 0xff, sizeof reading->rowOfGridRow);
+  std::memset(reading->leftRowOfGridRow, 0xff, sizeof reading->leftRowOfGridRow);
+  std::memset(reading->rightRowOfGridRow, 0xff, sizeof reading->rightRowOfGridRow);
   reading->gridColumns = gridColumns;
+}
+
+// Remembers which symbol row each grid row showed.
+static void noteRowNumbers(const int* rowNumbers, int gridHeight, GridReading* reading) {
+  int kept = gridHeight < kMaxGridRows ? gridHeight : kMaxGridRows;
+  if (kept > reading->gridRows) reading->gridRows = kept;
+  for (int i = 0; i < kept; i++)
+    if (reading->rowOfGridRow[i] < 0 && rowNumbers[i] >= 0 && rowNumbers[i] < kMaxSymbolRows)
+      reading->rowOfGridRow[i] = (short)rowNumbers[i];
 }
 
 void readGrid(const unsigned char* grid, int gridWidth, int gridHeight, int gridColumns,
@@ -182,13 +194,21 @@ void readGrid(const unsigned char* grid, int gridWidth, int gridHeight, int grid
       int right = indicators & kRightIndicator ? rowValues[gridColumns - 1] : 0;
       voteLayout(reading, left, true);
       voteLayout(reading, right, false);
+      // Each indicator's own cluster completes its row number.
+      if (i < kMaxGridRows && left && reading->leftRowOfGridRow[i] < 0)
+        reading->leftRowOfGridRow[i] = (short)rowFromIndicator(left, clusterOf(left));
+      if (i < kMaxGridRows && right && reading->rightRowOfGridRow[i] < 0)
+        reading->rightRowOfGridRow[i] = (short)rowFromIndicator(right, clusterOf(right));
       rowNumbers[i] = kUnknown;
       if (clusters[i] != kUnknown) {
         rowNumbers[i] = rowFromIndicator(left, clusters[i]);
-        if (rowNumbers[i] == kUnknown) rowNumbers[i] = rowFromIndicator(right, clusters[i]);
+        int fromRight = rowFromIndicator(right, clusters[i]);
+        if (fromRight != kUnknown) reading->rightIndicatorReads++;
+        if (rowNumbers[i] == kUnknown) rowNumbers[i] = fromRight;
       }
     }
     placeUnnumberedRows(clusters, rowNumbers, gridHeight);
+    noteRowNumbers(rowNumbers, gridHeight, reading);
     for (int i = 0; i < gridHeight; i++) {
       if (rowNumbers[i] == kUnknown) continue;
       for (int c = 0; c < gridColumns; c++) {

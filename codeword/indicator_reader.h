@@ -11,6 +11,7 @@ enum {
   kMaxDataColumns = 30,
   kMaxGridColumns = kMaxDataColumns + 2,  // with the two row indicators
   kVoteCandidates = 3,
+  kMaxGridRows = 6000,
 };
 
 // What the row indicators say of the symbol; 0 where nothing was read.
@@ -30,6 +31,16 @@ struct GridReading {
   int rowGroupVotes[32];  // (rows - 1) / 3
   int columnVotes[32];    // columns - 1
   int levelVotes[32];     // level * 3 + (rows - 1) % 3
+  // The symbol row each grid row showed, -1 where none (up to kMaxGridRows
+  // grid rows; the first grid read of a reading that placed a row wins).
+  int gridRows;
+  short rowOfGridRow[kMaxGridRows];
+  int rightIndicatorReads;  // grid rows whose right row indicator read in their row's cluster
+  // The row number each grid row's left and right indicator gave by itself
+  // (-1: none), up to kMaxGridRows grid rows: a grid askew to the symbol's
+  // rows shows the right ones ahead of or behind the left ones.
+  short leftRowOfGridRow[kMaxGridRows];
+  short rightRowOfGridRow[kMaxGridRows];
 };
 
 // Reads the pattern whose first bar starts at `start` in a 0/1 row, expected

@@ -6,6 +6,8 @@
 
 #include "image/picture_codec.h"
 
+#include "image/png_reader.h"
+
 enum { kUrlCapacity = 268 };
 
 int pathToFileUrl(const char* path, wchar_t* wideUrl, int capacity) {
@@ -122,6 +124,9 @@ static unsigned char* readFile(const char* path, size_t* size) {
 
 PictureBitmap* decodePictureBytes(const unsigned char* bytes, size_t size) {
   if (!bytes || size == 0 || size > (size_t)kMaxPictureFileBytes) return nullptr;
+  bool handled = false;
+  PictureBitmap* png = decodeCommonPng(bytes, size, &handled);
+  if (handled) return png;
   if (!jpegTablesSound(bytes, size)) return nullptr;
   int width = 0, height = 0;
   if (!readPictureSize(bytes, size, &width, &height)) return nullptr;

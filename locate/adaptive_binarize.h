@@ -14,4 +14,11 @@
 // dark (for PDF417, around 16 modules or more).
 void adaptiveBinarize(unsigned char* pixels, int width, int height, int window);
 
+// In place: a pixel becomes 1 (dark) below the level that splits the
+// picture's histogram into two classes of least summed variance (Otsu's
+// choice), else 0. One pass to count, one over 256 levels, one to threshold:
+// for pictures that are mostly two levels, such as a sampled symbol grid.
+// A null picture or a size below 1 leaves the buffer untouched.
+void binarizeTwoLevels(unsigned char* pixels, int width, int height);
+
 #endif

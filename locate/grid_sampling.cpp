@@ -2,6 +2,8 @@
 
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
 
 static const double ONE_EIGHTEENTH = 1.0 / 18.0;
 static const double LIGHT = 255.0;
@@ -150,7 +152,41 @@ double linearSample(const unsigned char* src, float u, double v, int srcWidth, i
   return upper * (1 - fy) + lower * fy;
 }
 
-typedef double (*Sampler)(const unsigned char* src, float u, double v, int srcWidth, int srcHeight);
+typedef unsigned char (*Sampler)(const unsigned char* src, float u, double v, int srcWidth, int srcHeight);
+
+static unsigned char linearGrey(const unsigned char* src, float u, double v, int srcWidth, int srcHeight) {
+  return greyLevel(linearSample(src, u, v, srcWidth, srcHeight));
+}
+
+// The cubic filter's grey level, as greyLevel(cubicSample(...)) gives it,
+// with two short cuts that change no byte. Inside the picture the sixteen
+// taps are read without clamping. Sixteen equal taps v give v: every
+// difference term of the filter cancels exactly, the first pass returns
+// 18v / 18, and what the second pass leaves is some 1e-13 off v, which
+// rounding half up takes back to v.
+static unsigned char cubicGrey(const unsigned char* src, float u, double v, int srcWidth, int srcHeight) {
+  double x = u, y = v;
+  if (!src || !(x >= 1.0 && y >= 1.0 && x < srcWidth - 2.0 && y < srcHeight - 2.0))
+    return greyLevel(cubicSample(src, u, v, srcWidth, srcHeight));
+  long long xi = (long long)x, yi = (long long)y;
+  double fx = x - (double)xi, fy = y - (double)yi;
+  const unsigned char* taps = src + (size_t)(yi - 1) * (size_t)srcWidth + (size_t)(xi - 1);
+  // Four taps of a row at once, each row against four copies of the first.
+  uint32_t first = taps[0] * 0x01010101u;
+  bool uniform = true;
+  for (int k = 0; k < 4 && uniform; k++) {
+    uint32_t row;
+    std::memcpy(&row, taps + (size_t)k * srcWidth, sizeof row);
+    uniform = row == first;
+  }
+  if (uniform) return taps[0];
+  double rows[4];
+  for (int k = 0; k < 4; k++) {
+    const unsigned char* row = taps + (size_t)k * srcWidth;
+    rows[k] = cubicInterpolate(fx, row[0], row[1], row[2], row[3]);
+  }
+  return greyLevel(cubicInterpolate(fy, rows[0], rows[1], rows[2], rows[3]));
+}
 
 static void sampleQuad(const unsigned char* src, const float* corners, int srcWidth, int srcHeight,
                        unsigned char* dst, int dstWidth, int dstHeight, Sampler sample) {
@@ -165,19 +201,19 @@ static void sampleQuad(const unsigned char* src, const float* corners, int srcWi
       double wp = (double)m.a13 * j + (double)m.a23 * i + m.a33;
       float u = toSingle(((double)m.a11 * j + (double)m.a21 * i + m.a31) / wp);
       double v = ((double)m.a12 * j + (double)m.a22 * i + m.a32) / wp;
-      out[j] = greyLevel(sample(src, u, v, srcWidth, srcHeight));
+      out[j] = sample(src, u, v, srcWidth, srcHeight);
     }
   }
 }
 
 void sampleGridAt(const unsigned char* src, const float* corners, int srcWidth, int srcHeight,
                   unsigned char* dst, int dstWidth, int dstHeight) {
-  sampleQuad(src, corners, srcWidth, srcHeight, dst, dstWidth, dstHeight, cubicSample);
+  sampleQuad(src, corners, srcWidth, srcHeight, dst, dstWidth, dstHeight, cubicGrey);
 }
 
 void sampleGridLinear(const unsigned char* src, const float* corners, int srcWidth, int srcHeight,
                       unsigned char* dst, int dstWidth, int dstHeight) {
-  sampleQuad(src, corners, srcWidth, srcHeight, dst, dstWidth, dstHeight, linearSample);
+  sampleQuad(src, corners, srcWidth, srcHeight, dst, dstWidth, dstHeight, linearGrey);
 }
 
 void sampleGrid(const unsigned char* src, int x0, int y0, int x1, int y1, int x2, int y2,
@@ -186,4 +222,88 @@ void sampleGrid(const unsigned char* src, int x0, int y0, int x1, int y1, int x2
   const float corners[8] = {(float)x0, (float)y0, (float)x1, (float)y1,
                             (float)x2, (float)y2, (float)x3, (float)y3};
   sampleGridAt(src, corners, srcWidth, srcHeight, dst, dstWidth, dstHeight);
+}
+
+// Source byte at (x, y), or fill outside the picture.
+static double sourceOrFill(const unsigned char* src, int x, int y, int srcWidth, int srcHeight,
+                           unsigned char fill) {
+  if (x < 0 || y < 0 || x >= srcWidth || y >= srcHeight) return fill;
+  return src[(size_t)y * (size_t)srcWidth + (size_t)x];
+}
+
+// Bilinear value at (x, y); taps outside the picture read `fill`.
+static unsigned char filledSample(const unsigned char* src, double x, double y, int srcWidth, int srcHeight,
+                                  unsigned char fill) {
+  if (!(x > -1.0 && y > -1.0 && x < srcWidth && y < srcHeight)) return fill;
+  double left = std::floor(x), top = std::floor(y);
+  int xi = (int)left, yi = (int)top;
+  double fx = x - left, fy = y - top;
+  double p00, p01, p10, p11;
+  if (xi >= 0 && yi >= 0 && xi + 1 < srcWidth && yi + 1 < srcHeight) {
+    const unsigned char* row = src + (size_t)yi * (size_t)srcWidth + (size_t)xi;
+    p00 = row[0], p01 = row[1], p10 = row[srcWidth], p11 = row[srcWidth + 1];
+  } else {
+    p00 = sourceOrFill(src, xi, yi, srcWidth, srcHeight, fill);
+    p01 = sourceOrFill(src, xi + 1, yi, srcWidth, srcHeight, fill);
+    p10 = sourceOrFill(src, xi, yi + 1, srcWidth, srcHeight, fill);
+    p11 = sourceOrFill(src, xi + 1, yi + 1, srcWidth, srcHeight, fill);
+  }
+  double value = (p00 * (1 - fx) + p01 * fx) * (1 - fy) + (p10 * (1 - fx) + p11 * fx) * fy;
+  return (unsigned char)(value + 0.5);
+}
+
+// One grid row of bilinear samples from (x, y) in steps of (dx, dy), all of
+// them inside the picture with a pixel to spare: 16.16 fixed point, 8-bit
+// weights.
+static void sampleRowInside(const unsigned char* src, int srcWidth, double x, double y, double dx, double dy,
+                            unsigned char* out, int count) {
+  // Positions are positive here, steps of either sign: rounded by hand.
+  long long fx = (long long)(x * 65536.0 + 0.5), fy = (long long)(y * 65536.0 + 0.5);
+  long long sx = (long long)std::floor(dx * 65536.0 + 0.5), sy = (long long)std::floor(dy * 65536.0 + 0.5);
+  for (int j = 0; j < count; j++, fx += sx, fy += sy) {
+    const unsigned char* p = src + (size_t)(fy >> 16) * (size_t)srcWidth + (size_t)(fx >> 16);
+    int wx = (int)((fx >> 8) & 255), wy = (int)((fy >> 8) & 255);
+    int top = p[0] * (256 - wx) + p[1] * wx;
+    int bottom = p[srcWidth] * (256 - wx) + p[srcWidth + 1] * wx;
+    out[j] = (unsigned char)((top * (256 - wy) + bottom * wy + 32768) >> 16);
+  }
+}
+
+// Half a pixel to spare covers the bend of the map between a piece's ends.
+static bool insideWithMargin(double x, double y, int srcWidth, int srcHeight) {
+  return x >= 0.5 && y >= 0.5 && x < srcWidth - 1.5 && y < srcHeight - 1.5;
+}
+
+// A grid row is split into pieces short enough that the projective map is
+// straight along them to well under a hundredth of a pixel; pieces lying
+// inside the picture are stepped through, the others sampled point by
+// point with the fill outside.
+enum { kSamplePiece = 16 };
+
+void sampleGridLinearFill(const unsigned char* src, const float* corners, int srcWidth, int srcHeight,
+                          unsigned char* dst, int dstWidth, int dstHeight, unsigned char fill) {
+  if (!src || !dst || !corners || dstWidth <= 0 || dstHeight <= 0 || srcWidth <= 0 || srcHeight <= 0) return;
+  float w = (float)dstWidth, h = (float)dstHeight;
+  const float grid[8] = {0.0f, 0.0f, w, 0.0f, w, h, 0.0f, h};
+  ProjectiveMap m = mapQuadToQuad(grid, corners);
+  for (int i = 0; i < dstHeight; i++) {
+    unsigned char* out = dst + (size_t)i * (size_t)dstWidth;
+    double rowX = (double)m.a21 * i + m.a31, rowY = (double)m.a22 * i + m.a32, rowW = (double)m.a23 * i + m.a33;
+    for (int first = 0; first < dstWidth; first += kSamplePiece) {
+      int count = dstWidth - first < kSamplePiece ? dstWidth - first : kSamplePiece;
+      double w0 = (double)m.a13 * first + rowW, w1 = (double)m.a13 * (first + count) + rowW;
+      double x0 = ((double)m.a11 * first + rowX) / w0, y0 = ((double)m.a12 * first + rowY) / w0;
+      double x1 = ((double)m.a11 * (first + count) + rowX) / w1, y1 = ((double)m.a12 * (first + count) + rowY) / w1;
+      if (std::isfinite(x0) && std::isfinite(y0) && std::isfinite(x1) && std::isfinite(y1) &&
+          insideWithMargin(x0, y0, srcWidth, srcHeight) && insideWithMargin(x1, y1, srcWidth, srcHeight)) {
+        sampleRowInside(src, srcWidth, x0, y0, (x1 - x0) / count, (y1 - y0) / count, out + first, count);
+        continue;
+      }
+      for (int j = first; j < first + count; j++) {
+        double wp = (double)m.a13 * j + rowW;
+        double x = ((double)m.a11 * j + rowX) / wp, y = ((double)m.a12 * j + rowY) / wp;
+        out[j] = std::isfinite(x) && std::isfinite(y) ? filledSample(src, x, y, srcWidth, srcHeight, fill) : fill;
+      }
+    }
+  }
 }

@@ -36,4 +36,9 @@ double linearSample(const unsigned char* src, float u, double v, int srcWidth, i
 void sampleGridLinear(const unsigned char* src, const float* corners, int srcWidth, int srcHeight,
                       unsigned char* dst, int dstWidth, int dstHeight);
 
+// Bilinear sampling where every pixel outside the picture counts as `fill`:
+// a symbol touching the picture's border keeps a light quiet zone.
+void sampleGridLinearFill(const unsigned char* src, const float* corners, int srcWidth, int srcHeight,
+                          unsigned char* dst, int dstWidth, int dstHeight, unsigned char fill);
+
 #endif

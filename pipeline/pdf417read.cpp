@@ -104,24 +104,51 @@ int effortOf(Effort effort) {
   }
 }
 
-ReadResult readGrey(const unsigned char* grey, int width, int height, const Options& options) {
-  TraceScope traceScope(options.trace);
-  // Both are large; they live on the heap, not on a caller's thread stack.
-  std::unique_ptr<SymbolReading> reading(new SymbolReading());
+struct FreeReadings {
+  void operator()(SymbolReading* p) const { std::free(p); }
+};
+using Readings = std::unique_ptr<SymbolReading, FreeReadings>;
+
+ReadResult resultOf(SymbolReading* readings, int count) {
+  sortInReadingOrder(readings, count);
   std::unique_ptr<DecodedMessage> message(new DecodedMessage());
-  int outcome;
-  if (options.exactOnly) {
-    bool trusted = false;
-    outcome = readSymbolExact(grey, width, height, reading.get(), &trusted);
-  } else {
-    outcome = readSymbolRobust(grey, width, height, effortOf(options.effort), reading.get());
-  }
-  if (outcome != kDecodeOk) return failure(statusOf(outcome), failureText(outcome));
-  decodeMessage(reading->codewords, reading->codewordCount, message.get());
   ReadResult result;
   result.status = Status::Decoded;
-  result.symbols.push_back(symbolOf(*reading, *message));
+  for (int i = 0; i < count; i++) {
+    decodeMessage(readings[i].codewords, readings[i].codewordCount, message.get());
+    result.symbols.push_back(symbolOf(readings[i], *message));
+  }
   return result;
+}
+
+// The exact pipeline runs first when its trace is wanted (that trace is all
+// it adds), else only when the second path verified nothing: an unverified
+// exact reading is returned only then.
+ReadResult readGrey(const unsigned char* grey, int width, int height, const Options& options) {
+  TraceScope traceScope(options.trace);
+  int limit = options.maxSymbols > 0 && options.maxSymbols < kMaxSymbolsPerPicture ? options.maxSymbols
+                                                                                   : kMaxSymbolsPerPicture;
+  Readings readings((SymbolReading*)std::malloc(sizeof(SymbolReading) * (size_t)limit));
+  if (!readings) return failure(Status::NotDecoded, "out of memory");
+  SymbolReading* exact = readings.get();
+  bool trusted = false, exactRan = options.exactOnly || options.trace;
+  int exactOutcome = exactRan ? readSymbolExact(grey, width, height, exact, &trusted) : kDecodeNoSymbol;
+  if (options.exactOnly || (trusted && limit == 1)) {
+    if (exactOutcome != kDecodeOk) return failure(statusOf(exactOutcome), failureText(exactOutcome));
+    return resultOf(exact, 1);
+  }
+  int known = trusted ? 1 : 0;
+  ScanRequest request = {effortOf(options.effort), limit, exact, known};
+  ScanStats stats;
+  int count = known + readSymbolsByScan(grey, width, height, request, readings.get() + known, limit - known, &stats);
+  if (count > 0) return resultOf(readings.get(), count);
+  if (!exactRan && stats.rowPairs > 0) exactOutcome = readSymbolExact(grey, width, height, exact, &trusted);
+  if (exactOutcome == kDecodeOk) {
+    exact->verified = trusted;
+    return resultOf(exact, 1);
+  }
+  if (exactOutcome == kDecodeNoSymbol && stats.trails > 0) exactOutcome = kDecodeNotDecoded;
+  return failure(statusOf(exactOutcome), failureText(exactOutcome));
 }
 
 ReadResult readBitmap(PictureBitmap* bitmap, const Options& options) {

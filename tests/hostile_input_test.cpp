@@ -57,14 +57,6 @@ GrayPicture noise(int width, int height, unsigned seed) {
   return picture;
 }
 
-GrayPicture flat(int width, int height, unsigned char level) {
-  GrayPicture picture;
-  picture.width = width;
-  picture.height = height;
-  picture.pixels.assign((size_t)width * height, level);
-  return picture;
-}
-
 std::vector<unsigned char> bmpHeader(int width, int height, int bits) {
   std::vector<unsigned char> h(54, 0);
   auto put32 = [&](int at, int value) {
@@ -145,9 +137,9 @@ TEST(HostileInput, DegeneratePictures) {
   };
   const Case cases[] = {
       {"one-wide.png", noise(1, 300, 2)}, {"one-high.png", noise(300, 1, 3)},
-      {"one-pixel.png", flat(1, 1, 0)},   {"white.png", flat(400, 300, 255)},
-      {"black.png", flat(400, 300, 0)},   {"noise.png", noise(640, 480, 4)},
-      {"grey.bmp", flat(64, 64, 128)},
+      {"one-pixel.png", blankPicture(1, 1, 0)},   {"white.png", blankPicture(400, 300, 255)},
+      {"black.png", blankPicture(400, 300, 0)},   {"noise.png", noise(640, 480, 4)},
+      {"grey.bmp", blankPicture(64, 64, 128)},
   };
   for (const Case& c : cases) {
     std::string path = workPath(std::string("degenerate-") + c.name);
@@ -163,7 +155,7 @@ TEST(HostileInput, StripesThatLookLikeBarsButHoldNoSymbol) {
   const char* stop = "111111101000101001";
   int columns = 12, rows = 40, module = 2;
   int modulesWide = 17 + 17 * (columns + 2) + 18;
-  GrayPicture picture = flat(modulesWide * module + 40, rows * 4 + 40, 255);
+  GrayPicture picture = blankPicture(modulesWide * module + 40, rows * 4 + 40, 255);
   for (int r = 0; r < rows; r++) {
     std::string line = start;
     for (int c = 0; c < columns + 2; c++)

@@ -157,3 +157,63 @@ TEST(SampleGrid, DegenerateCornersSampleAsLight) {
   sampleGrid(src.pixels.data(), 0, 0, 9, 0, 9, 9, 0, 9, 40, &untouched, 5, -1, 40);
   EXPECT_EQ(untouched, 7);
 }
+
+namespace {
+
+// The grid sampler as it was before its short cuts, kept to prove them: every
+// pixel through cubicSample, rounded half up and clamped.
+void referenceGrid(const Picture& src, const float corners[8], int w, int h, std::vector<unsigned char>* out) {
+  const float grid[8] = {0.0f, 0.0f, (float)w, 0.0f, (float)w, (float)h, 0.0f, (float)h};
+  ProjectiveMap m = mapQuadToQuad(grid, corners);
+  out->assign((size_t)w * h, 0);
+  for (int i = 0; i < h; i++)
+    for (int j = 0; j < w; j++) {
+      double wp = (double)m.a13 * j + (double)m.a23 * i + m.a33;
+      float u = (float)(((double)m.a11 * j + (double)m.a21 * i + m.a31) / wp);
+      double v = ((double)m.a12 * j + (double)m.a22 * i + m.a32) / wp;
+      double rounded = cubicSample(src.pixels.data(), u, v, src.width, src.height) + 0.5;
+      (*out)[(size_t)i * w + j] = !(rounded > 0.0) ? 0 : rounded >= 255.0 ? 255 : (unsigned char)(int)rounded;
+    }
+}
+
+// Bars of a few pixels in flat light and dark, as a symbol is drawn, with a
+// blurred copy and a 0/1 copy as the pipeline binarises it.
+Picture barPicture(int width, int height, int blur, bool binary, unsigned seed) {
+  std::mt19937 random(seed);
+  std::vector<int> columns(width);
+  for (int x = 0, dark = 0; x < width; dark ^= 1)
+    for (int run = 1 + random() % 6; run > 0 && x < width; run--) columns[x++] = dark;
+  Picture p{width, height, std::vector<unsigned char>((size_t)width * height)};
+  for (int y = 0; y < height; y++)
+    for (int x = 0; x < width; x++) {
+      int sum = 0, n = 0;
+      for (int k = -blur; k <= blur; k++)
+        if (x + k >= 0 && x + k < width) sum += columns[x + k], n++;
+      int dark = (y / 9) % 5 == 4 ? columns[(x + 3) % width] : sum * 2 > n;
+      p.pixels[(size_t)y * width + x] = binary ? (unsigned char)dark : (unsigned char)(230 - 200 * sum / n);
+    }
+  return p;
+}
+
+}  // namespace
+
+// The sampler's short cuts (taps read unclamped inside the picture, equal
+// taps taken as they are) change no byte of any grid.
+TEST(GridSampling, ShortCutsGiveTheSameBytesAsEveryPixelFiltered) {
+  const float quads[][8] = {
+      {20.0f, 15.0f, 280.0f, 15.0f, 280.0f, 175.0f, 20.0f, 175.0f},      // upright
+      {31.5f, 12.25f, 290.0f, 40.0f, 270.0f, 190.0f, 12.0f, 160.5f},     // tilted
+      {40.0f, 30.0f, 250.0f, 10.0f, 290.0f, 195.0f, 25.0f, 170.0f},      // perspective
+      {-15.0f, -8.0f, 320.0f, 5.0f, 310.0f, 215.0f, -20.0f, 190.0f},     // partly outside
+  };
+  for (int kind = 0; kind < 3; kind++) {
+    Picture src = barPicture(300, 200, kind == 1 ? 1 : 0, kind == 2, 7 + kind);
+    for (const auto& quad : quads)
+      for (int size : {97, 260}) {
+        std::vector<unsigned char> expected, got((size_t)size * (size / 2));
+        referenceGrid(src, quad, size, size / 2, &expected);
+        sampleGridAt(src.pixels.data(), quad, src.width, src.height, got.data(), size, size / 2);
+        EXPECT_EQ(got, expected) << "kind " << kind << " size " << size << " quad " << quad[0];
+      }
+  }
+}

@@ -131,7 +131,11 @@ TEST(RobustDecode, PictureWithoutSymbolFailsAsNoSymbol) {
   noise.height = 200;
   for (int i = 0; i < 300 * 200; i++) noise.pixels.push_back((unsigned char)random());
   EXPECT_EQ(decodeImageRobust(noise.pixels.data(), noise.width, noise.height), nullptr);
-  EXPECT_LE(extraReadingsTried, (int)kMaxExtraReadings);
+  SymbolReading reading;
+  ScanStats stats;
+  EXPECT_NE(readSymbolRobust(noise.pixels.data(), noise.width, noise.height, kEffortNormal, &reading, &stats),
+            kDecodeOk);
+  EXPECT_LE(stats.readings, 8);
   std::vector<unsigned char> white(100 * 100, 255);
   EXPECT_EQ(decodeImageRobust(white.data(), 100, 100), nullptr);
   EXPECT_EQ(decodeFailure, kDecodeNoSymbol);

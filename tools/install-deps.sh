@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what the build and the tests need on Debian 12, when missing.
 set -euo pipefail
-packages=(cmake make g++ pkg-config python3 libstb-dev libgtest-dev libbenchmark-dev zint libzint-dev "$@")
+packages=(cmake make g++ pkg-config python3 libstb-dev libgtest-dev libbenchmark-dev zint libzint-dev libspng-dev "$@")
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")

@@ -70,20 +70,29 @@ struct ImageView {
         rowStrideBytes(rowStrideBytes) {}
 };
 
-// How hard to look.
+// How hard to look. Every effort reads symbols in any orientation, mirrored
+// or not, and every symbol it returns as verified was confirmed by error
+// correction with check codewords to spare.
 enum class Effort {
-  Fast,    // few readings: clean, upright or upside-down symbols
-  Normal,  // what the pdf417read program does
-  Hard,    // more readings and variants, slower on pictures without a symbol
+  Fast,    // every 6th row and column scanned with one global threshold, few
+           // candidate places read: clean, evenly lit pictures
+  Normal,  // every 4th row and column (closer in small pictures), a global
+           // and a local threshold: what the pdf417read program does
+  Hard,    // every 2nd row and column, more candidates and readings: slower,
+           // above all on pictures without a symbol
 };
 
 struct Options {
   // Only the exact pipeline: one reading, upright or upside down, as the
-  // decoder's reference algorithm has it. Off: when that reading is not
-  // confirmed by error correction, the picture is read again in other ways.
+  // decoder's reference algorithm has it. Off: the picture is scanned for
+  // every symbol in any orientation; the exact pipeline still runs first
+  // when `trace` is set (its trace is all it adds), and otherwise only when
+  // nothing was verified, so that its unconfirmed reading can be returned.
   bool exactOnly = false;
   Effort effort = Effort::Normal;
-  // At most this many symbols are returned; 0 means no limit.
+  // At most this many symbols are returned; 0 means no limit (up to 64). 1
+  // stops at the first verified symbol, which need not be the first in
+  // reading order.
   int maxSymbols = 0;
   // Receives the decoder's diagnostic trace lines, as the reference program
   // prints them; empty (the default) means nothing is traced. It is called

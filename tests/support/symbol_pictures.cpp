@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include <stb_image_write.h>
@@ -14,7 +15,7 @@ bool encodeSymbol(const std::string& data, const SymbolOptions& options, ModuleM
                   std::string* error) {
   zint_symbol* z = ZBarcode_Create();
   if (!z) return false;
-  z->symbology = BARCODE_PDF417;
+  z->symbology = options.compact ? BARCODE_PDF417COMP : BARCODE_PDF417;
   z->input_mode = DATA_MODE;
   z->option_1 = options.eccLevel;
   z->option_2 = options.columns;
@@ -44,7 +45,8 @@ GrayPicture drawSymbol(const ModuleMatrix& symbol, const DrawOptions& options) {
   upright.pixels.assign((size_t)uprightWidth * uprightHeight, options.light);
   for (int y = 0; y < symbol.rows * options.rowPixels; y++)
     for (int x = 0; x < symbol.width * options.modulePixels; x++)
-      if (symbol.at(y / options.rowPixels, x / options.modulePixels))
+      if (symbol.at(y / options.rowPixels,
+                    options.mirrored ? symbol.width - 1 - x / options.modulePixels : x / options.modulePixels))
         upright.pixels[(size_t)(y + options.quietPixels) * uprightWidth + x + options.quietPixels] =
             options.dark;
   int turns = ((options.rotation % 360 + 360) % 360) / 90;
@@ -69,7 +71,7 @@ static bool endsWith(const std::string& text, const char* suffix) {
   return text.size() >= n && text.compare(text.size() - n, n, suffix) == 0;
 }
 
-bool writePicture(const GrayPicture& picture, const std::string& path, bool asGrey) {
+bool writePicture(const GrayPicture& picture, const std::string& path, bool asGrey, int jpegQuality) {
   std::vector<unsigned char> rgb;
   const unsigned char* data = picture.pixels.data();
   int channels = 1;
@@ -85,8 +87,38 @@ bool writePicture(const GrayPicture& picture, const std::string& path, bool asGr
   if (endsWith(path, ".png")) return stbi_write_png(p, w, h, channels, data, w * channels) != 0;
   if (endsWith(path, ".bmp")) return stbi_write_bmp(p, w, h, channels, data) != 0;
   if (endsWith(path, ".tga")) return stbi_write_tga(p, w, h, channels, data) != 0;
-  if (endsWith(path, ".jpg")) return stbi_write_jpg(p, w, h, channels, data, 95) != 0;
+  if (endsWith(path, ".jpg")) return stbi_write_jpg(p, w, h, channels, data, jpegQuality) != 0;
   return false;
+}
+
+GrayPicture blankPicture(int width, int height, unsigned char level) {
+  GrayPicture picture;
+  picture.width = width;
+  picture.height = height;
+  picture.pixels.assign((size_t)width * height, level);
+  return picture;
+}
+
+GrayPicture adoptPicture(unsigned char* pixels, int width, int height) {
+  GrayPicture picture;
+  if (!pixels) return picture;
+  picture.width = width;
+  picture.height = height;
+  picture.pixels.assign(pixels, pixels + (size_t)width * height);
+  std::free(pixels);
+  return picture;
+}
+
+void pastePicture(GrayPicture* canvas, const GrayPicture& piece, int x, int y) {
+  for (int row = 0; row < piece.height; row++) {
+    int cy = y + row;
+    if (cy < 0 || cy >= canvas->height) continue;
+    for (int column = 0; column < piece.width; column++) {
+      int cx = x + column;
+      if (cx >= 0 && cx < canvas->width)
+        canvas->pixels[(size_t)cy * canvas->width + cx] = piece.pixels[(size_t)row * piece.width + column];
+    }
+  }
 }
 
 int dataColumns(const ModuleMatrix& symbol) {

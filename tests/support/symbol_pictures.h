@@ -9,6 +9,7 @@ struct SymbolOptions {
   int columns = 0;    // data columns 1..30, 0 = encoder's choice
   int rows = 0;       // rows 3..90, 0 = encoder's choice
   int eccLevel = -1;  // 0..8, -1 = encoder's choice
+  bool compact = false;  // compact PDF417: no right row indicator, a one-module stop bar
 };
 
 // The symbol's modules, 1 = bar, row-major, one entry per module.
@@ -30,6 +31,7 @@ struct DrawOptions {
   int rowPixels = 9;     // pixels per symbol row, down
   int quietPixels = 20;  // light margin on every side
   int rotation = 0;      // 0, 90, 180 or 270 degrees clockwise
+  bool mirrored = false; // drawn left to right reversed, before the turn
   unsigned char dark = 0;
   unsigned char light = 255;
 };
@@ -45,9 +47,22 @@ GrayPicture drawSymbol(const ModuleMatrix& symbol, const DrawOptions& options);
 // `modulePixels` wide, rows three modules high, turned `rotation` degrees.
 GrayPicture messagePicture(const std::string& data, int rotation = 0, int modulePixels = 3);
 
-// Writes by extension: .png, .bmp, .tga, .jpg (quality 95). Grey pictures are
-// written as three equal channels unless asGrey is set.
-bool writePicture(const GrayPicture& picture, const std::string& path, bool asGrey = false);
+// Writes by extension: .png, .bmp, .tga, .jpg (at jpegQuality, 1..100). Grey
+// pictures are written as three equal channels unless asGrey is set.
+bool writePicture(const GrayPicture& picture, const std::string& path, bool asGrey = false,
+                  int jpegQuality = 95);
+
+// A width x height picture of one grey level.
+GrayPicture blankPicture(int width, int height, unsigned char level = 255);
+
+// A malloc'd grey buffer of width * height bytes (as the library's picture
+// functions return them) as a picture; the buffer is freed. An empty picture
+// for a null buffer.
+GrayPicture adoptPicture(unsigned char* pixels, int width, int height);
+
+// Copies piece onto canvas with its top-left corner at (x, y); what falls
+// outside the canvas is left out.
+void pastePicture(GrayPicture* canvas, const GrayPicture& piece, int x, int y);
 
 // The codewords the encoder placed in the symbol, read back from its bars,
 // row by row, row indicators left out: length descriptor, data, then check

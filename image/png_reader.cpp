@@ -1,0 +1,105 @@
+#include "image/png_reader.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#ifdef PDF417_HAVE_SPNG
+#include <spng.h>
+#endif
+
+bool isPng(const unsigned char* bytes, size_t size) {
+  static const unsigned char kSignature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+  return bytes && size >= 8 && std::memcmp(bytes, kSignature, 8) == 0;
+}
+
+#ifdef PDF417_HAVE_SPNG
+
+namespace {
+
+enum { kGrey = 0, kRgb = 2, kGreyAlpha = 4, kRgba = 6 };
+
+int channelsOf(int colourType) {
+  switch (colourType) {
+    case kGrey: return 1;
+    case kRgb: return 3;
+    case kGreyAlpha: return 2;
+    case kRgba: return 4;
+    default: return 0;
+  }
+}
+
+// Alpha composited over white, as the general reader's pictures are.
+unsigned char overWhite(unsigned char value, unsigned char alpha) {
+  return (unsigned char)((value * alpha + 255 * (255 - alpha) + 127) / 255);
+}
+
+// Native pixels (channels bytes each) to blue, green, red.
+void toBgr(const unsigned char* in, size_t pixels, int channels, unsigned char* out) {
+  for (size_t i = 0; i < pixels; i++, in += channels, out += 3) {
+    unsigned char r, g, b, a = 255;
+    if (channels <= 2) {
+      r = g = b = in[0];
+      if (channels == 2) a = in[1];
+    } else {
+      r = in[0], g = in[1], b = in[2];
+      if (channels == 4) a = in[3];
+    }
+    out[0] = overWhite(b, a);
+    out[1] = overWhite(g, a);
+    out[2] = overWhite(r, a);
+  }
+}
+
+// The decoded picture, or null; *handled false when it is not a kind taken here.
+PictureBitmap* decodeWith(spng_ctx* ctx, const unsigned char* bytes, size_t size, bool* handled) {
+  spng_ihdr header;
+  spng_trns transparency;
+  if (spng_set_png_buffer(ctx, bytes, size) || spng_set_image_limits(ctx, kMaxPictureSide, kMaxPictureSide) ||
+      spng_get_ihdr(ctx, &header))
+    return nullptr;
+  int channels = channelsOf(header.color_type);
+  if (header.bit_depth != 8 || channels == 0 || spng_get_trns(ctx, &transparency) != SPNG_ECHUNKAVAIL) return nullptr;
+  *handled = true;
+  long long pixels = (long long)header.width * header.height;
+  // A header can claim any size; compression shrinks a picture a few
+  // thousand times at most.
+  if (pixels < 1 || pixels > kMaxPicturePixels || pixels > (long long)size * 4096 + 65536) return nullptr;
+  size_t length = 0;
+  if (spng_decoded_image_size(ctx, SPNG_FMT_PNG, &length) || length != (size_t)pixels * channels) return nullptr;
+  unsigned char* native = (unsigned char*)std::malloc(length);
+  PictureBitmap* bitmap = (PictureBitmap*)std::malloc(sizeof(PictureBitmap));
+  unsigned char* bgr = (unsigned char*)std::malloc((size_t)pixels * 3);
+  if (native && bitmap && bgr && spng_decode_image(ctx, native, length, SPNG_FMT_PNG, 0) == 0) {
+    toBgr(native, (size_t)pixels, channels, bgr);
+    bitmap->width = (int)header.width;
+    bitmap->height = (int)header.height;
+    bitmap->pixels = bgr;
+    std::free(native);
+    return bitmap;
+  }
+  std::free(native);
+  std::free(bitmap);
+  std::free(bgr);
+  return nullptr;
+}
+
+}  // namespace
+
+PictureBitmap* decodeCommonPng(const unsigned char* bytes, size_t size, bool* handled) {
+  *handled = false;
+  if (!isPng(bytes, size)) return nullptr;
+  spng_ctx* ctx = spng_ctx_new(0);
+  if (!ctx) return nullptr;
+  PictureBitmap* bitmap = decodeWith(ctx, bytes, size, handled);
+  spng_ctx_free(ctx);
+  return bitmap;
+}
+
+#else
+
+PictureBitmap* decodeCommonPng(const unsigned char*, size_t, bool* handled) {
+  *handled = false;
+  return nullptr;
+}
+
+#endif

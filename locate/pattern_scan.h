@@ -1,0 +1,55 @@
+// A cheap first look at a grey picture: every few rows and every few columns
+// are scanned, in both directions along the line, for the start and stop
+// patterns. A sighting is kept with sub-pixel edges, so that a symbol in any
+// orientation, mirrored or not, leaves a trail of sightings along the inner
+// edges of its patterns. Nothing of the picture is copied whole.
+#ifndef PDF417_LOCATE_PATTERN_SCAN_H
+#define PDF417_LOCATE_PATTERN_SCAN_H
+
+enum ScanDirection { kScanRows = 0, kScanColumns = 1 };
+enum PatternKind { kStartPatternKind = 0, kStopPatternKind = 1 };
+enum ScanThreshold { kGlobalThreshold = 0, kLocalThreshold = 1 };
+
+// One sighting. Positions are picture pixels, pixel centres at .5: `line` is
+// the row's y (rows) or the column's x (columns), `inner` and `outer` are
+// positions along that line of the pattern's inner edge (towards the symbol's
+// data) and outer edge (towards the quiet zone).
+struct PatternHit {
+  float line;
+  float inner;
+  float outer;
+  unsigned char direction;  // ScanDirection
+  unsigned char kind;       // PatternKind
+  unsigned char reversed;   // the pattern reads backwards along the line
+  unsigned char threshold;  // ScanThreshold
+};
+
+struct HitList {
+  PatternHit* hits;  // caller's room for `capacity` hits
+  int capacity;
+  int count;
+};
+
+struct ScanSettings {
+  int step;        // pixels between scanned lines, 1 or more
+  int thresholds;  // bit (1 << ScanThreshold) per threshold to scan with
+  int globalLevel; // grey level of the global threshold: darker is dark
+  int window;      // local threshold: pixels averaged along the line
+};
+
+// From the histogram of a sample of the picture's pixels: the global
+// threshold and the paper's level (the 90th percentile of the grey levels).
+void sampleLevels(const unsigned char* grey, int width, int height, int* threshold, int* light);
+
+// Appends the sightings of both patterns on the scanned rows and columns.
+// Stops adding when the list is full. Returns false only when a working
+// buffer could not be allocated.
+bool scanForPatterns(const unsigned char* grey, int width, int height, const ScanSettings& settings,
+                     HitList* hits);
+
+// The sightings on one line of `length` grey values (appended to *hits):
+// exposed for tests. `line` and `direction` are copied into each hit.
+void scanLine(const unsigned char* values, int length, const int* thresholds, float line, int direction,
+              int threshold, HitList* hits);
+
+#endif

@@ -1,0 +1,892 @@
+#include "pipeline/symbol_scan.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+#include "codeword/codeword_buffer.h"
+#include "codeword/indicator_reader.h"
+#include "ecc/reed_solomon.h"
+#include "image/picture_bitmap.h"
+#include "locate/adaptive_binarize.h"
+#include "locate/binarize.h"
+#include "locate/grid_sampling.h"
+#include "locate/pattern_scan.h"
+#include "locate/pattern_trails.h"
+
+namespace {
+
+enum {
+  kGridMargin = 2,  // modules of quiet space read on each side
+  kMaxGridSide = 6000,
+  kMaxHits = 1 << 18,
+  kMaxTrails = 512,
+  kMaxRowSpans = 4,
+  kMaxDepth = 2,  // stretches read within stretches
+};
+
+// ---- plane geometry, picture coordinates with pixel centres at .5 ----------
+
+struct Vec {
+  double x, y;
+};
+Vec operator+(Vec a, Vec b) { return {a.x + b.x, a.y + b.y}; }
+Vec operator-(Vec a, Vec b) { return {a.x - b.x, a.y - b.y}; }
+Vec operator*(Vec a, double s) { return {a.x * s, a.y * s}; }
+double dot(Vec a, Vec b) { return a.x * b.x + a.y * b.y; }
+double cross(Vec a, Vec b) { return a.x * b.y - a.y * b.x; }
+
+// Down the symbol when `across` runs from its start to its stop pattern and
+// the symbol is not mirrored.
+Vec downOf(Vec across) { return {-across.y, across.x}; }
+
+// ---- what the scan found ---------------------------------------------------
+
+// A pattern's inner edge.
+struct Edge {
+  bool present;
+  Vec point;           // on the edge, in the middle of the stretch seen
+  Vec along;           // unit vector along the bars
+  double first, last;  // the stretch seen, as distances from point along `along`
+  double module;       // module width across the bars
+  int hits;
+};
+
+// A place where a symbol may lie: one or both pattern edges.
+struct Candidate {
+  Edge start, stop;
+  Vec across;  // unit vector from the start pattern towards the stop pattern
+  int hits;
+};
+
+Vec pictureOf(int direction, double line, double along) {
+  return direction == kScanRows ? Vec{along, line} : Vec{line, along};
+}
+
+Edge edgeOf(const PatternTrail& trail) {
+  Edge edge;
+  double middle = (trail.firstLine + trail.lastLine) * 0.5;
+  double stretch = std::sqrt(1.0 + trail.slope * trail.slope);
+  edge.present = true;
+  edge.point = pictureOf(trail.direction, middle, trailInner(trail, middle));
+  edge.along = pictureOf(trail.direction, 1.0, trail.slope) * (1.0 / stretch);
+  edge.first = (trail.firstLine - middle) * stretch;
+  edge.last = (trail.lastLine - middle) * stretch;
+  edge.module = trail.moduleAlong / stretch;
+  edge.hits = trail.hits;
+  return edge;
+}
+
+// Across the bars, pointing the way the pattern reads forward.
+Vec acrossOf(const PatternTrail& trail, Vec along) {
+  Vec forward = pictureOf(trail.direction, 0.0, trail.reversed ? -1.0 : 1.0);
+  Vec across = {-along.y, along.x};
+  return dot(across, forward) < 0 ? across * -1.0 : across;
+}
+
+// The stop trail that closes a start trail: seen on the same lines, the same
+// way round, ahead of it by at least the two row indicators and at most the
+// widest symbol, with modules of about the same width, leaning apart by no
+// more than perspective makes them (20 degrees). -1 when none.
+int closingStop(const PatternTrail* trails, int count, int start) {
+  const PatternTrail& s = trails[start];
+  int best = -1;
+  double bestDistance = 0;
+  for (int i = 0; i < count; i++) {
+    const PatternTrail& e = trails[i];
+    if (e.kind != kStopPatternKind || e.direction != s.direction || e.reversed != s.reversed) continue;
+    double ratio = e.moduleAlong / s.moduleAlong;
+    double overlap = std::fmin(s.lastLine, e.lastLine) - std::fmax(s.firstLine, e.firstLine);
+    double shorter = std::fmin(s.lastLine - s.firstLine, e.lastLine - e.firstLine);
+    double longer = std::fmax(s.lastLine - s.firstLine, e.lastLine - e.firstLine);
+    // A stray sighting in the data or the background shows over a few lines
+    // only; the patterns of one symbol run along most of its height.
+    if (ratio < 0.7 || ratio > 1.43 || overlap < 0.5 * shorter || shorter < 0.2 * longer ||
+        std::fabs(std::atan(e.slope) - std::atan(s.slope)) > 0.35)
+      continue;
+    double middle = (std::fmax(s.firstLine, e.firstLine) + std::fmin(s.lastLine, e.lastLine)) * 0.5;
+    double distance = (trailInner(e, middle) - trailInner(s, middle)) * (s.reversed ? -1.0 : 1.0);
+    double modules = distance / s.moduleAlong;
+    if (modules < 30 || modules > 17 * (kMaxGridColumns + 1)) continue;
+    if (best < 0 || distance < bestDistance) best = i, bestDistance = distance;
+  }
+  return best;
+}
+
+int compareCandidates(const void* a, const void* b) {
+  int x = ((const Candidate*)a)->hits, y = ((const Candidate*)b)->hits;
+  return (x < y) - (x > y);
+}
+
+// Pairs each start trail with the stop trail that closes it; what stays
+// alone becomes a candidate of its own. Strongest first.
+int buildCandidates(const PatternTrail* trails, int count, Candidate* candidates, int capacity) {
+  bool* paired = (bool*)std::calloc((size_t)count + 1, sizeof(bool));
+  if (!paired) return 0;
+  int made = 0;
+  for (int i = 0; i < count && made < capacity; i++) {
+    if (trails[i].kind != kStartPatternKind) continue;
+    Candidate& c = candidates[made++];
+    c.start = edgeOf(trails[i]);
+    c.across = acrossOf(trails[i], c.start.along);
+    c.stop.present = false;
+    int stop = closingStop(trails, count, i);
+    if (stop >= 0) {
+      c.stop = edgeOf(trails[stop]);
+      paired[stop] = true;
+    }
+    c.hits = c.start.hits + (stop >= 0 ? c.stop.hits : 0);
+  }
+  for (int i = 0; i < count && made < capacity; i++) {
+    if (trails[i].kind != kStopPatternKind || paired[i]) continue;
+    Candidate& c = candidates[made++];
+    c.start.present = false;
+    c.stop = edgeOf(trails[i]);
+    c.across = acrossOf(trails[i], c.stop.along);
+    c.hits = c.stop.hits;
+  }
+  std::free(paired);
+  std::qsort(candidates, (size_t)made, sizeof(Candidate), compareCandidates);
+  return made;
+}
+
+// ---- one reading: a grid between two edge lines ---------------------------
+
+// Where a grid is sampled: the inner edges on both sides (the start
+// pattern's and the stop pattern's, or where they would be) between two
+// lines across the symbol, `gridColumns` codeword columns between them.
+struct Frame {
+  Vec leftTop, leftBottom, rightTop, rightBottom;
+  Vec across;
+  double module;
+  int gridColumns;
+  int indicators;  // which of the outer columns are row indicators
+  bool compact;    // no right row indicator, a one-module stop bar
+};
+
+// Where a symbol's first and last rows end in a grid.
+struct RowSpan {
+  double top, bottom;  // grid rows, top < bottom
+  int direction;       // +1: rows count down the grid, -1: up (mirrored)
+};
+
+struct GridOutcome {
+  bool verified;
+  bool indicatorsRead;  // the row indicators gave a layout
+  SymbolLayout layout;
+  int gridHeight;
+  bool spanFound;
+  RowSpan span;  // the symbol the layout belongs to
+  int otherSpans;
+  RowSpan others[kMaxRowSpans - 1];  // other symbols stacked with it
+  float corners[8];  // the grid's corners, picture pixel indexes
+  int gridWidth, modulePixels;
+  bool rightIndicatorInside;  // the start of the last grid column lies inside the picture
+  double skew;  // rows the right indicators read ahead of the left ones on a grid row
+};
+
+struct ScanContext {
+  const unsigned char* grey;
+  int width, height;
+  unsigned char fill;
+  int maxReadings;
+  int maxSymbols;
+  SymbolReading* readings;
+  int readingCount, capacity;
+  const SymbolReading* known;
+  int knownCount;
+  ScanStats* stats;
+  // Scratch for one reading at a time.
+  GridReading* reading;
+  int* codewords;
+  int* erasures;
+  SymbolReading* current;
+};
+
+enum { kMaxTried = 64 };
+
+// Candidates read already: the same edges found with the other threshold
+// are not read twice.
+struct Tried {
+  Vec centre[kMaxTried];
+  Vec across[kMaxTried];
+  int count;
+};
+
+bool triedBefore(Tried* tried, Vec centre, Vec across, double module) {
+  for (int i = 0; i < tried->count; i++) {
+    Vec d = centre - tried->centre[i];
+    if (dot(d, d) < 9.0 * module * module && dot(across, tried->across[i]) > 0.95) return true;
+  }
+  if (tried->count < kMaxTried) {
+    tried->centre[tried->count] = centre;
+    tried->across[tried->count++] = across;
+  }
+  return false;
+}
+
+// The point of the line through `point` along `along` whose projection on
+// `down` is `level`.
+Vec atLevel(Vec point, Vec along, Vec down, double level) {
+  double rate = dot(along, down);
+  if (std::fabs(rate) < 1e-6) return point;
+  return point + along * ((level - dot(point, down)) / rate);
+}
+
+// A line (point, direction) `modules` modules further across.
+Vec shifted(Vec point, Vec across, double modules, double module) { return point + across * (modules * module); }
+
+// Levels (projections on the down direction) where a frame's sides are cut:
+// a pair of them for the left side and one for the right.
+struct Levels {
+  double leftTop, leftBottom, rightTop, rightBottom;
+};
+
+// The frame of a candidate for a symbol of gridColumns codeword columns,
+// each side cut at its levels.
+Frame frameOf(const Candidate& c, int gridColumns, const Levels& levels) {
+  Frame f;
+  Vec down = downOf(c.across);
+  f.across = c.across;
+  f.gridColumns = gridColumns;
+  f.compact = false;
+  f.indicators = kBothIndicators;
+  const Edge& known = c.start.present ? c.start : c.stop;
+  Vec leftPoint, leftAlong, rightPoint, rightAlong;
+  f.module = known.module;
+  if (c.start.present && c.stop.present) {
+    leftPoint = c.start.point, leftAlong = c.start.along;
+    rightPoint = c.stop.point, rightAlong = c.stop.along;
+  } else if (c.start.present) {
+    leftPoint = c.start.point, leftAlong = rightAlong = c.start.along;
+    rightPoint = shifted(leftPoint, c.across, 17.0 * gridColumns, f.module);
+  } else {
+    rightPoint = c.stop.point, rightAlong = leftAlong = c.stop.along;
+    leftPoint = shifted(rightPoint, c.across, -17.0 * gridColumns, f.module);
+  }
+  f.leftTop = atLevel(leftPoint, leftAlong, down, levels.leftTop);
+  f.leftBottom = atLevel(leftPoint, leftAlong, down, levels.leftBottom);
+  f.rightTop = atLevel(rightPoint, rightAlong, down, levels.rightTop);
+  f.rightBottom = atLevel(rightPoint, rightAlong, down, levels.rightBottom);
+  if (c.start.present && c.stop.present) {
+    // The modules as the grid has them: the width between the edges over
+    // the columns (perspective makes them differ from either pattern's).
+    double top = dot(f.rightTop - f.leftTop, c.across), bottom = dot(f.rightBottom - f.leftBottom, c.across);
+    f.module = (top + bottom) * 0.5 / (17.0 * gridColumns);
+  }
+  return f;
+}
+
+// The same frame cut at fractions of its own height (0 top, 1 bottom).
+Frame recut(const Frame& f, double top, double bottom) {
+  Frame cut = f;
+  cut.leftTop = f.leftTop + (f.leftBottom - f.leftTop) * top;
+  cut.leftBottom = f.leftTop + (f.leftBottom - f.leftTop) * bottom;
+  cut.rightTop = f.rightTop + (f.rightBottom - f.rightTop) * top;
+  cut.rightBottom = f.rightTop + (f.rightBottom - f.rightTop) * bottom;
+  return cut;
+}
+
+// The stretch of levels an edge was seen over.
+void edgeLevels(const Edge& edge, Vec down, double* top, double* bottom) {
+  double a = dot(edge.point + edge.along * edge.first, down), b = dot(edge.point + edge.along * edge.last, down);
+  *top = std::fmin(a, b);
+  *bottom = std::fmax(a, b);
+}
+
+// The levels each edge was seen over, a little longer at both ends: the
+// outermost scan lines that showed a pattern lie a step inside the symbol.
+// Under perspective the two sides differ in length, so each keeps its own.
+Levels candidateLevels(const Candidate& c, int step) {
+  Vec down = downOf(c.across);
+  Levels levels;
+  const Edge& left = c.start.present ? c.start : c.stop;
+  const Edge& right = c.stop.present ? c.stop : c.start;
+  edgeLevels(left, down, &levels.leftTop, &levels.leftBottom);
+  edgeLevels(right, down, &levels.rightTop, &levels.rightBottom);
+  // A side seen much shorter than the other was hidden in part (damage,
+  // a stroke across it): both sides take the longer one's levels.
+  double leftLength = levels.leftBottom - levels.leftTop, rightLength = levels.rightBottom - levels.rightTop;
+  if (rightLength < 0.75 * leftLength) levels.rightTop = levels.leftTop, levels.rightBottom = levels.leftBottom;
+  if (leftLength < 0.75 * rightLength) levels.leftTop = levels.rightTop, levels.leftBottom = levels.rightBottom;
+  double pad = step + left.module;
+  levels.leftTop -= pad, levels.rightTop -= pad;
+  levels.leftBottom += pad, levels.rightBottom += pad;
+  return levels;
+}
+
+// Grid rows: one per pixel of height, between four and eight per symbol row
+// when the rows are known, else one and a half per module of height (rows
+// are at least three modules high); never fewer than a quarter of the
+// pixels, up to twice as many for small modules.
+int gridHeightFor(double pixels, double module, int rows) {
+  double height = rows > 0 ? std::fmax(4.0 * rows, std::fmin(pixels, 8.0 * rows)) : 1.5 * pixels / module;
+  height = std::fmin(std::fmax(height, 0.25 * pixels), 2.0 * pixels);
+  if (!(height >= 3 && height < kMaxGridRows)) return 0;
+  return (int)height + 1;
+}
+
+// Robust line row = offset + slope * gridRow through pairs [first, end):
+// fitted, then twice more without the pairs far off the line (misread
+// indicators). False when too few pairs stay.
+bool fitRows(const int* gridRows, const int* symbolRows, int first, int end, double* slope, double* offset) {
+  *slope = *offset = 0;
+  for (int pass = 0; pass < 3; pass++) {
+    double si = 0, sr = 0, sii = 0, sir = 0;
+    int n = 0;
+    for (int k = first; k < end; k++) {
+      double i = gridRows[k], row = symbolRows[k];
+      if (pass > 0 && std::fabs(*offset + *slope * i - row) > 1.5) continue;
+      si += i, sr += row, sii += i * i, sir += i * row;
+      n++;
+    }
+    double det = n * sii - si * si;
+    if (n < 4 || det < 1e-9) return false;
+    *slope = (n * sir - si * sr) / det;
+    *offset = (sr - *slope * si) / n;
+  }
+  return std::fabs(*slope) > 1e-4;
+}
+
+int compareInts(const void* a, const void* b) {
+  int x = *(const int*)a, y = *(const int*)b;
+  return (x > y) - (x < y);
+}
+
+// The median of the symbol rows around pair k, five of them at most.
+int medianRow(const int* symbolRows, int count, int k) {
+  int window[5], n = 0;
+  for (int j = k - 2; j <= k + 2; j++)
+    if (j >= 0 && j < count) window[n++] = symbolRows[j];
+  std::qsort(window, (size_t)n, sizeof(int), compareInts);
+  return window[n / 2];
+}
+
+// The grid rows that showed symbol rows, cut where the rows jump back (two
+// symbols stacked along one edge), each piece fitted on its own: the piece
+// with the most rows first, its ends where `rows` rows would end; the others
+// where their rows were seen, a row wider. Returns the number of spans.
+int findRowSpans(const GridReading* reading, int gridHeight, int rows, RowSpan* spans) {
+  int usable = gridHeight < reading->gridRows ? gridHeight : reading->gridRows;
+  int* gridRows = (int*)std::malloc(sizeof(int) * (size_t)(usable + 1));
+  int* symbolRows = (int*)std::malloc(sizeof(int) * (size_t)(usable + 1));
+  int* medians = (int*)std::malloc(sizeof(int) * (size_t)(usable + 1));
+  int count = 0, pairs = 0;
+  if (gridRows && symbolRows && medians) {
+    for (int i = 0; i < usable; i++)
+      if (reading->rowOfGridRow[i] >= 0) gridRows[pairs] = i, symbolRows[pairs++] = reading->rowOfGridRow[i];
+    for (int k = 0; k < pairs; k++) medians[k] = medianRow(symbolRows, pairs, k);
+    int direction = 0;
+    for (int k = 1; k < pairs && direction == 0; k++)
+      if (std::abs(medians[k] - medians[0]) >= 2) direction = medians[k] > medians[0] ? 1 : -1;
+    int best = -1, bestPairs = 0;
+    for (int first = 0, k = 1; k <= pairs && count < kMaxRowSpans; k++) {
+      if (k < pairs && (medians[k] - medians[k - 1]) * direction >= -2) continue;
+      double slope, offset;
+      if (k - first >= 4 && fitRows(gridRows, symbolRows, first, k, &slope, &offset)) {
+        double rowHeight = 1.0 / std::fabs(slope);
+        spans[count] = {gridRows[first] - rowHeight, gridRows[k - 1] + rowHeight, slope > 0 ? 1 : -1};
+        if (k - first > bestPairs) {
+          best = count, bestPairs = k - first;
+          double top = (-0.5 - offset) / slope, bottom = (rows - 0.5 - offset) / slope;
+          spans[count].top = std::fmin(top, bottom);
+          spans[count].bottom = std::fmax(top, bottom);
+        }
+        count++;
+      }
+      first = k;
+    }
+    if (best > 0) {
+      RowSpan main = spans[best];
+      spans[best] = spans[0];
+      spans[0] = main;
+    }
+  }
+  std::free(gridRows);
+  std::free(symbolRows);
+  std::free(medians);
+  return count;
+}
+
+// Error correction with the check codewords the indicators announce.
+bool correctWord(int* codewords, int n, int* erasures, int erasureCount, int level) {
+  int checks = 2 << level;
+  if (n < checks + 1 || n > kMaxWordLength || erasureCount > checks - 1) return false;
+  int found = rsDecodeSilent(codewords, erasures, erasureCount, n, checks);
+  if (found < 0 || !correctionHasSpare(checks, erasureCount, found)) return false;
+  return codewords[0] >= 1 && codewords[0] <= n - checks;
+}
+
+bool verifyGrid(ScanContext* ctx, const Frame& f, const GridOutcome& g);
+
+// How many rows the right indicators read ahead of the left ones at the
+// grid's middle, each side's rows fitted on their own; 0 when a side gave
+// too few.
+double sideSkew(const GridReading* reading, int gridHeight) {
+  int usable = gridHeight < kMaxGridRows ? gridHeight : kMaxGridRows;
+  int* gridRows = (int*)std::malloc(sizeof(int) * (size_t)usable * 2 + 1);
+  int* symbolRows = (int*)std::malloc(sizeof(int) * (size_t)usable * 2 + 1);
+  double skew = 0;
+  if (gridRows && symbolRows) {
+    double slope[2], offset[2];
+    bool fitted[2];
+    for (int side = 0; side < 2; side++) {
+      const short* rows = side == 0 ? reading->leftRowOfGridRow : reading->rightRowOfGridRow;
+      int n = 0;
+      for (int i = 0; i < usable; i++)
+        if (rows[i] >= 0) gridRows[n] = i, symbolRows[n++] = rows[i];
+      fitted[side] = fitRows(gridRows, symbolRows, 0, n, &slope[side], &offset[side]);
+    }
+    double middle = gridHeight * 0.5;
+    if (fitted[0] && fitted[1]) skew = (offset[1] + slope[1] * middle) - (offset[0] + slope[0] * middle);
+  }
+  std::free(gridRows);
+  std::free(symbolRows);
+  return skew;
+}
+
+// Reads the grid of a frame into ctx->reading, with the global threshold of
+// the grid and with a local one: each gets right some codewords the other
+// blurs, and the votes add up.
+bool readFrameGrid(ScanContext* ctx, const Frame& f, int rows, GridOutcome* out) {
+  out->verified = out->indicatorsRead = out->spanFound = false;
+  out->otherSpans = 0;
+  out->skew = 0;
+  if (f.gridColumns < 1 || f.gridColumns > kMaxGridColumns || !(f.module > 0.3)) return false;
+  if (ctx->stats && ctx->stats->readings >= ctx->maxReadings) return false;
+  int modulePixels = (int)std::lround(2 * f.module);
+  // Three grid pixels a module suffice to find each edge; more than five
+  // only cost time.
+  modulePixels = modulePixels < 3 ? 3 : modulePixels > 5 ? 5 : modulePixels;
+  double margin = kGridMargin * f.module;
+  Vec corners[4] = {f.leftTop - f.across * margin, f.rightTop + f.across * margin,
+                    f.rightBottom + f.across * margin, f.leftBottom - f.across * margin};
+  double pixels = std::fmax(std::hypot(f.leftBottom.x - f.leftTop.x, f.leftBottom.y - f.leftTop.y),
+                            std::hypot(f.rightBottom.x - f.rightTop.x, f.rightBottom.y - f.rightTop.y));
+  int width = (17 * f.gridColumns + 2 * kGridMargin) * modulePixels;
+  int height = gridHeightFor(pixels, f.module, rows);
+  if (height == 0 || width > kMaxGridSide) return false;
+  for (int k = 0; k < 4; k++) {
+    out->corners[2 * k] = (float)(corners[k].x - 0.5);
+    out->corners[2 * k + 1] = (float)(corners[k].y - 0.5);
+    if (!std::isfinite(out->corners[2 * k]) || !std::isfinite(out->corners[2 * k + 1])) return false;
+  }
+  out->gridHeight = height;
+  out->gridWidth = width;
+  out->modulePixels = modulePixels;
+  size_t bytes = (size_t)width * height;
+  unsigned char* grid = (unsigned char*)std::malloc(2 * bytes);
+  if (!grid) return false;
+  if (ctx->stats) ctx->stats->readings++;
+  unsigned char* binary = grid + bytes;
+  sampleGridLinearFill(ctx->grey, out->corners, ctx->width, ctx->height, grid, width, height, ctx->fill);
+  // A column whose middle falls outside the picture was never photographed.
+  unsigned char seen[kMaxGridColumns];
+  Vec middleLeft = (f.leftTop + f.leftBottom) * 0.5;
+  for (int c = 0; c < f.gridColumns; c++) {
+    Vec p = shifted(middleLeft, f.across, 17.0 * c + 8.5, f.module);
+    seen[c] = p.x >= 0 && p.x < ctx->width && p.y >= 0 && p.y < ctx->height;
+  }
+  // Where a compact symbol's quiet zone would follow its one-module stop bar.
+  Vec afterData = shifted(middleLeft, f.across, 17.0 * (f.gridColumns - 1) + 2.5, f.module);
+  out->rightIndicatorInside = afterData.x >= 0 && afterData.x < ctx->width && afterData.y >= 0 &&
+                              afterData.y < ctx->height;
+  clearReading(ctx->reading, f.gridColumns);
+  for (int local = 0; local < 2 && !out->verified; local++) {
+    std::memcpy(binary, grid, bytes);
+    if (local)
+      adaptiveBinarize(binary, width, height, 8 * modulePixels);
+    else
+      binarizeTwoLevels(binary, width, height);
+    readGrid(binary, width, height, f.gridColumns, modulePixels, f.indicators, seen, ctx->reading);
+    out->indicatorsRead = layoutFromIndicators(ctx->reading, &out->layout);
+    RowSpan spans[kMaxRowSpans] = {};
+    int spanCount = out->indicatorsRead ? findRowSpans(ctx->reading, height, out->layout.rows, spans) : 0;
+    out->spanFound = spanCount > 0;
+    out->skew = sideSkew(ctx->reading, height);
+    out->span = spans[0];
+    out->otherSpans = spanCount > 1 ? spanCount - 1 : 0;
+    for (int k = 1; k < spanCount; k++) out->others[k - 1] = spans[k];
+    // One threshold is often enough; when not, the other's votes add up.
+    out->verified = f.gridColumns > 1 && verifyGrid(ctx, f, *out);
+  }
+  std::free(grid);
+  return true;
+}
+
+// The grid point (x, y) in picture pixel indexes.
+Vec gridToPicture(const GridOutcome& g, double x, double y) {
+  float w = (float)g.gridWidth, h = (float)g.gridHeight;
+  const float grid[8] = {0.0f, 0.0f, w, 0.0f, w, h, 0.0f, h};
+  ProjectiveMap m = mapQuadToQuad(grid, g.corners);
+  double wp = m.a13 * x + m.a23 * y + m.a33;
+  return {(m.a11 * x + m.a21 * y + m.a31) / wp, (m.a12 * x + m.a22 * y + m.a32) / wp};
+}
+
+// The symbol's outline: the start pattern's outer edge to the stop
+// pattern's, its first row's top to its last row's bottom, in the symbol's
+// own frame.
+void fillOutline(const GridOutcome& g, const Frame& f, const RowSpan& span, SymbolReading* out) {
+  double mp = g.modulePixels;
+  // A compact symbol was read as a full one: its one-module stop bar lies
+  // where the right row indicator would begin.
+  double left = (kGridMargin - 17) * mp;
+  double right = f.compact ? g.gridWidth - (kGridMargin + 16) * mp : g.gridWidth - (kGridMargin - 18) * mp;
+  double top = span.direction > 0 ? span.top : span.bottom, bottom = span.direction > 0 ? span.bottom : span.top;
+  Vec points[4] = {gridToPicture(g, left, top), gridToPicture(g, right, top), gridToPicture(g, right, bottom),
+                   gridToPicture(g, left, bottom)};
+  for (int k = 0; k < 4; k++) {
+    out->corners[2 * k] = (float)points[k].x;
+    out->corners[2 * k + 1] = (float)points[k].y;
+  }
+  out->mirrored = span.direction < 0;
+  out->compact = f.compact;
+}
+
+// Corrects what the grid read; true with ctx->current filled when error
+// correction confirmed it.
+bool verifyGrid(ScanContext* ctx, const Frame& f, const GridOutcome& g) {
+  if (!g.indicatorsRead) return false;
+  SymbolLayout layout = g.layout;
+  int erasureCount = 0;
+  int n = assembleCodewords(ctx->reading, &layout, ctx->codewords, ctx->erasures, &erasureCount);
+  if (n <= 0 || !correctWord(ctx->codewords, n, ctx->erasures, erasureCount, layout.level)) return false;
+  SymbolReading* out = ctx->current;
+  std::memcpy(out->codewords, ctx->codewords, sizeof(int) * (size_t)n);
+  out->codewordCount = n;
+  out->ecLevel = layout.level;
+  out->rows = layout.rows;
+  out->columns = layout.columns;
+  out->verified = 1;
+  RowSpan whole = {0.0, (double)g.gridHeight, 1};
+  Frame outline = f;
+  // Nothing where the right row indicator would be, though the picture
+  // shows that place: a compact symbol.
+  outline.compact = ctx->reading->rightIndicatorReads == 0 && g.rightIndicatorInside;
+  fillOutline(g, outline, g.spanFound ? g.span : whole, out);
+  return true;
+}
+
+// ---- the symbols found so far ------------------------------------------------
+
+bool insideOutline(const float* corners, Vec p) {
+  // p lies on the same side of all four sides of a convex outline.
+  int sign = 0;
+  for (int k = 0; k < 4; k++) {
+    Vec a = {corners[2 * k], corners[2 * k + 1]};
+    Vec b = {corners[(2 * k + 2) % 8], corners[(2 * k + 3) % 8]};
+    double side = cross(b - a, p - a);
+    int s = side > 0 ? 1 : side < 0 ? -1 : 0;
+    if (s == 0) continue;
+    if (sign == 0) sign = s;
+    if (s != sign) return false;
+  }
+  return true;
+}
+
+Vec outlineCentre(const float* corners) {
+  return {(corners[0] + corners[2] + corners[4] + corners[6]) * 0.25,
+          (corners[1] + corners[3] + corners[5] + corners[7]) * 0.25};
+}
+
+// Whether a point (picture pixel indexes) lies on a symbol read already.
+bool alreadyRead(const ScanContext* ctx, Vec p) {
+  for (int i = 0; i < ctx->knownCount; i++)
+    if (insideOutline(ctx->known[i].corners, p)) return true;
+  for (int i = 0; i < ctx->readingCount; i++)
+    if (insideOutline(ctx->readings[i].corners, p)) return true;
+  return false;
+}
+
+bool enoughSymbols(const ScanContext* ctx) {
+  return ctx->readingCount >= ctx->capacity ||
+         (ctx->maxSymbols > 0 && ctx->readingCount + ctx->knownCount >= ctx->maxSymbols);
+}
+
+// Keeps ctx->current unless it is a symbol read already.
+void keepReading(ScanContext* ctx) {
+  if (enoughSymbols(ctx) || alreadyRead(ctx, outlineCentre(ctx->current->corners))) return;
+  ctx->readings[ctx->readingCount++] = *ctx->current;
+}
+
+// ---- reading a candidate ---------------------------------------------------
+
+// The layout the row indicators beside a pattern announce, between levels.
+bool indicatorLayout(ScanContext* ctx, const Candidate& c, const Levels& levels, SymbolLayout* layout) {
+  for (int side = 0; side < 2; side++) {
+    bool left = side == 0;
+    const Edge& edge = left ? c.start : c.stop;
+    if (!edge.present) continue;
+    Candidate one = c;
+    // One codeword column beside the pattern, read as a symbol of one column.
+    one.start.present = left;
+    one.stop.present = !left;
+    Levels cut = levels;
+    if (!left) cut.leftTop = cut.rightTop, cut.leftBottom = cut.rightBottom;
+    else cut.rightTop = cut.leftTop, cut.rightBottom = cut.leftBottom;
+    Frame f = frameOf(one, 1, cut);
+    f.indicators = left ? kLeftIndicator : kRightIndicator;
+    GridOutcome g;
+    if (!readFrameGrid(ctx, f, 0, &g)) continue;
+    SymbolLayout found;
+    layoutFromIndicators(ctx->reading, &found);
+    if (found.columns >= 1 && found.columns <= kMaxDataColumns) {
+      *layout = found;
+      return true;
+    }
+  }
+  return false;
+}
+
+// The frame cut where a span's rows end, half a row further out.
+Frame spanFrame(const Frame& f, const GridOutcome& g) {
+  double rowHeight = (g.span.bottom - g.span.top) / (g.layout.rows > 0 ? g.layout.rows : 1);
+  return recut(f, (g.span.top - 0.5 * rowHeight) / g.gridHeight, (g.span.bottom + 0.5 * rowHeight) / g.gridHeight);
+}
+
+// Whether the symbol's rows run on past the grid by more than half a row,
+// by no more than the grid's own height (beyond that the fit is not
+// believed).
+bool symbolRunsOn(const GridOutcome& g) {
+  if (!g.spanFound) return false;
+  double rowHeight = (g.span.bottom - g.span.top) / (g.layout.rows > 0 ? g.layout.rows : 1);
+  bool beyond = g.span.top < -0.5 * rowHeight || g.span.bottom > g.gridHeight + 0.5 * rowHeight;
+  return beyond && g.span.bottom - g.span.top < 3.0 * g.gridHeight;
+}
+
+// The frame with its right side moved along by as many rows as the right
+// indicators read ahead of the left ones, so that grid rows follow the
+// symbol's rows: small tilts of the edges' fit matter when rows are a few
+// pixels high.
+Frame straightened(const Frame& f, const GridOutcome& g) {
+  double rowHeight = (g.span.bottom - g.span.top) / (g.layout.rows > 0 ? g.layout.rows : 1);
+  double shift = -g.skew * g.span.direction * rowHeight / g.gridHeight;
+  Frame moved = f;
+  moved.rightTop = f.rightTop + (f.rightBottom - f.rightTop) * shift;
+  moved.rightBottom = f.rightBottom + (f.rightBottom - f.rightTop) * shift;
+  return moved;
+}
+
+// The levels of a frame's grid rows top and bottom.
+Levels levelsOf(const Frame& f, const GridOutcome& g, double top, double bottom) {
+  Frame cut = recut(f, top / g.gridHeight, bottom / g.gridHeight);
+  Vec down = downOf(f.across);
+  return {dot(cut.leftTop, down), dot(cut.leftBottom, down), dot(cut.rightTop, down), dot(cut.rightBottom, down)};
+}
+
+bool readStretch(ScanContext* ctx, const Candidate& c, const Levels& levels, int depth);
+
+// Other symbols stacked with the one the layout belongs to, each read on
+// its own (when the one was read, the others are what is left of the grid).
+bool readOthers(ScanContext* ctx, const Candidate& c, const Frame& f, const GridOutcome& g, int depth) {
+  bool read = false;
+  for (int k = 0; k < g.otherSpans && depth < kMaxDepth; k++)
+    read = readStretch(ctx, c, levelsOf(f, g, g.others[k].top, g.others[k].bottom), depth + 1) || read;
+  return read;
+}
+
+// One column count: reads; when the rows show that the symbol reaches
+// further up or down than the patterns were seen, reads again that far;
+// when the grid held other symbols too, reads them on their own.
+bool readColumns(ScanContext* ctx, const Candidate& c, int gridColumns, int rows, const Levels& levels, int depth,
+                 SymbolLayout* layout, bool* indicatorsRead) {
+  Frame f = frameOf(c, gridColumns, levels);
+  GridOutcome g;
+  *indicatorsRead = false;
+  if (!readFrameGrid(ctx, f, rows, &g)) return false;
+  *indicatorsRead = g.indicatorsRead;
+  *layout = g.layout;
+  if (g.verified) keepReading(ctx);
+  bool others = readOthers(ctx, c, f, g, depth);
+  if (g.verified || others) return true;
+  if (std::fabs(g.skew) >= 0.5 && g.spanFound) {
+    f = straightened(f, g);
+  } else {
+    if (!symbolRunsOn(g)) return false;
+    f = spanFrame(f, g);
+  }
+  if (!readFrameGrid(ctx, f, rows, &g) || !g.verified) return false;
+  keepReading(ctx);
+  return true;
+}
+
+// Reads a candidate between its levels. The column count comes from the
+// distance between the patterns when both were seen, else from the row
+// indicators beside the one that was.
+bool readStretch(ScanContext* ctx, const Candidate& c, const Levels& levels, int depth) {
+  if (enoughSymbols(ctx)) return false;
+  SymbolLayout layout = {0, 0, 0};
+  bool indicatorsRead = false;
+  if (c.start.present && c.stop.present) {
+    // Both patterns: the distance between them says how many columns, and
+    // the indicators read in that grid correct it when it is off by one.
+    Frame whole = frameOf(c, 1, levels);
+    int estimate = (int)std::lround(whole.module / (0.5 * (c.start.module + c.stop.module)));
+    if (estimate < 3 || estimate > kMaxGridColumns) return false;
+    if (readColumns(ctx, c, estimate, 0, levels, depth, &layout, &indicatorsRead)) return true;
+    int others[3] = {indicatorsRead ? layout.columns + 2 : estimate + 1, indicatorsRead ? 0 : estimate - 1, 0};
+    for (int i = 0; others[i] > 0; i++) {
+      if (others[i] == estimate || others[i] < 3 || others[i] > kMaxGridColumns) continue;
+      SymbolLayout ignored;
+      if (readColumns(ctx, c, others[i], layout.rows, levels, depth, &ignored, &indicatorsRead)) return true;
+    }
+    return false;
+  }
+  // One pattern: the indicators beside it say how far the symbol reaches.
+  // A compact symbol reads as a full one whose right indicator is missing.
+  if (!indicatorLayout(ctx, c, levels, &layout)) return false;
+  return readColumns(ctx, c, layout.columns + 2, layout.rows, levels, depth, &layout, &indicatorsRead);
+}
+
+// A point well inside the symbol a candidate would be.
+Vec candidateCentre(const Candidate& c) {
+  Vec p;
+  if (c.start.present && c.stop.present)
+    p = (c.start.point + c.stop.point) * 0.5;
+  else if (c.start.present)
+    p = shifted(c.start.point, c.across, 8.0, c.start.module);
+  else
+    p = shifted(c.stop.point, c.across, -8.0, c.stop.module);
+  return p - Vec{0.5, 0.5};
+}
+
+int stepFor(int effort, int width, int height) {
+  int step = effort == kEffortFast ? 6 : effort == kEffortHard ? 2 : 4;
+  int side = width < height ? width : height;
+  // Small pictures hold small symbols: closer lines cost little there.
+  int small = side / 20 < 1 ? 1 : side / 20;
+  return small < step ? small : step;
+}
+
+}  // namespace
+
+bool correctionHasSpare(int checks, int erasureCount, int found) {
+  int errors = found - erasureCount;
+  int spare = checks - erasureCount - 2 * (errors > 0 ? errors : 0);
+  return spare >= (checks > 4 ? 2 : 1);
+}
+
+int readSymbolsByScan(const unsigned char* grey, int width, int height, const ScanRequest& request,
+                      SymbolReading* readings, int capacity, ScanStats* stats) {
+  ScanStats ignored;
+  if (!stats) stats = &ignored;
+  std::memset(stats, 0, sizeof *stats);
+  if (!grey || width < 1 || height < 1 || width > kMaxPictureSide || height > kMaxPictureSide ||
+      (long long)width * height > kMaxPicturePixels || !readings || capacity < 1)
+    return 0;
+  ScanSettings settings;
+  int light = 255;
+  sampleLevels(grey, width, height, &settings.globalLevel, &light);
+  settings.step = stepFor(request.effort, width, height);
+  settings.thresholds = request.effort == kEffortFast ? 1 << kGlobalThreshold
+                                                      : (1 << kGlobalThreshold) | (1 << kLocalThreshold);
+  int side = width < height ? width : height;
+  settings.window = side / 8 < 31 ? 31 : side / 8 > 255 ? 255 : side / 8;
+
+  HitList hits = {(PatternHit*)std::malloc(sizeof(PatternHit) * kMaxHits), kMaxHits, 0};
+  PatternTrail* trails = (PatternTrail*)std::malloc(sizeof(PatternTrail) * kMaxTrails);
+  Candidate* candidates = (Candidate*)std::malloc(sizeof(Candidate) * kMaxTrails);
+  ScanContext ctx = {};
+  ctx.grey = grey;
+  ctx.width = width;
+  ctx.height = height;
+  ctx.fill = (unsigned char)light;
+  ctx.maxReadings = request.effort == kEffortFast ? 12 : request.effort == kEffortHard ? 160 : 48;
+  ctx.maxSymbols = request.maxSymbols;
+  ctx.readings = readings;
+  ctx.capacity = capacity;
+  ctx.known = request.known;
+  ctx.knownCount = request.known ? request.knownCount : 0;
+  ctx.stats = stats;
+  ctx.reading = (GridReading*)std::malloc(sizeof(GridReading));
+  ctx.codewords = (int*)std::malloc(sizeof(int) * kCodewordBufferSize);
+  ctx.erasures = (int*)std::malloc(sizeof(int) * kCodewordBufferSize);
+  ctx.current = (SymbolReading*)std::malloc(sizeof(SymbolReading));
+  if (hits.hits && trails && candidates && ctx.reading && ctx.codewords && ctx.erasures && ctx.current &&
+      scanForPatterns(grey, width, height, settings, &hits)) {
+    stats->hits = hits.count;
+    int trailCount = findTrails(hits.hits, hits.count, settings.step, trails, kMaxTrails);
+    stats->trails = trailCount;
+    int count = buildCandidates(trails, trailCount, candidates, kMaxTrails);
+    for (int i = 0; i < count; i++)
+      stats->rowPairs += candidates[i].start.present && candidates[i].stop.present &&
+                         std::fabs(candidates[i].across.x) > std::fabs(candidates[i].across.y);
+    int maxCandidates = request.effort == kEffortFast ? 8 : request.effort == kEffortHard ? 64 : 24;
+    Tried tried;
+    tried.count = 0;
+    for (int i = 0; i < count && i < maxCandidates && !enoughSymbols(&ctx); i++) {
+      if (stats->readings >= ctx.maxReadings) break;
+      const Candidate& c = candidates[i];
+      Vec centre = candidateCentre(c);
+      if (alreadyRead(&ctx, centre) ||
+          triedBefore(&tried, centre, c.across, c.start.present ? c.start.module : c.stop.module))
+        continue;
+      Levels levels = candidateLevels(c, settings.step);
+      readStretch(&ctx, c, levels, 0);
+    }
+  }
+  std::free(hits.hits);
+  std::free(trails);
+  std::free(candidates);
+  std::free(ctx.reading);
+  std::free(ctx.codewords);
+  std::free(ctx.erasures);
+  std::free(ctx.current);
+  return ctx.readingCount;
+}
+
+namespace {
+
+struct Placed {
+  double centreX, top, bottom;
+  int index;
+  int line;
+};
+
+int compareByTop(const void* a, const void* b) {
+  double x = ((const Placed*)a)->top, y = ((const Placed*)b)->top;
+  return (x > y) - (x < y);
+}
+
+int compareByLineThenX(const void* a, const void* b) {
+  const Placed& x = *(const Placed*)a;
+  const Placed& y = *(const Placed*)b;
+  if (x.line != y.line) return x.line < y.line ? -1 : 1;
+  return (x.centreX > y.centreX) - (x.centreX < y.centreX);
+}
+
+}  // namespace
+
+void sortInReadingOrder(SymbolReading* readings, int count) {
+  if (!readings || count < 2) return;
+  Placed* placed = (Placed*)std::malloc(sizeof(Placed) * (size_t)count);
+  SymbolReading* sorted = (SymbolReading*)std::malloc(sizeof(SymbolReading) * (size_t)count);
+  if (placed && sorted) {
+    for (int i = 0; i < count; i++) {
+      const float* c = readings[i].corners;
+      placed[i] = {outlineCentre(c).x, std::fmin(std::fmin(c[1], c[3]), std::fmin(c[5], c[7])),
+                   std::fmax(std::fmax(c[1], c[3]), std::fmax(c[5], c[7])), i, -1};
+    }
+    // A symbol joins the first line whose first symbol it overlaps by half
+    // the lower of their heights; lines follow each other by their tops.
+    std::qsort(placed, (size_t)count, sizeof(Placed), compareByTop);
+    int lines = 0;
+    for (int i = 0; i < count; i++) {
+      for (int j = 0; j < i && placed[i].line < 0; j++) {
+        const Placed& first = placed[j];
+        bool opensLine = true;
+        for (int k = 0; k < j; k++) opensLine = opensLine && placed[k].line != first.line;
+        if (!opensLine) continue;
+        double overlap = std::fmin(first.bottom, placed[i].bottom) - std::fmax(first.top, placed[i].top);
+        double lower = std::fmin(first.bottom - first.top, placed[i].bottom - placed[i].top);
+        if (overlap >= 0.5 * lower) placed[i].line = first.line;
+      }
+      if (placed[i].line < 0) placed[i].line = lines++;
+    }
+    std::qsort(placed, (size_t)count, sizeof(Placed), compareByLineThenX);
+    for (int i = 0; i < count; i++) sorted[i] = readings[placed[i].index];
+    std::memcpy(readings, sorted, sizeof(SymbolReading) * (size_t)count);
+  }
+  std::free(placed);
+  std::free(sorted);
+}

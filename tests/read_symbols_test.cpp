@@ -1,0 +1,196 @@
+// The public read on what cameras and printers make of symbols: compact and
+// mirrored symbols, several symbols in one picture, small modules, any
+// angle. Every symbol must read back to exactly its bytes, verified.
+#include <gtest/gtest.h>
+
+#include <pdf417read/pdf417read.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "pipeline/picture_variants.h"
+#include "support/symbol_pictures.h"
+
+namespace {
+
+pdf417read::ReadResult readPicture(const GrayPicture& picture, const pdf417read::Options& options = {}) {
+  pdf417read::ImageView view(picture.pixels.data(), picture.width, picture.height, pdf417read::PixelFormat::Gray);
+  return pdf417read::read(view, options);
+}
+
+GrayPicture symbolPicture(const std::string& data, const SymbolOptions& options, const DrawOptions& draw) {
+  ModuleMatrix symbol;
+  EXPECT_TRUE(encodeSymbol(data, options, &symbol)) << data;
+  return drawSymbol(symbol, draw);
+}
+
+GrayPicture turned(const GrayPicture& picture, double degrees) {
+  int width = 0, height = 0;
+  unsigned char* pixels = rotatePicture(picture.pixels.data(), picture.width, picture.height,
+                                        degrees * M_PI / 180.0, 255, &width, &height);
+  return adoptPicture(pixels, width, height);
+}
+
+// One symbol that must read as `data`, verified; returns it.
+pdf417read::Symbol readOne(const GrayPicture& picture, const std::string& data, const std::string& what) {
+  pdf417read::ReadResult result = readPicture(picture);
+  EXPECT_EQ(result.symbols.size(), 1u) << what;
+  if (result.symbols.size() != 1) return pdf417read::Symbol();
+  EXPECT_EQ(result.symbols[0].bytes, data) << what;
+  EXPECT_TRUE(result.symbols[0].verified) << what;
+  return result.symbols[0];
+}
+
+}  // namespace
+
+TEST(ReadSymbols, CompactSymbolsReadInEveryTurnAndAreFlagged) {
+  const std::string data = "Compact PDF417 drops the right row indicator 0123456789";
+  for (int columns : {1, 3, 6}) {
+    SymbolOptions options;
+    options.compact = true;
+    options.columns = columns;
+    for (int rotation : {0, 90, 180, 270}) {
+      DrawOptions draw;
+      draw.modulePixels = 2;
+      draw.rowPixels = 6;
+      draw.rotation = rotation;
+      std::string what = "compact, columns " + std::to_string(columns) + " turn " + std::to_string(rotation);
+      pdf417read::Symbol symbol = readOne(symbolPicture(data, options, draw), data, what);
+      EXPECT_TRUE(symbol.compact) << what;
+      EXPECT_FALSE(symbol.mirrored) << what;
+    }
+  }
+  // A full symbol is not compact.
+  pdf417read::Symbol full = readOne(symbolPicture(data, SymbolOptions{}, DrawOptions{}), data, "full");
+  EXPECT_FALSE(full.compact);
+}
+
+TEST(ReadSymbols, MirroredSymbolsReadInEveryTurnAndAreFlagged) {
+  const std::string data = "Seen through film: every row reads right to left";
+  for (bool compact : {false, true}) {
+    SymbolOptions options;
+    options.compact = compact;
+    options.columns = 4;
+    for (int rotation : {0, 90, 180, 270}) {
+      DrawOptions draw;
+      draw.mirrored = true;
+      draw.rotation = rotation;
+      std::string what = std::string(compact ? "compact" : "full") + " mirrored, turn " + std::to_string(rotation);
+      pdf417read::Symbol symbol = readOne(symbolPicture(data, options, draw), data, what);
+      EXPECT_TRUE(symbol.mirrored) << what;
+      EXPECT_EQ(symbol.compact, compact) << what;
+    }
+  }
+}
+
+namespace {
+
+struct Placed {
+  std::string data;
+  int x, y;
+};
+
+// Symbols of different sizes pasted onto one page at the given places.
+GrayPicture page(const std::vector<Placed>& placed, int width, int height) {
+  GrayPicture canvas = blankPicture(width, height);
+  for (size_t i = 0; i < placed.size(); i++) {
+    SymbolOptions options;
+    options.columns = 2 + (int)i % 4;
+    DrawOptions draw;
+    draw.modulePixels = 2;
+    draw.rowPixels = 6;
+    draw.quietPixels = 4;
+    pastePicture(&canvas, symbolPicture(placed[i].data, options, draw), placed[i].x, placed[i].y);
+  }
+  return canvas;
+}
+
+std::vector<std::string> textsOf(const pdf417read::ReadResult& result) {
+  std::vector<std::string> texts;
+  for (const pdf417read::Symbol& symbol : result.symbols) {
+    EXPECT_TRUE(symbol.verified);
+    texts.push_back(symbol.bytes);
+  }
+  return texts;
+}
+
+}  // namespace
+
+TEST(ReadSymbols, EverySymbolOfAPageInReadingOrder) {
+  // In reading order: three side by side at slightly different heights; on
+  // the next line one on the left and one, a little higher, on the right;
+  // last one under the one on the left.
+  std::vector<Placed> placed = {
+      {"first, top left", 10, 10},
+      {"second, top middle with more text in it", 260, 30},
+      {"third, top right", 620, 15},
+      {"fourth, left 0123456789", 10, 260},
+      {"fifth, right and a little higher", 520, 240},
+      {"sixth, under the fourth", 10, 420},
+  };
+  GrayPicture picture = page(placed, 900, 600);
+  std::vector<std::string> expected;
+  for (const Placed& p : placed) expected.push_back(p.data);
+  EXPECT_EQ(textsOf(readPicture(picture)), expected);
+
+  pdf417read::Options one;
+  one.maxSymbols = 1;
+  EXPECT_EQ(readPicture(picture, one).symbols.size(), 1u);
+  pdf417read::Options three;
+  three.maxSymbols = 3;
+  EXPECT_EQ(readPicture(picture, three).symbols.size(), 3u);
+
+  // The same page upside down reads in its own reading order.
+  GrayPicture upsideDown = turned(picture, 180);
+  pdf417read::ReadResult turnedAll = readPicture(upsideDown);
+  EXPECT_EQ(turnedAll.symbols.size(), placed.size());
+}
+
+TEST(ReadSymbols, TwoSymbolsStackedWithTheirPatternsInLine) {
+  // Same width, same left edge: their start patterns form one straight edge.
+  SymbolOptions options;
+  options.columns = 4;
+  DrawOptions draw;
+  draw.quietPixels = 6;
+  GrayPicture top = symbolPicture("the upper of two stacked symbols", options, draw);
+  GrayPicture bottom = symbolPicture("the lower one, 0123456789 0123456789", options, draw);
+  GrayPicture canvas = blankPicture(top.width + 40, top.height + bottom.height + 40);
+  pastePicture(&canvas, top, 20, 20);
+  pastePicture(&canvas, bottom, 20, 20 + top.height);
+  EXPECT_EQ(textsOf(readPicture(canvas)),
+            (std::vector<std::string>{"the upper of two stacked symbols", "the lower one, 0123456789 0123456789"}));
+}
+
+TEST(ReadSymbols, ModulesOfLittleMoreThanOnePixel) {
+  const std::string data = "Small modules: 1.25 pixels wide, rows under four pixels high";
+  for (int columns : {3, 8}) {
+    SymbolOptions options;
+    options.columns = columns;
+    DrawOptions draw;
+    draw.modulePixels = 5;
+    draw.rowPixels = 15;
+    GrayPicture large = symbolPicture(data, options, draw);
+    int width = 0, height = 0;
+    // Averaged down by 4: modules of 1.25 pixels, rows of 3.75.
+    unsigned char* pixels = shrinkPicture(large.pixels.data(), large.width, large.height, 4, &width, &height);
+    GrayPicture small = adoptPicture(pixels, width, height);
+    readOne(small, data, "columns " + std::to_string(columns));
+    readOne(turned(small, 90), data, "columns " + std::to_string(columns) + " turned");
+  }
+}
+
+TEST(ReadSymbols, AnyAngle) {
+  const std::string data = "Turned by any angle, read along its own axes";
+  SymbolOptions options;
+  options.columns = 5;
+  DrawOptions draw;
+  draw.modulePixels = 3;
+  draw.rowPixels = 9;
+  GrayPicture upright = symbolPicture(data, options, draw);
+  for (double degrees : {7.0, 22.5, 38.0, 45.0, 61.0, 100.0, 143.0, 200.0, 251.0, 315.0}) {
+    pdf417read::Symbol symbol = readOne(turned(upright, degrees), data, "angle " + std::to_string(degrees));
+    EXPECT_FALSE(symbol.mirrored);
+  }
+}
