@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "highlevel/eci_designator.h"
 #include "highlevel/text_buffer.h"
 #include "runtime/trace.h"
 
@@ -83,6 +84,10 @@ void textValuesToString(const int* values, const int* byteSlots, int count, char
       if (mode == kPunctuationShift || mode == kAlphaShift) mode = saved;
       continue;
     }
+    if (value == kEciMarker) {
+      markEci(byteSlots[i], kept);
+      continue;
+    }
     switch (mode) {
       case kAlpha: mode = alphaValue(value, text, &saved, kept); break;
       case kLower: mode = lowerValue(value, text, &saved, kept); break;
@@ -95,7 +100,8 @@ void textValuesToString(const int* values, const int* byteSlots, int count, char
 }
 
 static bool endsTextSegment(int codeword) {
-  return codeword == 900 || codeword == 901 || codeword == 902 || codeword == 924;
+  return codeword == kTextLatch || codeword == kByteLatch || codeword == kNumericLatch ||
+         codeword == kByteLatchSix;
 }
 
 int textCompaction(const int* codewords, int position, char* text, int dataEnd, KeptBytes* kept) {
@@ -118,11 +124,15 @@ int textCompaction(const int* codewords, int position, char* text, int dataEnd, 
       byteSlots[count] = -1;
       if (position + 1 < dataEnd) byteSlots[count] = codewords[++position];
       count++;
+    } else if (isEciDesignator(codeword)) {
+      values[count] = kEciMarker;
+      byteSlots[count++] = eciDesignatorValue(codewords, position, dataEnd);
+      position = eciDesignatorEnd(codewords, position, dataEnd) - 1;
     } else if (codeword < 0) {
       // An erased codeword: two unknown values that emit nothing.
       values[count++] = -1;
       values[count++] = -1;
-    } else if (codeword < 900) {
+    } else if (codeword < kFirstModeCodeword) {
       values[count++] = codeword / 30;
       values[count++] = codeword % 30;
     }

@@ -1,10 +1,13 @@
 // The public entry points: pictures in, symbols out, as plain values.
 #include <pdf417read/pdf417read.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <limits>
 #include <memory>
 #include <new>
 
+#include "highlevel/eci_text.h"
 #include "highlevel/message_decoder.h"
 #include "image/gray_conversion.h"
 #include "image/picture_bitmap.h"
@@ -67,25 +70,94 @@ Status statusOf(int failure) {
   }
 }
 
-// Every byte as the Unicode character of the same number.
-std::string latin1ToUtf8(const std::string& bytes) {
-  std::string text;
-  text.reserve(bytes.size());
-  for (unsigned char c : bytes) {
-    if (c < 0x80) {
-      text += (char)c;
-    } else {
-      text += (char)(0xC0 | (c >> 6));
-      text += (char)(0x80 | (c & 0x3F));
+// The text of the bytes from start to end in charset, appended to text.
+void appendPart(const char* charset, const DecodedMessage& message, int start, int end,
+                std::string* text, int* length) {
+  appendAsUtf8(charset, message.bytes + start, end - start, &(*text)[0], (int)text->size(), length);
+}
+
+// The message as UTF-8: the bytes before the first ECI designator as
+// ISO-8859-1, every part after one in the set its ECI names. A part whose
+// ECI is unknown is taken as ISO-8859-1 too, with a warning.
+void convertText(const DecodedMessage& message, Symbol* symbol) {
+  std::string text((size_t)utf8Capacity(message.length), '\0');
+  int length = 0;
+  int start = 0;
+  const char* charset = "ISO-8859-1";
+  for (int i = 0; i < message.ecis.count; i++) {
+    const EciMark& mark = message.ecis.marks[i];
+    int end = std::min(std::max(mark.position, start), message.length);
+    appendPart(charset, message, start, end, &text, &length);
+    start = end;
+    symbol->eci.push_back(mark.eci);
+    charset = eciCharsetName(mark.eci);
+    if (!charset) {
+      symbol->warnings.push_back("unknown ECI " + std::to_string(mark.eci) +
+                                 ": its bytes are taken as ISO-8859-1");
+      charset = "ISO-8859-1";
     }
   }
+  appendPart(charset, message, start, message.length, &text, &length);
+  text.resize((size_t)length);
+  symbol->text = std::move(text);
+}
+
+// A field's bytes as UTF-8 (text fields hold ISO-8859-1).
+std::string fieldText(const MacroText& field) {
+  std::string text((size_t)utf8Capacity(field.length), '\0');
+  int length = 0;
+  appendAsUtf8("ISO-8859-1", field.bytes, field.length, &text[0], (int)text.size(), &length);
+  text.resize((size_t)length);
   return text;
 }
 
-Symbol symbolOf(const SymbolReading& reading, const DecodedMessage& message) {
+template <typename Number>
+void takeNumber(const MacroText& field, const char* name, std::optional<Number>* value, Symbol* symbol) {
+  if (!field.present) return;
+  long long number = 0;
+  if (macroFieldNumber(&field, &number) && number <= std::numeric_limits<Number>::max())
+    *value = (Number)number;
+  else
+    symbol->warnings.push_back(std::string("Macro PDF417 ") + name + " unreadable");
+}
+
+void takeText(const MacroText& field, std::optional<std::string>* value) {
+  if (field.present) *value = fieldText(field);
+}
+
+void convertMacro(const MacroBlock& block, Symbol* symbol) {
+  if (!block.present) return;
+  if (!block.readable) {
+    symbol->warnings.push_back("Macro PDF417 control block unreadable");
+    return;
+  }
+  MacroInfo macro;
+  macro.segmentIndex = block.segmentIndex;
+  macro.fileId.assign(block.fileId.bytes, (size_t)block.fileId.length);
+  macro.lastSegment = block.lastSegment != 0;
+  takeText(block.fields[kMacroFileName], &macro.fileName);
+  takeNumber(block.fields[kMacroSegmentCount], "segment count", &macro.segmentCount, symbol);
+  takeNumber(block.fields[kMacroTimestamp], "time stamp", &macro.timestamp, symbol);
+  takeText(block.fields[kMacroSender], &macro.sender);
+  takeText(block.fields[kMacroAddressee], &macro.addressee);
+  takeNumber(block.fields[kMacroFileSize], "file size", &macro.fileSize, symbol);
+  takeNumber(block.fields[kMacroChecksum], "checksum", &macro.checksum, symbol);
+  if (block.unknownFields > 0) symbol->warnings.push_back("Macro PDF417 fields of unknown number skipped");
+  symbol->macro = std::move(macro);
+}
+
+// The symbol a reading holds; none when its codewords hold no valid
+// message (a designator that names no ECI).
+std::optional<Symbol> symbolOf(const SymbolReading& reading) {
+  // Large; it lives on the heap, not on a caller's thread stack.
+  std::unique_ptr<DecodedMessage> message(new DecodedMessage());
+  if (decodeMessage(reading.codewords, reading.codewordCount, message.get()) == kMessageInvalid)
+    return std::nullopt;
   Symbol symbol;
-  symbol.bytes.assign(message.bytes, (size_t)message.length);
-  symbol.text = latin1ToUtf8(symbol.bytes);
+  symbol.bytes.assign(message->bytes, (size_t)message->length);
+  convertText(*message, &symbol);
+  symbol.readerInit = message->readerInit != 0;
+  convertMacro(message->macro, &symbol);
   symbol.verified = reading.verified != 0;
   symbol.ecLevel = reading.ecLevel;
   symbol.rows = reading.rows;
@@ -106,9 +178,8 @@ int effortOf(Effort effort) {
 
 ReadResult readGrey(const unsigned char* grey, int width, int height, const Options& options) {
   TraceScope traceScope(options.trace);
-  // Both are large; they live on the heap, not on a caller's thread stack.
+  // Large; it lives on the heap, not on a caller's thread stack.
   std::unique_ptr<SymbolReading> reading(new SymbolReading());
-  std::unique_ptr<DecodedMessage> message(new DecodedMessage());
   int outcome;
   if (options.exactOnly) {
     bool trusted = false;
@@ -117,10 +188,11 @@ ReadResult readGrey(const unsigned char* grey, int width, int height, const Opti
     outcome = readSymbolRobust(grey, width, height, effortOf(options.effort), reading.get());
   }
   if (outcome != kDecodeOk) return failure(statusOf(outcome), failureText(outcome));
-  decodeMessage(reading->codewords, reading->codewordCount, message.get());
+  std::optional<Symbol> symbol = symbolOf(*reading);
+  if (!symbol) return failure(Status::NotDecoded, failureText(kDecodeNotDecoded));
   ReadResult result;
   result.status = Status::Decoded;
-  result.symbols.push_back(symbolOf(*reading, *message));
+  result.symbols.push_back(std::move(*symbol));
   return result;
 }
 
@@ -208,6 +280,8 @@ ReadResult readMemory(const void* bytes, size_t size, const Options& options) {
     return failure(Status::NotDecoded, "out of memory");
   }
 }
+
+const char* eciCharset(int eci) { return eciCharsetName(eci); }
 
 const char* version() { return PDF417READ_VERSION; }
 
