@@ -3,6 +3,7 @@
 #include <errno.h>
 #include <iconv.h>
 
+#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -41,6 +42,47 @@ void appendLatin1(const char* bytes, int count, char* out, int capacity, int* le
       appendRaw(bytes + i, 1, out, capacity, length);
     else
       appendRaw(utf8, 2, out, capacity, length);
+  }
+}
+
+// The length of the well-formed UTF-8 sequence at text (no overlong form,
+// no surrogate, nothing above U+10FFFF), or 0.
+int validSequenceLength(const unsigned char* text, int left) {
+  unsigned char lead = text[0];
+  if (lead < 0x80) return 1;
+  int length = lead < 0xC2 ? 0 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : lead < 0xF5 ? 4 : 0;
+  if (length == 0 || length > left) return 0;
+  unsigned char low = lead == 0xE0 ? 0xA0 : lead == 0xF0 ? 0x90 : 0x80;
+  unsigned char high = lead == 0xED ? 0x9F : lead == 0xF4 ? 0x8F : 0xBF;
+  if (text[1] < low || text[1] > high) return 0;
+  for (int i = 2; i < length; i++)
+    if ((text[i] & 0xC0) != 0x80) return 0;
+  return length;
+}
+
+// The bytes of a sequence that is not well formed: a lead byte and the
+// continuation bytes after it, or one stray byte.
+int invalidSequenceLength(const unsigned char* text, int left) {
+  int length = 1;
+  if (text[0] >= 0xC0)
+    while (length < left && length < 6 && (text[length] & 0xC0) == 0x80) length++;
+  return length;
+}
+
+// Appends text as UTF-8 with every sequence that is not well formed
+// replaced by U+FFFD. The C library's converter lets code points above
+// U+10FFFF through; this is where they stop.
+void appendWellFormed(const char* text, int count, char* out, int capacity, int* length) {
+  const unsigned char* bytes = (const unsigned char*)text;
+  for (int i = 0; i < count;) {
+    int valid = validSequenceLength(bytes + i, count - i);
+    if (valid > 0) {
+      appendRaw(text + i, valid, out, capacity, length);
+      i += valid;
+    } else {
+      appendRaw(kReplacement, 3, out, capacity, length);
+      i += invalidSequenceLength(bytes + i, count - i);
+    }
   }
 }
 
@@ -92,10 +134,19 @@ int appendAsUtf8(const char* charset, const char* bytes, int count, char* out, i
     appendLatin1(bytes, count, out, capacity, length);
     return 1;
   }
+  if (!std::strcmp(charset, "UTF-8")) {
+    appendWellFormed(bytes, count, out, capacity, length);
+    return 1;
+  }
   // A converter per call: iconv descriptors carry state and are not shared.
   iconv_t converter = iconv_open("UTF-8", charset);
   if (converter == (iconv_t)-1) return 0;
-  convert(converter, unitSize(charset), bytes, count, out, capacity, length);
+  int scratchCapacity = utf8Capacity(count);
+  char* scratch = (char*)std::malloc((size_t)scratchCapacity);
+  int converted = 0;
+  if (scratch) convert(converter, unitSize(charset), bytes, count, scratch, scratchCapacity, &converted);
   iconv_close(converter);
+  appendWellFormed(scratch, converted, out, capacity, length);
+  std::free(scratch);
   return 1;
 }
