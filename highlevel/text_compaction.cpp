@@ -76,16 +76,13 @@ void textValuesToString(const int* values, const int* byteSlots, int count, char
   int saved = kAlpha;
   for (int i = 0; i < count; i++) {
     int value = values[i];
-    // A byte shift emits its byte in any sub-mode, also straight after a
-    // shift value: encoders put a 29 before it to fill out an odd count of
-    // values, and that 29 is padding.
-    if (value == kByteShiftMarker) {
-      emitShiftedByte(byteSlots[i], text, kept);
+    // A byte shift or an ECI designator acts in any sub-mode, also straight
+    // after a shift value: encoders put a 29 before them to fill out an odd
+    // count of values, and that 29 is padding.
+    if (value == kByteShiftMarker || value == kEciMarker) {
+      if (value == kByteShiftMarker) emitShiftedByte(byteSlots[i], text, kept);
+      else markEci(byteSlots[i], kept);
       if (mode == kPunctuationShift || mode == kAlphaShift) mode = saved;
-      continue;
-    }
-    if (value == kEciMarker) {
-      markEci(byteSlots[i], kept);
       continue;
     }
     switch (mode) {

@@ -22,7 +22,8 @@ int textCompaction(const int* codewords, int position, char* text, int dataEnd,
 
 // Runs the sub-modes over count text values (0..29, a marker, or a
 // negative erased value) and appends the characters to text. byteSlots is
-// read only beside a marker. An ECI marker leaves the sub-mode as it is.
+// read only beside a marker. A marker leaves the latched sub-mode as it is
+// and ends a pending shift, which is padding there.
 void textValuesToString(const int* values, const int* byteSlots, int count, char* text,
                         KeptBytes* kept = nullptr);
 

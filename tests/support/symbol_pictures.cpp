@@ -14,6 +14,15 @@
 #define TEST_WORK_DIR "/tmp"
 #endif
 
+void copyModules(const zint_symbol* z, ModuleMatrix* symbol) {
+  symbol->rows = z->rows;
+  symbol->width = z->width;
+  symbol->modules.assign((size_t)z->rows * z->width, 0);
+  for (int r = 0; r < z->rows; r++)
+    for (int c = 0; c < z->width; c++)
+      symbol->modules[(size_t)r * z->width + c] = (z->encoded_data[r][c >> 3] >> (c & 7)) & 1;
+}
+
 bool encodeSymbol(const std::string& data, const SymbolOptions& options, ModuleMatrix* symbol,
                   std::string* error) {
   zint_symbol* z = ZBarcode_Create();
@@ -29,12 +38,7 @@ bool encodeSymbol(const std::string& data, const SymbolOptions& options, ModuleM
     ZBarcode_Delete(z);
     return false;
   }
-  symbol->rows = z->rows;
-  symbol->width = z->width;
-  symbol->modules.assign((size_t)z->rows * z->width, 0);
-  for (int r = 0; r < z->rows; r++)
-    for (int c = 0; c < z->width; c++)
-      symbol->modules[(size_t)r * z->width + c] = (z->encoded_data[r][c >> 3] >> (c & 7)) & 1;
+  copyModules(z, symbol);
   ZBarcode_Delete(z);
   return true;
 }

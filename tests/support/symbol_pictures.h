@@ -39,6 +39,10 @@ struct DrawOptions {
 bool encodeSymbol(const std::string& data, const SymbolOptions& options, ModuleMatrix* symbol,
                   std::string* error = nullptr);
 
+// The modules of a symbol libzint has encoded.
+struct zint_symbol;
+void copyModules(const zint_symbol* encoded, ModuleMatrix* symbol);
+
 GrayPicture drawSymbol(const ModuleMatrix& symbol, const DrawOptions& options);
 
 // Writes by extension: .png, .bmp, .tga, .jpg (quality 95). Grey pictures are
