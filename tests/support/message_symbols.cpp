@@ -19,14 +19,7 @@ bool encodeMessageSymbol(const MessageSymbol& message, ModuleMatrix* symbol, std
   for (const EciSegment& segment : message.segments)
     segments.push_back({(unsigned char*)segment.text.data(), (int)segment.text.size(), segment.eci});
   int status = ZBarcode_Encode_Segs(z, segments.data(), (int)segments.size());
-  if (status >= ZINT_ERROR) {
-    if (error) *error = z->errtxt;
-    ZBarcode_Delete(z);
-    return false;
-  }
-  copyModules(z, symbol);
-  ZBarcode_Delete(z);
-  return true;
+  return takeEncoded(z, status, symbol, error);
 }
 
 static GrayPicture drawMessageSymbol(const MessageSymbol& message) {

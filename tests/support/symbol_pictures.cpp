@@ -14,13 +14,20 @@
 #define TEST_WORK_DIR "/tmp"
 #endif
 
-void copyModules(const zint_symbol* z, ModuleMatrix* symbol) {
+bool takeEncoded(zint_symbol* z, int status, ModuleMatrix* symbol, std::string* error) {
+  if (status >= ZINT_ERROR) {
+    if (error) *error = z->errtxt;
+    ZBarcode_Delete(z);
+    return false;
+  }
   symbol->rows = z->rows;
   symbol->width = z->width;
   symbol->modules.assign((size_t)z->rows * z->width, 0);
   for (int r = 0; r < z->rows; r++)
     for (int c = 0; c < z->width; c++)
       symbol->modules[(size_t)r * z->width + c] = (z->encoded_data[r][c >> 3] >> (c & 7)) & 1;
+  ZBarcode_Delete(z);
+  return true;
 }
 
 bool encodeSymbol(const std::string& data, const SymbolOptions& options, ModuleMatrix* symbol,
@@ -33,14 +40,7 @@ bool encodeSymbol(const std::string& data, const SymbolOptions& options, ModuleM
   z->option_2 = options.columns;
   z->option_3 = options.rows;
   int status = ZBarcode_Encode(z, (const unsigned char*)data.data(), (int)data.size());
-  if (status >= ZINT_ERROR) {
-    if (error) *error = z->errtxt;
-    ZBarcode_Delete(z);
-    return false;
-  }
-  copyModules(z, symbol);
-  ZBarcode_Delete(z);
-  return true;
+  return takeEncoded(z, status, symbol, error);
 }
 
 GrayPicture drawSymbol(const ModuleMatrix& symbol, const DrawOptions& options) {

@@ -39,9 +39,10 @@ struct DrawOptions {
 bool encodeSymbol(const std::string& data, const SymbolOptions& options, ModuleMatrix* symbol,
                   std::string* error = nullptr);
 
-// The modules of a symbol libzint has encoded.
+// Takes the modules of a symbol libzint encoded with this status, or its
+// error message, and deletes the zint symbol either way.
 struct zint_symbol;
-void copyModules(const zint_symbol* encoded, ModuleMatrix* symbol);
+bool takeEncoded(zint_symbol* encoded, int status, ModuleMatrix* symbol, std::string* error);
 
 GrayPicture drawSymbol(const ModuleMatrix& symbol, const DrawOptions& options);
 
