@@ -11,6 +11,7 @@
 #include "highlevel/data_decoder.h"
 #include "highlevel/eci_text.h"
 #include "highlevel/message_decoder.h"
+#include "support/message_symbols.h"
 #include "support/trace_capture.h"
 
 namespace {
@@ -93,6 +94,19 @@ TEST(EciDesignators, TheExactPathStepsOverThemAndTheirArguments) {
             "12345678");
   // Cut off by the end of the data: nothing of it is decoded.
   EXPECT_EQ(exactText({1, 89, 926, 5}), "ABC");
+}
+
+TEST(EciDesignators, TheExactPathReadsAnEciSymbolsBytes) {
+  // Once the designator's argument 26 came out as the letter A.
+  MessageSymbol message;
+  message.segments = {{26, "Grüße 点茗 αβγ"}};
+  ModuleMatrix symbol;
+  ASSERT_TRUE(encodeMessageSymbol(message, &symbol));
+  std::vector<int> codewords = symbolCodewords(symbol);
+  ASSERT_GT(codewords.size(), 3u);
+  EXPECT_EQ(codewords[1], 927);
+  std::vector<int> data(codewords.begin() + 1, codewords.begin() + codewords[0]);
+  EXPECT_EQ(exactText(data), "Grüße 点茗 αβγ");
 }
 
 TEST(EciDesignators, TheMessageRecordsWhereEachEciStarts) {

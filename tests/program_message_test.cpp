@@ -101,7 +101,7 @@ TEST(ProgramMessage, JsonLinesCarryEveryField) {
   MessageSymbol message = macroSegment(1, 2, "12", "JSON");
   message.segments = {{26, "Grüße"}};
   std::string decoded = writeMessageSymbol(message, "json-macro.png");
-  std::string missing = workPath("json-missing.png");
+  std::string missing = workPath("json-missing-\xe9.png");
   ProgramRun run = runProgram({"--json", "-j", "2", decoded, missing});
   EXPECT_EQ(run.status, 1);
   size_t newline = run.out.find('\n');
@@ -126,6 +126,8 @@ TEST(ProgramMessage, JsonLinesCarryEveryField) {
   EXPECT_EQ(symbol["macro"]["last_segment"], false);
   EXPECT_EQ(symbol["macro"]["segment_count"], 2);
   EXPECT_FALSE(symbol["macro"].contains("file_name"));
+  // A file name that is not UTF-8 is written with U+FFFD, never refused.
+  EXPECT_EQ(second["file"], workPath("json-missing-\uFFFD.png"));
   EXPECT_EQ(second["status"], "no picture");
   EXPECT_EQ(second["symbols"], nlohmann::json::array());
   // No trace and no line of its own on standard error in JSON mode.
