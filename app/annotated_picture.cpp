@@ -1,11 +1,11 @@
 #include "app/annotated_picture.h"
 
+#include <stb_image.h>
+#include <stb_image_write.h>
+
 #include <cmath>
 #include <cstdlib>
 #include <memory>
-
-#include <stb_image.h>
-#include <stb_image_write.h>
 
 namespace {
 
@@ -43,8 +43,8 @@ void drawLine(const Canvas& canvas, pdf417read::Point from, pdf417read::Point to
     double t = (double)i / steps;
     int x = (int)std::lround(from.x + t * (to.x - from.x));
     int y = (int)std::lround(from.y + t * (to.y - from.y));
-    fillBox(canvas, x - kOutlineRadius, y - kOutlineRadius, 2 * kOutlineRadius + 1,
-            2 * kOutlineRadius + 1, colour);
+    fillBox(canvas, x - kOutlineRadius, y - kOutlineRadius, 2 * kOutlineRadius + 1, 2 * kOutlineRadius + 1,
+            colour);
   }
 }
 
@@ -77,7 +77,8 @@ void annotate(const Canvas& canvas, const std::vector<pdf417read::Symbol>& symbo
     for (int k = 0; k < 4; k++) drawLine(canvas, corners[k], corners[(k + 1) % 4], kOutline);
     // The label sits above the top-left corner, inside the picture.
     int x = (int)std::lround(std::max(0.0, std::min(corners[0].x, canvas.width - 1.0)));
-    int y = (int)std::lround(std::max(0.0, std::min(corners[0].y - 8.0 * scale, canvas.height - 7.0 * scale)));
+    int y =
+        (int)std::lround(std::max(0.0, std::min(corners[0].y - 8.0 * scale, canvas.height - 7.0 * scale)));
     drawNumber(canvas, (int)s + 1, x, y, scale, kOutline);
   }
 }

@@ -131,7 +131,8 @@ static Outcome decodePicture(size_t index, const Settings& settings) {
   outcome.success = result.status == pdf417read::Status::Decoded && !result.symbols.empty();
   if (settings.mode == OutputMode::Json) {
     outcome.out = jsonLine(path, result);
-    for (const pdf417read::Symbol& symbol : result.symbols) outcome.success = outcome.success && symbol.verified;
+    for (const pdf417read::Symbol& symbol : result.symbols)
+      outcome.success = outcome.success && symbol.verified;
   } else if (!outcome.success) {
     outcome.err = "pdf417read: " + path + ": " + result.error + "\n";
   } else {
@@ -260,7 +261,8 @@ static int parseOption(int argc, char** argv, int* i, Settings* settings) {
       return usageError(std::string(option) + " needs a number of jobs from 1 to 1024");
     ++*i;
   } else if (!std::strncmp(option, "--jobs=", 7)) {
-    if (!parseJobs(option + 7, &settings->jobs)) return usageError("--jobs needs a number of jobs from 1 to 1024");
+    if (!parseJobs(option + 7, &settings->jobs))
+      return usageError("--jobs needs a number of jobs from 1 to 1024");
   } else if (!std::strcmp(option, "--annotate")) {
     if (*i + 1 >= argc || !*argv[*i + 1]) return usageError("--annotate needs a file to write");
     settings->annotate = argv[++*i];

@@ -122,7 +122,8 @@ void joinGroup(Group* group, const std::vector<Group>& groups, JoinResult* resul
   int upTo = count >= 0 ? count : (group->byIndex.empty() ? 0 : group->byIndex.rbegin()->first + 1);
   for (int index = 0; index < upTo && count != -2; index++)
     if (!group->byIndex.count(index)) missing.insert(index);
-  if (group->conflicts.empty() && (!missing.empty() || count < 0)) findClaimsElsewhere(group, groups, missing);
+  if (group->conflicts.empty() && (!missing.empty() || count < 0))
+    findClaimsElsewhere(group, groups, missing);
   for (const std::string& conflict : group->conflicts) result->errors.push_back(prefix + conflict);
   if (!group->conflicts.empty()) return;
   if (!missing.empty() || count < 0) {

@@ -39,7 +39,11 @@ int appendWord(int word, int* codewords, int count) {
 // Length of the UTF-8 sequence at text, or 0 when it is not valid.
 int sequenceLength(const unsigned char* text, int left) {
   unsigned char c = text[0];
-  int length = c < 0x80 ? 1 : c >= 0xC2 && c < 0xE0 ? 2 : c >= 0xE0 && c < 0xF0 ? 3 : c >= 0xF0 && c < 0xF5 ? 4 : 0;
+  int length = c < 0x80                ? 1
+               : c >= 0xC2 && c < 0xE0 ? 2
+               : c >= 0xE0 && c < 0xF0 ? 3
+               : c >= 0xF0 && c < 0xF5 ? 4
+                                       : 0;
   if (length == 0 || length > left) return 0;
   for (int i = 1; i < length; i++)
     if ((text[i] & 0xC0) != 0x80) return 0;

@@ -3,9 +3,8 @@
 // Input: a file name, text and field strings cut at zero bytes, then flags.
 #include <cmath>
 #include <cstdlib>
-#include <string>
-
 #include <nlohmann/json.hpp>
+#include <string>
 
 #include "app/json_output.h"
 #include "fuzz_input.h"

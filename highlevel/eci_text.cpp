@@ -14,15 +14,15 @@ struct EciCharset {
 };
 
 const EciCharset kCharsets[] = {
-    {0, "CP437"},       {1, "ISO-8859-1"},  {2, "CP437"},        {3, "ISO-8859-1"},
-    {4, "ISO-8859-2"},  {5, "ISO-8859-3"},  {6, "ISO-8859-4"},   {7, "ISO-8859-5"},
-    {8, "ISO-8859-6"},  {9, "ISO-8859-7"},  {10, "ISO-8859-8"},  {11, "ISO-8859-9"},
+    {0, "CP437"},        {1, "ISO-8859-1"},   {2, "CP437"},        {3, "ISO-8859-1"},
+    {4, "ISO-8859-2"},   {5, "ISO-8859-3"},   {6, "ISO-8859-4"},   {7, "ISO-8859-5"},
+    {8, "ISO-8859-6"},   {9, "ISO-8859-7"},   {10, "ISO-8859-8"},  {11, "ISO-8859-9"},
     {12, "ISO-8859-10"}, {13, "ISO-8859-11"}, {15, "ISO-8859-13"}, {16, "ISO-8859-14"},
     {17, "ISO-8859-15"}, {18, "ISO-8859-16"}, {20, "SHIFT_JIS"},   {21, "CP1250"},
-    {22, "CP1251"},     {23, "CP1252"},     {24, "CP1256"},      {25, "UTF-16BE"},
-    {26, "UTF-8"},      {27, "ASCII"},      {28, "BIG5"},        {29, "GB18030"},
-    {30, "EUC-KR"},     {31, "GBK"},        {32, "GB18030"},     {33, "UTF-16LE"},
-    {34, "UTF-32BE"},   {35, "UTF-32LE"},   {170, "ASCII"},      {kEciBinary, "binary"},
+    {22, "CP1251"},      {23, "CP1252"},      {24, "CP1256"},      {25, "UTF-16BE"},
+    {26, "UTF-8"},       {27, "ASCII"},       {28, "BIG5"},        {29, "GB18030"},
+    {30, "EUC-KR"},      {31, "GBK"},         {32, "GB18030"},     {33, "UTF-16LE"},
+    {34, "UTF-32BE"},    {35, "UTF-32LE"},    {170, "ASCII"},      {kEciBinary, "binary"},
 };
 
 const char kReplacement[] = "\xEF\xBF\xBD";  // U+FFFD
@@ -127,8 +127,7 @@ const char* eciCharsetName(int eci) {
   return nullptr;
 }
 
-int appendAsUtf8(const char* charset, const char* bytes, int count, char* out, int capacity,
-                 int* length) {
+int appendAsUtf8(const char* charset, const char* bytes, int count, char* out, int capacity, int* length) {
   if (count <= 0) return 1;
   if (!std::strcmp(charset, "ISO-8859-1") || !std::strcmp(charset, "binary")) {
     appendLatin1(bytes, count, out, capacity, length);

@@ -70,10 +70,15 @@ Status statusOf(int failure) {
   }
 }
 
-// The text of the bytes from start to end in charset, appended to text.
-void appendPart(const char* charset, const DecodedMessage& message, int start, int end,
+// The text of the bytes from start to end in charset, appended to text; as
+// ISO-8859-1, with a warning, when the C library cannot convert the set.
+void appendPart(const char* charset, const DecodedMessage& message, int start, int end, Symbol* symbol,
                 std::string* text, int* length) {
-  appendAsUtf8(charset, message.bytes + start, end - start, &(*text)[0], (int)text->size(), length);
+  const char* bytes = message.bytes + start;
+  if (appendAsUtf8(charset, bytes, end - start, &(*text)[0], (int)text->size(), length)) return;
+  symbol->warnings.push_back(std::string("character set ") + charset +
+                             " not available: its bytes are taken as ISO-8859-1");
+  appendAsUtf8("ISO-8859-1", bytes, end - start, &(*text)[0], (int)text->size(), length);
 }
 
 // The message as UTF-8: the bytes before the first ECI designator as
@@ -87,7 +92,7 @@ void convertText(const DecodedMessage& message, Symbol* symbol) {
   for (int i = 0; i < message.ecis.count; i++) {
     const EciMark& mark = message.ecis.marks[i];
     int end = std::min(std::max(mark.position, start), message.length);
-    appendPart(charset, message, start, end, &text, &length);
+    appendPart(charset, message, start, end, symbol, &text, &length);
     start = end;
     symbol->eci.push_back(mark.eci);
     charset = eciCharsetName(mark.eci);
@@ -97,7 +102,7 @@ void convertText(const DecodedMessage& message, Symbol* symbol) {
       charset = "ISO-8859-1";
     }
   }
-  appendPart(charset, message, start, message.length, &text, &length);
+  appendPart(charset, message, start, message.length, symbol, &text, &length);
   text.resize((size_t)length);
   symbol->text = std::move(text);
 }

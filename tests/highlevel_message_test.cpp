@@ -122,18 +122,31 @@ TEST(EciDesignators, TheMessageRecordsWhereEachEciStarts) {
 }
 
 TEST(EciDesignators, ADesignatorNamingNoEciLeavesTheSymbolUndecoded) {
-  EXPECT_EQ(decode({1, 89, 927})->outcome, kMessageInvalid);          // argument cut off
-  EXPECT_EQ(decode({927, 900, 1, 89})->outcome, kMessageInvalid);     // a mode, not a number
+  EXPECT_EQ(decode({1, 89, 927})->outcome, kMessageInvalid);               // argument cut off
+  EXPECT_EQ(decode({927, 900, 1, 89})->outcome, kMessageInvalid);          // a mode, not a number
   EXPECT_EQ(decode({901, 65, 926, -1, 3, 66})->outcome, kMessageInvalid);  // erased
   EXPECT_EQ(decode({927, 899, 1, 89})->outcome, kMessageWhole);
 }
 
 TEST(MacroBlock, EveryOptionalFieldIsRead) {
-  auto message = decode(join({alphaCodewords("DATA"), {928}, numericCodewords("00004"), {12, 345, 923, 0},
-                              alphaCodewords("NAME TXT"), {923, 1}, numericCodewords("00009"), {923, 2},
-                              numericCodewords("1700000000"), {923, 3}, alphaCodewords("ALICE"), {923, 4},
-                              alphaCodewords("BOB"), {923, 5}, numericCodewords("123456"), {923, 6},
-                              numericCodewords("65535"), {922}}));
+  auto message = decode(join({alphaCodewords("DATA"),
+                              {928},
+                              numericCodewords("00004"),
+                              {12, 345, 923, 0},
+                              alphaCodewords("NAME TXT"),
+                              {923, 1},
+                              numericCodewords("00009"),
+                              {923, 2},
+                              numericCodewords("1700000000"),
+                              {923, 3},
+                              alphaCodewords("ALICE"),
+                              {923, 4},
+                              alphaCodewords("BOB"),
+                              {923, 5},
+                              numericCodewords("123456"),
+                              {923, 6},
+                              numericCodewords("65535"),
+                              {922}}));
   EXPECT_EQ(message->outcome, kMessageWhole);
   EXPECT_EQ(message->bytes(), "DATA");
   const MacroBlock& block = message->decoded.macro;
@@ -178,7 +191,10 @@ TEST(EciText, InvalidSequencesBecomeReplacementCharacters) {
   };
   // Fuzz finding: the C library's converter passes a four-byte sequence
   // above U+10FFFF through unchanged.
-  EXPECT_EQ(convert("UTF-8", "A\xf7\x95\x9e\x81" "B"), "A\uFFFDB");
+  EXPECT_EQ(convert("UTF-8",
+                    "A\xf7\x95\x9e\x81"
+                    "B"),
+            "A\uFFFDB");
   EXPECT_EQ(convert("UTF-8", "\xed\xa0\x80\xc0\xaf\xff"), "\uFFFD\uFFFD\uFFFD");
   EXPECT_EQ(convert("UTF-16BE", std::string("\xd8\x00\x00\x41\x00", 5)), "\uFFFDA\uFFFD");
   EXPECT_EQ(convert("SHIFT_JIS", "\x82\xa0\x82"), "あ\uFFFD");

@@ -2,7 +2,6 @@
 // from symbols libzint made: ECI segments converted to UTF-8, Macro PDF417
 // control blocks, the reader initialisation flag.
 #include <gtest/gtest.h>
-
 #include <iconv.h>
 
 #include <optional>
@@ -43,21 +42,36 @@ struct EciSample {
 };
 
 const EciSample kEciSamples[] = {
-    {3, "ISO-8859-1", "Grüße, façade"},      {4, "ISO-8859-2", "Łódź, Žluťoučký"},
-    {5, "ISO-8859-3", "Ħal Għargħur ĉiĝ"},   {6, "ISO-8859-4", "Āķis ļoti ņū"},
-    {7, "ISO-8859-5", "Привет, мир"},        {8, "ISO-8859-6", "مرحبا"},
-    {9, "ISO-8859-7", "Καλημέρα"},           {10, "ISO-8859-8", "שלום"},
-    {11, "ISO-8859-9", "İstanbul ğış"},      {12, "ISO-8859-10", "Þóra Ŋŧ"},
-    {13, "ISO-8859-11", "สวัสดี"},           {15, "ISO-8859-13", "Ąžuolas Ēriks"},
-    {16, "ISO-8859-14", "Ḃrŵ Ċaer ẁ"},       {17, "ISO-8859-15", "€ Œuvre Šž"},
-    {18, "ISO-8859-16", "Ștefan Țară"},      {20, "SHIFT_JIS", "テスト漢字ｶﾅ"},
-    {21, "CP1250", "Łódź „cytat”"},          {22, "CP1251", "Привет «мир»"},
-    {23, "CP1252", "€uro “quotes”"},         {24, "CP1256", "مرحبا پ"},
-    {25, "UTF-16BE", "Grüße 点 😀"},         {26, "UTF-8", "Grüße 点茗 αβγ"},
-    {27, "ASCII", "Plain ASCII 123"},        {28, "BIG5", "點茗中文"},
-    {29, "GB18030", "点茗中文"},             {30, "EUC-KR", "한국어 텍스트"},
-    {31, "GBK", "点茗中文"},                 {32, "GB18030", "点茗 😀"},
-    {33, "UTF-16LE", "Grüße 点"},            {34, "UTF-32BE", "αβγ 😀"},
+    {3, "ISO-8859-1", "Grüße, façade"},
+    {4, "ISO-8859-2", "Łódź, Žluťoučký"},
+    {5, "ISO-8859-3", "Ħal Għargħur ĉiĝ"},
+    {6, "ISO-8859-4", "Āķis ļoti ņū"},
+    {7, "ISO-8859-5", "Привет, мир"},
+    {8, "ISO-8859-6", "مرحبا"},
+    {9, "ISO-8859-7", "Καλημέρα"},
+    {10, "ISO-8859-8", "שלום"},
+    {11, "ISO-8859-9", "İstanbul ğış"},
+    {12, "ISO-8859-10", "Þóra Ŋŧ"},
+    {13, "ISO-8859-11", "สวัสดี"},
+    {15, "ISO-8859-13", "Ąžuolas Ēriks"},
+    {16, "ISO-8859-14", "Ḃrŵ Ċaer ẁ"},
+    {17, "ISO-8859-15", "€ Œuvre Šž"},
+    {18, "ISO-8859-16", "Ștefan Țară"},
+    {20, "SHIFT_JIS", "テスト漢字ｶﾅ"},
+    {21, "CP1250", "Łódź „cytat”"},
+    {22, "CP1251", "Привет «мир»"},
+    {23, "CP1252", "€uro “quotes”"},
+    {24, "CP1256", "مرحبا پ"},
+    {25, "UTF-16BE", "Grüße 点 😀"},
+    {26, "UTF-8", "Grüße 点茗 αβγ"},
+    {27, "ASCII", "Plain ASCII 123"},
+    {28, "BIG5", "點茗中文"},
+    {29, "GB18030", "点茗中文"},
+    {30, "EUC-KR", "한국어 텍스트"},
+    {31, "GBK", "点茗中文"},
+    {32, "GB18030", "点茗 😀"},
+    {33, "UTF-16LE", "Grüße 点"},
+    {34, "UTF-32BE", "αβγ 😀"},
     {35, "UTF-32LE", "αβγ"},
 };
 
@@ -84,8 +98,8 @@ TEST(MessageRoundTrip, MixedEciSegmentsConvertEachPartOnItsOwn) {
   ASSERT_TRUE(symbol);
   EXPECT_EQ(symbol->text, "ABCПривет点茗テストαβγ 42");
   EXPECT_EQ(symbol->eci, (std::vector<int>{3, 7, 26, 20, 9}));
-  EXPECT_EQ(symbol->bytes, "ABC" + convertTo("ISO-8859-5", "Привет") + "点茗" + convertTo("SHIFT_JIS", "テスト") +
-                               convertTo("ISO-8859-7", "αβγ 42"));
+  EXPECT_EQ(symbol->bytes, "ABC" + convertTo("ISO-8859-5", "Привет") + "点茗" +
+                               convertTo("SHIFT_JIS", "テスト") + convertTo("ISO-8859-7", "αβγ 42"));
 }
 
 TEST(MessageRoundTrip, TextModeCarriesOnAcrossADesignator) {

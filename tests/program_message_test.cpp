@@ -2,13 +2,12 @@
 // with ECIs, --join over Macro PDF417 segments, --json, --annotate, and a
 // picture read from standard input.
 #include <gtest/gtest.h>
+#include <stb_image.h>
 
 #include <algorithm>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
-
-#include <nlohmann/json.hpp>
-#include <stb_image.h>
 
 #include "support/message_symbols.h"
 #include "support/program_run.h"
@@ -34,7 +33,8 @@ std::vector<std::string> threeSegments() {
   return paths;
 }
 
-std::vector<std::string> withOptions(std::vector<std::string> options, const std::vector<std::string>& pictures) {
+std::vector<std::string> withOptions(std::vector<std::string> options,
+                                     const std::vector<std::string>& pictures) {
   options.insert(options.end(), pictures.begin(), pictures.end());
   return options;
 }
@@ -47,8 +47,8 @@ TEST(ProgramMessage, ResultLinesPrintTextForEcisAndBytesOtherwise) {
   MessageSymbol unknown;
   unknown.binary = true;
   unknown.segments = {{811, "raw \xe9"}};
-  ProgramRun run = runProgram({"-q", writeMessageSymbol(greek, "eci-greek.png"),
-                               writeMessageSymbol(unknown, "eci-unknown.png")});
+  ProgramRun run = runProgram(
+      {"-q", writeMessageSymbol(greek, "eci-greek.png"), writeMessageSymbol(unknown, "eci-unknown.png")});
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.out, "Result =Καλημέρα 点\nResult =raw \xe9\n");
   EXPECT_NE(run.err.find("eci-unknown.png: warning: unknown ECI 811"), std::string::npos);

@@ -31,7 +31,8 @@ static GrayPicture drawMessageSymbol(const MessageSymbol& message) {
 
 pdf417read::ReadResult readMessageSymbol(const MessageSymbol& message) {
   GrayPicture picture = drawMessageSymbol(message);
-  pdf417read::ImageView view(picture.pixels.data(), picture.width, picture.height, pdf417read::PixelFormat::Gray);
+  pdf417read::ImageView view(picture.pixels.data(), picture.width, picture.height,
+                             pdf417read::PixelFormat::Gray);
   return pdf417read::read(view);
 }
 
