@@ -45,7 +45,7 @@ pdf417read::Symbol takeSymbol(FuzzInput* in) {
     macro.fileId = takeString(in);
     if (flags & 8) macro.fileName = takeString(in);
     if (flags & 16) macro.sender = takeString(in);
-    if (flags & 32) macro.timestamp = (int64_t)takeS16(in) << 40;
+    if (flags & 32) macro.timestamp = takeS16(in) * ((int64_t)1 << 40);
     symbol.macro = macro;
   }
   return symbol;
