@@ -1,5 +1,6 @@
-// pdf417read: decodes the PDF417 symbol in each picture named on the command
-// line and prints its text.
+// pdf417read: decodes the PDF417 symbols in each picture named on the
+// command line and prints their messages, as result lines, as JSON, or
+// joined from Macro PDF417 segments.
 #include <pdf417read/pdf417read.h>
 
 #include <algorithm>
@@ -12,27 +13,46 @@
 #include <thread>
 #include <vector>
 
+#include "app/annotated_picture.h"
+#include "app/json_output.h"
+#include "app/printed_message.h"
+#include "app/segment_join.h"
+
 static const char kDefaultPicture[] = "c:\\24.bmp";
+static const size_t kMaxStandardInput = (size_t)1 << 30;
 
 static void printUsage(FILE* out) {
   std::fprintf(out,
                "Usage: pdf417read [OPTION...] [PICTURE...]\n"
-               "Decodes the PDF417 barcode in each picture and prints \"Result =TEXT\".\n"
-               "Pictures: BMP, PNG, JPEG, GIF, TGA, PNM. Without a picture, reads %s.\n"
+               "Decodes the PDF417 barcodes in each picture and prints \"Result =MESSAGE\" for each.\n"
+               "Pictures: BMP, PNG, JPEG, GIF, TGA, PNM; - reads one from standard input.\n"
+               "Without a picture, reads %s.\n"
                "\n"
-               "  -q, --quiet    print only the result lines, no decoder trace\n"
-               "  -j, --jobs N   decode N pictures at once (default: one per core)\n"
-               "  -h, --help     show this help and exit\n"
-               "  -V, --version  show the version and exit\n"
+               "  -q, --quiet          print only the result lines, no decoder trace\n"
+               "  -j, --jobs N         decode N pictures at once (default: one per core)\n"
+               "      --json           print one JSON object per picture and line instead\n"
+               "      --join           join Macro PDF417 segments with the same file id and\n"
+               "                       print each whole message once\n"
+               "      --annotate OUT   write each picture with its symbols outlined and\n"
+               "                       numbered to OUT (a PNG; OUT-2.png, ... for the next)\n"
+               "  -h, --help           show this help and exit\n"
+               "  -V, --version        show the version and exit\n"
                "\n"
-               "Exit status: 0 when every picture decoded, 1 otherwise, 2 on a usage error.\n",
+               "A message with ECIs is printed as UTF-8, one without as its bytes.\n"
+               "Exit status: 0 when every picture decoded (and, with --join, every message\n"
+               "was whole), 1 otherwise, 2 on a usage error.\n",
                kDefaultPicture);
 }
+
+enum class OutputMode { Results, Json, Join };
 
 struct Settings {
   bool quiet = false;
   int jobs = 0;  // 0: one per core
+  OutputMode mode = OutputMode::Results;
+  std::string annotate;  // empty: no annotated pictures
   std::vector<std::string> pictures;
+  std::vector<unsigned char> standardInput;  // the picture named "-"
 };
 
 // What one picture prints: standard output first, then standard error.
@@ -41,26 +61,84 @@ struct Outcome {
   std::string err;
   bool success = false;
   bool done = false;
+  std::vector<pdf417read::Symbol> symbols;  // kept for --join
 };
 
-static Outcome decodePicture(const std::string& path, const Settings& settings) {
-  Outcome outcome;
-  pdf417read::Options options;
-  if (!settings.quiet) options.trace = [&outcome](const std::string& text) { outcome.out += text; };
-  pdf417read::ReadResult result = pdf417read::readFile(path, options);
-  if (result.status != pdf417read::Status::Decoded || result.symbols.empty()) {
-    outcome.err = "pdf417read: " + path + ": " + result.error + "\n";
-    return outcome;
+static std::vector<unsigned char> fileBytes(const std::string& path) {
+  std::vector<unsigned char> bytes;
+  FILE* file = std::fopen(path.c_str(), "rb");
+  if (!file) return bytes;
+  unsigned char buffer[65536];
+  size_t n;
+  while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) bytes.insert(bytes.end(), buffer, buffer + n);
+  std::fclose(file);
+  return bytes;
+}
+
+// Reads all of standard input, refusing more than kMaxStandardInput bytes.
+static bool readStandardInput(std::vector<unsigned char>* bytes) {
+  unsigned char buffer[65536];
+  size_t n;
+  while ((n = std::fread(buffer, 1, sizeof buffer, stdin)) > 0) {
+    if (bytes->size() + n > kMaxStandardInput) return false;
+    bytes->insert(bytes->end(), buffer, buffer + n);
   }
-  outcome.success = true;
+  return true;
+}
+
+static bool isStandardInput(const std::string& path) { return path == "-"; }
+
+static pdf417read::ReadResult readPicture(const std::string& path, const Settings& settings,
+                                          const pdf417read::Options& options) {
+  if (!isStandardInput(path)) return pdf417read::readFile(path, options);
+  return pdf417read::readMemory(settings.standardInput.data(), settings.standardInput.size(), options);
+}
+
+static void annotatePicture(const std::string& path, size_t index, const pdf417read::ReadResult& result,
+                            const Settings& settings, Outcome* outcome) {
+  if (result.status == pdf417read::Status::NoPicture) return;
+  std::string error;
+  std::vector<unsigned char> bytes = isStandardInput(path) ? settings.standardInput : fileBytes(path);
+  if (!writeAnnotatedPicture(annotationPath(settings.annotate, index), bytes, result.symbols, &error)) {
+    outcome->err += "pdf417read: " + path + ": " + error + "\n";
+    outcome->success = false;
+  }
+}
+
+// Result lines (or, for --join, the symbols kept) and the warnings.
+static void describeSymbols(const std::string& path, const pdf417read::ReadResult& result,
+                            const Settings& settings, Outcome* outcome) {
   for (const pdf417read::Symbol& symbol : result.symbols) {
-    // The text may hold zero bytes: it is written whole, not as a string.
-    outcome.out += "Result =" + symbol.bytes + "\n";
+    // The message may hold zero bytes: it is written whole, not as a string.
+    if (settings.mode == OutputMode::Results) outcome->out += "Result =" + printedMessage(symbol) + "\n";
+    for (const std::string& warning : symbol.warnings)
+      outcome->err += "pdf417read: " + path + ": warning: " + warning + "\n";
     if (!symbol.verified) {
-      outcome.err += "pdf417read: " + path + ": warning: error correction failed, the text is unchecked\n";
-      outcome.success = false;
+      outcome->err += "pdf417read: " + path + ": warning: error correction failed, the text is unchecked\n";
+      outcome->success = false;
     }
   }
+  if (settings.mode == OutputMode::Join) outcome->symbols = result.symbols;
+}
+
+static Outcome decodePicture(size_t index, const Settings& settings) {
+  const std::string& path = settings.pictures[index];
+  Outcome outcome;
+  pdf417read::Options options;
+  if (!settings.quiet && settings.mode != OutputMode::Json)
+    options.trace = [&outcome](const std::string& text) { outcome.out += text; };
+  pdf417read::ReadResult result = readPicture(path, settings, options);
+  outcome.success = result.status == pdf417read::Status::Decoded && !result.symbols.empty();
+  if (settings.mode == OutputMode::Json) {
+    outcome.out = jsonLine(path, result);
+    for (const pdf417read::Symbol& symbol : result.symbols)
+      outcome.success = outcome.success && symbol.verified;
+  } else if (!outcome.success) {
+    outcome.err = "pdf417read: " + path + ": " + result.error + "\n";
+  } else {
+    describeSymbols(path, result, settings, &outcome);
+  }
+  if (!settings.annotate.empty()) annotatePicture(path, index, result, settings, &outcome);
   return outcome;
 }
 
@@ -70,20 +148,49 @@ static void emit(const Outcome& outcome) {
   std::fwrite(outcome.err.data(), 1, outcome.err.size(), stderr);
 }
 
+// Prints each whole message and says on standard error what kept the
+// others from being joined. True when nothing did.
+static bool printJoined(const std::vector<FoundSegment>& segments) {
+  JoinResult joined = joinSegments(segments);
+  for (const JoinedMessage& message : joined.messages) {
+    std::string line = "Result =" + message.message + "\n";
+    std::fwrite(line.data(), 1, line.size(), stdout);
+  }
+  std::fflush(stdout);
+  for (const std::string& error : joined.errors) std::fprintf(stderr, "pdf417read: %s\n", error.c_str());
+  return joined.errors.empty();
+}
+
+// Prints an outcome and keeps what --join needs of it. Symbols without a
+// control block are printed as they are.
+struct Collector {
+  bool allDecoded = true;
+  std::vector<FoundSegment> segments;
+
+  void take(const std::string& path, Outcome* outcome) {
+    for (pdf417read::Symbol& symbol : outcome->symbols) {
+      if (symbol.macro)
+        segments.push_back(FoundSegment{path, std::move(symbol)});
+      else
+        outcome->out += "Result =" + printedMessage(symbol) + "\n";
+    }
+    emit(*outcome);
+    allDecoded = allDecoded && outcome->success;
+  }
+};
+
 // Decodes the pictures on several threads and prints each outcome in the
 // order of the arguments as soon as it and those before it are done.
-static bool decodeAll(const Settings& settings) {
+static void decodeAll(const Settings& settings, Collector* collector) {
   size_t count = settings.pictures.size();
   int jobs = settings.jobs > 0 ? settings.jobs : (int)std::max(1u, std::thread::hardware_concurrency());
   jobs = (int)std::min<size_t>((size_t)jobs, count);
-  bool allDecoded = true;
   if (jobs <= 1) {
-    for (const std::string& path : settings.pictures) {
-      Outcome outcome = decodePicture(path, settings);
-      emit(outcome);
-      allDecoded = allDecoded && outcome.success;
+    for (size_t i = 0; i < count; i++) {
+      Outcome outcome = decodePicture(i, settings);
+      collector->take(settings.pictures[i], &outcome);
     }
-    return allDecoded;
+    return;
   }
   std::vector<Outcome> outcomes(count);
   std::mutex lock;
@@ -97,7 +204,7 @@ static bool decodeAll(const Settings& settings) {
         if (next == count) return;
         i = next++;
       }
-      Outcome outcome = decodePicture(settings.pictures[i], settings);
+      Outcome outcome = decodePicture(i, settings);
       outcome.done = true;
       std::lock_guard<std::mutex> guard(lock);
       outcomes[i] = std::move(outcome);
@@ -111,11 +218,9 @@ static bool decodeAll(const Settings& settings) {
     finished.wait(guard, [&] { return outcomes[i].done; });
     Outcome outcome = std::move(outcomes[i]);
     guard.unlock();
-    emit(outcome);
-    allDecoded = allDecoded && outcome.success;
+    collector->take(settings.pictures[i], &outcome);
   }
   for (std::thread& worker : workers) worker.join();
-  return allDecoded;
 }
 
 // A whole number of jobs, 1 to 1024.
@@ -127,43 +232,63 @@ static bool parseJobs(const char* text, int* jobs) {
   return true;
 }
 
-// Returns -1 when the options were read, else the exit status to end with.
+static int usageError(const std::string& message) {
+  std::fprintf(stderr, "pdf417read: %s\n", message.c_str());
+  printUsage(stderr);
+  return 2;
+}
+
+// Reads the option at argv[*i] (and its value, moving *i past it). Returns
+// -1 when it was read, else the exit status to end with.
+static int parseOption(int argc, char** argv, int* i, Settings* settings) {
+  const char* option = argv[*i];
+  if (!std::strcmp(option, "-h") || !std::strcmp(option, "--help")) {
+    printUsage(stdout);
+    return 0;
+  }
+  if (!std::strcmp(option, "-V") || !std::strcmp(option, "--version")) {
+    std::printf("pdf417read %s\n", pdf417read::version());
+    return 0;
+  }
+  if (!std::strcmp(option, "-q") || !std::strcmp(option, "--quiet")) {
+    settings->quiet = true;
+  } else if (!std::strcmp(option, "--json")) {
+    settings->mode = OutputMode::Json;
+  } else if (!std::strcmp(option, "--join")) {
+    settings->mode = OutputMode::Join;
+  } else if (!std::strcmp(option, "-j") || !std::strcmp(option, "--jobs")) {
+    if (*i + 1 >= argc || !parseJobs(argv[*i + 1], &settings->jobs))
+      return usageError(std::string(option) + " needs a number of jobs from 1 to 1024");
+    ++*i;
+  } else if (!std::strncmp(option, "--jobs=", 7)) {
+    if (!parseJobs(option + 7, &settings->jobs))
+      return usageError("--jobs needs a number of jobs from 1 to 1024");
+  } else if (!std::strcmp(option, "--annotate")) {
+    if (*i + 1 >= argc || !*argv[*i + 1]) return usageError("--annotate needs a file to write");
+    settings->annotate = argv[++*i];
+  } else if (!std::strncmp(option, "--annotate=", 11) && option[11]) {
+    settings->annotate = option + 11;
+  } else {
+    return usageError(std::string("unknown option ") + option);
+  }
+  return -1;
+}
+
+// Returns -1 when the arguments were read, else the exit status to end with.
 static int parseArguments(int argc, char** argv, Settings* settings) {
   int i = 1;
   for (; i < argc && argv[i][0] == '-' && argv[i][1]; i++) {
-    const char* option = argv[i];
-    if (!std::strcmp(option, "--")) {
+    if (!std::strcmp(argv[i], "--")) {
       i++;
       break;
     }
-    if (!std::strcmp(option, "-h") || !std::strcmp(option, "--help")) {
-      printUsage(stdout);
-      return 0;
-    }
-    if (!std::strcmp(option, "-V") || !std::strcmp(option, "--version")) {
-      std::printf("pdf417read %s\n", pdf417read::version());
-      return 0;
-    }
-    if (!std::strcmp(option, "-q") || !std::strcmp(option, "--quiet")) {
-      settings->quiet = true;
-      continue;
-    }
-    if (!std::strcmp(option, "-j") || !std::strcmp(option, "--jobs")) {
-      if (i + 1 < argc && parseJobs(argv[i + 1], &settings->jobs)) {
-        i++;
-        continue;
-      }
-      std::fprintf(stderr, "pdf417read: %s needs a number of jobs from 1 to 1024\n", option);
-      printUsage(stderr);
-      return 2;
-    }
-    if (!std::strncmp(option, "--jobs=", 7) && parseJobs(option + 7, &settings->jobs)) continue;
-    std::fprintf(stderr, "pdf417read: unknown option %s\n", option);
-    printUsage(stderr);
-    return 2;
+    int status = parseOption(argc, argv, &i, settings);
+    if (status >= 0) return status;
   }
   for (; i < argc; i++) settings->pictures.push_back(argv[i]);
   if (settings->pictures.empty()) settings->pictures.push_back(kDefaultPicture);
+  if (std::count_if(settings->pictures.begin(), settings->pictures.end(), isStandardInput) > 1)
+    return usageError("standard input (-) can be read only once");
   return -1;
 }
 
@@ -171,5 +296,13 @@ int main(int argc, char** argv) {
   Settings settings;
   int status = parseArguments(argc, argv, &settings);
   if (status >= 0) return status;
-  return decodeAll(settings) ? 0 : 1;
+  bool fromStandardInput = std::any_of(settings.pictures.begin(), settings.pictures.end(), isStandardInput);
+  if (fromStandardInput && !readStandardInput(&settings.standardInput)) {
+    std::fprintf(stderr, "pdf417read: -: standard input holds more than 1 GiB, too much for a picture\n");
+    return 1;
+  }
+  Collector collector;
+  decodeAll(settings, &collector);
+  bool joined = settings.mode != OutputMode::Join || printJoined(collector.segments);
+  return collector.allDecoded && joined ? 0 : 1;
 }

@@ -41,6 +41,33 @@ std::vector<unsigned char> readerGrid(const ModuleMatrix& symbol, int* rowLen) {
   return grid;
 }
 
+// Codeword streams as zint writes them: ECIs at the start and between
+// segments, Macro PDF417 control blocks with optional fields.
+void writeMessageSeeds() {
+  const std::vector<std::vector<int>> streams = {
+      {22, 927, 26, 901, 119, 661, 576, 235, 307, 169, 426, 670, 847, 716, 235, 544, 793, 41, 282, 178, 206, 179},
+      {19, 927, 3, 1, 89, 927, 7, 924, 321, 499, 691, 628, 290, 927, 26, 900, 833, 900, 900},
+      {12, 817, 131, 344, 925, 99, 29, 926, 110, 100, 59, 900},
+      {13, 1, 89, 928, 111, 102, 123, 456, 923, 1, 111, 103, 922},
+      {16, 1, 89, 928, 111, 100, 77, 923, 0, 1, 89, 923, 5, 111, 103, 922},
+  };
+  for (size_t i = 0; i < streams.size(); i++) {
+    std::vector<unsigned char> words, block;
+    for (int c : streams[i]) put16(&words, c + 1);  // eci_text_fuzz folds word % 930 - 1
+    writeSeed("eci_text_fuzz", "message" + std::to_string(i), words);
+    // macro_block_fuzz puts the 928 itself at the position it is given.
+    size_t blockAt = 2;
+    for (size_t k = 1; k < streams[i].size(); k++)
+      if (streams[i][k] == 928) blockAt = k;
+    put16(&block, (int)blockAt - 1);
+    for (size_t k = 1; k < streams[i].size(); k++)
+      if (k != blockAt) put16(&block, streams[i][k] + 1);
+    writeSeed("macro_block_fuzz", "message" + std::to_string(i), block);
+  }
+  std::string json = std::string("seed.png") + '\0' + "\x01" + '\0' + "no symbol" + '\0' + "text\xff" + '\0' + "bytes";
+  writeSeed("json_output_fuzz", "line", std::vector<unsigned char>(json.begin(), json.end()));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -102,5 +129,6 @@ int main(int argc, char** argv) {
     for (int c : codewords) put16(&data, c);
     writeSeed("data_decoder_fuzz", tag, data);
   }
+  writeMessageSeeds();
   return 0;
 }

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "highlevel/eci_designator.h"
+#include "highlevel/mode_codewords.h"
 #include "highlevel/text_buffer.h"
 #include "runtime/trace.h"
 
@@ -16,8 +18,9 @@ struct ByteGroup {
 };
 
 static bool endsByteSegment(int codeword) {
-  return codeword == 900 || codeword == 901 || codeword == 902 || codeword == 922 ||
-         codeword == 923 || codeword == 924 || codeword == 928;
+  return codeword == kTextLatch || codeword == kByteLatch || codeword == kNumericLatch ||
+         codeword == kMacroTerminator || codeword == kMacroOptionalField || codeword == kByteLatchSix ||
+         codeword == kMacroControlBlock;
 }
 
 static void addToGroup(ByteGroup* group, int codeword) {
@@ -40,7 +43,7 @@ static void emitSixBytes(ByteGroup* group, int mode, char* text, KeptBytes* kept
       group->accumulator >>= 8;
     }
     appendBytes(text, bytes, 6, kept);
-    if (mode == 901 && !kept) trace("compaction result = %s\n", text);
+    if (mode == kByteLatch && !kept) trace("compaction result = %s\n", text);
   }
   group->count = 0;
   group->erased = false;
@@ -52,10 +55,18 @@ static void emitSingleBytes(ByteGroup* group, int mode, char* text, KeptBytes* k
   for (int i = 0; i < group->count; i++) {
     int codeword = group->codewords[i];
     if (codeword < 0) continue;
-    if (mode == 901 && !kept) trace("without compacton show: = %c\n", codeword);
+    if (mode == kByteLatch && !kept) trace("without compacton show: = %c\n", codeword);
     appendChar(text, codeword & 0xFF, kept);
   }
   group->count = 0;
+}
+
+// The group that ends a segment: six bytes only from a whole group of 924.
+static void emitLastGroup(ByteGroup* group, int mode, char* text, KeptBytes* kept) {
+  if (group->count == 5 && mode == kByteLatchSix)
+    emitSixBytes(group, mode, text, kept);
+  else
+    emitSingleBytes(group, mode, text, kept);
 }
 
 // A byte shift at the start of the data: the codeword after the 913 is one
@@ -66,26 +77,32 @@ static int decodeByteShift(const int* codewords, int position, char* text, int d
   int next = position + 1;
   if (next >= dataEnd) return dataEnd;
   int codeword = codewords[next];
-  if (codeword >= 0 && codeword < 900) appendChar(text, codeword & 0xFF, kept);
+  if (codeword >= 0 && codeword < kFirstModeCodeword) appendChar(text, codeword & 0xFF, kept);
   return next;
 }
 
 int decodeByteSegment(int mode, const int* codewords, int position, char* text, int dataEnd,
                       KeptBytes* kept) {
-  if (mode == 913) return decodeByteShift(codewords, position, text, dataEnd, kept);
+  if (mode == kByteShift) return decodeByteShift(codewords, position, text, dataEnd, kept);
   ByteGroup group = {{0}, 0, false, 0};
   for (; position < dataEnd; position++) {
     int codeword = codewords[position];
     if (endsByteSegment(codeword)) break;
-    if (codeword >= 900) continue;
+    if (isEciDesignator(codeword)) {
+      // The designator ends the bytes of the set before it: when the bytes
+      // are kept, the group before it is that set's last. Without kept the
+      // group runs on across it, as it always has.
+      if (kept) emitLastGroup(&group, mode, text, kept);
+      markEci(eciDesignatorValue(codewords, position, dataEnd), kept);
+      position = eciDesignatorEnd(codewords, position, dataEnd) - 1;
+      continue;
+    }
+    if (codeword >= kFirstModeCodeword) continue;
     // Five codewords are six bytes only when more data follows them: a last
     // group of five in a 901 segment is five single bytes.
     if (group.count == 5) emitSixBytes(&group, mode, text, kept);
     addToGroup(&group, codeword);
   }
-  if (group.count == 5 && mode == 924)
-    emitSixBytes(&group, mode, text, kept);
-  else
-    emitSingleBytes(&group, mode, text, kept);
+  emitLastGroup(&group, mode, text, kept);
   return position;
 }

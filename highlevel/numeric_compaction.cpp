@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "highlevel/eci_designator.h"
+#include "highlevel/mode_codewords.h"
 #include "highlevel/text_buffer.h"
 #include "runtime/trace.h"
 
@@ -148,8 +150,8 @@ static void closeGroup(NumericGroup* group, char* text, KeptBytes* kept) {
 }
 
 static bool endsNumericSegment(int codeword) {
-  return codeword == 900 || codeword == 901 || codeword == 922 || codeword == 923 ||
-         codeword == 924 || codeword == 928;
+  return codeword == kTextLatch || codeword == kByteLatch || codeword == kMacroTerminator ||
+         codeword == kMacroOptionalField || codeword == kByteLatchSix || codeword == kMacroControlBlock;
 }
 
 int decodeNumericSegment(const int* codewords, int position, char* text, int dataEnd,
@@ -157,9 +159,17 @@ int decodeNumericSegment(const int* codewords, int position, char* text, int dat
   NumericGroup group = {{0}, 0, false};
   bool ended = false;
   while (position < dataEnd && !ended) {
-    int codeword = codewords[position++];
+    int codeword = codewords[position];
+    if (isEciDesignator(codeword)) {
+      markEci(eciDesignatorValue(codewords, position, dataEnd), kept);
+      position = eciDesignatorEnd(codewords, position, dataEnd);
+      ended = position == dataEnd;
+      if (ended) closeGroup(&group, text, kept);
+      continue;
+    }
+    position++;
     ended = position == dataEnd;
-    if (codeword < 900) {
+    if (codeword < kFirstModeCodeword) {
       group.codewords[group.count++] = codeword;
       if (codeword < 0) group.erased = true;
     } else if (endsNumericSegment(codeword)) {
@@ -167,7 +177,7 @@ int decodeNumericSegment(const int* codewords, int position, char* text, int dat
       position--;
     }
     // 902 closes the group and the segment goes on with a new one.
-    if (group.count == kMaxNumericGroup || codeword == 902 || ended) closeGroup(&group, text, kept);
+    if (group.count == kMaxNumericGroup || codeword == kNumericLatch || ended) closeGroup(&group, text, kept);
   }
   return position;
 }

@@ -40,3 +40,9 @@ void appendChar(char* text, int character, KeptBytes* kept) {
   char piece = (char)character;
   appendBytes(text, &piece, 1, kept);
 }
+
+void markEci(int eci, KeptBytes* kept) {
+  if (!kept || !kept->ecis) return;
+  EciMarks* ecis = kept->ecis;
+  if (ecis->count >= 0 && ecis->count < kMaxEciMarks) ecis->marks[ecis->count++] = {kept->count, eci};
+}

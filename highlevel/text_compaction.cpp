@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "highlevel/eci_designator.h"
 #include "highlevel/text_buffer.h"
 #include "runtime/trace.h"
 
@@ -75,11 +76,12 @@ void textValuesToString(const int* values, const int* byteSlots, int count, char
   int saved = kAlpha;
   for (int i = 0; i < count; i++) {
     int value = values[i];
-    // A byte shift emits its byte in any sub-mode, also straight after a
-    // shift value: encoders put a 29 before it to fill out an odd count of
-    // values, and that 29 is padding.
-    if (value == kByteShiftMarker) {
-      emitShiftedByte(byteSlots[i], text, kept);
+    // A byte shift or an ECI designator acts in any sub-mode, also straight
+    // after a shift value: encoders put a 29 before them to fill out an odd
+    // count of values, and that 29 is padding.
+    if (value == kByteShiftMarker || value == kEciMarker) {
+      if (value == kByteShiftMarker) emitShiftedByte(byteSlots[i], text, kept);
+      else markEci(byteSlots[i], kept);
       if (mode == kPunctuationShift || mode == kAlphaShift) mode = saved;
       continue;
     }
@@ -95,7 +97,8 @@ void textValuesToString(const int* values, const int* byteSlots, int count, char
 }
 
 static bool endsTextSegment(int codeword) {
-  return codeword == 900 || codeword == 901 || codeword == 902 || codeword == 924;
+  return codeword == kTextLatch || codeword == kByteLatch || codeword == kNumericLatch ||
+         codeword == kByteLatchSix;
 }
 
 int textCompaction(const int* codewords, int position, char* text, int dataEnd, KeptBytes* kept) {
@@ -118,11 +121,15 @@ int textCompaction(const int* codewords, int position, char* text, int dataEnd, 
       byteSlots[count] = -1;
       if (position + 1 < dataEnd) byteSlots[count] = codewords[++position];
       count++;
+    } else if (isEciDesignator(codeword)) {
+      values[count] = kEciMarker;
+      byteSlots[count++] = eciDesignatorValue(codewords, position, dataEnd);
+      position = eciDesignatorEnd(codewords, position, dataEnd) - 1;
     } else if (codeword < 0) {
       // An erased codeword: two unknown values that emit nothing.
       values[count++] = -1;
       values[count++] = -1;
-    } else if (codeword < 900) {
+    } else if (codeword < kFirstModeCodeword) {
       values[count++] = codeword / 30;
       values[count++] = codeword % 30;
     }

@@ -1,10 +1,13 @@
 // The public entry points: pictures in, symbols out, as plain values.
 #include <pdf417read/pdf417read.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <limits>
 #include <memory>
 #include <new>
 
+#include "highlevel/eci_text.h"
 #include "highlevel/message_decoder.h"
 #include "image/gray_conversion.h"
 #include "image/picture_bitmap.h"
@@ -67,25 +70,99 @@ Status statusOf(int failure) {
   }
 }
 
-// Every byte as the Unicode character of the same number.
-std::string latin1ToUtf8(const std::string& bytes) {
-  std::string text;
-  text.reserve(bytes.size());
-  for (unsigned char c : bytes) {
-    if (c < 0x80) {
-      text += (char)c;
-    } else {
-      text += (char)(0xC0 | (c >> 6));
-      text += (char)(0x80 | (c & 0x3F));
+// The text of the bytes from start to end in charset, appended to text; as
+// ISO-8859-1, with a warning, when the C library cannot convert the set.
+void appendPart(const char* charset, const DecodedMessage& message, int start, int end, Symbol* symbol,
+                std::string* text, int* length) {
+  const char* bytes = message.bytes + start;
+  if (appendAsUtf8(charset, bytes, end - start, &(*text)[0], (int)text->size(), length)) return;
+  symbol->warnings.push_back(std::string("character set ") + charset +
+                             " not available: its bytes are taken as ISO-8859-1");
+  appendAsUtf8("ISO-8859-1", bytes, end - start, &(*text)[0], (int)text->size(), length);
+}
+
+// The message as UTF-8: the bytes before the first ECI designator as
+// ISO-8859-1, every part after one in the set its ECI names. A part whose
+// ECI is unknown is taken as ISO-8859-1 too, with a warning.
+void convertText(const DecodedMessage& message, Symbol* symbol) {
+  std::string text((size_t)utf8Capacity(message.length), '\0');
+  int length = 0;
+  int start = 0;
+  const char* charset = "ISO-8859-1";
+  for (int i = 0; i < message.ecis.count; i++) {
+    const EciMark& mark = message.ecis.marks[i];
+    int end = std::min(std::max(mark.position, start), message.length);
+    appendPart(charset, message, start, end, symbol, &text, &length);
+    start = end;
+    symbol->eci.push_back(mark.eci);
+    charset = eciCharsetName(mark.eci);
+    if (!charset) {
+      symbol->warnings.push_back("unknown ECI " + std::to_string(mark.eci) +
+                                 ": its bytes are taken as ISO-8859-1");
+      charset = "ISO-8859-1";
     }
   }
+  appendPart(charset, message, start, message.length, symbol, &text, &length);
+  text.resize((size_t)length);
+  symbol->text = std::move(text);
+}
+
+// A field's bytes as UTF-8 (text fields hold ISO-8859-1).
+std::string fieldText(const MacroText& field) {
+  std::string text((size_t)utf8Capacity(field.length), '\0');
+  int length = 0;
+  appendAsUtf8("ISO-8859-1", field.bytes, field.length, &text[0], (int)text.size(), &length);
+  text.resize((size_t)length);
   return text;
 }
 
-Symbol symbolOf(const SymbolReading& reading, const DecodedMessage& message) {
+template <typename Number>
+void takeNumber(const MacroText& field, const char* name, std::optional<Number>* value, Symbol* symbol) {
+  if (!field.present) return;
+  long long number = 0;
+  if (macroFieldNumber(&field, &number) && number <= std::numeric_limits<Number>::max())
+    *value = (Number)number;
+  else
+    symbol->warnings.push_back(std::string("Macro PDF417 ") + name + " unreadable");
+}
+
+void takeText(const MacroText& field, std::optional<std::string>* value) {
+  if (field.present) *value = fieldText(field);
+}
+
+void convertMacro(const MacroBlock& block, Symbol* symbol) {
+  if (!block.present) return;
+  if (!block.readable) {
+    symbol->warnings.push_back("Macro PDF417 control block unreadable");
+    return;
+  }
+  MacroInfo macro;
+  macro.segmentIndex = block.segmentIndex;
+  macro.fileId.assign(block.fileId.bytes, (size_t)block.fileId.length);
+  macro.lastSegment = block.lastSegment != 0;
+  takeText(block.fields[kMacroFileName], &macro.fileName);
+  takeNumber(block.fields[kMacroSegmentCount], "segment count", &macro.segmentCount, symbol);
+  takeNumber(block.fields[kMacroTimestamp], "time stamp", &macro.timestamp, symbol);
+  takeText(block.fields[kMacroSender], &macro.sender);
+  takeText(block.fields[kMacroAddressee], &macro.addressee);
+  takeNumber(block.fields[kMacroFileSize], "file size", &macro.fileSize, symbol);
+  takeNumber(block.fields[kMacroChecksum], "checksum", &macro.checksum, symbol);
+  if (block.unknownFields > 0) symbol->warnings.push_back("Macro PDF417 fields of unknown number skipped");
+  symbol->macro = std::move(macro);
+}
+
+// The symbol a reading holds; none when its codewords hold no valid
+// message (a designator that names no ECI).
+std::optional<Symbol> symbolOf(const SymbolReading& reading) {
+  // Large; it lives on the heap, not on a caller's thread stack.
+  std::unique_ptr<DecodedMessage> message(new DecodedMessage());
+  if (decodeMessage(reading.codewords, reading.codewordCount, message.get()) == kMessageInvalid)
+    return std::nullopt;
   Symbol symbol;
-  symbol.bytes.assign(message.bytes, (size_t)message.length);
-  symbol.text = latin1ToUtf8(symbol.bytes);
+  symbol.bytes.assign(message->bytes, (size_t)message->length);
+  convertText(*message, &symbol);
+  symbol.readerInit = message->readerInit != 0;
+  convertMacro(message->macro, &symbol);
   symbol.verified = reading.verified != 0;
   symbol.ecLevel = reading.ecLevel;
   symbol.rows = reading.rows;
@@ -109,15 +186,18 @@ struct FreeReadings {
 };
 using Readings = std::unique_ptr<SymbolReading, FreeReadings>;
 
+// The symbols of the readings in reading order. A reading whose codewords
+// hold no valid message is left out; with none left the picture is "not
+// decoded".
 ReadResult resultOf(SymbolReading* readings, int count) {
   sortInReadingOrder(readings, count);
-  std::unique_ptr<DecodedMessage> message(new DecodedMessage());
   ReadResult result;
-  result.status = Status::Decoded;
   for (int i = 0; i < count; i++) {
-    decodeMessage(readings[i].codewords, readings[i].codewordCount, message.get());
-    result.symbols.push_back(symbolOf(readings[i], *message));
+    std::optional<Symbol> symbol = symbolOf(readings[i]);
+    if (symbol) result.symbols.push_back(std::move(*symbol));
   }
+  if (result.symbols.empty()) return failure(Status::NotDecoded, failureText(kDecodeNotDecoded));
+  result.status = Status::Decoded;
   return result;
 }
 
@@ -236,6 +316,29 @@ ReadResult readMemory(const void* bytes, size_t size, const Options& options) {
     return readBitmap(decodePictureBytes(static_cast<const unsigned char*>(bytes), size), options);
   } catch (const std::bad_alloc&) {
     return failure(Status::NotDecoded, "out of memory");
+  }
+}
+
+const char* eciCharset(int eci) { return eciCharsetName(eci); }
+
+bool loadPicture(const void* bytes, size_t size, Picture* picture) {
+  try {
+    PictureBitmap* bitmap = decodePictureBytes(static_cast<const unsigned char*>(bytes), size);
+    if (!bitmap) return false;
+    size_t pixelCount = (size_t)bitmap->width * bitmap->height;
+    picture->width = bitmap->width;
+    picture->height = bitmap->height;
+    picture->rgb.resize(pixelCount * 3);
+    for (size_t i = 0; i < pixelCount; i++) {
+      const unsigned char* bgr = bitmap->pixels + 3 * i;
+      picture->rgb[3 * i] = bgr[2];
+      picture->rgb[3 * i + 1] = bgr[1];
+      picture->rgb[3 * i + 2] = bgr[0];
+    }
+    freePictureBitmap(bitmap);
+    return true;
+  } catch (const std::bad_alloc&) {
+    return false;
   }
 }
 

@@ -2,35 +2,14 @@
 // exit status out.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "support/program_run.h"
 #include "support/symbol_pictures.h"
 
 namespace {
-
-struct ProgramRun {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-ProgramRun runProgram(const std::vector<std::string>& args) {
-  std::string command = PDF417READ_BINARY;
-  for (const std::string& arg : args) command += " '" + arg + "'";
-  std::string out = workPath("program.out"), err = workPath("program.err");
-  command += " >" + out + " 2>" + err;
-  ProgramRun run;
-  int raw = std::system(command.c_str());
-  run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  std::vector<unsigned char> outBytes = readBytes(out), errBytes = readBytes(err);
-  run.out.assign(outBytes.begin(), outBytes.end());
-  run.err.assign(errBytes.begin(), errBytes.end());
-  return run;
-}
 
 std::string writeSymbol(const std::string& data, const std::string& name, int rotation = 0,
                         int modulePixels = 3) {

@@ -17,7 +17,8 @@ work=build-fuzz/runs
 mkdir -p "$work"
 ./build/tests/make_fuzz_seeds "$work/seeds"
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(picture_fuzz decode_image_fuzz row_reader_fuzz reed_solomon_fuzz data_decoder_fuzz decode_robust_fuzz)
+[ ${#targets[@]} -gt 0 ] || targets=(picture_fuzz decode_image_fuzz row_reader_fuzz reed_solomon_fuzz data_decoder_fuzz decode_robust_fuzz
+                                   eci_text_fuzz macro_block_fuzz json_output_fuzz)
 run_one() {
   local target=$1
   mkdir -p "$work/corpus-$target" "$work/findings-$target"

@@ -118,9 +118,12 @@ struct Point {
 
 // A Macro PDF417 control block: one segment of a message spread over several
 // symbols. Optional fields are present only when the symbol carries them.
+// Text fields are UTF-8 (their bytes taken as ISO-8859-1).
 struct MacroInfo {
-  int segmentIndex = 0;
-  std::string fileId;  // the file id codewords, three decimal digits each
+  int segmentIndex = 0;  // 0 for the first segment
+  // The file id codewords, three decimal digits each: codewords 123 and 45
+  // give "123045". Segments of one message share it.
+  std::string fileId;
   bool lastSegment = false;
   std::optional<int> segmentCount;
   std::optional<std::string> fileName;
@@ -132,9 +135,13 @@ struct MacroInfo {
 };
 
 struct Symbol {
-  std::string bytes;      // the message, byte for byte (zero bytes included)
-  std::string text;       // the message as UTF-8, each ECI segment converted
-  std::vector<int> eci;   // the ECIs met, in order; empty when none
+  std::string bytes;  // the message, byte for byte (zero bytes included)
+  // The message as UTF-8: the bytes before any ECI as ISO-8859-1, each ECI's
+  // bytes converted from its character set (see eciCharset). A byte sequence
+  // that is not valid in its set becomes U+FFFD; an unknown ECI's bytes are
+  // taken as ISO-8859-1, with a warning.
+  std::string text;
+  std::vector<int> eci;   // the ECI of every designator met, in order; empty when none
   bool verified = false;  // error correction confirmed the codewords
   int ecLevel = -1;       // error-correction level 0..8, -1 when unknown
   int rows = 0;           // symbol rows, 0 when unknown
@@ -162,6 +169,24 @@ PDF417READ_API ReadResult readFile(const std::string& path, const Options& optio
 // The same for the bytes of a picture file held in memory.
 PDF417READ_API ReadResult readMemory(const void* bytes, size_t size,
                                      const Options& options = Options());
+
+// The character set of an ECI as iconv names it ("ISO-8859-2", "SHIFT_JIS",
+// "UTF-8", ...), "binary" for ECI 899, or null for an ECI this library does
+// not convert.
+PDF417READ_API const char* eciCharset(int eci);
+
+// A picture file's pixels as the reader decodes them: `height` rows of
+// `width` pixels, three bytes each (red, green, blue), transparent pixels on
+// white. For drawing what was found over the picture.
+struct Picture {
+  int width = 0;
+  int height = 0;
+  std::vector<uint8_t> rgb;
+};
+
+// Decodes the bytes of a picture file with the same reader and the same
+// limits as readMemory. False when they do not hold a readable picture.
+PDF417READ_API bool loadPicture(const void* bytes, size_t size, Picture* picture);
 
 // The library's version, "MAJOR.MINOR.PATCH".
 PDF417READ_API const char* version();

@@ -11,16 +11,7 @@
 
 #include "codeword/pattern_table.h"
 
-bool encodeSymbol(const std::string& data, const SymbolOptions& options, ModuleMatrix* symbol,
-                  std::string* error) {
-  zint_symbol* z = ZBarcode_Create();
-  if (!z) return false;
-  z->symbology = options.compact ? BARCODE_PDF417COMP : BARCODE_PDF417;
-  z->input_mode = DATA_MODE;
-  z->option_1 = options.eccLevel;
-  z->option_2 = options.columns;
-  z->option_3 = options.rows;
-  int status = ZBarcode_Encode(z, (const unsigned char*)data.data(), (int)data.size());
+bool takeEncoded(zint_symbol* z, int status, ModuleMatrix* symbol, std::string* error) {
   if (status >= ZINT_ERROR) {
     if (error) *error = z->errtxt;
     ZBarcode_Delete(z);
@@ -34,6 +25,19 @@ bool encodeSymbol(const std::string& data, const SymbolOptions& options, ModuleM
       symbol->modules[(size_t)r * z->width + c] = (z->encoded_data[r][c >> 3] >> (c & 7)) & 1;
   ZBarcode_Delete(z);
   return true;
+}
+
+bool encodeSymbol(const std::string& data, const SymbolOptions& options, ModuleMatrix* symbol,
+                  std::string* error) {
+  zint_symbol* z = ZBarcode_Create();
+  if (!z) return false;
+  z->symbology = options.compact ? BARCODE_PDF417COMP : BARCODE_PDF417;
+  z->input_mode = DATA_MODE;
+  z->option_1 = options.eccLevel;
+  z->option_2 = options.columns;
+  z->option_3 = options.rows;
+  int status = ZBarcode_Encode(z, (const unsigned char*)data.data(), (int)data.size());
+  return takeEncoded(z, status, symbol, error);
 }
 
 GrayPicture drawSymbol(const ModuleMatrix& symbol, const DrawOptions& options) {

@@ -41,6 +41,11 @@ struct DrawOptions {
 bool encodeSymbol(const std::string& data, const SymbolOptions& options, ModuleMatrix* symbol,
                   std::string* error = nullptr);
 
+// Takes the modules of a symbol libzint encoded with this status, or its
+// error message, and deletes the zint symbol either way.
+struct zint_symbol;
+bool takeEncoded(zint_symbol* encoded, int status, ModuleMatrix* symbol, std::string* error);
+
 GrayPicture drawSymbol(const ModuleMatrix& symbol, const DrawOptions& options);
 
 // A message encoded with the encoder's choices and drawn with modules

@@ -1,0 +1,70 @@
+#include "app/json_output.h"
+
+#include <nlohmann/json.hpp>
+
+using Json = nlohmann::ordered_json;
+
+std::string base64(const std::string& bytes) {
+  static const char kDigits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::string out;
+  out.reserve((bytes.size() + 2) / 3 * 4);
+  for (size_t i = 0; i < bytes.size(); i += 3) {
+    size_t left = bytes.size() - i;
+    unsigned value = (unsigned char)bytes[i] << 16;
+    if (left > 1) value |= (unsigned char)bytes[i + 1] << 8;
+    if (left > 2) value |= (unsigned char)bytes[i + 2];
+    out += kDigits[value >> 18 & 63];
+    out += kDigits[value >> 12 & 63];
+    out += left > 1 ? kDigits[value >> 6 & 63] : '=';
+    out += left > 2 ? kDigits[value & 63] : '=';
+  }
+  return out;
+}
+
+template <typename T>
+static void putOptional(Json* object, const char* name, const std::optional<T>& value) {
+  if (value) (*object)[name] = *value;
+}
+
+static Json macroJson(const std::optional<pdf417read::MacroInfo>& macro) {
+  if (!macro) return nullptr;
+  Json object = {{"segment_index", macro->segmentIndex},
+                 {"file_id", macro->fileId},
+                 {"last_segment", macro->lastSegment}};
+  putOptional(&object, "segment_count", macro->segmentCount);
+  putOptional(&object, "file_name", macro->fileName);
+  putOptional(&object, "timestamp", macro->timestamp);
+  putOptional(&object, "sender", macro->sender);
+  putOptional(&object, "addressee", macro->addressee);
+  putOptional(&object, "file_size", macro->fileSize);
+  putOptional(&object, "checksum", macro->checksum);
+  return object;
+}
+
+static Json symbolJson(const pdf417read::Symbol& symbol) {
+  Json corners = Json::array();
+  for (const pdf417read::Point& corner : symbol.corners) corners.push_back({corner.x, corner.y});
+  return {{"text", symbol.text},
+          {"bytes", base64(symbol.bytes)},
+          {"verified", symbol.verified},
+          {"ec_level", symbol.ecLevel},
+          {"rows", symbol.rows},
+          {"columns", symbol.columns},
+          {"corners", corners},
+          {"eci", symbol.eci},
+          {"compact", symbol.compact},
+          {"mirrored", symbol.mirrored},
+          {"reader_init", symbol.readerInit},
+          {"macro", macroJson(symbol.macro)},
+          {"warnings", symbol.warnings}};
+}
+
+std::string jsonLine(const std::string& file, const pdf417read::ReadResult& result) {
+  Json line = {{"file", file}, {"status", pdf417read::statusName(result.status)}};
+  if (result.status != pdf417read::Status::Decoded) line["error"] = result.error;
+  Json symbols = Json::array();
+  for (const pdf417read::Symbol& symbol : result.symbols) symbols.push_back(symbolJson(symbol));
+  line["symbols"] = symbols;
+  // Replace, never throw: names and texts may hold bytes that are not UTF-8.
+  return line.dump(-1, ' ', false, Json::error_handler_t::replace) + "\n";
+}
