@@ -179,6 +179,11 @@ static void noteRowNumbers(const int* rowNumbers, int gridHeight, GridReading* r
 void readGrid(const unsigned char* grid, int gridWidth, int gridHeight, int gridColumns,
               int modulePixels, int indicators, const unsigned char* columnSeen,
               GridReading* reading) {
+  readGridRows(grid, gridWidth, gridHeight, gridColumns, modulePixels, indicators, columnSeen, nullptr, reading);
+}
+
+void readGridRows(const unsigned char* grid, int gridWidth, int gridHeight, int gridColumns, int modulePixels,
+                  int indicators, const unsigned char* columnSeen, const int* knownRows, GridReading* reading) {
   if (!grid || gridWidth < 1 || gridHeight < 1 || gridColumns < 1 || gridColumns > kMaxGridColumns ||
       modulePixels < 1 || gridColumns != reading->gridColumns)
     return;
@@ -207,7 +212,10 @@ void readGrid(const unsigned char* grid, int gridWidth, int gridHeight, int grid
         if (rowNumbers[i] == kUnknown) rowNumbers[i] = fromRight;
       }
     }
-    placeUnnumberedRows(clusters, rowNumbers, gridHeight);
+    if (knownRows)
+      for (int i = 0; i < gridHeight; i++) rowNumbers[i] = knownRows[i] >= 0 ? knownRows[i] : kUnknown;
+    else
+      placeUnnumberedRows(clusters, rowNumbers, gridHeight);
     noteRowNumbers(rowNumbers, gridHeight, reading);
     for (int i = 0; i < gridHeight; i++) {
       if (rowNumbers[i] == kUnknown) continue;

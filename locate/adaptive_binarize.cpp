@@ -86,15 +86,15 @@ void adaptiveBinarize(unsigned char* pixels, int width, int height, int window) 
 
 // The level t maximising the between-class variance w0 * w1 * (m0 - m1)^2,
 // pixels below t forming the dark class.
-static int twoClassLevel(const uint32_t* histogram, uint64_t count) {
-  double total = 0;
-  for (int level = 0; level < 256; level++) total += (double)level * histogram[level];
+int twoLevelSplit(const unsigned int histogram[256]) {
+  double total = 0, count = 0;
+  for (int level = 0; level < 256; level++) total += (double)level * histogram[level], count += histogram[level];
   double darkCount = 0, darkSum = 0, best = -1;
   int bestLevel = 128;
   for (int t = 1; t < 256; t++) {
     darkCount += histogram[t - 1];
     darkSum += (double)(t - 1) * histogram[t - 1];
-    double lightCount = (double)count - darkCount;
+    double lightCount = count - darkCount;
     if (darkCount == 0 || lightCount == 0) continue;
     double difference = darkSum / darkCount - (total - darkSum) / lightCount;
     double between = darkCount * lightCount * difference * difference;
@@ -106,8 +106,8 @@ static int twoClassLevel(const uint32_t* histogram, uint64_t count) {
 void binarizeTwoLevels(unsigned char* pixels, int width, int height) {
   if (!validPicture(pixels, width, height)) return;
   size_t count = (size_t)width * height;
-  uint32_t histogram[256] = {0};
+  unsigned int histogram[256] = {0};
   for (size_t i = 0; i < count; i++) histogram[pixels[i]]++;
-  int level = twoClassLevel(histogram, count);
+  int level = twoLevelSplit(histogram);
   for (size_t i = 0; i < count; i++) pixels[i] = pixels[i] < level ? 1 : 0;
 }

@@ -21,4 +21,8 @@ void adaptiveBinarize(unsigned char* pixels, int width, int height, int window);
 // A null picture or a size below 1 leaves the buffer untouched.
 void binarizeTwoLevels(unsigned char* pixels, int width, int height);
 
+// The level binarizeTwoLevels splits at, from a histogram of grey levels:
+// levels below it form the dark class. 128 for an empty histogram.
+int twoLevelSplit(const unsigned int histogram[256]);
+
 #endif

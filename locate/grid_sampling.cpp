@@ -280,30 +280,35 @@ static bool insideWithMargin(double x, double y, int srcWidth, int srcHeight) {
 // point with the fill outside.
 enum { kSamplePiece = 16 };
 
+void sampleMappedLine(const unsigned char* src, int srcWidth, int srcHeight, const ProjectiveMap& m, double x,
+                      double y, double dx, double dy, unsigned char* out, int count, unsigned char fill) {
+  if (!src || !out || count <= 0 || srcWidth <= 0 || srcHeight <= 0) return;
+  for (int first = 0; first < count; first += kSamplePiece) {
+    int n = count - first < kSamplePiece ? count - first : kSamplePiece;
+    double gx0 = x + dx * first, gy0 = y + dy * first, gx1 = x + dx * (first + n), gy1 = y + dy * (first + n);
+    double w0 = m.a13 * gx0 + m.a23 * gy0 + (double)m.a33, w1 = m.a13 * gx1 + m.a23 * gy1 + (double)m.a33;
+    double x0 = (m.a11 * gx0 + m.a21 * gy0 + (double)m.a31) / w0, y0 = (m.a12 * gx0 + m.a22 * gy0 + (double)m.a32) / w0;
+    double x1 = (m.a11 * gx1 + m.a21 * gy1 + (double)m.a31) / w1, y1 = (m.a12 * gx1 + m.a22 * gy1 + (double)m.a32) / w1;
+    if (std::isfinite(x0) && std::isfinite(y0) && std::isfinite(x1) && std::isfinite(y1) &&
+        insideWithMargin(x0, y0, srcWidth, srcHeight) && insideWithMargin(x1, y1, srcWidth, srcHeight)) {
+      sampleRowInside(src, srcWidth, x0, y0, (x1 - x0) / n, (y1 - y0) / n, out + first, n);
+      continue;
+    }
+    for (int j = first; j < first + n; j++) {
+      double gx = x + dx * j, gy = y + dy * j;
+      double wp = m.a13 * gx + m.a23 * gy + (double)m.a33;
+      double px = (m.a11 * gx + m.a21 * gy + (double)m.a31) / wp, py = (m.a12 * gx + m.a22 * gy + (double)m.a32) / wp;
+      out[j] = std::isfinite(px) && std::isfinite(py) ? filledSample(src, px, py, srcWidth, srcHeight, fill) : fill;
+    }
+  }
+}
+
 void sampleGridLinearFill(const unsigned char* src, const float* corners, int srcWidth, int srcHeight,
                           unsigned char* dst, int dstWidth, int dstHeight, unsigned char fill) {
   if (!src || !dst || !corners || dstWidth <= 0 || dstHeight <= 0 || srcWidth <= 0 || srcHeight <= 0) return;
   float w = (float)dstWidth, h = (float)dstHeight;
   const float grid[8] = {0.0f, 0.0f, w, 0.0f, w, h, 0.0f, h};
   ProjectiveMap m = mapQuadToQuad(grid, corners);
-  for (int i = 0; i < dstHeight; i++) {
-    unsigned char* out = dst + (size_t)i * (size_t)dstWidth;
-    double rowX = (double)m.a21 * i + m.a31, rowY = (double)m.a22 * i + m.a32, rowW = (double)m.a23 * i + m.a33;
-    for (int first = 0; first < dstWidth; first += kSamplePiece) {
-      int count = dstWidth - first < kSamplePiece ? dstWidth - first : kSamplePiece;
-      double w0 = (double)m.a13 * first + rowW, w1 = (double)m.a13 * (first + count) + rowW;
-      double x0 = ((double)m.a11 * first + rowX) / w0, y0 = ((double)m.a12 * first + rowY) / w0;
-      double x1 = ((double)m.a11 * (first + count) + rowX) / w1, y1 = ((double)m.a12 * (first + count) + rowY) / w1;
-      if (std::isfinite(x0) && std::isfinite(y0) && std::isfinite(x1) && std::isfinite(y1) &&
-          insideWithMargin(x0, y0, srcWidth, srcHeight) && insideWithMargin(x1, y1, srcWidth, srcHeight)) {
-        sampleRowInside(src, srcWidth, x0, y0, (x1 - x0) / count, (y1 - y0) / count, out + first, count);
-        continue;
-      }
-      for (int j = first; j < first + count; j++) {
-        double wp = (double)m.a13 * j + rowW;
-        double x = ((double)m.a11 * j + rowX) / wp, y = ((double)m.a12 * j + rowY) / wp;
-        out[j] = std::isfinite(x) && std::isfinite(y) ? filledSample(src, x, y, srcWidth, srcHeight, fill) : fill;
-      }
-    }
-  }
+  for (int i = 0; i < dstHeight; i++)
+    sampleMappedLine(src, srcWidth, srcHeight, m, 0.0, i, 1.0, 0.0, dst + (size_t)i * (size_t)dstWidth, dstWidth, fill);
 }

@@ -1,10 +1,11 @@
 #include "locate/pattern_scan.h"
 
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 
 #include "image/picture_bitmap.h"
-#include "locate/binarize.h"
+#include "locate/adaptive_binarize.h"
 
 namespace {
 
@@ -115,6 +116,24 @@ void scanLine(const unsigned char* values, int length, const int* thresholds, fl
   std::free(edges);
 }
 
+namespace {
+
+// Halfway between the mean levels below and from `split`: an edge between a
+// dark and a light pixel then falls halfway between them, and a picture of
+// pure black and white splits at 128, not at 1.
+int classMidpoint(const unsigned int* histogram, int split) {
+  double count[2] = {0, 0}, sum[2] = {0, 0};
+  for (int level = 0; level < 256; level++) {
+    int side = level >= split;
+    count[side] += histogram[level];
+    sum[side] += (double)level * histogram[level];
+  }
+  if (count[0] == 0 || count[1] == 0) return split;
+  return (int)std::lround((sum[0] / count[0] + sum[1] / count[1]) * 0.5);
+}
+
+}  // namespace
+
 void sampleLevels(const unsigned char* grey, int width, int height, int* threshold, int* light) {
   *threshold = 128;
   *light = 255;
@@ -136,7 +155,7 @@ void sampleLevels(const unsigned char* grey, int width, int height, int* thresho
     }
     for (; x < width; x += step) histograms[0][row[x]]++;
   }
-  int histogram[256];
+  unsigned int histogram[256];
   for (int level = 0; level < 256; level++)
     histogram[level] = histograms[0][level] + histograms[1][level] + histograms[2][level] + histograms[3][level];
   long long total = 0;
@@ -149,7 +168,7 @@ void sampleLevels(const unsigned char* grey, int width, int height, int* thresho
       break;
     }
   }
-  *threshold = selectThreshold(histogram);
+  *threshold = classMidpoint(histogram, twoLevelSplit(histogram));
 }
 
 namespace {

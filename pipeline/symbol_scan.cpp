@@ -84,29 +84,45 @@ Vec acrossOf(const PatternTrail& trail, Vec along) {
   return dot(across, forward) < 0 ? across * -1.0 : across;
 }
 
-// The stop trail that closes a start trail: seen on the same lines, the same
-// way round, ahead of it by at least the two row indicators and at most the
-// widest symbol, with modules of about the same width, leaning apart by no
-// more than perspective makes them (20 degrees). -1 when none.
-int closingStop(const PatternTrail* trails, int count, int start) {
-  const PatternTrail& s = trails[start];
+Vec atLevel(Vec point, Vec along, Vec down, double level);
+
+// The stretch of an edge as positions along the line through `origin` in
+// direction `along`.
+void stretchAlong(const Edge& edge, Vec origin, Vec along, double* first, double* last) {
+  double a = dot(edge.point + edge.along * edge.first - origin, along);
+  double b = dot(edge.point + edge.along * edge.last - origin, along);
+  *first = std::fmin(a, b);
+  *last = std::fmax(a, b);
+}
+
+// The stop edge that closes a start edge: facing the same way, ahead of it
+// by at least the two row indicators and at most the widest symbol, with
+// modules of about the same width, leaning apart by no more than
+// perspective makes them (20 degrees), and beside it over most of the
+// shorter one's length. Compared in the start edge's own frame, so that a
+// symbol at any angle pairs alike. -1 when none.
+int closingStop(const Edge* edges, const Vec* acrosses, const PatternTrail* trails, int count, int start) {
+  const Edge& s = edges[start];
   int best = -1;
   double bestDistance = 0;
   for (int i = 0; i < count; i++) {
-    const PatternTrail& e = trails[i];
-    if (e.kind != kStopPatternKind || e.direction != s.direction || e.reversed != s.reversed) continue;
-    double ratio = e.moduleAlong / s.moduleAlong;
-    double overlap = std::fmin(s.lastLine, e.lastLine) - std::fmax(s.firstLine, e.firstLine);
-    double shorter = std::fmin(s.lastLine - s.firstLine, e.lastLine - e.firstLine);
-    double longer = std::fmax(s.lastLine - s.firstLine, e.lastLine - e.firstLine);
+    if (trails[i].kind != kStopPatternKind || dot(acrosses[i], acrosses[start]) < 0.94) continue;
+    const Edge& e = edges[i];
+    double ratio = e.module / s.module;
+    double sFirst, sLast, eFirst, eLast;
+    stretchAlong(s, s.point, s.along, &sFirst, &sLast);
+    stretchAlong(e, s.point, s.along, &eFirst, &eLast);
+    double overlap = std::fmin(sLast, eLast) - std::fmax(sFirst, eFirst);
+    double shorter = std::fmin(sLast - sFirst, eLast - eFirst);
+    double longer = std::fmax(sLast - sFirst, eLast - eFirst);
     // A stray sighting in the data or the background shows over a few lines
     // only; the patterns of one symbol run along most of its height.
-    if (ratio < 0.7 || ratio > 1.43 || overlap < 0.5 * shorter || shorter < 0.2 * longer ||
-        std::fabs(std::atan(e.slope) - std::atan(s.slope)) > 0.35)
-      continue;
-    double middle = (std::fmax(s.firstLine, e.firstLine) + std::fmin(s.lastLine, e.lastLine)) * 0.5;
-    double distance = (trailInner(e, middle) - trailInner(s, middle)) * (s.reversed ? -1.0 : 1.0);
-    double modules = distance / s.moduleAlong;
+    if (ratio < 0.7 || ratio > 1.43 || overlap < 0.5 * shorter || shorter < 0.2 * longer) continue;
+    double middle = (std::fmax(sFirst, eFirst) + std::fmin(sLast, eLast)) * 0.5;
+    Vec onStart = s.point + s.along * middle;
+    Vec onStop = atLevel(e.point, e.along, s.along, dot(onStart, s.along));
+    double distance = dot(onStop - onStart, acrosses[start]);
+    double modules = distance / s.module;
     if (modules < 30 || modules > 17 * (kMaxGridColumns + 1)) continue;
     if (best < 0 || distance < bestDistance) best = i, bestDistance = distance;
   }
@@ -122,30 +138,39 @@ int compareCandidates(const void* a, const void* b) {
 // alone becomes a candidate of its own. Strongest first.
 int buildCandidates(const PatternTrail* trails, int count, Candidate* candidates, int capacity) {
   bool* paired = (bool*)std::calloc((size_t)count + 1, sizeof(bool));
-  if (!paired) return 0;
+  Edge* edges = (Edge*)std::malloc(sizeof(Edge) * ((size_t)count + 1));
+  Vec* acrosses = (Vec*)std::malloc(sizeof(Vec) * ((size_t)count + 1));
   int made = 0;
-  for (int i = 0; i < count && made < capacity; i++) {
-    if (trails[i].kind != kStartPatternKind) continue;
-    Candidate& c = candidates[made++];
-    c.start = edgeOf(trails[i]);
-    c.across = acrossOf(trails[i], c.start.along);
-    c.stop.present = false;
-    int stop = closingStop(trails, count, i);
-    if (stop >= 0) {
-      c.stop = edgeOf(trails[stop]);
-      paired[stop] = true;
+  if (paired && edges && acrosses) {
+    for (int i = 0; i < count; i++) {
+      edges[i] = edgeOf(trails[i]);
+      acrosses[i] = acrossOf(trails[i], edges[i].along);
     }
-    c.hits = c.start.hits + (stop >= 0 ? c.stop.hits : 0);
-  }
-  for (int i = 0; i < count && made < capacity; i++) {
-    if (trails[i].kind != kStopPatternKind || paired[i]) continue;
-    Candidate& c = candidates[made++];
-    c.start.present = false;
-    c.stop = edgeOf(trails[i]);
-    c.across = acrossOf(trails[i], c.stop.along);
-    c.hits = c.stop.hits;
+    for (int i = 0; i < count && made < capacity; i++) {
+      if (trails[i].kind != kStartPatternKind) continue;
+      Candidate& c = candidates[made++];
+      c.start = edges[i];
+      c.across = acrosses[i];
+      c.stop.present = false;
+      int stop = closingStop(edges, acrosses, trails, count, i);
+      if (stop >= 0) {
+        c.stop = edges[stop];
+        paired[stop] = true;
+      }
+      c.hits = c.start.hits + (stop >= 0 ? c.stop.hits : 0);
+    }
+    for (int i = 0; i < count && made < capacity; i++) {
+      if (trails[i].kind != kStopPatternKind || paired[i]) continue;
+      Candidate& c = candidates[made++];
+      c.start.present = false;
+      c.stop = edges[i];
+      c.across = acrosses[i];
+      c.hits = c.stop.hits;
+    }
   }
   std::free(paired);
+  std::free(edges);
+  std::free(acrosses);
   std::qsort(candidates, (size_t)made, sizeof(Candidate), compareCandidates);
   return made;
 }
@@ -170,6 +195,13 @@ struct RowSpan {
   int direction;       // +1: rows count down the grid, -1: up (mirrored)
 };
 
+// Where a side's row indicators put the symbol's rows: grid row g shows
+// symbol row offset + slope * g.
+struct RowFit {
+  bool fitted;
+  double slope, offset;
+};
+
 struct GridOutcome {
   bool verified;
   bool indicatorsRead;  // the row indicators gave a layout
@@ -183,6 +215,7 @@ struct GridOutcome {
   int gridWidth, modulePixels;
   bool rightIndicatorInside;  // the start of the last grid column lies inside the picture
   double skew;  // rows the right indicators read ahead of the left ones on a grid row
+  RowFit sides[2];  // left and right, over the rows of the symbol the layout belongs to
 };
 
 struct ScanContext {
@@ -419,30 +452,53 @@ bool correctWord(int* codewords, int n, int* erasures, int erasureCount, int lev
 
 bool verifyGrid(ScanContext* ctx, const Frame& f, const GridOutcome& g);
 
-// How many rows the right indicators read ahead of the left ones at the
-// grid's middle, each side's rows fitted on their own; 0 when a side gave
-// too few.
-double sideSkew(const GridReading* reading, int gridHeight) {
-  int usable = gridHeight < kMaxGridRows ? gridHeight : kMaxGridRows;
-  int* gridRows = (int*)std::malloc(sizeof(int) * (size_t)usable * 2 + 1);
-  int* symbolRows = (int*)std::malloc(sizeof(int) * (size_t)usable * 2 + 1);
-  double skew = 0;
+// A side's row numbers (side 0 left, 1 right) fitted against the grid rows
+// [top, bottom) that showed them.
+RowFit sideFit(const GridReading* reading, int side, int top, int bottom) {
+  RowFit fit = {false, 0, 0};
+  top = top < 0 ? 0 : top;
+  bottom = bottom > reading->gridRows ? reading->gridRows : bottom;
+  if (bottom - top < 4) return fit;
+  int* gridRows = (int*)std::malloc(sizeof(int) * (size_t)(bottom - top));
+  int* symbolRows = (int*)std::malloc(sizeof(int) * (size_t)(bottom - top));
   if (gridRows && symbolRows) {
-    double slope[2], offset[2];
-    bool fitted[2];
-    for (int side = 0; side < 2; side++) {
-      const short* rows = side == 0 ? reading->leftRowOfGridRow : reading->rightRowOfGridRow;
-      int n = 0;
-      for (int i = 0; i < usable; i++)
-        if (rows[i] >= 0) gridRows[n] = i, symbolRows[n++] = rows[i];
-      fitted[side] = fitRows(gridRows, symbolRows, 0, n, &slope[side], &offset[side]);
-    }
-    double middle = gridHeight * 0.5;
-    if (fitted[0] && fitted[1]) skew = (offset[1] + slope[1] * middle) - (offset[0] + slope[0] * middle);
+    const short* rows = side == 0 ? reading->leftRowOfGridRow : reading->rightRowOfGridRow;
+    int n = 0;
+    for (int i = top; i < bottom; i++)
+      if (rows[i] >= 0) gridRows[n] = i, symbolRows[n++] = rows[i];
+    fit.fitted = fitRows(gridRows, symbolRows, 0, n, &fit.slope, &fit.offset);
   }
   std::free(gridRows);
   std::free(symbolRows);
-  return skew;
+  return fit;
+}
+
+// Both sides' rows, over the span of the symbol the layout belongs to (the
+// whole grid when none), and how many rows the right side reads ahead of
+// the left one at the grid's middle.
+void fitSides(const GridReading* reading, GridOutcome* out) {
+  int top = 0, bottom = out->gridHeight;
+  if (out->spanFound) {
+    top = (int)std::floor(std::fmax(out->span.top, 0.0));
+    bottom = (int)std::ceil(std::fmin(out->span.bottom, (double)out->gridHeight));
+  }
+  for (int side = 0; side < 2; side++) out->sides[side] = sideFit(reading, side, top, bottom);
+  const RowFit& left = out->sides[0];
+  const RowFit& right = out->sides[1];
+  double middle = out->gridHeight * 0.5;
+  out->skew = left.fitted && right.fitted
+                  ? (right.offset + right.slope * middle) - (left.offset + left.slope * middle)
+                  : 0.0;
+}
+
+// Which grid columns have their middle inside the picture: a column outside
+// was never photographed.
+void columnsSeen(const ScanContext* ctx, const Frame& f, unsigned char* seen) {
+  Vec middleLeft = (f.leftTop + f.leftBottom) * 0.5;
+  for (int c = 0; c < f.gridColumns; c++) {
+    Vec p = shifted(middleLeft, f.across, 17.0 * c + 8.5, f.module);
+    seen[c] = p.x >= 0 && p.x < ctx->width && p.y >= 0 && p.y < ctx->height;
+  }
 }
 
 // Reads the grid of a frame into ctx->reading, with the global threshold of
@@ -452,6 +508,7 @@ bool readFrameGrid(ScanContext* ctx, const Frame& f, int rows, GridOutcome* out)
   out->verified = out->indicatorsRead = out->spanFound = false;
   out->otherSpans = 0;
   out->skew = 0;
+  out->sides[0].fitted = out->sides[1].fitted = false;
   if (f.gridColumns < 1 || f.gridColumns > kMaxGridColumns || !(f.module > 0.3)) return false;
   if (ctx->stats && ctx->stats->readings >= ctx->maxReadings) return false;
   int modulePixels = (int)std::lround(2 * f.module);
@@ -480,13 +537,9 @@ bool readFrameGrid(ScanContext* ctx, const Frame& f, int rows, GridOutcome* out)
   if (ctx->stats) ctx->stats->readings++;
   unsigned char* binary = grid + bytes;
   sampleGridLinearFill(ctx->grey, out->corners, ctx->width, ctx->height, grid, width, height, ctx->fill);
-  // A column whose middle falls outside the picture was never photographed.
   unsigned char seen[kMaxGridColumns];
+  columnsSeen(ctx, f, seen);
   Vec middleLeft = (f.leftTop + f.leftBottom) * 0.5;
-  for (int c = 0; c < f.gridColumns; c++) {
-    Vec p = shifted(middleLeft, f.across, 17.0 * c + 8.5, f.module);
-    seen[c] = p.x >= 0 && p.x < ctx->width && p.y >= 0 && p.y < ctx->height;
-  }
   // Where a compact symbol's quiet zone would follow its one-module stop bar.
   Vec afterData = shifted(middleLeft, f.across, 17.0 * (f.gridColumns - 1) + 2.5, f.module);
   out->rightIndicatorInside = afterData.x >= 0 && afterData.x < ctx->width && afterData.y >= 0 &&
@@ -503,10 +556,10 @@ bool readFrameGrid(ScanContext* ctx, const Frame& f, int rows, GridOutcome* out)
     RowSpan spans[kMaxRowSpans] = {};
     int spanCount = out->indicatorsRead ? findRowSpans(ctx->reading, height, out->layout.rows, spans) : 0;
     out->spanFound = spanCount > 0;
-    out->skew = sideSkew(ctx->reading, height);
     out->span = spans[0];
     out->otherSpans = spanCount > 1 ? spanCount - 1 : 0;
     for (int k = 1; k < spanCount; k++) out->others[k - 1] = spans[k];
+    fitSides(ctx->reading, out);
     // One threshold is often enough; when not, the other's votes add up.
     out->verified = f.gridColumns > 1 && verifyGrid(ctx, f, *out);
   }
@@ -565,6 +618,109 @@ bool verifyGrid(ScanContext* ctx, const Frame& f, const GridOutcome& g) {
   outline.compact = ctx->reading->rightIndicatorReads == 0 && g.rightIndicatorInside;
   fillOutline(g, outline, g.spanFound ? g.span : whole, out);
   return true;
+}
+
+// ---- reading along the symbol's own rows -------------------------------------
+
+// The grid row where a side meets symbol row position `row` (fractional).
+double gridRowOf(const RowFit& fit, double row) { return (row - fit.offset) / fit.slope; }
+
+// The outline from the sides' row fits: row 0's top to the last row's bottom.
+void fillOutlineFromRows(const GridOutcome& g, const RowFit& left, const RowFit& right, int rows, bool compact,
+                         SymbolReading* out) {
+  double mp = g.modulePixels;
+  double leftX = (kGridMargin - 17) * mp;
+  double rightX = compact ? g.gridWidth - (kGridMargin + 16) * mp : g.gridWidth - (kGridMargin - 18) * mp;
+  double top = -0.5, bottom = rows - 0.5;
+  Vec points[4] = {gridToPicture(g, leftX, gridRowOf(left, top)), gridToPicture(g, rightX, gridRowOf(right, top)),
+                   gridToPicture(g, rightX, gridRowOf(right, bottom)), gridToPicture(g, leftX, gridRowOf(left, bottom))};
+  for (int k = 0; k < 4; k++) {
+    out->corners[2 * k] = (float)points[k].x;
+    out->corners[2 * k + 1] = (float)points[k].y;
+  }
+  out->mirrored = left.slope < 0;
+  out->compact = compact;
+}
+
+// Lines sampled across each symbol row: about one per pixel of its height,
+// two to five, spread over its middle so that none strays into the next.
+int linesPerRow(const GridOutcome& g, const RowFit& fit, const Frame& f) {
+  double sidePixels = std::hypot(f.leftBottom.x - f.leftTop.x, f.leftBottom.y - f.leftTop.y);
+  double rowPixels = sidePixels / g.gridHeight / std::fabs(fit.slope);
+  int lines = (int)std::lround(rowPixels);
+  return lines < 2 ? 2 : lines > 5 ? 5 : lines;
+}
+
+// Reads the symbol again along its own rows: each side's row indicators
+// tell where that side meets every row, and each row is sampled along the
+// straight line between its two ends through the first grid's map, so that
+// rows of two or three pixels stay apart however the frame lay askew. A
+// side whose indicators said too little takes the other side's rows. True
+// with ctx->current filled when error correction confirmed the reading.
+bool readAlongRows(ScanContext* ctx, const Frame& f, const GridOutcome& g) {
+  RowFit left = g.sides[0].fitted ? g.sides[0] : g.sides[1];
+  RowFit right = g.sides[1].fitted ? g.sides[1] : g.sides[0];
+  int rows = g.layout.rows;
+  if (!left.fitted || rows < 3 || rows > kMaxSymbolRows || g.layout.columns + 2 != f.gridColumns) return false;
+  if (ctx->stats && ctx->stats->readings >= ctx->maxReadings) return false;
+  // Both sides must count the rows the same way, and about as far apart.
+  double ratio = right.slope / left.slope;
+  if (!(ratio > 0.5 && ratio < 2.0)) return false;
+  int lines = linesPerRow(g, left, f);
+  int width = g.gridWidth, height = rows * lines;
+  size_t bytes = (size_t)width * height;
+  unsigned char* grid = (unsigned char*)std::malloc(2 * bytes);
+  int* knownRows = (int*)std::malloc(sizeof(int) * (size_t)height);
+  if (!grid || !knownRows) {
+    std::free(grid);
+    std::free(knownRows);
+    return false;
+  }
+  if (ctx->stats) ctx->stats->readings++;
+  float w = (float)g.gridWidth, h = (float)g.gridHeight;
+  const float gridCorners[8] = {0.0f, 0.0f, w, 0.0f, w, h, 0.0f, h};
+  ProjectiveMap map = mapQuadToQuad(gridCorners, g.corners);
+  double leftX = kGridMargin * g.modulePixels, rightX = (kGridMargin + 17.0 * f.gridColumns) * g.modulePixels;
+  for (int r = 0; r < rows; r++)
+    for (int k = 0; k < lines; k++) {
+      double row = r + 0.6 * ((k + 0.5) / lines - 0.5);
+      double top = gridRowOf(left, row), bottom = gridRowOf(right, row);
+      double rise = (bottom - top) / (rightX - leftX);
+      int line = r * lines + k;
+      knownRows[line] = r;
+      sampleMappedLine(ctx->grey, ctx->width, ctx->height, map, 0.0, top - rise * leftX, 1.0, rise,
+                       grid + (size_t)line * width, width, ctx->fill);
+    }
+  unsigned char seen[kMaxGridColumns];
+  columnsSeen(ctx, f, seen);
+  unsigned char* binary = grid + bytes;
+  bool verified = false;
+  clearReading(ctx->reading, f.gridColumns);
+  for (int local = 0; local < 2 && !verified; local++) {
+    std::memcpy(binary, grid, bytes);
+    if (local)
+      adaptiveBinarize(binary, width, height, 8 * g.modulePixels);
+    else
+      binarizeTwoLevels(binary, width, height);
+    readGridRows(binary, width, height, f.gridColumns, g.modulePixels, f.indicators, seen, knownRows, ctx->reading);
+    SymbolLayout layout = g.layout;
+    int erasureCount = 0;
+    int n = assembleCodewords(ctx->reading, &layout, ctx->codewords, ctx->erasures, &erasureCount);
+    verified = n > 0 && correctWord(ctx->codewords, n, ctx->erasures, erasureCount, layout.level);
+    if (!verified) continue;
+    SymbolReading* out = ctx->current;
+    std::memcpy(out->codewords, ctx->codewords, sizeof(int) * (size_t)n);
+    out->codewordCount = n;
+    out->ecLevel = layout.level;
+    out->rows = layout.rows;
+    out->columns = layout.columns;
+    out->verified = 1;
+    bool compact = ctx->reading->rightIndicatorReads == 0 && g.rightIndicatorInside;
+    fillOutlineFromRows(g, left, right, rows, compact, out);
+  }
+  std::free(grid);
+  std::free(knownRows);
+  return verified;
 }
 
 // ---- the symbols found so far ------------------------------------------------
@@ -699,6 +855,10 @@ bool readColumns(ScanContext* ctx, const Candidate& c, int gridColumns, int rows
   if (g.verified) keepReading(ctx);
   bool others = readOthers(ctx, c, f, g, depth);
   if (g.verified || others) return true;
+  if (g.indicatorsRead && readAlongRows(ctx, f, g)) {
+    keepReading(ctx);
+    return true;
+  }
   if (std::fabs(g.skew) >= 0.5 && g.spanFound) {
     f = straightened(f, g);
   } else {
