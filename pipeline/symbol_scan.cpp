@@ -898,6 +898,20 @@ bool readStretch(ScanContext* ctx, const Candidate& c, const Levels& levels, int
   return readColumns(ctx, c, layout.columns + 2, layout.rows, levels, depth, &layout, &indicatorsRead);
 }
 
+// Reads a candidate. A pair that does not read is read again as each of its
+// edges alone: a stray stop sighting in the data can pair with a true start.
+void readCandidate(ScanContext* ctx, const Candidate& c, int step) {
+  if (readStretch(ctx, c, candidateLevels(c, step), 0) || !c.start.present || !c.stop.present) return;
+  for (int side = 0; side < 2 && !enoughSymbols(ctx); side++) {
+    Candidate one = c;
+    if (side == 0)
+      one.stop.present = false;
+    else
+      one.start.present = false;
+    if (readStretch(ctx, one, candidateLevels(one, step), 0)) return;
+  }
+}
+
 // A point well inside the symbol a candidate would be.
 Vec candidateCentre(const Candidate& c) {
   Vec p;
@@ -981,8 +995,7 @@ int readSymbolsByScan(const unsigned char* grey, int width, int height, const Sc
       if (alreadyRead(&ctx, centre) ||
           triedBefore(&tried, centre, c.across, c.start.present ? c.start.module : c.stop.module))
         continue;
-      Levels levels = candidateLevels(c, settings.step);
-      readStretch(&ctx, c, levels, 0);
+      readCandidate(&ctx, c, settings.step);
     }
   }
   std::free(hits.hits);
