@@ -1,6 +1,7 @@
 #include "locate/pattern_scan.h"
 
 #include <cmath>
+#include <cstddef>
 #include <cstdlib>
 #include <cstring>
 
@@ -352,8 +353,8 @@ struct LineRoom {
   int* sums;                  // longest + 1
 };
 
-void scanWithThresholds(const unsigned char* values, int length, const ScanSettings& settings, float line,
-                        int direction, const LineRoom& room, HitList* hits) {
+void scanWithThresholds(const unsigned char* values, int length, const ScanSettings& settings, int window,
+                        float line, int direction, const LineRoom& room, HitList* hits) {
   if (length < 17) return;
   int low = 255, high = 0;
   lineRange(values, length, &low, &high);
@@ -364,30 +365,82 @@ void scanWithThresholds(const unsigned char* values, int length, const ScanSetti
              hits);
   }
   if (settings.thresholds & (1 << kLocalThreshold)) {
-    localThresholds(values, length, settings.window, room.sums, room.thresholds);
+    localThresholds(values, length, window, room.sums, room.thresholds);
     scanRuns(values, length, PixelThresholds{room.thresholds}, line, direction, kLocalThreshold, room.starts, hits);
   }
 }
 
 }  // namespace
 
+// The samples of a diagonal line from pixel (x, y) on, going down a row and
+// `dx` (1 or -1) across at each step, every half step: the pixels on the
+// line and, between two of them, the mean of the two pixels beside the
+// middle. Returns the number of samples.
+int gatherDiagonal(const unsigned char* grey, int width, int height, int x, int y, int dx, unsigned char* out) {
+  int pixels = height - y;
+  int across = dx > 0 ? width - x : x + 1;
+  if (across < pixels) pixels = across;
+  const unsigned char* p = grey + (size_t)y * width + x;
+  const ptrdiff_t next = (ptrdiff_t)width + dx;
+  for (int k = 0; k + 1 < pixels; k++, p += next) {
+    out[2 * k] = p[0];
+    out[2 * k + 1] = (unsigned char)((p[dx] + p[width] + 1) >> 1);
+  }
+  out[2 * pixels - 2] = p[0];
+  return 2 * pixels - 1;
+}
+
+// Every diagonalStep-th diagonal and antidiagonal. Positions along a line
+// come out in samples, half a pixel step apart, and are turned into the
+// line's own pixel measure.
+void scanDiagonals(const unsigned char* grey, int width, int height, const ScanSettings& settings,
+                   const LineRoom& room, unsigned char* values, HitList* hits) {
+  const float rootHalf = 0.70710678f;
+  int step = settings.diagonalStep;
+  // Samples lie 0.7 pixel apart: the local window spans as many pixels as
+  // along a row.
+  int window = settings.window * 3 / 2;
+  for (int dx = 1; dx >= -1; dx -= 2) {
+    int direction = dx > 0 ? kScanDiagonals : kScanAntidiagonals;
+    // Diagonals are told apart by x - y, antidiagonals by x + y; each
+    // starts on the top row or on the side it leaves from.
+    for (int c = step / 2 - (height - 1); c < width; c += step) {
+      int x = dx > 0 ? (c > 0 ? c : 0) : (c + height - 1 < width ? c + height - 1 : width - 1);
+      int y = dx > 0 ? x - c : c + height - 1 - x;
+      int length = gatherDiagonal(grey, width, height, x, y, dx, values);
+      int first = hits->count;
+      float line = dx > 0 ? (x - y) * rootHalf : (x + y + 1) * rootHalf;
+      scanWithThresholds(values, length, settings, window, line, direction, room, hits);
+      float offset = dx > 0 ? x + y + 0.5f : y - x - 0.5f;
+      for (int i = first; i < hits->count; i++) {
+        hits->hits[i].inner = (hits->hits[i].inner + offset) * rootHalf;
+        hits->hits[i].outer = (hits->hits[i].outer + offset) * rootHalf;
+      }
+    }
+  }
+}
+
 bool scanForPatterns(const unsigned char* grey, int width, int height, const ScanSettings& settings,
                      HitList* hits) {
   if (!grey || width < 1 || height < 1 || width > kMaxPictureSide || height > kMaxPictureSide || !hits)
     return true;
   int step = settings.step < 1 ? 1 : settings.step;
+  // A diagonal holds up to twice the shorter side in samples.
   int longest = width > height ? width : height;
+  int shorter = width < height ? width : height;
+  longest = 2 * shorter > longest ? 2 * shorter : longest;
   LineRoom room = {(unsigned char*)std::malloc((size_t)longest),
                    (int*)std::malloc(sizeof(int) * (size_t)(longest + 1)),
                    (int*)std::malloc(sizeof(int) * (size_t)(longest + 1))};
   // Columns are gathered a block at a time, so that each pass over the
   // picture's rows serves many columns.
   enum { kColumnBlock = 64 };
-  unsigned char* columns = (unsigned char*)std::malloc((size_t)kColumnBlock * height);
+  size_t columnRoom = (size_t)kColumnBlock * height;
+  unsigned char* columns = (unsigned char*)std::malloc(columnRoom > (size_t)longest ? columnRoom : (size_t)longest);
   bool ok = room.thresholds && room.starts && room.sums && columns;
   if (ok) {
     for (int y = step / 2; y < height; y += step)
-      scanWithThresholds(grey + (size_t)y * width, width, settings, y + 0.5f, kScanRows, room, hits);
+      scanWithThresholds(grey + (size_t)y * width, width, settings, settings.window, y + 0.5f, kScanRows, room, hits);
     for (int first = step / 2; first < width; first += kColumnBlock * step) {
       int count = 0;
       for (int x = first; x < width && count < kColumnBlock; x += step) count++;
@@ -396,9 +449,10 @@ bool scanForPatterns(const unsigned char* grey, int width, int height, const Sca
         for (int c = 0; c < count; c++) columns[(size_t)c * height + y] = row[c * step];
       }
       for (int c = 0; c < count; c++)
-        scanWithThresholds(columns + (size_t)c * height, height, settings, first + c * step + 0.5f, kScanColumns,
-                           room, hits);
+        scanWithThresholds(columns + (size_t)c * height, height, settings, settings.window, first + c * step + 0.5f,
+                           kScanColumns, room, hits);
     }
+    if (settings.diagonalStep > 0) scanDiagonals(grey, width, height, settings, room, columns, hits);
   }
   std::free(room.thresholds);
   std::free(room.starts);

@@ -59,8 +59,17 @@ struct Candidate {
   int hits;
 };
 
+// A point given by its place along a scan line and the line's own place
+// (see PatternHit): diagonal lines use the picture's axes turned by 45
+// degrees.
 Vec pictureOf(int direction, double line, double along) {
-  return direction == kScanRows ? Vec{along, line} : Vec{line, along};
+  const double rootHalf = 0.70710678118654752;
+  switch (direction) {
+    case kScanRows: return {along, line};
+    case kScanColumns: return {line, along};
+    case kScanDiagonals: return {(along + line) * rootHalf, (along - line) * rootHalf};
+    default: return {(line - along) * rootHalf, (line + along) * rootHalf};
+  }
 }
 
 Edge edgeOf(const PatternTrail& trail) {
@@ -95,19 +104,74 @@ void stretchAlong(const Edge& edge, Vec origin, Vec along, double* first, double
   *last = std::fmax(a, b);
 }
 
+// A pattern edge as every scan that saw it shows it together: the rows,
+// columns and diagonals, with either threshold, each see some stretch of
+// the same edge.
+struct SeenEdge {
+  Edge edge;
+  Vec across;  // the way the pattern reads forward
+  int kind;    // PatternKind
+};
+
+// Whether edge b lies on edge a's line, facing the same way, and within a
+// few modules of its stretch.
+bool sameEdge(const SeenEdge& a, const SeenEdge& b) {
+  if (a.kind != b.kind || dot(a.across, b.across) < 0.995) return false;
+  double module = std::fmax(a.edge.module, b.edge.module);
+  double off = std::fabs(dot(b.edge.point - a.edge.point, a.across));
+  if (off > 1.0 + module) return false;
+  double aFirst, aLast, bFirst, bLast;
+  stretchAlong(a.edge, a.edge.point, a.edge.along, &aFirst, &aLast);
+  stretchAlong(b.edge, a.edge.point, a.edge.along, &bFirst, &bLast);
+  double gap = std::fmax(bFirst - aLast, aFirst - bLast);
+  return gap < 12.0 + 6.0 * module;
+}
+
+// Adds b's stretch and sightings to a, whose line stays: trails come
+// strongest first, and the strongest fit is the best.
+void mergeEdge(SeenEdge* a, const SeenEdge& b) {
+  double bFirst, bLast;
+  stretchAlong(b.edge, a->edge.point, a->edge.along, &bFirst, &bLast);
+  a->edge.first = std::fmin(a->edge.first, bFirst);
+  a->edge.last = std::fmax(a->edge.last, bLast);
+  int hits = a->edge.hits + b.edge.hits;
+  a->edge.module = (a->edge.module * a->edge.hits + b.edge.module * b.edge.hits) / hits;
+  a->edge.hits = hits;
+}
+
+// The trails (strongest first) merged into the edges they show. Returns the
+// number of edges.
+int seenEdges(const PatternTrail* trails, int count, SeenEdge* edges) {
+  int made = 0;
+  for (int i = 0; i < count; i++) {
+    SeenEdge seen;
+    seen.edge = edgeOf(trails[i]);
+    seen.across = acrossOf(trails[i], seen.edge.along);
+    seen.kind = trails[i].kind;
+    int same = -1;
+    for (int k = 0; k < made && same < 0; k++)
+      if (sameEdge(edges[k], seen)) same = k;
+    if (same >= 0)
+      mergeEdge(&edges[same], seen);
+    else
+      edges[made++] = seen;
+  }
+  return made;
+}
+
 // The stop edge that closes a start edge: facing the same way, ahead of it
 // by at least the two row indicators and at most the widest symbol, with
 // modules of about the same width, leaning apart by no more than
 // perspective makes them (20 degrees), and beside it over most of the
 // shorter one's length. Compared in the start edge's own frame, so that a
 // symbol at any angle pairs alike. -1 when none.
-int closingStop(const Edge* edges, const Vec* acrosses, const PatternTrail* trails, int count, int start) {
-  const Edge& s = edges[start];
+int closingStop(const SeenEdge* edges, int count, int start) {
+  const Edge& s = edges[start].edge;
   int best = -1;
   double bestDistance = 0;
   for (int i = 0; i < count; i++) {
-    if (trails[i].kind != kStopPatternKind || dot(acrosses[i], acrosses[start]) < 0.94) continue;
-    const Edge& e = edges[i];
+    if (edges[i].kind != kStopPatternKind || dot(edges[i].across, edges[start].across) < 0.94) continue;
+    const Edge& e = edges[i].edge;
     double ratio = e.module / s.module;
     double sFirst, sLast, eFirst, eLast;
     stretchAlong(s, s.point, s.along, &sFirst, &sLast);
@@ -116,12 +180,15 @@ int closingStop(const Edge* edges, const Vec* acrosses, const PatternTrail* trai
     double shorter = std::fmin(sLast - sFirst, eLast - eFirst);
     double longer = std::fmax(sLast - sFirst, eLast - eFirst);
     // A stray sighting in the data or the background shows over a few lines
-    // only; the patterns of one symbol run along most of its height.
+    // only; the patterns of one symbol run along most of its height, and
+    // the same scans see both about as often.
     if (ratio < 0.7 || ratio > 1.43 || overlap < 0.5 * shorter || shorter < 0.2 * longer) continue;
+    double sDensity = s.hits / (sLast - sFirst + 1.0), eDensity = e.hits / (eLast - eFirst + 1.0);
+    if (eDensity < 0.2 * sDensity || sDensity < 0.2 * eDensity) continue;
     double middle = (std::fmax(sFirst, eFirst) + std::fmin(sLast, eLast)) * 0.5;
     Vec onStart = s.point + s.along * middle;
     Vec onStop = atLevel(e.point, e.along, s.along, dot(onStart, s.along));
-    double distance = dot(onStop - onStart, acrosses[start]);
+    double distance = dot(onStop - onStart, edges[start].across);
     double modules = distance / s.module;
     if (modules < 30 || modules > 17 * (kMaxGridColumns + 1)) continue;
     if (best < 0 || distance < bestDistance) best = i, bestDistance = distance;
@@ -134,43 +201,38 @@ int compareCandidates(const void* a, const void* b) {
   return (x < y) - (x > y);
 }
 
-// Pairs each start trail with the stop trail that closes it; what stays
-// alone becomes a candidate of its own. Strongest first.
+// Pairs each start edge with the stop edge that closes it; what stays alone
+// becomes a candidate of its own. Strongest first.
 int buildCandidates(const PatternTrail* trails, int count, Candidate* candidates, int capacity) {
   bool* paired = (bool*)std::calloc((size_t)count + 1, sizeof(bool));
-  Edge* edges = (Edge*)std::malloc(sizeof(Edge) * ((size_t)count + 1));
-  Vec* acrosses = (Vec*)std::malloc(sizeof(Vec) * ((size_t)count + 1));
+  SeenEdge* edges = (SeenEdge*)std::malloc(sizeof(SeenEdge) * ((size_t)count + 1));
   int made = 0;
-  if (paired && edges && acrosses) {
-    for (int i = 0; i < count; i++) {
-      edges[i] = edgeOf(trails[i]);
-      acrosses[i] = acrossOf(trails[i], edges[i].along);
-    }
-    for (int i = 0; i < count && made < capacity; i++) {
-      if (trails[i].kind != kStartPatternKind) continue;
+  if (paired && edges) {
+    int edgeCount = seenEdges(trails, count, edges);
+    for (int i = 0; i < edgeCount && made < capacity; i++) {
+      if (edges[i].kind != kStartPatternKind) continue;
       Candidate& c = candidates[made++];
-      c.start = edges[i];
-      c.across = acrosses[i];
+      c.start = edges[i].edge;
+      c.across = edges[i].across;
       c.stop.present = false;
-      int stop = closingStop(edges, acrosses, trails, count, i);
+      int stop = closingStop(edges, edgeCount, i);
       if (stop >= 0) {
-        c.stop = edges[stop];
+        c.stop = edges[stop].edge;
         paired[stop] = true;
       }
       c.hits = c.start.hits + (stop >= 0 ? c.stop.hits : 0);
     }
-    for (int i = 0; i < count && made < capacity; i++) {
-      if (trails[i].kind != kStopPatternKind || paired[i]) continue;
+    for (int i = 0; i < edgeCount && made < capacity; i++) {
+      if (edges[i].kind != kStopPatternKind || paired[i]) continue;
       Candidate& c = candidates[made++];
       c.start.present = false;
-      c.stop = edges[i];
-      c.across = acrosses[i];
+      c.stop = edges[i].edge;
+      c.across = edges[i].across;
       c.hits = c.stop.hits;
     }
   }
   std::free(paired);
   std::free(edges);
-  std::free(acrosses);
   std::qsort(candidates, (size_t)made, sizeof(Candidate), compareCandidates);
   return made;
 }
@@ -214,7 +276,6 @@ struct GridOutcome {
   float corners[8];  // the grid's corners, picture pixel indexes
   int gridWidth, modulePixels;
   bool rightIndicatorInside;  // the start of the last grid column lies inside the picture
-  double skew;  // rows the right indicators read ahead of the left ones on a grid row
   RowFit sides[2];  // left and right, over the rows of the symbol the layout belongs to
 };
 
@@ -474,8 +535,7 @@ RowFit sideFit(const GridReading* reading, int side, int top, int bottom) {
 }
 
 // Both sides' rows, over the span of the symbol the layout belongs to (the
-// whole grid when none), and how many rows the right side reads ahead of
-// the left one at the grid's middle.
+// whole grid when none).
 void fitSides(const GridReading* reading, GridOutcome* out) {
   int top = 0, bottom = out->gridHeight;
   if (out->spanFound) {
@@ -483,12 +543,6 @@ void fitSides(const GridReading* reading, GridOutcome* out) {
     bottom = (int)std::ceil(std::fmin(out->span.bottom, (double)out->gridHeight));
   }
   for (int side = 0; side < 2; side++) out->sides[side] = sideFit(reading, side, top, bottom);
-  const RowFit& left = out->sides[0];
-  const RowFit& right = out->sides[1];
-  double middle = out->gridHeight * 0.5;
-  out->skew = left.fitted && right.fitted
-                  ? (right.offset + right.slope * middle) - (left.offset + left.slope * middle)
-                  : 0.0;
 }
 
 // Which grid columns have their middle inside the picture: a column outside
@@ -507,7 +561,6 @@ void columnsSeen(const ScanContext* ctx, const Frame& f, unsigned char* seen) {
 bool readFrameGrid(ScanContext* ctx, const Frame& f, int rows, GridOutcome* out) {
   out->verified = out->indicatorsRead = out->spanFound = false;
   out->otherSpans = 0;
-  out->skew = 0;
   out->sides[0].fitted = out->sides[1].fitted = false;
   if (f.gridColumns < 1 || f.gridColumns > kMaxGridColumns || !(f.module > 0.3)) return false;
   if (ctx->stats && ctx->stats->readings >= ctx->maxReadings) return false;
@@ -545,7 +598,8 @@ bool readFrameGrid(ScanContext* ctx, const Frame& f, int rows, GridOutcome* out)
   out->rightIndicatorInside = afterData.x >= 0 && afterData.x < ctx->width && afterData.y >= 0 &&
                               afterData.y < ctx->height;
   clearReading(ctx->reading, f.gridColumns);
-  for (int local = 0; local < 2 && !out->verified; local++) {
+  // A column of indicators alone is done once it gives a layout.
+  for (int local = 0; local < 2 && !out->verified && !(f.gridColumns == 1 && out->indicatorsRead); local++) {
     std::memcpy(binary, grid, bytes);
     if (local)
       adaptiveBinarize(binary, width, height, 8 * modulePixels);
@@ -794,35 +848,6 @@ bool indicatorLayout(ScanContext* ctx, const Candidate& c, const Levels& levels,
   return false;
 }
 
-// The frame cut where a span's rows end, half a row further out.
-Frame spanFrame(const Frame& f, const GridOutcome& g) {
-  double rowHeight = (g.span.bottom - g.span.top) / (g.layout.rows > 0 ? g.layout.rows : 1);
-  return recut(f, (g.span.top - 0.5 * rowHeight) / g.gridHeight, (g.span.bottom + 0.5 * rowHeight) / g.gridHeight);
-}
-
-// Whether the symbol's rows run on past the grid by more than half a row,
-// by no more than the grid's own height (beyond that the fit is not
-// believed).
-bool symbolRunsOn(const GridOutcome& g) {
-  if (!g.spanFound) return false;
-  double rowHeight = (g.span.bottom - g.span.top) / (g.layout.rows > 0 ? g.layout.rows : 1);
-  bool beyond = g.span.top < -0.5 * rowHeight || g.span.bottom > g.gridHeight + 0.5 * rowHeight;
-  return beyond && g.span.bottom - g.span.top < 3.0 * g.gridHeight;
-}
-
-// The frame with its right side moved along by as many rows as the right
-// indicators read ahead of the left ones, so that grid rows follow the
-// symbol's rows: small tilts of the edges' fit matter when rows are a few
-// pixels high.
-Frame straightened(const Frame& f, const GridOutcome& g) {
-  double rowHeight = (g.span.bottom - g.span.top) / (g.layout.rows > 0 ? g.layout.rows : 1);
-  double shift = -g.skew * g.span.direction * rowHeight / g.gridHeight;
-  Frame moved = f;
-  moved.rightTop = f.rightTop + (f.rightBottom - f.rightTop) * shift;
-  moved.rightBottom = f.rightBottom + (f.rightBottom - f.rightTop) * shift;
-  return moved;
-}
-
 // The levels of a frame's grid rows top and bottom.
 Levels levelsOf(const Frame& f, const GridOutcome& g, double top, double bottom) {
   Frame cut = recut(f, top / g.gridHeight, bottom / g.gridHeight);
@@ -852,22 +877,10 @@ bool readColumns(ScanContext* ctx, const Candidate& c, int gridColumns, int rows
   if (!readFrameGrid(ctx, f, rows, &g)) return false;
   *indicatorsRead = g.indicatorsRead;
   *layout = g.layout;
-  if (g.verified) keepReading(ctx);
-  bool others = readOthers(ctx, c, f, g, depth);
-  if (g.verified || others) return true;
-  if (g.indicatorsRead && readAlongRows(ctx, f, g)) {
-    keepReading(ctx);
-    return true;
-  }
-  if (std::fabs(g.skew) >= 0.5 && g.spanFound) {
-    f = straightened(f, g);
-  } else {
-    if (!symbolRunsOn(g)) return false;
-    f = spanFrame(f, g);
-  }
-  if (!readFrameGrid(ctx, f, rows, &g) || !g.verified) return false;
-  keepReading(ctx);
-  return true;
+  // The grid's rows did not confirm the symbol: its own rows may.
+  bool read = g.verified || (g.indicatorsRead && readAlongRows(ctx, f, g));
+  if (read) keepReading(ctx);
+  return readOthers(ctx, c, f, g, depth) || read;
 }
 
 // Reads a candidate between its levels. The column count comes from the
@@ -956,6 +969,8 @@ int readSymbolsByScan(const unsigned char* grey, int width, int height, const Sc
                                                       : (1 << kGlobalThreshold) | (1 << kLocalThreshold);
   int side = width < height ? width : height;
   settings.window = side / 8 < 31 ? 31 : side / 8 > 255 ? 255 : side / 8;
+  // Diagonals about as far apart as the rows and columns.
+  settings.diagonalStep = settings.step + settings.step / 2;
 
   HitList hits = {(PatternHit*)std::malloc(sizeof(PatternHit) * kMaxHits), kMaxHits, 0};
   PatternTrail* trails = (PatternTrail*)std::malloc(sizeof(PatternTrail) * kMaxTrails);
