@@ -111,3 +111,36 @@ void binarizeTwoLevels(unsigned char* pixels, int width, int height) {
   int level = twoLevelSplit(histogram);
   for (size_t i = 0; i < count; i++) pixels[i] = pixels[i] < level ? 1 : 0;
 }
+
+void binarizeAlongRows(unsigned char* pixels, int width, int height, int reach) {
+  if (!validPicture(pixels, width, height)) return;
+  if (reach < 1) reach = 1;
+  size_t count = (size_t)width * height;
+  unsigned int histogram[256] = {0};
+  for (size_t i = 0; i < count; i++) histogram[pixels[i]]++;
+  int split = twoLevelSplit(histogram);
+  int darkest = 0, lightest = 255;
+  while (darkest < 255 && !histogram[darkest]) darkest++;
+  while (lightest > 0 && !histogram[lightest]) lightest--;
+  int minSwing = (lightest - darkest) / 4;
+  unsigned char* row = (unsigned char*)malloc((size_t)width);
+  if (!row) {
+    for (size_t i = 0; i < count; i++) pixels[i] = pixels[i] < split ? 1 : 0;
+    return;
+  }
+  for (int y = 0; y < height; y++) {
+    unsigned char* line = pixels + (size_t)y * width;
+    memcpy(row, line, (size_t)width);
+    for (int x = 0; x < width; x++) {
+      int from = x - reach < 0 ? 0 : x - reach, to = x + reach >= width ? width - 1 : x + reach;
+      int low = 255, high = 0;
+      for (int k = from; k <= to; k++) {
+        low = row[k] < low ? row[k] : low;
+        high = row[k] > high ? row[k] : high;
+      }
+      int level = high - low >= minSwing ? (low + high + 1) / 2 : split;
+      line[x] = row[x] < level ? 1 : 0;
+    }
+  }
+  free(row);
+}

@@ -214,7 +214,7 @@ int buildCandidates(const PatternTrail* trails, int count, Candidate* candidates
       Candidate& c = candidates[made++];
       c.start = edges[i].edge;
       c.across = edges[i].across;
-      c.stop.present = false;
+      c.stop = Edge();
       int stop = closingStop(edges, edgeCount, i);
       if (stop >= 0) {
         c.stop = edges[stop].edge;
@@ -225,7 +225,7 @@ int buildCandidates(const PatternTrail* trails, int count, Candidate* candidates
     for (int i = 0; i < edgeCount && made < capacity; i++) {
       if (edges[i].kind != kStopPatternKind || paired[i]) continue;
       Candidate& c = candidates[made++];
-      c.start.present = false;
+      c.start = Edge();
       c.stop = edges[i].edge;
       c.across = edges[i].across;
       c.hits = c.stop.hits;
@@ -750,9 +750,11 @@ bool readAlongRows(ScanContext* ctx, const Frame& f, const GridOutcome& g) {
   unsigned char* binary = grid + bytes;
   bool verified = false;
   clearReading(ctx->reading, f.gridColumns);
-  for (int local = 0; local < 2 && !verified; local++) {
+  for (int local = 0; local < 3 && !verified; local++) {
     std::memcpy(binary, grid, bytes);
-    if (local)
+    if (local == 2)
+      binarizeAlongRows(binary, width, height, (3 * g.modulePixels) / 2);
+    else if (local)
       adaptiveBinarize(binary, width, height, 8 * g.modulePixels);
     else
       binarizeTwoLevels(binary, width, height);
