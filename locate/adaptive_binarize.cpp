@@ -106,8 +106,19 @@ int twoLevelSplit(const unsigned int histogram[256]) {
 void binarizeTwoLevels(unsigned char* pixels, int width, int height) {
   if (!validPicture(pixels, width, height)) return;
   size_t count = (size_t)width * height;
-  unsigned int histogram[256] = {0};
-  for (size_t i = 0; i < count; i++) histogram[pixels[i]]++;
+  // Four counters take turns, so that a run of equal pixels does not wait
+  // on one of them.
+  unsigned int counts[4][256] = {{0}}, histogram[256];
+  size_t i = 0;
+  for (; i + 4 <= count; i += 4) {
+    counts[0][pixels[i]]++;
+    counts[1][pixels[i + 1]]++;
+    counts[2][pixels[i + 2]]++;
+    counts[3][pixels[i + 3]]++;
+  }
+  for (; i < count; i++) counts[0][pixels[i]]++;
+  for (int level = 0; level < 256; level++)
+    histogram[level] = counts[0][level] + counts[1][level] + counts[2][level] + counts[3][level];
   int level = twoLevelSplit(histogram);
   for (size_t i = 0; i < count; i++) pixels[i] = pixels[i] < level ? 1 : 0;
 }

@@ -263,9 +263,10 @@ static void sampleRowInside(const unsigned char* src, int srcWidth, double x, do
   for (int j = 0; j < count; j++, fx += sx, fy += sy) {
     const unsigned char* p = src + (size_t)(fy >> 16) * (size_t)srcWidth + (size_t)(fx >> 16);
     int wx = (int)((fx >> 8) & 255), wy = (int)((fy >> 8) & 255);
-    int top = p[0] * (256 - wx) + p[1] * wx;
-    int bottom = p[srcWidth] * (256 - wx) + p[srcWidth + 1] * wx;
-    out[j] = (unsigned char)((top * (256 - wy) + bottom * wy + 32768) >> 16);
+    // a * (256 - w) + b * w, with one multiplication.
+    int top = (p[0] << 8) + (p[1] - p[0]) * wx;
+    int bottom = (p[srcWidth] << 8) + (p[srcWidth + 1] - p[srcWidth]) * wx;
+    out[j] = (unsigned char)(((top << 8) + (bottom - top) * wy + 32768) >> 16);
   }
 }
 

@@ -43,8 +43,8 @@ struct ScanSettings {
   int globalLevel; // grey level of the global threshold: darker is dark
   int window;      // local threshold: pixels averaged along the line
   // Diagonals and antidiagonals scanned: every diagonalStep-th one (some
-  // diagonalStep / sqrt 2 pixels apart), sampled every half pixel step;
-  // 0 scans none.
+  // diagonalStep / sqrt 2 pixels apart), sampled every half pixel step,
+  // with the global threshold only; 0 scans none.
   int diagonalStep;
 };
 
