@@ -124,6 +124,16 @@ int findCrossings(const unsigned char* values, int length, Threshold threshold, 
   return count;
 }
 
+// 1 / d for the differences d = 1 .. 510 between a pixel's distance from its
+// threshold and its neighbour's: an edge's place takes a multiplication.
+struct Reciprocals {
+  float of[511];
+  constexpr Reciprocals() : of() {
+    for (int d = 1; d < 511; d++) of[d] = 1.0f / (float)d;
+  }
+};
+constexpr Reciprocals kReciprocals;
+
 // The runs of a line between its crossings, edges at sub-pixel positions:
 // where the grey value crosses the threshold between two pixel centres.
 // Edge 0 is the line's start, edge count + 1 its end.
@@ -141,7 +151,10 @@ struct Runs {
     if (k == 0 || k > count) return (float)starts[k];
     int x = starts[k];
     int previous = values[x - 1] - threshold.at(x - 1), current = values[x] - threshold.at(x);
-    return x - 0.5f + (float)previous / (float)(previous - current);
+    // The two lie on either side of the threshold: 1 <= |previous - current| <= 510.
+    int difference = previous - current;
+    float step = difference > 0 ? kReciprocals.of[difference] : -kReciprocals.of[-difference];
+    return x - 0.5f + (float)previous * step;
   }
 };
 
@@ -185,7 +198,8 @@ void matchAt(const Runs<Threshold>& runs, int wide, float line, int direction, i
 }
 
 // Every pattern of a line: the wide bar is dark in all four shapes and five
-// pixels or more, so only dark runs of four whole pixels or more are tried.
+// pixels or more, and a run is less than a pixel wider than its whole
+// pixels, so only dark runs of five whole pixels or more are tried.
 // starts: room for `length + 1` ints.
 template <typename Threshold>
 void scanRuns(const unsigned char* values, int length, Threshold threshold, float line, int direction,
@@ -194,7 +208,7 @@ void scanRuns(const unsigned char* values, int length, Threshold threshold, floa
   runs.count = findCrossings(values, length, threshold, starts);
   int firstDark = values[0] < threshold.at(0) ? 0 : 1;
   for (int run = firstDark; run <= runs.count; run += 2)
-    if (runs.width(run) >= 4) matchAt(runs, run, line, direction, thresholdKind, hits);
+    if (runs.width(run) >= 5) matchAt(runs, run, line, direction, thresholdKind, hits);
 }
 
 }  // namespace
@@ -278,6 +292,40 @@ inline unsigned char localLevel(int mean) {
   return (unsigned char)(level < 0 ? 0 : level);
 }
 
+// sums[x] = values[0] + ... + values[x - 1], for x = 0 .. length; sixteen
+// values at a time, summed within the block in 16-bit lanes (at most
+// 16 * 255) before the total so far is added.
+void runningSums(const unsigned char* values, int length, int* sums) {
+  sums[0] = 0;
+  int x = 0;
+#ifdef __SSE2__
+  const __m128i zero = _mm_setzero_si128();
+  __m128i total = zero;
+  for (; x + 16 <= length; x += 16) {
+    __m128i v = _mm_loadu_si128((const __m128i*)(values + x));
+    __m128i low = _mm_unpacklo_epi8(v, zero), high = _mm_unpackhi_epi8(v, zero);
+    low = _mm_add_epi16(low, _mm_slli_si128(low, 2));
+    high = _mm_add_epi16(high, _mm_slli_si128(high, 2));
+    low = _mm_add_epi16(low, _mm_slli_si128(low, 4));
+    high = _mm_add_epi16(high, _mm_slli_si128(high, 4));
+    low = _mm_add_epi16(low, _mm_slli_si128(low, 8));
+    high = _mm_add_epi16(high, _mm_slli_si128(high, 8));
+    __m128i lowLast = _mm_shufflehi_epi16(low, 0xff);
+    high = _mm_add_epi16(high, _mm_unpackhi_epi64(lowLast, lowLast));
+    __m128i sums0 = _mm_add_epi32(_mm_unpacklo_epi16(low, zero), total);
+    __m128i sums1 = _mm_add_epi32(_mm_unpackhi_epi16(low, zero), total);
+    __m128i sums2 = _mm_add_epi32(_mm_unpacklo_epi16(high, zero), total);
+    __m128i sums3 = _mm_add_epi32(_mm_unpackhi_epi16(high, zero), total);
+    _mm_storeu_si128((__m128i*)(sums + x + 1), sums0);
+    _mm_storeu_si128((__m128i*)(sums + x + 5), sums1);
+    _mm_storeu_si128((__m128i*)(sums + x + 9), sums2);
+    _mm_storeu_si128((__m128i*)(sums + x + 13), sums3);
+    total = _mm_shuffle_epi32(sums3, 0xff);
+  }
+#endif
+  for (; x < length; x++) sums[x + 1] = sums[x] + values[x];
+}
+
 // The mean of [from, to) from the line's running sums, rounded down.
 inline int windowMean(const int* sums, int from, int to) { return (sums[to] - sums[from]) / (to - from); }
 
@@ -286,8 +334,7 @@ void localThresholds(const unsigned char* values, int length, int window, int* s
   int radius = window / 2;
   if (radius < 1) radius = 1;
   if (2 * radius + 1 > length) radius = (length - 1) / 2;
-  sums[0] = 0;
-  for (int x = 0; x < length; x++) sums[x + 1] = sums[x] + values[x];
+  runningSums(values, length, sums);
   // Near the ends the window is cut short; in between a whole window's sum
   // divides by a multiplication, exact: the half added keeps the rounding
   // error of the single-precision product away from every whole number.
@@ -318,6 +365,9 @@ void localThresholds(const unsigned char* values, int length, int window, int* s
 
 // A line whose grey levels span less than this cannot show a pattern.
 enum { kMinLineContrast = 24 };
+
+// Diagonal lines gathered together.
+enum { kDiagonalBlock = 32 };
 
 // The darkest and lightest grey levels of a line.
 void lineRange(const unsigned char* values, int length, int* low, int* high) {
@@ -372,29 +422,59 @@ void scanWithThresholds(const unsigned char* values, int length, const ScanSetti
 
 }  // namespace
 
-// The samples of a diagonal line from pixel (x, y) on, going down a row and
-// `dx` (1 or -1) across at each step, every half step: the pixels on the
-// line and, between two of them, the mean of the two pixels beside the
-// middle. Returns the number of samples.
-int gatherDiagonal(const unsigned char* grey, int width, int height, int x, int y, int dx, unsigned char* out) {
-  int pixels = height - y;
-  int across = dx > 0 ? width - x : x + 1;
-  if (across < pixels) pixels = across;
-  const unsigned char* p = grey + (size_t)y * width + x;
-  const ptrdiff_t next = (ptrdiff_t)width + dx;
-  for (int k = 0; k + 1 < pixels; k++, p += next) {
-    out[2 * k] = p[0];
-    out[2 * k + 1] = (unsigned char)((p[dx] + p[width] + 1) >> 1);
-  }
-  out[2 * pixels - 2] = p[0];
-  return 2 * pixels - 1;
+// A diagonal line: its first pixel, on the top row or on the side it
+// leaves from, and its length in pixels.
+struct Diagonal {
+  int x, y, pixels;
+};
+
+// Diagonals are told apart by c = x - y, antidiagonals by c = x + y - (height - 1).
+Diagonal diagonalAt(int width, int height, int c, int dx) {
+  Diagonal d;
+  d.x = dx > 0 ? (c > 0 ? c : 0) : (c + height - 1 < width ? c + height - 1 : width - 1);
+  d.y = dx > 0 ? d.x - c : c + height - 1 - d.x;
+  int across = dx > 0 ? width - d.x : d.x + 1;
+  d.pixels = height - d.y < across ? height - d.y : across;
+  return d;
 }
 
-// Every diagonalStep-th diagonal and antidiagonal. Positions along a line
-// come out in samples, half a pixel step apart, and are turned into the
-// line's own pixel measure.
+// The samples of `count` diagonal lines going down a row and `dx` (1 or -1)
+// across at each step, every half step: the pixels on the line and, between
+// two of them, the mean of the two pixels beside the middle. Line k goes to
+// out + k * stride. The lines are gathered together a band of rows at a
+// time, so that what each band fetches of the picture serves all of them.
+void gatherDiagonals(const unsigned char* grey, int width, const Diagonal* lines, int count, int dx,
+                     unsigned char* out, size_t stride) {
+  enum { kBand = 64 };
+  int top = lines[0].y, bottom = 0;
+  for (int k = 0; k < count; k++) {
+    top = lines[k].y < top ? lines[k].y : top;
+    bottom = lines[k].y + lines[k].pixels > bottom ? lines[k].y + lines[k].pixels : bottom;
+  }
+  const ptrdiff_t next = (ptrdiff_t)width + dx;
+  for (int band = top; band < bottom; band += kBand) {
+    for (int k = 0; k < count; k++) {
+      const Diagonal& d = lines[k];
+      int from = band > d.y ? band - d.y : 0;
+      int to = band + kBand - d.y < d.pixels ? band + kBand - d.y : d.pixels;
+      unsigned char* samples = out + (size_t)k * stride;
+      const unsigned char* p = grey + (size_t)(d.y + from) * width + d.x + dx * from;
+      int t = from;
+      for (; t < to && t + 1 < d.pixels; t++, p += next) {
+        samples[2 * t] = p[0];
+        samples[2 * t + 1] = (unsigned char)((p[dx] + p[width] + 1) >> 1);
+      }
+      if (t < to) samples[2 * t] = p[0];
+    }
+  }
+}
+
+// Every diagonalStep-th diagonal and antidiagonal, gathered `block` lines at
+// a time into room (block * 2 * the shorter side bytes). Positions along a
+// line come out in samples, half a pixel step apart, and are turned into
+// the line's own pixel measure.
 void scanDiagonals(const unsigned char* grey, int width, int height, const ScanSettings& settings,
-                   const LineRoom& room, unsigned char* values, HitList* hits) {
+                   const LineRoom& room, unsigned char* values, int block, HitList* hits) {
   const float rootHalf = 0.70710678f;
   int step = settings.diagonalStep;
   // The global threshold only: the rows and columns carry the local one for
@@ -402,24 +482,27 @@ void scanDiagonals(const unsigned char* grey, int width, int height, const ScanS
   // steep angle, which the global threshold finds as well at half the cost.
   ScanSettings globalOnly = settings;
   globalOnly.thresholds &= 1 << kGlobalThreshold;
-  // Samples lie 0.7 pixel apart: the local window spans as many pixels as
-  // along a row.
-  int window = settings.window * 3 / 2;
+  int shorter = width < height ? width : height;
+  size_t stride = (size_t)2 * shorter;
+  Diagonal lines[kDiagonalBlock];
+  block = block > kDiagonalBlock ? kDiagonalBlock : block;
   for (int dx = 1; dx >= -1; dx -= 2) {
     int direction = dx > 0 ? kScanDiagonals : kScanAntidiagonals;
-    // Diagonals are told apart by x - y, antidiagonals by x + y; each
-    // starts on the top row or on the side it leaves from.
-    for (int c = step / 2 - (height - 1); c < width; c += step) {
-      int x = dx > 0 ? (c > 0 ? c : 0) : (c + height - 1 < width ? c + height - 1 : width - 1);
-      int y = dx > 0 ? x - c : c + height - 1 - x;
-      int length = gatherDiagonal(grey, width, height, x, y, dx, values);
-      int first = hits->count;
-      float line = dx > 0 ? (x - y) * rootHalf : (x + y + 1) * rootHalf;
-      scanWithThresholds(values, length, globalOnly, window, line, direction, room, hits);
-      float offset = dx > 0 ? x + y + 0.5f : y - x - 0.5f;
-      for (int i = first; i < hits->count; i++) {
-        hits->hits[i].inner = (hits->hits[i].inner + offset) * rootHalf;
-        hits->hits[i].outer = (hits->hits[i].outer + offset) * rootHalf;
+    for (int first = step / 2 - (height - 1); first < width; first += block * step) {
+      int count = 0;
+      for (int c = first; c < width && count < block; c += step) lines[count++] = diagonalAt(width, height, c, dx);
+      gatherDiagonals(grey, width, lines, count, dx, values, stride);
+      for (int k = 0; k < count; k++) {
+        const Diagonal& d = lines[k];
+        int hitsBefore = hits->count;
+        float line = dx > 0 ? (d.x - d.y) * rootHalf : (d.x + d.y + 1) * rootHalf;
+        scanWithThresholds(values + (size_t)k * stride, 2 * d.pixels - 1, globalOnly, settings.window, line,
+                           direction, room, hits);
+        float offset = dx > 0 ? d.x + d.y + 0.5f : d.y - d.x - 0.5f;
+        for (int i = hitsBefore; i < hits->count; i++) {
+          hits->hits[i].inner = (hits->hits[i].inner + offset) * rootHalf;
+          hits->hits[i].outer = (hits->hits[i].outer + offset) * rootHalf;
+        }
       }
     }
   }
@@ -440,8 +523,8 @@ bool scanForPatterns(const unsigned char* grey, int width, int height, const Sca
   // Columns are gathered a block at a time, so that each pass over the
   // picture's rows serves many columns.
   enum { kColumnBlock = 64 };
-  size_t columnRoom = (size_t)kColumnBlock * height;
-  unsigned char* columns = (unsigned char*)std::malloc(columnRoom > (size_t)longest ? columnRoom : (size_t)longest);
+  size_t columnRoom = (size_t)kColumnBlock * height, diagonalRoom = (size_t)kDiagonalBlock * 2 * shorter;
+  unsigned char* columns = (unsigned char*)std::malloc(columnRoom > diagonalRoom ? columnRoom : diagonalRoom);
   bool ok = room.thresholds && room.starts && room.sums && columns;
   if (ok) {
     for (int y = step / 2; y < height; y += step)
@@ -457,7 +540,7 @@ bool scanForPatterns(const unsigned char* grey, int width, int height, const Sca
         scanWithThresholds(columns + (size_t)c * height, height, settings, settings.window, first + c * step + 0.5f,
                            kScanColumns, room, hits);
     }
-    if (settings.diagonalStep > 0) scanDiagonals(grey, width, height, settings, room, columns, hits);
+    if (settings.diagonalStep > 0) scanDiagonals(grey, width, height, settings, room, columns, kDiagonalBlock, hits);
   }
   std::free(room.thresholds);
   std::free(room.starts);

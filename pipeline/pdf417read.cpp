@@ -213,6 +213,10 @@ ReadResult read(const ImageView& image, const Options& options) {
     long long rowBytes = (long long)image.width * pixelBytes;
     long long stride = image.rowStrideBytes == 0 ? rowBytes : image.rowStrideBytes;
     if (stride < rowBytes) return failure(Status::NoPicture, "image view: row stride shorter than a row");
+    // Grey rows that follow each other are read where they are: reading
+    // leaves the picture unchanged.
+    if (image.format == PixelFormat::Gray && stride == rowBytes)
+      return readGrey(static_cast<const unsigned char*>(image.pixels), image.width, image.height, options);
     Layout layout = layoutOf(image.format);
     GreyPicture grey(pixelsToGray(image.pixels, image.width, image.height, stride, pixelBytes, layout.red,
                                   layout.green, layout.blue, layout.alpha));
