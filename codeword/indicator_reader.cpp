@@ -219,12 +219,31 @@ static void placeUnnumberedRows(const int* clusters, int* rowNumbers, int gridHe
   std::free(placed);
 }
 
+// Only the tallies a reading of gridColumns columns can touch are cleared:
+// a value counts only where its count is above 0, and the grid rows are
+// marked unread as far as the grids read so far reach (markRowsUnread).
 void clearReading(GridReading* reading, int gridColumns) {
-  std::memset(reading, 0, sizeof *reading);
-  std::memset(reading->rowOfGridRow, 0xff, sizeof reading->rowOfGridRow);
-  std::memset(reading->leftRowOfGridRow, 0xff, sizeof reading->leftRowOfGridRow);
-  std::memset(reading->rightRowOfGridRow, 0xff, sizeof reading->rightRowOfGridRow);
+  int columns = gridColumns < 0 ? 0 : gridColumns > kMaxGridColumns ? kMaxGridColumns : gridColumns;
+  for (int r = 0; r < kMaxSymbolRows; r++) std::memset(reading->count[r], 0, sizeof(int) * kVoteCandidates * columns);
+  std::memset(reading->rowGroupVotes, 0, sizeof reading->rowGroupVotes);
+  std::memset(reading->columnVotes, 0, sizeof reading->columnVotes);
+  std::memset(reading->levelVotes, 0, sizeof reading->levelVotes);
+  reading->gridRows = 0;
+  reading->rowsMarked = 0;
+  reading->rightIndicatorReads = 0;
   reading->gridColumns = gridColumns;
+}
+
+// Marks the grid rows below gridHeight that no grid has reached yet as
+// showing no row.
+static void markRowsUnread(GridReading* reading, int gridHeight) {
+  int rows = gridHeight < kMaxGridRows ? gridHeight : kMaxGridRows;
+  if (rows <= reading->rowsMarked) return;
+  size_t from = (size_t)reading->rowsMarked, bytes = sizeof(short) * (size_t)(rows - reading->rowsMarked);
+  std::memset(reading->rowOfGridRow + from, 0xff, bytes);
+  std::memset(reading->leftRowOfGridRow + from, 0xff, bytes);
+  std::memset(reading->rightRowOfGridRow + from, 0xff, bytes);
+  reading->rowsMarked = rows;
 }
 
 // Remembers which symbol row each grid row showed.
@@ -252,6 +271,7 @@ void readGridRows(const unsigned char* grid, int gridWidth, int gridHeight, int 
   int* rowNumbers = (int*)std::malloc(sizeof(int) * (size_t)gridHeight);
   int* changes = (int*)std::malloc(sizeof(int) * (size_t)gridWidth);
   if (values && clusters && rowNumbers && changes) {
+    markRowsUnread(reading, gridHeight);
     for (int i = 0; i < gridHeight; i++) {
       int* rowValues = values + (size_t)i * gridColumns;
       readRowValues(grid + (size_t)i * gridWidth, gridWidth, gridColumns, modulePixels, columnSeen, changes,

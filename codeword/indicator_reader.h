@@ -41,6 +41,7 @@ struct GridReading {
   // rows shows the right ones ahead of or behind the left ones.
   short leftRowOfGridRow[kMaxGridRows];
   short rightRowOfGridRow[kMaxGridRows];
+  int rowsMarked;  // grid rows below this are marked in the three arrays above
 };
 
 // Reads the pattern whose first bar starts at `start` in a 0/1 row, expected

@@ -410,27 +410,57 @@ Levels candidateLevels(const Candidate& c, int step) {
 }
 
 // Grid rows: one per pixel of height, between four and eight per symbol row
-// when the rows are known, else one and a half per module of height (rows
-// are at least three modules high); never fewer than a quarter of the
-// pixels, up to twice as many for small modules.
+// when the rows are known, else one per module of height (rows are at least
+// three modules high); never fewer than a quarter of the pixels, up to
+// twice as many for small modules.
 int gridHeightFor(double pixels, double module, int rows) {
-  double height = rows > 0 ? std::fmax(4.0 * rows, std::fmin(pixels, 8.0 * rows)) : 1.5 * pixels / module;
+  double height = rows > 0 ? std::fmax(4.0 * rows, std::fmin(pixels, 8.0 * rows)) : 1.0 * pixels / module;
   height = std::fmin(std::fmax(height, 0.25 * pixels), 2.0 * pixels);
   if (!(height >= 3 && height < kMaxGridRows)) return 0;
   return (int)height + 1;
 }
 
+int compareDoubles(const void* a, const void* b) {
+  double x = *(const double*)a, y = *(const double*)b;
+  return (x > y) - (x < y);
+}
+
+// A first line through the pairs [first, end) that misread indicators
+// cannot pull: the median slope between pairs half the pairs apart, then
+// the median offset. False when it cannot be had.
+bool medianRowLine(const int* gridRows, const int* symbolRows, int first, int end, double* slope, double* offset) {
+  int n = end - first, half = n / 2, slopes = 0;
+  double* values = (double*)std::malloc(sizeof(double) * (size_t)(n > 0 ? n : 1));
+  bool made = false;
+  if (values && n >= 4) {
+    for (int k = first; k + half < end; k++)
+      if (gridRows[k + half] != gridRows[k])
+        values[slopes++] = (double)(symbolRows[k + half] - symbolRows[k]) / (gridRows[k + half] - gridRows[k]);
+    if (slopes > 0) {
+      std::qsort(values, (size_t)slopes, sizeof(double), compareDoubles);
+      *slope = values[slopes / 2];
+      for (int k = first; k < end; k++) values[k - first] = symbolRows[k] - *slope * gridRows[k];
+      std::qsort(values, (size_t)n, sizeof(double), compareDoubles);
+      *offset = values[n / 2];
+      made = true;
+    }
+  }
+  std::free(values);
+  return made;
+}
+
 // Robust line row = offset + slope * gridRow through pairs [first, end):
-// fitted, then twice more without the pairs far off the line (misread
-// indicators). False when too few pairs stay.
+// from the median line, fitted three times to the pairs near the line so
+// far (misread indicators fall away). False when too few pairs stay.
 bool fitRows(const int* gridRows, const int* symbolRows, int first, int end, double* slope, double* offset) {
   *slope = *offset = 0;
+  if (!medianRowLine(gridRows, symbolRows, first, end, slope, offset)) return false;
   for (int pass = 0; pass < 3; pass++) {
     double si = 0, sr = 0, sii = 0, sir = 0;
     int n = 0;
     for (int k = first; k < end; k++) {
       double i = gridRows[k], row = symbolRows[k];
-      if (pass > 0 && std::fabs(*offset + *slope * i - row) > 1.5) continue;
+      if (std::fabs(*offset + *slope * i - row) > 1.5) continue;
       si += i, sr += row, sii += i * i, sir += i * row;
       n++;
     }
@@ -877,6 +907,13 @@ bool readColumns(ScanContext* ctx, const Candidate& c, int gridColumns, int rows
   GridOutcome g;
   *indicatorsRead = false;
   if (!readFrameGrid(ctx, f, rows, &g)) return false;
+  // A grid of one row a module of height may hold too few rows for every
+  // symbol row when rows are only a module or two high: sampled again with
+  // some four rows to a symbol row, as the indicators counted them.
+  if (!g.verified && g.indicatorsRead && rows == 0 && g.gridHeight < 2.5 * g.layout.rows) {
+    GridOutcome finer;
+    if (readFrameGrid(ctx, f, g.layout.rows, &finer)) g = finer;
+  }
   *indicatorsRead = g.indicatorsRead;
   *layout = g.layout;
   // The grid's rows did not confirm the symbol: its own rows may.
