@@ -411,10 +411,12 @@ Levels candidateLevels(const Candidate& c, int step) {
 
 // Grid rows: one per pixel of height, between four and eight per symbol row
 // when the rows are known, else one per module of height (rows are at least
-// three modules high); never fewer than a quarter of the pixels, up to
-// twice as many for small modules.
+// three modules high), but one and a half per pixel under modules of two
+// pixels: such symbols are often printed with rows a pixel or two high.
+// Never fewer than a quarter of the pixels, nor more than twice as many.
 int gridHeightFor(double pixels, double module, int rows) {
-  double height = rows > 0 ? std::fmax(4.0 * rows, std::fmin(pixels, 8.0 * rows)) : 1.0 * pixels / module;
+  double height = rows > 0 ? std::fmax(4.0 * rows, std::fmin(pixels, 8.0 * rows))
+                            : module < 2.0 ? 1.5 * pixels : pixels / module;
   height = std::fmin(std::fmax(height, 0.25 * pixels), 2.0 * pixels);
   if (!(height >= 3 && height < kMaxGridRows)) return 0;
   return (int)height + 1;
