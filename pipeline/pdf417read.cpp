@@ -151,10 +151,9 @@ ReadResult readGrey(const unsigned char* grey, int width, int height, const Opti
   return failure(statusOf(exactOutcome), failureText(exactOutcome));
 }
 
-ReadResult readBitmap(PictureBitmap* bitmap, const Options& options) {
-  int width = 0, height = 0;
-  GreyPicture grey(bitmap ? bitmapToGray(bitmap, &width, &height) : nullptr);
-  freePictureBitmap(bitmap);
+// A picture file's grey pixels (null when it could not be read) read.
+ReadResult readLoaded(unsigned char* pixels, int width, int height, const Options& options) {
+  GreyPicture grey(pixels);
   if (!grey) return failure(Status::NoPicture, failureText(kDecodeNoPicture));
   return readGrey(grey.get(), width, height, options);
 }
@@ -229,7 +228,9 @@ ReadResult read(const ImageView& image, const Options& options) {
 
 ReadResult readFile(const std::string& path, const Options& options) {
   try {
-    return readBitmap(loadPictureBitmap(path.c_str()), options);
+    int width = 0, height = 0;
+    unsigned char* grey = loadPictureGray(path.c_str(), &width, &height);
+    return readLoaded(grey, width, height, options);
   } catch (const std::bad_alloc&) {
     return failure(Status::NotDecoded, "out of memory");
   }
@@ -237,7 +238,9 @@ ReadResult readFile(const std::string& path, const Options& options) {
 
 ReadResult readMemory(const void* bytes, size_t size, const Options& options) {
   try {
-    return readBitmap(decodePictureBytes(static_cast<const unsigned char*>(bytes), size), options);
+    int width = 0, height = 0;
+    unsigned char* grey = decodePictureGray(static_cast<const unsigned char*>(bytes), size, &width, &height);
+    return readLoaded(grey, width, height, options);
   } catch (const std::bad_alloc&) {
     return failure(Status::NotDecoded, "out of memory");
   }
