@@ -325,6 +325,24 @@ bool correctWord(int* codewords, int n, int* erasures, int erasureCount, int lev
   return codewords[0] >= 1 && codewords[0] <= n - checks;
 }
 
+// The codewords ctx->reading holds in the layout, corrected: true with
+// ctx->current's codewords and layout filled when error correction
+// confirmed them.
+bool confirmReading(ScanContext* ctx, const SymbolLayout& layout) {
+  SymbolLayout assembled = layout;
+  int erasureCount = 0;
+  int n = assembleCodewords(ctx->reading, &assembled, ctx->codewords, ctx->erasures, &erasureCount);
+  if (n <= 0 || !correctWord(ctx->codewords, n, ctx->erasures, erasureCount, assembled.level)) return false;
+  SymbolReading* out = ctx->current;
+  std::memcpy(out->codewords, ctx->codewords, sizeof(int) * (size_t)n);
+  out->codewordCount = n;
+  out->ecLevel = assembled.level;
+  out->rows = assembled.rows;
+  out->columns = assembled.columns;
+  out->verified = 1;
+  return true;
+}
+
 bool verifyGrid(ScanContext* ctx, const Frame& f, const GridOutcome& g);
 
 // A side's row numbers (side 0 left, 1 right) fitted against the grid rows
@@ -467,18 +485,8 @@ void fillOutline(const GridOutcome& g, const Frame& f, const RowSpan& span, Symb
 // Corrects what the grid read; true with ctx->current filled when error
 // correction confirmed it.
 bool verifyGrid(ScanContext* ctx, const Frame& f, const GridOutcome& g) {
-  if (!g.indicatorsRead) return false;
-  SymbolLayout layout = g.layout;
-  int erasureCount = 0;
-  int n = assembleCodewords(ctx->reading, &layout, ctx->codewords, ctx->erasures, &erasureCount);
-  if (n <= 0 || !correctWord(ctx->codewords, n, ctx->erasures, erasureCount, layout.level)) return false;
+  if (!g.indicatorsRead || !confirmReading(ctx, g.layout)) return false;
   SymbolReading* out = ctx->current;
-  std::memcpy(out->codewords, ctx->codewords, sizeof(int) * (size_t)n);
-  out->codewordCount = n;
-  out->ecLevel = layout.level;
-  out->rows = layout.rows;
-  out->columns = layout.columns;
-  out->verified = 1;
   RowSpan whole = {0.0, (double)g.gridHeight, 1};
   Frame outline = f;
   // Nothing where the right row indicator would be, though the picture
@@ -573,18 +581,9 @@ bool readAlongRows(ScanContext* ctx, const Frame& f, const GridOutcome& g) {
     else
       binarizeTwoLevels(binary, width, height);
     readGridRows(binary, width, height, f.gridColumns, g.modulePixels, f.indicators, seen, knownRows, ctx->reading);
-    SymbolLayout layout = g.layout;
-    int erasureCount = 0;
-    int n = assembleCodewords(ctx->reading, &layout, ctx->codewords, ctx->erasures, &erasureCount);
-    verified = n > 0 && correctWord(ctx->codewords, n, ctx->erasures, erasureCount, layout.level);
+    verified = confirmReading(ctx, g.layout);
     if (!verified) continue;
     SymbolReading* out = ctx->current;
-    std::memcpy(out->codewords, ctx->codewords, sizeof(int) * (size_t)n);
-    out->codewordCount = n;
-    out->ecLevel = layout.level;
-    out->rows = layout.rows;
-    out->columns = layout.columns;
-    out->verified = 1;
     bool compact = ctx->reading->rightIndicatorReads == 0 && g.rightIndicatorInside;
     fillOutlineFromRows(g, left, right, rows, compact, out);
   }
