@@ -185,7 +185,7 @@ std::vector<Transformation> transformations() {
   for (int turns = 1; turns <= 3; turns++)
     all.push_back({"turn " + std::to_string(90 * turns), [turns](const Sample& s) { return quarterTurns(s.picture, turns); }});
   all.push_back({"mirrored", [](const Sample& s) { return mirrored(s.picture); }});
-  for (double degrees : {3.0, 8.0, 15.0, 25.0, 35.0, 45.0, -20.0})
+  for (double degrees : {3.0, 8.0, 15.0, 20.0, 25.0, 30.0, 35.0, 40.0, 45.0, -8.0, -20.0, -30.0, -40.0, -45.0})
     all.push_back({"angle " + std::to_string((int)degrees), [degrees](const Sample& s) { return turned(s.picture, degrees); }});
   for (double target : {1.5, 1.2})
     all.push_back({"modules " + std::to_string(target).substr(0, 3) + " px", [target](const Sample& s) {

@@ -3,16 +3,59 @@
 #include <cstdlib>
 #include <cstring>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 #include "codeword/pattern_table.h"
 
 enum { kMaxEdges = 48, kUnknown = -1 };
 
-// Transitions after `start` up to `limit`, with runs narrower than half a
+// The index of every pixel of a 0/1 row (any non-zero is dark) whose
+// colour differs from the one before it, sixteen pixels compared at once.
+// changes: room for `length` ints. Returns the number of changes.
+static int rowChanges(const unsigned char* row, int length, int* changes) {
+  if (length < 1) return 0;
+  int count = 0, x = 0;
+  unsigned int previous = row[0] != 0;
+#ifdef __SSE2__
+  const __m128i zero = _mm_setzero_si128();
+  for (; x + 16 <= length; x += 16) {
+    __m128i light = _mm_cmpeq_epi8(_mm_loadu_si128((const __m128i*)(row + x)), zero);
+    unsigned int dark = ~(unsigned int)_mm_movemask_epi8(light) & 0xffffu;
+    unsigned int changed = (dark ^ ((dark << 1) | previous)) & 0xffffu;
+    previous = dark >> 15;
+    while (changed) {
+      changes[count++] = x + __builtin_ctz(changed);
+      changed &= changed - 1;
+    }
+  }
+#endif
+  for (; x < length; x++) {
+    unsigned int dark = row[x] != 0;
+    if (dark != previous) changes[count++] = x;
+    previous = dark;
+  }
+  return count;
+}
+
+// The first of the sorted changes at or after x.
+static int firstChangeFrom(const int* changes, int count, int x) {
+  int low = 0, high = count;
+  while (low < high) {
+    int middle = (low + high) / 2;
+    if (changes[middle] < x) low = middle + 1;
+    else high = middle;
+  }
+  return low;
+}
+
+// The changes after `start` up to `limit`, with runs narrower than half a
 // module folded into their neighbours (specks and ragged edges).
-static int findPatternEdges(const unsigned char* row, int start, int limit, int halfModule, int* edges) {
+static int findPatternEdges(const int* changes, int changeCount, int start, int limit, int halfModule, int* edges) {
   int count = 0;
-  for (int x = start + 1; x < limit && count < kMaxEdges; x++)
-    if ((row[x] != 0) != (row[x - 1] != 0)) edges[count++] = x;
+  for (int k = firstChangeFrom(changes, changeCount, start + 1); k < changeCount && changes[k] < limit && count < kMaxEdges; k++)
+    edges[count++] = changes[k];
   for (int j = 1; j < count;) {
     if (edges[j] - edges[j - 1] >= halfModule) {
       j++;
@@ -42,12 +85,14 @@ static int roundedCodewordKey(int start, const int* edges, double width) {
   return key;
 }
 
-int readPatternAt(const unsigned char* row, int rowLength, int start, int nominal) {
-  if (!row || start < 0 || start >= rowLength || nominal < 17 || !row[start]) return 0;
+// readPatternAt from the row's changes.
+static int patternFromChanges(const unsigned char* row, int rowLength, const int* changes, int changeCount, int start,
+                              int nominal) {
+  if (start < 0 || start >= rowLength || nominal < 17 || !row[start]) return 0;
   int limit = start + nominal + nominal / 4;
   if (limit > rowLength) limit = rowLength;
   int edges[kMaxEdges];
-  int count = findPatternEdges(row, start, limit, nominal / 34, edges);
+  int count = findPatternEdges(changes, changeCount, start, limit, nominal / 34, edges);
   if (count < 7) return 0;
   // The last space ends where the next codeword's bar begins, or runs on to
   // the end of the nominal width.
@@ -59,30 +104,45 @@ int readPatternAt(const unsigned char* row, int rowLength, int start, int nomina
   return index < 0 ? 0 : codewordPatternValues[index];
 }
 
-// The rising edge (light to dark) nearest to `expected`, within `reach`.
-static int findBarStart(const unsigned char* row, int rowLength, int expected, int reach) {
-  for (int d = 0; d <= reach; d++) {
-    int candidates[2] = {expected - d, expected + d};
-    for (int x : candidates)
-      if (x > 0 && x < rowLength && row[x] && !row[x - 1]) return x;
+int readPatternAt(const unsigned char* row, int rowLength, int start, int nominal) {
+  if (!row || rowLength < 1) return 0;
+  int* changes = (int*)std::malloc(sizeof(int) * (size_t)rowLength);
+  if (!changes) return 0;
+  int value = patternFromChanges(row, rowLength, changes, rowChanges(row, rowLength, changes), start, nominal);
+  std::free(changes);
+  return value;
+}
+
+// The rising edge (light to dark) nearest to `expected`, within `reach`;
+// of two as near, the earlier.
+static int findBarStart(const unsigned char* row, const int* changes, int changeCount, int expected, int reach) {
+  int best = -1;
+  for (int k = firstChangeFrom(changes, changeCount, expected - reach); k < changeCount; k++) {
+    int x = changes[k];
+    if (x > expected + reach) break;
+    if (!row[x]) continue;
+    int distance = x > expected ? x - expected : expected - x;
+    if (best < 0 || distance < (best > expected ? best - expected : expected - best)) best = x;
   }
-  return -1;
+  return best;
 }
 
 // Table values of the codewords of one grid row (0 where none was read).
 // Each codeword is looked for where the previous one ended, so the reading
-// follows a grid that drifts by a module or so across the row.
+// follows a grid that drifts by a module or so across the row. changes:
+// room for gridWidth ints.
 static void readRowValues(const unsigned char* row, int gridWidth, int gridColumns, int modulePixels,
-                          const unsigned char* columnSeen, int* values) {
+                          const unsigned char* columnSeen, int* changes, int* values) {
   int nominal = 17 * modulePixels;
   int drift = 0;
+  int changeCount = rowChanges(row, gridWidth, changes);
   for (int c = 0; c < gridColumns; c++) {
     values[c] = 0;
     if (columnSeen && !columnSeen[c]) continue;
     int expected = 2 * modulePixels + c * nominal + drift;
-    int start = findBarStart(row, gridWidth, expected, 2 * modulePixels);
+    int start = findBarStart(row, changes, changeCount, expected, 2 * modulePixels);
     if (start < 0) continue;
-    values[c] = readPatternAt(row, gridWidth, start, nominal);
+    values[c] = patternFromChanges(row, gridWidth, changes, changeCount, start, nominal);
     if (values[c]) drift = start - (2 * modulePixels + c * nominal);
   }
 }
@@ -159,12 +219,31 @@ static void placeUnnumberedRows(const int* clusters, int* rowNumbers, int gridHe
   std::free(placed);
 }
 
+// Only the tallies a reading of gridColumns columns can touch are cleared:
+// a value counts only where its count is above 0, and the grid rows are
+// marked unread as far as the grids read so far reach (markRowsUnread).
 void clearReading(GridReading* reading, int gridColumns) {
-  std::memset(reading, 0, sizeof *reading);
-  std::memset(reading->rowOfGridRow, 0xff, sizeof reading->rowOfGridRow);
-  std::memset(reading->leftRowOfGridRow, 0xff, sizeof reading->leftRowOfGridRow);
-  std::memset(reading->rightRowOfGridRow, 0xff, sizeof reading->rightRowOfGridRow);
+  int columns = gridColumns < 0 ? 0 : gridColumns > kMaxGridColumns ? kMaxGridColumns : gridColumns;
+  for (int r = 0; r < kMaxSymbolRows; r++) std::memset(reading->count[r], 0, sizeof(int) * kVoteCandidates * columns);
+  std::memset(reading->rowGroupVotes, 0, sizeof reading->rowGroupVotes);
+  std::memset(reading->columnVotes, 0, sizeof reading->columnVotes);
+  std::memset(reading->levelVotes, 0, sizeof reading->levelVotes);
+  reading->gridRows = 0;
+  reading->rowsMarked = 0;
+  reading->rightIndicatorReads = 0;
   reading->gridColumns = gridColumns;
+}
+
+// Marks the grid rows below gridHeight that no grid has reached yet as
+// showing no row.
+static void markRowsUnread(GridReading* reading, int gridHeight) {
+  int rows = gridHeight < kMaxGridRows ? gridHeight : kMaxGridRows;
+  if (rows <= reading->rowsMarked) return;
+  size_t from = (size_t)reading->rowsMarked, bytes = sizeof(short) * (size_t)(rows - reading->rowsMarked);
+  std::memset(reading->rowOfGridRow + from, 0xff, bytes);
+  std::memset(reading->leftRowOfGridRow + from, 0xff, bytes);
+  std::memset(reading->rightRowOfGridRow + from, 0xff, bytes);
+  reading->rowsMarked = rows;
 }
 
 // Remembers which symbol row each grid row showed.
@@ -179,16 +258,24 @@ static void noteRowNumbers(const int* rowNumbers, int gridHeight, GridReading* r
 void readGrid(const unsigned char* grid, int gridWidth, int gridHeight, int gridColumns,
               int modulePixels, int indicators, const unsigned char* columnSeen,
               GridReading* reading) {
+  readGridRows(grid, gridWidth, gridHeight, gridColumns, modulePixels, indicators, columnSeen, nullptr, reading);
+}
+
+void readGridRows(const unsigned char* grid, int gridWidth, int gridHeight, int gridColumns, int modulePixels,
+                  int indicators, const unsigned char* columnSeen, const int* knownRows, GridReading* reading) {
   if (!grid || gridWidth < 1 || gridHeight < 1 || gridColumns < 1 || gridColumns > kMaxGridColumns ||
       modulePixels < 1 || gridColumns != reading->gridColumns)
     return;
   int* values = (int*)std::malloc(sizeof(int) * (size_t)gridHeight * gridColumns);
   int* clusters = (int*)std::malloc(sizeof(int) * (size_t)gridHeight);
   int* rowNumbers = (int*)std::malloc(sizeof(int) * (size_t)gridHeight);
-  if (values && clusters && rowNumbers) {
+  int* changes = (int*)std::malloc(sizeof(int) * (size_t)gridWidth);
+  if (values && clusters && rowNumbers && changes) {
+    markRowsUnread(reading, gridHeight);
     for (int i = 0; i < gridHeight; i++) {
       int* rowValues = values + (size_t)i * gridColumns;
-      readRowValues(grid + (size_t)i * gridWidth, gridWidth, gridColumns, modulePixels, columnSeen, rowValues);
+      readRowValues(grid + (size_t)i * gridWidth, gridWidth, gridColumns, modulePixels, columnSeen, changes,
+                    rowValues);
       clusters[i] = rowCluster(rowValues, gridColumns);
       int left = indicators & kLeftIndicator ? rowValues[0] : 0;
       int right = indicators & kRightIndicator ? rowValues[gridColumns - 1] : 0;
@@ -207,7 +294,10 @@ void readGrid(const unsigned char* grid, int gridWidth, int gridHeight, int grid
         if (rowNumbers[i] == kUnknown) rowNumbers[i] = fromRight;
       }
     }
-    placeUnnumberedRows(clusters, rowNumbers, gridHeight);
+    if (knownRows)
+      for (int i = 0; i < gridHeight; i++) rowNumbers[i] = knownRows[i] >= 0 ? knownRows[i] : kUnknown;
+    else
+      placeUnnumberedRows(clusters, rowNumbers, gridHeight);
     noteRowNumbers(rowNumbers, gridHeight, reading);
     for (int i = 0; i < gridHeight; i++) {
       if (rowNumbers[i] == kUnknown) continue;
@@ -224,6 +314,7 @@ void readGrid(const unsigned char* grid, int gridWidth, int gridHeight, int grid
   std::free(values);
   std::free(clusters);
   std::free(rowNumbers);
+  std::free(changes);
 }
 
 static int mostVoted(const int* votes, int size) {

@@ -41,6 +41,7 @@ struct GridReading {
   // rows shows the right ones ahead of or behind the left ones.
   short leftRowOfGridRow[kMaxGridRows];
   short rightRowOfGridRow[kMaxGridRows];
+  int rowsMarked;  // grid rows below this are marked in the three arrays above
 };
 
 // Reads the pattern whose first bar starts at `start` in a 0/1 row, expected
@@ -63,6 +64,12 @@ void clearReading(GridReading* reading, int gridColumns);
 void readGrid(const unsigned char* grid, int gridWidth, int gridHeight, int gridColumns,
               int modulePixels, int indicators, const unsigned char* columnSeen,
               GridReading* reading);
+
+// The same for a grid whose rows are known: grid row i lies on symbol row
+// knownRows[i] (-1: unknown, not read). A codeword whose cluster says it
+// lies a row above or below still goes there.
+void readGridRows(const unsigned char* grid, int gridWidth, int gridHeight, int gridColumns, int modulePixels,
+                  int indicators, const unsigned char* columnSeen, const int* knownRows, GridReading* reading);
 
 // The layout most indicators agree on; false when they say too little.
 bool layoutFromIndicators(const GridReading* reading, SymbolLayout* layout);

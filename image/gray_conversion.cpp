@@ -5,6 +5,61 @@
 
 #include "runtime/trace.h"
 
+namespace {
+
+// value * weight for every byte value, in double precision.
+struct Products {
+  double of[256];
+  constexpr explicit Products(double weight) : of() {
+    for (int v = 0; v < 256; v++) of[v] = v * weight;
+  }
+};
+constexpr Products kBlue(0.11), kGreen(0.59), kRed(0.3);
+
+// The grey of a pixel whose three channels are all v.
+struct GreyLevels {
+  unsigned char of[256];
+  constexpr GreyLevels() : of() {
+    for (int v = 0; v < 256; v++) of[v] = (unsigned char)(int)((kBlue.of[v] + kGreen.of[v]) + kRed.of[v]);
+  }
+};
+constexpr GreyLevels kGreyOfGrey;
+
+unsigned char overWhite(unsigned char value, unsigned char alpha) {
+  return (unsigned char)((value * alpha + 255 * (255 - alpha) + 127) / 255);
+}
+
+}  // namespace
+
+unsigned char grayOf(unsigned char red, unsigned char green, unsigned char blue) {
+  // Weighed in this order in double precision and truncated, not rounded.
+  return (unsigned char)(int)((kBlue.of[blue] + kGreen.of[green]) + kRed.of[red]);
+}
+
+void pixelRowToGray(const unsigned char* pixels, int count, int pixelBytes, int redOffset, int greenOffset,
+                    int blueOffset, int alphaOffset, unsigned char* out) {
+  const unsigned char* pixel = pixels;
+  bool grey = redOffset == greenOffset && greenOffset == blueOffset;
+  // One loop for each kind, so that none asks per pixel what kind it is.
+  if (grey && alphaOffset < 0) {
+    for (int x = 0; x < count; x++, pixel += pixelBytes) out[x] = kGreyOfGrey.of[pixel[redOffset]];
+  } else if (grey) {
+    for (int x = 0; x < count; x++, pixel += pixelBytes)
+      out[x] = kGreyOfGrey.of[overWhite(pixel[redOffset], pixel[alphaOffset])];
+  } else if (alphaOffset < 0) {
+    for (int x = 0; x < count; x++, pixel += pixelBytes)
+      out[x] = grayOf(pixel[redOffset], pixel[greenOffset], pixel[blueOffset]);
+  } else {
+    for (int x = 0; x < count; x++, pixel += pixelBytes) {
+      unsigned char alpha = pixel[alphaOffset];
+      // Opaque pixels need no compositing: overWhite(v, 255) is v.
+      out[x] = alpha == 255 ? grayOf(pixel[redOffset], pixel[greenOffset], pixel[blueOffset])
+                            : grayOf(overWhite(pixel[redOffset], alpha), overWhite(pixel[greenOffset], alpha),
+                                     overWhite(pixel[blueOffset], alpha));
+    }
+  }
+}
+
 unsigned char* bitmapToGray(const PictureBitmap* bitmap, int* width, int* height) {
   if (!bitmap || !bitmap->pixels || bitmap->width < 1 || bitmap->height < 1) return nullptr;
   int w = bitmap->width, h = bitmap->height;
@@ -18,15 +73,9 @@ unsigned char* bitmapToGray(const PictureBitmap* bitmap, int* width, int* height
   }
   for (size_t i = 0; i < pixelCount; i++) {
     const unsigned char* bgr = bitmap->pixels + 3 * i;
-    // Weighed in this order in double precision and truncated, not rounded.
-    double value = (bgr[0] * 0.11 + bgr[1] * 0.59) + bgr[2] * 0.3;
-    gray[i] = (unsigned char)(int)value;
+    gray[i] = grayOf(bgr[2], bgr[1], bgr[0]);
   }
   return gray;
-}
-
-static unsigned char overWhite(unsigned char value, unsigned char alpha) {
-  return (unsigned char)((value * alpha + 255 * (255 - alpha) + 127) / 255);
 }
 
 static bool offsetInside(int offset, int pixelBytes) { return offset >= 0 && offset < pixelBytes; }
@@ -49,18 +98,7 @@ unsigned char* pixelsToGray(const unsigned char* pixels, int width, int height, 
       std::memcpy(out, row, (size_t)width);
       continue;
     }
-    for (int x = 0; x < width; x++) {
-      const unsigned char* pixel = row + (size_t)x * pixelBytes;
-      unsigned char red = pixel[redOffset], green = pixel[greenOffset], blue = pixel[blueOffset];
-      if (alphaOffset != -1) {
-        unsigned char alpha = pixel[alphaOffset];
-        red = overWhite(red, alpha);
-        green = overWhite(green, alpha);
-        blue = overWhite(blue, alpha);
-      }
-      double value = (blue * 0.11 + green * 0.59) + red * 0.3;
-      out[x] = (unsigned char)(int)value;
-    }
+    pixelRowToGray(row, width, pixelBytes, redOffset, greenOffset, blueOffset, alphaOffset, out);
   }
   return gray;
 }

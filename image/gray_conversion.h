@@ -1,4 +1,4 @@
-// 24-bit bitmap to 8-bit grey.
+// 24-bit bitmap, or pixels of any layout, to 8-bit grey.
 #ifndef PDF417_IMAGE_GRAY_CONVERSION_H
 #define PDF417_IMAGE_GRAY_CONVERSION_H
 
@@ -22,5 +22,16 @@ unsigned char* bitmapToGray(const PictureBitmap* bitmap, int* width, int* height
 unsigned char* pixelsToGray(const unsigned char* pixels, int width, int height, long long rowStride,
                             int pixelBytes, int redOffset, int greenOffset, int blueOffset,
                             int alphaOffset);
+
+// Grey of one pixel, weighed as above: blue * 0.11 + green * 0.59, then
+// red * 0.3 added, in double precision and truncated. The three products
+// come from tables made with the same multiplications, so the sums, and the
+// grey levels, are the same to the bit.
+unsigned char grayOf(unsigned char red, unsigned char green, unsigned char blue);
+
+// A row of `count` pixels, `pixelBytes` bytes each, to grey as pixelsToGray
+// weighs it (alphaOffset -1: no alpha).
+void pixelRowToGray(const unsigned char* pixels, int count, int pixelBytes, int redOffset, int greenOffset,
+                    int blueOffset, int alphaOffset, unsigned char* out);
 
 #endif

@@ -4,8 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "image/gray_conversion.h"
 #include "image/picture_codec.h"
-
 #include "image/png_reader.h"
 
 enum { kUrlCapacity = 268 };
@@ -122,21 +122,61 @@ static unsigned char* readFile(const char* path, size_t* size) {
   return bytes;
 }
 
+// The general reader's pixels (RGBA) of a file, checked as decodePictureBytes
+// checks them; null when they cannot be had.
+static unsigned char* decodeGeneral(const unsigned char* bytes, size_t size, int* width, int* height) {
+  if (!jpegTablesSound(bytes, size)) return nullptr;
+  if (!readPictureSize(bytes, size, width, height)) return nullptr;
+  if (!plausibleSize(size, *width, *height)) return nullptr;
+  unsigned char* rgba = decodePictureRgba(bytes, size, width, height);
+  if (rgba && !plausibleSize(size, *width, *height)) {
+    freePictureRgba(rgba);
+    return nullptr;
+  }
+  return rgba;
+}
+
 PictureBitmap* decodePictureBytes(const unsigned char* bytes, size_t size) {
   if (!bytes || size == 0 || size > (size_t)kMaxPictureFileBytes) return nullptr;
   bool handled = false;
   PictureBitmap* png = decodeCommonPng(bytes, size, &handled);
   if (handled) return png;
-  if (!jpegTablesSound(bytes, size)) return nullptr;
   int width = 0, height = 0;
-  if (!readPictureSize(bytes, size, &width, &height)) return nullptr;
-  if (!plausibleSize(size, width, height)) return nullptr;
-  unsigned char* rgba = decodePictureRgba(bytes, size, &width, &height);
+  unsigned char* rgba = decodeGeneral(bytes, size, &width, &height);
   if (!rgba) return nullptr;
-  PictureBitmap* bitmap = nullptr;
-  if (plausibleSize(size, width, height)) bitmap = bitmapFromRgba(rgba, width, height);
+  PictureBitmap* bitmap = bitmapFromRgba(rgba, width, height);
   freePictureRgba(rgba);
   return bitmap;
+}
+
+unsigned char* decodePictureGray(const unsigned char* bytes, size_t size, int* width, int* height) {
+  if (!bytes || size == 0 || size > (size_t)kMaxPictureFileBytes || !width || !height) return nullptr;
+  bool handled = false;
+  unsigned char* grey = decodeCommonPngGray(bytes, size, width, height, &handled);
+  if (handled) return grey;
+  int w = 0, h = 0;
+  unsigned char* rgba = decodeGeneral(bytes, size, &w, &h);
+  if (!rgba) return nullptr;
+  grey = (unsigned char*)std::malloc((size_t)w * h);
+  if (grey) {
+    // Transparent pixels over white, as bitmapFromRgba has them.
+    for (int y = 0; y < h; y++)
+      pixelRowToGray(rgba + (size_t)y * w * 4, w, 4, 0, 1, 2, 3, grey + (size_t)y * w);
+    *width = w;
+    *height = h;
+  }
+  freePictureRgba(rgba);
+  return grey;
+}
+
+unsigned char* loadPictureGray(const char* path, int* width, int* height) {
+  if (!path) return nullptr;
+  size_t size = 0;
+  unsigned char* bytes = readFile(path, &size);
+  if (!bytes) return nullptr;
+  unsigned char* grey = decodePictureGray(bytes, size, width, height);
+  std::free(bytes);
+  return grey;
 }
 
 PictureBitmap* loadPictureBitmap(const char* path) {

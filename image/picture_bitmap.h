@@ -30,6 +30,13 @@ PictureBitmap* decodePictureBytes(const unsigned char* bytes, size_t size);
 
 void freePictureBitmap(PictureBitmap* bitmap);
 
+// The same pictures straight to grey, as bitmapToGray weighs a bitmap, the
+// same bytes without the bitmap in between: a new buffer of width * height
+// bytes the caller frees with free(); null as loadPictureBitmap, or when
+// memory runs out.
+unsigned char* loadPictureGray(const char* path, int* width, int* height);
+unsigned char* decodePictureGray(const unsigned char* bytes, size_t size, int* width, int* height);
+
 // Writes "file://" + path, every backslash turned into a slash, as a
 // zero-terminated wide string into wideUrl (capacity wide characters).
 // Returns the number of wide characters written, terminator included, or 0

@@ -1,5 +1,7 @@
 #include "image/png_reader.h"
 
+#include "image/gray_conversion.h"
+
 #include <cstdlib>
 #include <cstring>
 
@@ -50,22 +52,74 @@ void toBgr(const unsigned char* in, size_t pixels, int channels, unsigned char* 
   }
 }
 
+// Reads the header of a PNG of a kind taken here: *handled false when it is
+// not one, true with the channels, once it is one of a size that a file of
+// `size` bytes can hold. False when the picture cannot be taken.
+bool readHeader(spng_ctx* ctx, const unsigned char* bytes, size_t size, bool* handled, spng_ihdr* header,
+                int* channels) {
+  spng_trns transparency;
+  if (spng_set_png_buffer(ctx, bytes, size) || spng_set_image_limits(ctx, kMaxPictureSide, kMaxPictureSide) ||
+      spng_get_ihdr(ctx, header))
+    return false;
+  *channels = channelsOf(header->color_type);
+  if (header->bit_depth != 8 || *channels == 0 || spng_get_trns(ctx, &transparency) != SPNG_ECHUNKAVAIL)
+    return false;
+  *handled = true;
+  long long pixels = (long long)header->width * header->height;
+  // A header can claim any size; compression shrinks a picture a few
+  // thousand times at most.
+  if (pixels < 1 || pixels > kMaxPicturePixels || pixels > (long long)size * 4096 + 65536) return false;
+  size_t length = 0;
+  return spng_decoded_image_size(ctx, SPNG_FMT_PNG, &length) == 0 && length == (size_t)pixels * *channels;
+}
+
+// Where red, green, blue and alpha sit in a pixel of so many channels.
+void channelOffsets(int channels, int* red, int* green, int* blue, int* alpha) {
+  bool grey = channels <= 2;
+  *red = 0, *green = grey ? 0 : 1, *blue = grey ? 0 : 2;
+  *alpha = channels == 2 ? 1 : channels == 4 ? 3 : -1;
+}
+
+// The grey picture, decoded a row at a time (all at once when interlaced:
+// its rows come in several passes); null on failure.
+unsigned char* decodeGrayWith(spng_ctx* ctx, const spng_ihdr& header, int channels) {
+  size_t width = header.width, height = header.height, rowBytes = width * channels;
+  int red, green, blue, alpha;
+  channelOffsets(channels, &red, &green, &blue, &alpha);
+  unsigned char* grey = (unsigned char*)std::malloc(width * height);
+  bool interlaced = header.interlace_method != SPNG_INTERLACE_NONE;
+  unsigned char* native = (unsigned char*)std::malloc(interlaced ? rowBytes * height : rowBytes);
+  bool done = false;
+  if (grey && native && interlaced) {
+    done = spng_decode_image(ctx, native, rowBytes * height, SPNG_FMT_PNG, 0) == 0;
+    for (size_t y = 0; done && y < height; y++)
+      pixelRowToGray(native + y * rowBytes, (int)width, channels, red, green, blue, alpha, grey + y * width);
+  } else if (grey && native && spng_decode_image(ctx, nullptr, 0, SPNG_FMT_PNG, SPNG_DECODE_PROGRESSIVE) == 0) {
+    size_t y = 0;
+    for (; y < height; y++) {
+      int status = spng_decode_row(ctx, native, rowBytes);
+      if (status != 0 && status != SPNG_EOI) break;
+      pixelRowToGray(native, (int)width, channels, red, green, blue, alpha, grey + y * width);
+      if (status == SPNG_EOI) {
+        y++;
+        break;
+      }
+    }
+    done = y == height;
+  }
+  std::free(native);
+  if (done) return grey;
+  std::free(grey);
+  return nullptr;
+}
+
 // The decoded picture, or null; *handled false when it is not a kind taken here.
 PictureBitmap* decodeWith(spng_ctx* ctx, const unsigned char* bytes, size_t size, bool* handled) {
   spng_ihdr header;
-  spng_trns transparency;
-  if (spng_set_png_buffer(ctx, bytes, size) || spng_set_image_limits(ctx, kMaxPictureSide, kMaxPictureSide) ||
-      spng_get_ihdr(ctx, &header))
-    return nullptr;
-  int channels = channelsOf(header.color_type);
-  if (header.bit_depth != 8 || channels == 0 || spng_get_trns(ctx, &transparency) != SPNG_ECHUNKAVAIL) return nullptr;
-  *handled = true;
+  int channels = 0;
+  if (!readHeader(ctx, bytes, size, handled, &header, &channels)) return nullptr;
   long long pixels = (long long)header.width * header.height;
-  // A header can claim any size; compression shrinks a picture a few
-  // thousand times at most.
-  if (pixels < 1 || pixels > kMaxPicturePixels || pixels > (long long)size * 4096 + 65536) return nullptr;
-  size_t length = 0;
-  if (spng_decoded_image_size(ctx, SPNG_FMT_PNG, &length) || length != (size_t)pixels * channels) return nullptr;
+  size_t length = (size_t)pixels * channels;
   unsigned char* native = (unsigned char*)std::malloc(length);
   PictureBitmap* bitmap = (PictureBitmap*)std::malloc(sizeof(PictureBitmap));
   unsigned char* bgr = (unsigned char*)std::malloc((size_t)pixels * 3);
@@ -95,9 +149,31 @@ PictureBitmap* decodeCommonPng(const unsigned char* bytes, size_t size, bool* ha
   return bitmap;
 }
 
+unsigned char* decodeCommonPngGray(const unsigned char* bytes, size_t size, int* width, int* height, bool* handled) {
+  *handled = false;
+  if (!isPng(bytes, size)) return nullptr;
+  // The pixel data's checksum is not checked, as the general reader does
+  // not check it either: it costs a fifth of a large picture's decoding,
+  // and a damaged stream is caught by inflating it all the same.
+  spng_ctx* ctx = spng_ctx_new(SPNG_CTX_IGNORE_ADLER32);
+  if (!ctx) return nullptr;
+  spng_ihdr header;
+  int channels = 0;
+  unsigned char* grey = nullptr;
+  if (readHeader(ctx, bytes, size, handled, &header, &channels)) grey = decodeGrayWith(ctx, header, channels);
+  spng_ctx_free(ctx);
+  if (grey) *width = (int)header.width, *height = (int)header.height;
+  return grey;
+}
+
 #else
 
 PictureBitmap* decodeCommonPng(const unsigned char*, size_t, bool* handled) {
+  *handled = false;
+  return nullptr;
+}
+
+unsigned char* decodeCommonPngGray(const unsigned char*, size_t, int*, int*, bool* handled) {
   *handled = false;
   return nullptr;
 }

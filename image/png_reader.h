@@ -16,4 +16,9 @@ bool isPng(const unsigned char* bytes, size_t size);
 // so that a damaged one is not tried again elsewhere.
 PictureBitmap* decodeCommonPng(const unsigned char* bytes, size_t size, bool* handled);
 
+// The same picture straight to grey (as bitmapToGray weighs it), a row at a
+// time, without the picture's own pixels or a bitmap in between. A new
+// buffer the caller frees with free(); null as above.
+unsigned char* decodeCommonPngGray(const unsigned char* bytes, size_t size, int* width, int* height, bool* handled);
+
 #endif

@@ -4,6 +4,10 @@
 #include <cstdlib>
 #include <cstring>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 #include "image/picture_bitmap.h"
 
 enum {
@@ -86,15 +90,15 @@ void adaptiveBinarize(unsigned char* pixels, int width, int height, int window) 
 
 // The level t maximising the between-class variance w0 * w1 * (m0 - m1)^2,
 // pixels below t forming the dark class.
-static int twoClassLevel(const uint32_t* histogram, uint64_t count) {
-  double total = 0;
-  for (int level = 0; level < 256; level++) total += (double)level * histogram[level];
+int twoLevelSplit(const unsigned int histogram[256]) {
+  double total = 0, count = 0;
+  for (int level = 0; level < 256; level++) total += (double)level * histogram[level], count += histogram[level];
   double darkCount = 0, darkSum = 0, best = -1;
   int bestLevel = 128;
   for (int t = 1; t < 256; t++) {
     darkCount += histogram[t - 1];
     darkSum += (double)(t - 1) * histogram[t - 1];
-    double lightCount = (double)count - darkCount;
+    double lightCount = count - darkCount;
     if (darkCount == 0 || lightCount == 0) continue;
     double difference = darkSum / darkCount - (total - darkSum) / lightCount;
     double between = darkCount * lightCount * difference * difference;
@@ -106,8 +110,64 @@ static int twoClassLevel(const uint32_t* histogram, uint64_t count) {
 void binarizeTwoLevels(unsigned char* pixels, int width, int height) {
   if (!validPicture(pixels, width, height)) return;
   size_t count = (size_t)width * height;
-  uint32_t histogram[256] = {0};
+  // Four counters take turns, so that a run of equal pixels does not wait
+  // on one of them.
+  unsigned int counts[4][256] = {{0}}, histogram[256];
+  size_t i = 0;
+  for (; i + 4 <= count; i += 4) {
+    counts[0][pixels[i]]++;
+    counts[1][pixels[i + 1]]++;
+    counts[2][pixels[i + 2]]++;
+    counts[3][pixels[i + 3]]++;
+  }
+  for (; i < count; i++) counts[0][pixels[i]]++;
+  for (int level = 0; level < 256; level++)
+    histogram[level] = counts[0][level] + counts[1][level] + counts[2][level] + counts[3][level];
+  int level = twoLevelSplit(histogram);
+  i = 0;
+#ifdef __SSE2__
+  // Below the level: max(v, level) differs from v. Sixteen at a time.
+  if (level >= 1 && level <= 255) {
+    const __m128i levels = _mm_set1_epi8((char)level), ones = _mm_set1_epi8(1);
+    for (; i + 16 <= count; i += 16) {
+      __m128i v = _mm_loadu_si128((const __m128i*)(pixels + i));
+      __m128i light = _mm_cmpeq_epi8(_mm_max_epu8(v, levels), v);
+      _mm_storeu_si128((__m128i*)(pixels + i), _mm_andnot_si128(light, ones));
+    }
+  }
+#endif
+  for (; i < count; i++) pixels[i] = pixels[i] < level ? 1 : 0;
+}
+
+void binarizeAlongRows(unsigned char* pixels, int width, int height, int reach) {
+  if (!validPicture(pixels, width, height)) return;
+  if (reach < 1) reach = 1;
+  size_t count = (size_t)width * height;
+  unsigned int histogram[256] = {0};
   for (size_t i = 0; i < count; i++) histogram[pixels[i]]++;
-  int level = twoClassLevel(histogram, count);
-  for (size_t i = 0; i < count; i++) pixels[i] = pixels[i] < level ? 1 : 0;
+  int split = twoLevelSplit(histogram);
+  int darkest = 0, lightest = 255;
+  while (darkest < 255 && !histogram[darkest]) darkest++;
+  while (lightest > 0 && !histogram[lightest]) lightest--;
+  int minSwing = (lightest - darkest) / 4;
+  unsigned char* row = (unsigned char*)malloc((size_t)width);
+  if (!row) {
+    for (size_t i = 0; i < count; i++) pixels[i] = pixels[i] < split ? 1 : 0;
+    return;
+  }
+  for (int y = 0; y < height; y++) {
+    unsigned char* line = pixels + (size_t)y * width;
+    memcpy(row, line, (size_t)width);
+    for (int x = 0; x < width; x++) {
+      int from = x - reach < 0 ? 0 : x - reach, to = x + reach >= width ? width - 1 : x + reach;
+      int low = 255, high = 0;
+      for (int k = from; k <= to; k++) {
+        low = row[k] < low ? row[k] : low;
+        high = row[k] > high ? row[k] : high;
+      }
+      int level = high - low >= minSwing ? (low + high + 1) / 2 : split;
+      line[x] = row[x] < level ? 1 : 0;
+    }
+  }
+  free(row);
 }

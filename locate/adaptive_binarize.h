@@ -21,4 +21,16 @@ void adaptiveBinarize(unsigned char* pixels, int width, int height, int window);
 // A null picture or a size below 1 leaves the buffer untouched.
 void binarizeTwoLevels(unsigned char* pixels, int width, int height);
 
+// In place, for grids whose rows run along a symbol's rows: a pixel becomes
+// 1 (dark) below the midpoint of the darkest and lightest pixels within
+// `reach` of it along its row, so that a narrow bar or space that blur left
+// short of the grid's split still stands out from its neighbours; where
+// these differ by less than a quarter of the grid's contrast, the grid's
+// two-level split decides.
+void binarizeAlongRows(unsigned char* pixels, int width, int height, int reach);
+
+// The level binarizeTwoLevels splits at, from a histogram of grey levels:
+// levels below it form the dark class. 128 for an empty histogram.
+int twoLevelSplit(const unsigned int histogram[256]);
+
 #endif

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <utility>
 
 static const double ONE_EIGHTEENTH = 1.0 / 18.0;
 static const double LIGHT = 255.0;
@@ -260,25 +261,97 @@ static void sampleRowInside(const unsigned char* src, int srcWidth, double x, do
   // Positions are positive here, steps of either sign: rounded by hand.
   long long fx = (long long)(x * 65536.0 + 0.5), fy = (long long)(y * 65536.0 + 0.5);
   long long sx = (long long)std::floor(dx * 65536.0 + 0.5), sy = (long long)std::floor(dy * 65536.0 + 0.5);
-  for (int j = 0; j < count; j++, fx += sx, fy += sy) {
-    const unsigned char* p = src + (size_t)(fy >> 16) * (size_t)srcWidth + (size_t)(fx >> 16);
-    int wx = (int)((fx >> 8) & 255), wy = (int)((fy >> 8) & 255);
-    int top = p[0] * (256 - wx) + p[1] * wx;
-    int bottom = p[srcWidth] * (256 - wx) + p[srcWidth + 1] * wx;
-    out[j] = (unsigned char)((top * (256 - wy) + bottom * wy + 32768) >> 16);
+  // Inside a picture of at most 32767 pixels a side every position fits
+  // 32-bit fixed point, and so do the steps between two of them.
+  int x32 = (int)fx, y32 = (int)fy, sx32 = (int)sx, sy32 = (int)sy;
+  for (int j = 0; j < count; j++, x32 += sx32, y32 += sy32) {
+    const unsigned char* p = src + (size_t)(unsigned)(y32 >> 16) * (size_t)srcWidth + (unsigned)(x32 >> 16);
+    int wx = (x32 >> 8) & 255, wy = (y32 >> 8) & 255;
+    // a * (256 - w) + b * w, with one multiplication.
+    int top = (p[0] << 8) + (p[1] - p[0]) * wx;
+    int bottom = (p[srcWidth] << 8) + (p[srcWidth + 1] - p[srcWidth]) * wx;
+    out[j] = (unsigned char)(((top << 8) + (bottom - top) * wy + 32768) >> 16);
   }
 }
 
-// Half a pixel to spare covers the bend of the map between a piece's ends.
-static bool insideWithMargin(double x, double y, int srcWidth, int srcHeight) {
-  return x >= 0.5 && y >= 0.5 && x < srcWidth - 1.5 && y < srcHeight - 1.5;
+
+// Where the map takes grid point (gx, gy).
+static inline void mapPoint(const ProjectiveMap& m, double gx, double gy, double* px, double* py) {
+  double w = m.a13 * gx + m.a23 * gy + (double)m.a33;
+  *px = (m.a11 * gx + m.a21 * gy + (double)m.a31) / w;
+  *py = (m.a12 * gx + m.a22 * gy + (double)m.a32) / w;
+}
+
+// The samples j of [first, end) whose straight-line position from (x, y) in
+// steps (dx, dy) lies inside the picture with half a pixel to spare (for
+// the bend of the map between a piece's ends) and room for the neighbours
+// on the right and below, as [*from, *to): a straight piece meets the
+// rectangle in one run.
+static void insideRun(double x, double y, double dx, double dy, int first, int end, int srcWidth, int srcHeight,
+                      int* from, int* to) {
+  double low = first, high = end - 1;
+  const double bounds[2][2] = {{0.5, srcWidth - 1.5}, {0.5, srcHeight - 1.5}};
+  const double start[2] = {x, y}, step[2] = {dx, dy};
+  for (int axis = 0; axis < 2 && low <= high; axis++) {
+    double lo = bounds[axis][0], hi = bounds[axis][1] - 1e-9;
+    if (step[axis] == 0) {
+      if (start[axis] < lo || start[axis] > hi) low = 1, high = 0;
+      continue;
+    }
+    double a = (lo - start[axis]) / step[axis], b = (hi - start[axis]) / step[axis];
+    if (a > b) std::swap(a, b);
+    low = std::fmax(low, a);
+    high = std::fmin(high, b);
+  }
+  *from = low <= high ? (int)std::ceil(low) : first;
+  *to = low <= high ? (int)std::floor(high) + 1 : first;
+  if (*to < *from) *to = *from;
 }
 
 // A grid row is split into pieces short enough that the projective map is
-// straight along them to well under a hundredth of a pixel; pieces lying
-// inside the picture are stepped through, the others sampled point by
-// point with the fill outside.
+// straight along them to a hundredth of a pixel (a whole row when the map
+// bends less than that over it, as a frame seen face on does); what lies
+// inside the picture is stepped through, the rest sampled point by point
+// with the fill outside.
 enum { kSamplePiece = 16 };
+
+void sampleMappedLine(const unsigned char* src, int srcWidth, int srcHeight, const ProjectiveMap& m, double x,
+                      double y, double dx, double dy, unsigned char* out, int count, unsigned char fill) {
+  if (!src || !out || count <= 0 || srcWidth <= 0 || srcHeight <= 0) return;
+  // The bend at the row's middle, against the chord between its ends; it
+  // falls with the square of a piece's length.
+  double ax, ay, bx, by, cx, cy;
+  mapPoint(m, x, y, &ax, &ay);
+  mapPoint(m, x + dx * count * 0.5, y + dy * count * 0.5, &bx, &by);
+  mapPoint(m, x + dx * count, y + dy * count, &cx, &cy);
+  double bend = std::hypot(bx - (ax + cx) * 0.5, by - (ay + cy) * 0.5);
+  int piece = count;
+  if (!(bend < 0.01)) {
+    double shorter = std::isfinite(bend) ? count * std::sqrt(0.01 / bend) : 0.0;
+    piece = shorter > kSamplePiece ? (int)shorter : kSamplePiece;
+  }
+  for (int first = 0; first < count; first += piece) {
+    int n = count - first < piece ? count - first : piece;
+    double x0, y0, x1, y1;
+    mapPoint(m, x + dx * first, y + dy * first, &x0, &y0);
+    mapPoint(m, x + dx * (first + n), y + dy * (first + n), &x1, &y1);
+    int from = first, to = first;
+    double stepX = (x1 - x0) / n, stepY = (y1 - y0) / n;
+    if (std::isfinite(x0) && std::isfinite(y0) && std::isfinite(x1) && std::isfinite(y1))
+      insideRun(x0 - stepX * first, y0 - stepY * first, stepX, stepY, first, first + n, srcWidth, srcHeight, &from,
+                &to);
+    if (to > from)
+      sampleRowInside(src, srcWidth, x0 + stepX * (from - first), y0 + stepY * (from - first), stepX, stepY,
+                      out + from, to - from);
+    for (int j = first; j < first + n; j++) {
+      if (j == from && to > from) j = to;
+      if (j >= first + n) break;
+      double px, py;
+      mapPoint(m, x + dx * j, y + dy * j, &px, &py);
+      out[j] = std::isfinite(px) && std::isfinite(py) ? filledSample(src, px, py, srcWidth, srcHeight, fill) : fill;
+    }
+  }
+}
 
 void sampleGridLinearFill(const unsigned char* src, const float* corners, int srcWidth, int srcHeight,
                           unsigned char* dst, int dstWidth, int dstHeight, unsigned char fill) {
@@ -286,24 +359,6 @@ void sampleGridLinearFill(const unsigned char* src, const float* corners, int sr
   float w = (float)dstWidth, h = (float)dstHeight;
   const float grid[8] = {0.0f, 0.0f, w, 0.0f, w, h, 0.0f, h};
   ProjectiveMap m = mapQuadToQuad(grid, corners);
-  for (int i = 0; i < dstHeight; i++) {
-    unsigned char* out = dst + (size_t)i * (size_t)dstWidth;
-    double rowX = (double)m.a21 * i + m.a31, rowY = (double)m.a22 * i + m.a32, rowW = (double)m.a23 * i + m.a33;
-    for (int first = 0; first < dstWidth; first += kSamplePiece) {
-      int count = dstWidth - first < kSamplePiece ? dstWidth - first : kSamplePiece;
-      double w0 = (double)m.a13 * first + rowW, w1 = (double)m.a13 * (first + count) + rowW;
-      double x0 = ((double)m.a11 * first + rowX) / w0, y0 = ((double)m.a12 * first + rowY) / w0;
-      double x1 = ((double)m.a11 * (first + count) + rowX) / w1, y1 = ((double)m.a12 * (first + count) + rowY) / w1;
-      if (std::isfinite(x0) && std::isfinite(y0) && std::isfinite(x1) && std::isfinite(y1) &&
-          insideWithMargin(x0, y0, srcWidth, srcHeight) && insideWithMargin(x1, y1, srcWidth, srcHeight)) {
-        sampleRowInside(src, srcWidth, x0, y0, (x1 - x0) / count, (y1 - y0) / count, out + first, count);
-        continue;
-      }
-      for (int j = first; j < first + count; j++) {
-        double wp = (double)m.a13 * j + rowW;
-        double x = ((double)m.a11 * j + rowX) / wp, y = ((double)m.a12 * j + rowY) / wp;
-        out[j] = std::isfinite(x) && std::isfinite(y) ? filledSample(src, x, y, srcWidth, srcHeight, fill) : fill;
-      }
-    }
-  }
+  for (int i = 0; i < dstHeight; i++)
+    sampleMappedLine(src, srcWidth, srcHeight, m, 0.0, i, 1.0, 0.0, dst + (size_t)i * (size_t)dstWidth, dstWidth, fill);
 }

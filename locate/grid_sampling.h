@@ -41,4 +41,10 @@ void sampleGridLinear(const unsigned char* src, const float* corners, int srcWid
 void sampleGridLinearFill(const unsigned char* src, const float* corners, int srcWidth, int srcHeight,
                           unsigned char* dst, int dstWidth, int dstHeight, unsigned char fill);
 
+// Bilinear samples with `fill` outside the picture at the grid points
+// (x + j * dx, y + j * dy), j < count, taken through the map: a straight
+// line across a grid that need not follow the grid's rows.
+void sampleMappedLine(const unsigned char* src, int srcWidth, int srcHeight, const ProjectiveMap& map, double x,
+                      double y, double dx, double dy, unsigned char* out, int count, unsigned char fill);
+
 #endif

@@ -1,10 +1,16 @@
 #include "locate/pattern_scan.h"
 
+#include <cmath>
+#include <cstddef>
 #include <cstdlib>
 #include <cstring>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 #include "image/picture_bitmap.h"
-#include "locate/binarize.h"
+#include "locate/adaptive_binarize.h"
 
 namespace {
 
@@ -58,50 +64,151 @@ void addHit(HitList* hits, float line, float inner, float outer, int direction, 
   hit.threshold = (unsigned char)threshold;
 }
 
-// Colour changes along the line at sub-pixel positions: where the grey value
-// crosses the threshold between two pixel centres. edges[0] is the line's
-// start and the last entry its end. Returns the number of entries.
-int findEdges(const unsigned char* values, int length, const int* thresholds, float* edges, bool* firstDark) {
-  int count = 0;
-  edges[count++] = 0;
-  *firstDark = values[0] < thresholds[0];
-  int previous = values[0] - thresholds[0];
-  for (int x = 1; x < length; x++) {
-    int current = values[x] - thresholds[x];
-    if ((previous < 0) != (current < 0)) edges[count++] = x - 0.5f + (float)previous / (float)(previous - current);
-    previous = current;
+// The threshold of a line: one level, or a grey level per pixel.
+struct LevelThreshold {
+  int level;
+  int at(int) const { return level; }
+};
+struct PixelThresholds {
+  const unsigned char* levels;
+  int at(int x) const { return levels[x]; }
+};
+
+// Appends base + k for every set bit k of `changes`.
+inline int appendChanges(unsigned int changes, int base, int* crossings, int count) {
+  while (changes) {
+    crossings[count++] = base + __builtin_ctz(changes);
+    changes &= changes - 1;
   }
-  edges[count++] = (float)length;
   return count;
 }
 
-}  // namespace
+#ifdef __SSE2__
+// Darker than the threshold: 16 pixels to 16 bits.
+inline unsigned int darkBits(const unsigned char* values, __m128i levels) {
+  __m128i v = _mm_loadu_si128((const __m128i*)values);
+  __m128i light = _mm_cmpeq_epi8(_mm_max_epu8(v, levels), v);
+  return ~(unsigned int)_mm_movemask_epi8(light) & 0xffffu;
+}
+inline __m128i levelsAt(LevelThreshold threshold, int) { return _mm_set1_epi8((char)threshold.level); }
+inline __m128i levelsAt(PixelThresholds threshold, int x) {
+  return _mm_loadu_si128((const __m128i*)(threshold.levels + x));
+}
+#endif
 
-namespace {
-
-// scanLine with its working room given: edges holds 2 * length + 2 floats.
-void scanLineInto(const unsigned char* values, int length, const int* thresholds, float line, int direction,
-                  int threshold, float* edges, HitList* hits) {
-  bool firstDark = false;
-  int edgeCount = findEdges(values, length, thresholds, edges, &firstDark);
-  int runCount = edgeCount - 1;
-  float* runs = edges + edgeCount;
-  for (int i = 0; i < runCount; i++) runs[i] = edges[i + 1] - edges[i];
-  for (int i = 0; i < runCount; i++) {
-    bool dark = firstDark == (i % 2 == 0);
-    for (const PatternShape& shape : kShapes) {
-      if (dark != shape.firstDark || i + shape.runs > runCount) continue;
-      const float* window = runs + i;
-      // The wide bar spans at least five pixels while modules are 0.8 pixel
-      // or more, and is at least three times its neighbour.
-      float wide = window[shape.wideRun];
-      if (wide < 5.0f || wide < 3.0f * window[shape.nextRun]) continue;
-      if (!runsMatch(window, shape)) continue;
-      float first = edges[i], end = edges[i + shape.runs];
-      addHit(hits, line, shape.innerAtEnd ? end : first, shape.innerAtEnd ? first : end, direction, shape,
-             threshold);
-    }
+// Where the line crosses its threshold: the index of the first pixel of each
+// run, written to starts (room for `length + 1` entries) from starts[0] = 0
+// on, and `length` after the last. Sixteen pixels are compared at once and
+// only their colour changes visited, so a line costs little where it runs
+// through plain paper or a solid bar. Returns the number of crossings.
+template <typename Threshold>
+int findCrossings(const unsigned char* values, int length, Threshold threshold, int* starts) {
+  int* crossings = starts + 1;
+  int count = 0, x = 0;
+  unsigned int previous = values[0] < threshold.at(0);
+#ifdef __SSE2__
+  for (; x + 16 <= length; x += 16) {
+    unsigned int dark = darkBits(values + x, levelsAt(threshold, x));
+    unsigned int changes = (dark ^ ((dark << 1) | previous)) & 0xffffu;
+    previous = dark >> 15;
+    count = appendChanges(changes, x, crossings, count);
   }
+#endif
+  for (; x < length; x++) {
+    unsigned int dark = values[x] < threshold.at(x);
+    if (dark != previous) crossings[count++] = x;
+    previous = dark;
+  }
+  starts[0] = 0;
+  starts[count + 1] = length;
+  return count;
+}
+
+// 1 / d for the differences d = 1 .. 510 between a pixel's distance from its
+// threshold and its neighbour's: an edge's place takes a multiplication.
+struct Reciprocals {
+  float of[511];
+  constexpr Reciprocals() : of() {
+    for (int d = 1; d < 511; d++) of[d] = 1.0f / (float)d;
+  }
+};
+constexpr Reciprocals kReciprocals;
+
+// The runs of a line between its crossings, edges at sub-pixel positions:
+// where the grey value crosses the threshold between two pixel centres.
+// Edge 0 is the line's start, edge count + 1 its end.
+template <typename Threshold>
+struct Runs {
+  const unsigned char* values;
+  int length;
+  Threshold threshold;
+  const int* starts;  // as findCrossings leaves them
+  int count;
+
+  int start(int edge) const { return starts[edge]; }
+  int width(int run) const { return starts[run + 1] - starts[run]; }
+  float edge(int k) const {
+    if (k == 0 || k > count) return (float)starts[k];
+    int x = starts[k];
+    int previous = values[x - 1] - threshold.at(x - 1), current = values[x] - threshold.at(x);
+    // The two lie on either side of the threshold: 1 <= |previous - current| <= 510.
+    int difference = previous - current;
+    float step = difference > 0 ? kReciprocals.of[difference] : -kReciprocals.of[-difference];
+    return x - 0.5f + (float)previous * step;
+  }
+};
+
+// Whether a window of whole-pixel runs may hold the shape once its edges
+// are placed: each sub-pixel edge lies within half a pixel of its whole
+// one, so runs and the window's length move by less than a pixel or two.
+// The wide bar must be within 0.8 of a module of its width, the module
+// being the window's length over the shape's; noise fails here at once.
+template <typename Threshold>
+bool mayMatch(const Runs<Threshold>& runs, int first, const PatternShape& shape) {
+  if (first < 0 || first + shape.runs > runs.count + 1) return false;
+  int wide = runs.width(first + shape.wideRun);
+  if (wide + 4 < 3 * runs.width(first + shape.nextRun)) return false;
+  float total = (float)(runs.start(first + shape.runs) - runs.start(first));
+  float widest = shape.widths[shape.wideRun] + 0.8f, narrowest = shape.widths[shape.wideRun] - 0.8f;
+  return total * widest >= shape.modules * (wide - 1) - widest &&
+         total * narrowest <= shape.modules * (wide + 1) + narrowest;
+}
+
+// The patterns whose wide bar is the dark run `wide`. The wide bar spans at
+// least five pixels while modules are 0.8 pixel or more, and is at least
+// three times its neighbour: both are checked before the other edges are
+// placed.
+template <typename Threshold>
+void matchAt(const Runs<Threshold>& runs, int wide, float line, int direction, int threshold, HitList* hits) {
+  float wideStart = runs.edge(wide), wideEnd = runs.edge(wide + 1), wideRun = wideEnd - wideStart;
+  if (wideRun < 5.0f) return;
+  for (const PatternShape& shape : kShapes) {
+    int first = wide - shape.wideRun;
+    if (!mayMatch(runs, first, shape)) continue;
+    bool nextAfter = shape.nextRun > shape.wideRun;
+    float next = nextAfter ? runs.edge(wide + 2) - wideEnd : wideStart - runs.edge(wide - 1);
+    if (wideRun < 3.0f * next) continue;
+    float edges[10], window[9];
+    for (int k = 0; k <= shape.runs; k++) edges[k] = runs.edge(first + k);
+    for (int k = 0; k < shape.runs; k++) window[k] = edges[k + 1] - edges[k];
+    if (!runsMatch(window, shape)) continue;
+    float start = edges[0], end = edges[shape.runs];
+    addHit(hits, line, shape.innerAtEnd ? end : start, shape.innerAtEnd ? start : end, direction, shape, threshold);
+  }
+}
+
+// Every pattern of a line: the wide bar is dark in all four shapes and five
+// pixels or more, and a run is less than a pixel wider than its whole
+// pixels, so only dark runs of five whole pixels or more are tried.
+// starts: room for `length + 1` ints.
+template <typename Threshold>
+void scanRuns(const unsigned char* values, int length, Threshold threshold, float line, int direction,
+              int thresholdKind, int* starts, HitList* hits) {
+  Runs<Threshold> runs = {values, length, threshold, starts, 0};
+  runs.count = findCrossings(values, length, threshold, starts);
+  int firstDark = values[0] < threshold.at(0) ? 0 : 1;
+  for (int run = firstDark; run <= runs.count; run += 2)
+    if (runs.width(run) >= 5) matchAt(runs, run, line, direction, thresholdKind, hits);
 }
 
 }  // namespace
@@ -109,11 +216,34 @@ void scanLineInto(const unsigned char* values, int length, const int* thresholds
 void scanLine(const unsigned char* values, int length, const int* thresholds, float line, int direction,
               int threshold, HitList* hits) {
   if (!values || length < 17 || !thresholds || !hits) return;
-  float* edges = (float*)std::malloc(sizeof(float) * (size_t)(2 * length + 2));
-  if (!edges) return;
-  scanLineInto(values, length, thresholds, line, direction, threshold, edges, hits);
-  std::free(edges);
+  int* crossings = (int*)std::malloc(sizeof(int) * (size_t)(length + 1));
+  unsigned char* levels = (unsigned char*)std::malloc((size_t)length);
+  if (crossings && levels) {
+    // Levels beyond a grey byte's range make every pixel dark or light alike.
+    for (int x = 0; x < length; x++) levels[x] = (unsigned char)(thresholds[x] < 0 ? 0 : thresholds[x] > 255 ? 255 : thresholds[x]);
+    scanRuns(values, length, PixelThresholds{levels}, line, direction, threshold, crossings, hits);
+  }
+  std::free(crossings);
+  std::free(levels);
 }
+
+namespace {
+
+// Halfway between the mean levels below and from `split`: an edge between a
+// dark and a light pixel then falls halfway between them, and a picture of
+// pure black and white splits at 128, not at 1.
+int classMidpoint(const unsigned int* histogram, int split) {
+  double count[2] = {0, 0}, sum[2] = {0, 0};
+  for (int level = 0; level < 256; level++) {
+    int side = level >= split;
+    count[side] += histogram[level];
+    sum[side] += (double)level * histogram[level];
+  }
+  if (count[0] == 0 || count[1] == 0) return split;
+  return (int)std::lround((sum[0] / count[0] + sum[1] / count[1]) * 0.5);
+}
+
+}  // namespace
 
 void sampleLevels(const unsigned char* grey, int width, int height, int* threshold, int* light) {
   *threshold = 128;
@@ -136,7 +266,7 @@ void sampleLevels(const unsigned char* grey, int width, int height, int* thresho
     }
     for (; x < width; x += step) histograms[0][row[x]]++;
   }
-  int histogram[256];
+  unsigned int histogram[256];
   for (int level = 0; level < 256; level++)
     histogram[level] = histograms[0][level] + histograms[1][level] + histograms[2][level] + histograms[3][level];
   long long total = 0;
@@ -149,7 +279,7 @@ void sampleLevels(const unsigned char* grey, int width, int height, int* thresho
       break;
     }
   }
-  *threshold = selectThreshold(histogram);
+  *threshold = classMidpoint(histogram, twoLevelSplit(histogram));
 }
 
 namespace {
@@ -157,71 +287,248 @@ namespace {
 // Darker than the mean of the window around it by 2 levels plus 1/32 of the
 // mean: a small margin keeps paper grain light, and blurred thin bars beside
 // the start pattern's wide bar, which pulls the mean down, still count dark.
-void localThresholds(const unsigned char* values, int length, int window, int* thresholds) {
+inline unsigned char localLevel(int mean) {
+  int level = mean - 2 - mean / 32;
+  return (unsigned char)(level < 0 ? 0 : level);
+}
+
+// sums[x] = values[0] + ... + values[x - 1], for x = 0 .. length; sixteen
+// values at a time, summed within the block in 16-bit lanes (at most
+// 16 * 255) before the total so far is added.
+void runningSums(const unsigned char* values, int length, int* sums) {
+  sums[0] = 0;
+  int x = 0;
+#ifdef __SSE2__
+  const __m128i zero = _mm_setzero_si128();
+  __m128i total = zero;
+  for (; x + 16 <= length; x += 16) {
+    __m128i v = _mm_loadu_si128((const __m128i*)(values + x));
+    __m128i low = _mm_unpacklo_epi8(v, zero), high = _mm_unpackhi_epi8(v, zero);
+    low = _mm_add_epi16(low, _mm_slli_si128(low, 2));
+    high = _mm_add_epi16(high, _mm_slli_si128(high, 2));
+    low = _mm_add_epi16(low, _mm_slli_si128(low, 4));
+    high = _mm_add_epi16(high, _mm_slli_si128(high, 4));
+    low = _mm_add_epi16(low, _mm_slli_si128(low, 8));
+    high = _mm_add_epi16(high, _mm_slli_si128(high, 8));
+    __m128i lowLast = _mm_shufflehi_epi16(low, 0xff);
+    high = _mm_add_epi16(high, _mm_unpackhi_epi64(lowLast, lowLast));
+    __m128i sums0 = _mm_add_epi32(_mm_unpacklo_epi16(low, zero), total);
+    __m128i sums1 = _mm_add_epi32(_mm_unpackhi_epi16(low, zero), total);
+    __m128i sums2 = _mm_add_epi32(_mm_unpacklo_epi16(high, zero), total);
+    __m128i sums3 = _mm_add_epi32(_mm_unpackhi_epi16(high, zero), total);
+    _mm_storeu_si128((__m128i*)(sums + x + 1), sums0);
+    _mm_storeu_si128((__m128i*)(sums + x + 5), sums1);
+    _mm_storeu_si128((__m128i*)(sums + x + 9), sums2);
+    _mm_storeu_si128((__m128i*)(sums + x + 13), sums3);
+    total = _mm_shuffle_epi32(sums3, 0xff);
+  }
+#endif
+  for (; x < length; x++) sums[x + 1] = sums[x] + values[x];
+}
+
+// The mean of [from, to) from the line's running sums, rounded down.
+inline int windowMean(const int* sums, int from, int to) { return (sums[to] - sums[from]) / (to - from); }
+
+// sums: room for length + 1 ints, the line's running sums.
+void localThresholds(const unsigned char* values, int length, int window, int* sums, unsigned char* thresholds) {
   int radius = window / 2;
   if (radius < 1) radius = 1;
   if (2 * radius + 1 > length) radius = (length - 1) / 2;
-  // Near the ends the window is cut short and divides by what it holds; in
-  // between a whole window divides by a multiplication.
-  long long sum = 0;
-  for (int x = 0; x <= radius && x < length; x++) sum += values[x];
-  const long long full = 2LL * radius + 1, reciprocal = (1LL << 32) / full + 1;
-  int count = radius + 1;
-  for (int x = 0; x < length; x++) {
-    int mean;
-    if (count == full) {
-      mean = (int)((sum * reciprocal) >> 32);
-    } else {
-      mean = (int)(sum / count);
+  runningSums(values, length, sums);
+  // Near the ends the window is cut short; in between a whole window's sum
+  // divides by a multiplication, exact: the half added keeps the rounding
+  // error of the single-precision product away from every whole number.
+  int x = 0;
+  for (; x < radius && x < length; x++) thresholds[x] = localLevel(windowMean(sums, 0, x + radius + 1));
+  int middleEnd = length - radius;  // windows ending at or before the line's end
+#ifdef __SSE2__
+  const float reciprocal = 1.0f / (float)(2 * radius + 1);
+  __m128 scale = _mm_set1_ps(reciprocal), half = _mm_set1_ps(0.5f);
+  __m128i two = _mm_set1_epi32(2);
+  for (; x + 16 <= middleEnd; x += 16) {
+    __m128i levels[4];
+    for (int k = 0; k < 4; k++) {
+      const int* ahead = sums + x + 4 * k + radius + 1;
+      const int* behind = sums + x + 4 * k - radius;
+      __m128i sum = _mm_sub_epi32(_mm_loadu_si128((const __m128i*)ahead), _mm_loadu_si128((const __m128i*)behind));
+      __m128i mean = _mm_cvttps_epi32(_mm_mul_ps(_mm_add_ps(_mm_cvtepi32_ps(sum), half), scale));
+      levels[k] = _mm_sub_epi32(_mm_sub_epi32(mean, two), _mm_srai_epi32(mean, 5));
     }
-    thresholds[x] = mean - 2 - mean / 32;
-    // Slide: the pixel radius + 1 ahead comes in, the one radius behind goes.
-    if (x + radius + 1 < length) sum += values[x + radius + 1], count++;
-    if (x - radius >= 0) sum -= values[x - radius], count--;
+    // Saturating packs clamp below 0 as localLevel does.
+    __m128i packed = _mm_packus_epi16(_mm_packs_epi32(levels[0], levels[1]), _mm_packs_epi32(levels[2], levels[3]));
+    _mm_storeu_si128((__m128i*)(thresholds + x), packed);
   }
+#endif
+  for (; x < middleEnd; x++) thresholds[x] = localLevel(windowMean(sums, x - radius, x + radius + 1));
+  for (; x < length; x++) thresholds[x] = localLevel(windowMean(sums, x - radius, length));
 }
 
 // A line whose grey levels span less than this cannot show a pattern.
 enum { kMinLineContrast = 24 };
 
-void scanWithThresholds(const unsigned char* values, int length, const ScanSettings& settings, float line,
-                        int direction, int* thresholds, float* edges, HitList* hits) {
+// Diagonal lines gathered together.
+enum { kDiagonalBlock = 32 };
+
+// The darkest and lightest grey levels of a line.
+void lineRange(const unsigned char* values, int length, int* low, int* high) {
+  unsigned char darkest = 255, lightest = 0;
+  int x = 0;
+#ifdef __SSE2__
+  __m128i lows = _mm_set1_epi8((char)255), highs = _mm_setzero_si128();
+  for (; x + 16 <= length; x += 16) {
+    __m128i v = _mm_loadu_si128((const __m128i*)(values + x));
+    lows = _mm_min_epu8(lows, v);
+    highs = _mm_max_epu8(highs, v);
+  }
+  unsigned char l[16], h[16];
+  _mm_storeu_si128((__m128i*)l, lows);
+  _mm_storeu_si128((__m128i*)h, highs);
+  for (int k = 0; k < 16; k++) {
+    darkest = l[k] < darkest ? l[k] : darkest;
+    lightest = h[k] > lightest ? h[k] : lightest;
+  }
+#endif
+  for (; x < length; x++) {
+    darkest = values[x] < darkest ? values[x] : darkest;
+    lightest = values[x] > lightest ? values[x] : lightest;
+  }
+  *low = darkest;
+  *high = lightest;
+}
+
+// Working room for one line at a time, `longest` pixels at most.
+struct LineRoom {
+  unsigned char* thresholds;  // longest
+  int* starts;                // longest + 1
+  int* sums;                  // longest + 1
+};
+
+void scanWithThresholds(const unsigned char* values, int length, const ScanSettings& settings, int window,
+                        float line, int direction, const LineRoom& room, HitList* hits) {
   if (length < 17) return;
   int low = 255, high = 0;
-  for (int x = 0; x < length; x++) {
-    low = values[x] < low ? values[x] : low;
-    high = values[x] > high ? values[x] : high;
-  }
+  lineRange(values, length, &low, &high);
   if (high - low < kMinLineContrast) return;
   bool crossesGlobal = low < settings.globalLevel && high >= settings.globalLevel;
   if ((settings.thresholds & (1 << kGlobalThreshold)) && crossesGlobal) {
-    for (int x = 0; x < length; x++) thresholds[x] = settings.globalLevel;
-    scanLineInto(values, length, thresholds, line, direction, kGlobalThreshold, edges, hits);
+    scanRuns(values, length, LevelThreshold{settings.globalLevel}, line, direction, kGlobalThreshold, room.starts,
+             hits);
   }
   if (settings.thresholds & (1 << kLocalThreshold)) {
-    localThresholds(values, length, settings.window, thresholds);
-    scanLineInto(values, length, thresholds, line, direction, kLocalThreshold, edges, hits);
+    localThresholds(values, length, window, room.sums, room.thresholds);
+    scanRuns(values, length, PixelThresholds{room.thresholds}, line, direction, kLocalThreshold, room.starts, hits);
   }
 }
 
 }  // namespace
+
+// A diagonal line: its first pixel, on the top row or on the side it
+// leaves from, and its length in pixels.
+struct Diagonal {
+  int x, y, pixels;
+};
+
+// Diagonals are told apart by c = x - y, antidiagonals by c = x + y - (height - 1).
+Diagonal diagonalAt(int width, int height, int c, int dx) {
+  Diagonal d;
+  d.x = dx > 0 ? (c > 0 ? c : 0) : (c + height - 1 < width ? c + height - 1 : width - 1);
+  d.y = dx > 0 ? d.x - c : c + height - 1 - d.x;
+  int across = dx > 0 ? width - d.x : d.x + 1;
+  d.pixels = height - d.y < across ? height - d.y : across;
+  return d;
+}
+
+// The samples of `count` diagonal lines going down a row and `dx` (1 or -1)
+// across at each step, every half step: the pixels on the line and, between
+// two of them, the mean of the two pixels beside the middle. Line k goes to
+// out + k * stride. The lines are gathered together a band of rows at a
+// time, so that what each band fetches of the picture serves all of them.
+void gatherDiagonals(const unsigned char* grey, int width, const Diagonal* lines, int count, int dx,
+                     unsigned char* out, size_t stride) {
+  enum { kBand = 64 };
+  int top = lines[0].y, bottom = 0;
+  for (int k = 0; k < count; k++) {
+    top = lines[k].y < top ? lines[k].y : top;
+    bottom = lines[k].y + lines[k].pixels > bottom ? lines[k].y + lines[k].pixels : bottom;
+  }
+  const ptrdiff_t next = (ptrdiff_t)width + dx;
+  for (int band = top; band < bottom; band += kBand) {
+    for (int k = 0; k < count; k++) {
+      const Diagonal& d = lines[k];
+      int from = band > d.y ? band - d.y : 0;
+      int to = band + kBand - d.y < d.pixels ? band + kBand - d.y : d.pixels;
+      unsigned char* samples = out + (size_t)k * stride;
+      const unsigned char* p = grey + (size_t)(d.y + from) * width + d.x + dx * from;
+      int t = from;
+      for (; t < to && t + 1 < d.pixels; t++, p += next) {
+        samples[2 * t] = p[0];
+        samples[2 * t + 1] = (unsigned char)((p[dx] + p[width] + 1) >> 1);
+      }
+      if (t < to) samples[2 * t] = p[0];
+    }
+  }
+}
+
+// Every diagonalStep-th diagonal and antidiagonal, gathered `block` lines at
+// a time into room (block * 2 * the shorter side bytes). Positions along a
+// line come out in samples, half a pixel step apart, and are turned into
+// the line's own pixel measure.
+void scanDiagonals(const unsigned char* grey, int width, int height, const ScanSettings& settings,
+                   const LineRoom& room, unsigned char* values, int block, HitList* hits) {
+  const float rootHalf = 0.70710678f;
+  int step = settings.diagonalStep;
+  // The global threshold only: the rows and columns carry the local one for
+  // unevenly lit symbols, and diagonals are there for low symbols at a
+  // steep angle, which the global threshold finds as well at half the cost.
+  ScanSettings globalOnly = settings;
+  globalOnly.thresholds &= 1 << kGlobalThreshold;
+  int shorter = width < height ? width : height;
+  size_t stride = (size_t)2 * shorter;
+  Diagonal lines[kDiagonalBlock];
+  block = block > kDiagonalBlock ? kDiagonalBlock : block;
+  for (int dx = 1; dx >= -1; dx -= 2) {
+    int direction = dx > 0 ? kScanDiagonals : kScanAntidiagonals;
+    for (int first = step / 2 - (height - 1); first < width; first += block * step) {
+      int count = 0;
+      for (int c = first; c < width && count < block; c += step) lines[count++] = diagonalAt(width, height, c, dx);
+      gatherDiagonals(grey, width, lines, count, dx, values, stride);
+      for (int k = 0; k < count; k++) {
+        const Diagonal& d = lines[k];
+        int hitsBefore = hits->count;
+        float line = dx > 0 ? (d.x - d.y) * rootHalf : (d.x + d.y + 1) * rootHalf;
+        scanWithThresholds(values + (size_t)k * stride, 2 * d.pixels - 1, globalOnly, settings.window, line,
+                           direction, room, hits);
+        float offset = dx > 0 ? d.x + d.y + 0.5f : d.y - d.x - 0.5f;
+        for (int i = hitsBefore; i < hits->count; i++) {
+          hits->hits[i].inner = (hits->hits[i].inner + offset) * rootHalf;
+          hits->hits[i].outer = (hits->hits[i].outer + offset) * rootHalf;
+        }
+      }
+    }
+  }
+}
 
 bool scanForPatterns(const unsigned char* grey, int width, int height, const ScanSettings& settings,
                      HitList* hits) {
   if (!grey || width < 1 || height < 1 || width > kMaxPictureSide || height > kMaxPictureSide || !hits)
     return true;
   int step = settings.step < 1 ? 1 : settings.step;
+  // A diagonal holds up to twice the shorter side in samples.
   int longest = width > height ? width : height;
-  int* thresholds = (int*)std::malloc(sizeof(int) * (size_t)longest);
-  float* edges = (float*)std::malloc(sizeof(float) * (size_t)(2 * longest + 2));
+  int shorter = width < height ? width : height;
+  longest = 2 * shorter > longest ? 2 * shorter : longest;
+  LineRoom room = {(unsigned char*)std::malloc((size_t)longest),
+                   (int*)std::malloc(sizeof(int) * (size_t)(longest + 1)),
+                   (int*)std::malloc(sizeof(int) * (size_t)(longest + 1))};
   // Columns are gathered a block at a time, so that each pass over the
   // picture's rows serves many columns.
   enum { kColumnBlock = 64 };
-  unsigned char* columns = (unsigned char*)std::malloc((size_t)kColumnBlock * height);
-  bool ok = thresholds && edges && columns;
+  size_t columnRoom = (size_t)kColumnBlock * height, diagonalRoom = (size_t)kDiagonalBlock * 2 * shorter;
+  unsigned char* columns = (unsigned char*)std::malloc(columnRoom > diagonalRoom ? columnRoom : diagonalRoom);
+  bool ok = room.thresholds && room.starts && room.sums && columns;
   if (ok) {
     for (int y = step / 2; y < height; y += step)
-      scanWithThresholds(grey + (size_t)y * width, width, settings, y + 0.5f, kScanRows, thresholds, edges, hits);
+      scanWithThresholds(grey + (size_t)y * width, width, settings, settings.window, y + 0.5f, kScanRows, room, hits);
     for (int first = step / 2; first < width; first += kColumnBlock * step) {
       int count = 0;
       for (int x = first; x < width && count < kColumnBlock; x += step) count++;
@@ -230,12 +537,14 @@ bool scanForPatterns(const unsigned char* grey, int width, int height, const Sca
         for (int c = 0; c < count; c++) columns[(size_t)c * height + y] = row[c * step];
       }
       for (int c = 0; c < count; c++)
-        scanWithThresholds(columns + (size_t)c * height, height, settings, first + c * step + 0.5f, kScanColumns,
-                           thresholds, edges, hits);
+        scanWithThresholds(columns + (size_t)c * height, height, settings, settings.window, first + c * step + 0.5f,
+                           kScanColumns, room, hits);
     }
+    if (settings.diagonalStep > 0) scanDiagonals(grey, width, height, settings, room, columns, kDiagonalBlock, hits);
   }
-  std::free(thresholds);
-  std::free(edges);
+  std::free(room.thresholds);
+  std::free(room.starts);
+  std::free(room.sums);
   std::free(columns);
   return ok;
 }

@@ -1,19 +1,26 @@
-// A cheap first look at a grey picture: every few rows and every few columns
-// are scanned, in both directions along the line, for the start and stop
-// patterns. A sighting is kept with sub-pixel edges, so that a symbol in any
-// orientation, mirrored or not, leaves a trail of sightings along the inner
-// edges of its patterns. Nothing of the picture is copied whole.
+// A cheap first look at a grey picture: every few rows and every few columns,
+// and every few diagonals both ways, are scanned, in both directions along
+// the line, for the start and stop patterns. A sighting is kept with
+// sub-pixel edges, so that a symbol in any orientation, mirrored or not,
+// leaves a trail of sightings along the inner edges of its patterns: a low
+// symbol turned by some 45 degrees crosses no row or column from one side of
+// a pattern to the other, but does cross diagonals. Nothing of the picture
+// is copied whole.
 #ifndef PDF417_LOCATE_PATTERN_SCAN_H
 #define PDF417_LOCATE_PATTERN_SCAN_H
 
-enum ScanDirection { kScanRows = 0, kScanColumns = 1 };
+// Diagonals run down and to the right, antidiagonals down and to the left.
+enum ScanDirection { kScanRows = 0, kScanColumns = 1, kScanDiagonals = 2, kScanAntidiagonals = 3 };
 enum PatternKind { kStartPatternKind = 0, kStopPatternKind = 1 };
 enum ScanThreshold { kGlobalThreshold = 0, kLocalThreshold = 1 };
 
 // One sighting. Positions are picture pixels, pixel centres at .5: `line` is
 // the row's y (rows) or the column's x (columns), `inner` and `outer` are
 // positions along that line of the pattern's inner edge (towards the symbol's
-// data) and outer edge (towards the quiet zone).
+// data) and outer edge (towards the quiet zone). Diagonal lines use the
+// picture's axes turned by 45 degrees, so that distances stay in pixels:
+// line (x - y) / sqrt 2 and position (x + y) / sqrt 2 on diagonals, line
+// (x + y) / sqrt 2 and position (y - x) / sqrt 2 on antidiagonals.
 struct PatternHit {
   float line;
   float inner;
@@ -35,10 +42,15 @@ struct ScanSettings {
   int thresholds;  // bit (1 << ScanThreshold) per threshold to scan with
   int globalLevel; // grey level of the global threshold: darker is dark
   int window;      // local threshold: pixels averaged along the line
+  // Diagonals and antidiagonals scanned: every diagonalStep-th one (some
+  // diagonalStep / sqrt 2 pixels apart), sampled every half pixel step,
+  // with the global threshold only; 0 scans none.
+  int diagonalStep;
 };
 
 // From the histogram of a sample of the picture's pixels: the global
-// threshold and the paper's level (the 90th percentile of the grey levels).
+// threshold (halfway between the dark and the light class of the split of
+// least variance) and the paper's level (the 90th percentile).
 void sampleLevels(const unsigned char* grey, int width, int height, int* threshold, int* light);
 
 // Appends the sightings of both patterns on the scanned rows and columns.

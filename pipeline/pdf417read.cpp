@@ -231,10 +231,9 @@ ReadResult readGrey(const unsigned char* grey, int width, int height, const Opti
   return failure(statusOf(exactOutcome), failureText(exactOutcome));
 }
 
-ReadResult readBitmap(PictureBitmap* bitmap, const Options& options) {
-  int width = 0, height = 0;
-  GreyPicture grey(bitmap ? bitmapToGray(bitmap, &width, &height) : nullptr);
-  freePictureBitmap(bitmap);
+// A picture file's grey pixels (null when it could not be read) read.
+ReadResult readLoaded(unsigned char* pixels, int width, int height, const Options& options) {
+  GreyPicture grey(pixels);
   if (!grey) return failure(Status::NoPicture, failureText(kDecodeNoPicture));
   return readGrey(grey.get(), width, height, options);
 }
@@ -293,6 +292,10 @@ ReadResult read(const ImageView& image, const Options& options) {
     long long rowBytes = (long long)image.width * pixelBytes;
     long long stride = image.rowStrideBytes == 0 ? rowBytes : image.rowStrideBytes;
     if (stride < rowBytes) return failure(Status::NoPicture, "image view: row stride shorter than a row");
+    // Grey rows that follow each other are read where they are: reading
+    // leaves the picture unchanged.
+    if (image.format == PixelFormat::Gray && stride == rowBytes)
+      return readGrey(static_cast<const unsigned char*>(image.pixels), image.width, image.height, options);
     Layout layout = layoutOf(image.format);
     GreyPicture grey(pixelsToGray(image.pixels, image.width, image.height, stride, pixelBytes, layout.red,
                                   layout.green, layout.blue, layout.alpha));
@@ -305,7 +308,9 @@ ReadResult read(const ImageView& image, const Options& options) {
 
 ReadResult readFile(const std::string& path, const Options& options) {
   try {
-    return readBitmap(loadPictureBitmap(path.c_str()), options);
+    int width = 0, height = 0;
+    unsigned char* grey = loadPictureGray(path.c_str(), &width, &height);
+    return readLoaded(grey, width, height, options);
   } catch (const std::bad_alloc&) {
     return failure(Status::NotDecoded, "out of memory");
   }
@@ -313,7 +318,9 @@ ReadResult readFile(const std::string& path, const Options& options) {
 
 ReadResult readMemory(const void* bytes, size_t size, const Options& options) {
   try {
-    return readBitmap(decodePictureBytes(static_cast<const unsigned char*>(bytes), size), options);
+    int width = 0, height = 0;
+    unsigned char* grey = decodePictureGray(static_cast<const unsigned char*>(bytes), size, &width, &height);
+    return readLoaded(grey, width, height, options);
   } catch (const std::bad_alloc&) {
     return failure(Status::NotDecoded, "out of memory");
   }

@@ -13,6 +13,7 @@
 #include "locate/grid_sampling.h"
 #include "locate/pattern_scan.h"
 #include "locate/pattern_trails.h"
+#include "pipeline/symbol_candidates.h"
 
 namespace {
 
@@ -24,131 +25,6 @@ enum {
   kMaxRowSpans = 4,
   kMaxDepth = 2,  // stretches read within stretches
 };
-
-// ---- plane geometry, picture coordinates with pixel centres at .5 ----------
-
-struct Vec {
-  double x, y;
-};
-Vec operator+(Vec a, Vec b) { return {a.x + b.x, a.y + b.y}; }
-Vec operator-(Vec a, Vec b) { return {a.x - b.x, a.y - b.y}; }
-Vec operator*(Vec a, double s) { return {a.x * s, a.y * s}; }
-double dot(Vec a, Vec b) { return a.x * b.x + a.y * b.y; }
-double cross(Vec a, Vec b) { return a.x * b.y - a.y * b.x; }
-
-// Down the symbol when `across` runs from its start to its stop pattern and
-// the symbol is not mirrored.
-Vec downOf(Vec across) { return {-across.y, across.x}; }
-
-// ---- what the scan found ---------------------------------------------------
-
-// A pattern's inner edge.
-struct Edge {
-  bool present;
-  Vec point;           // on the edge, in the middle of the stretch seen
-  Vec along;           // unit vector along the bars
-  double first, last;  // the stretch seen, as distances from point along `along`
-  double module;       // module width across the bars
-  int hits;
-};
-
-// A place where a symbol may lie: one or both pattern edges.
-struct Candidate {
-  Edge start, stop;
-  Vec across;  // unit vector from the start pattern towards the stop pattern
-  int hits;
-};
-
-Vec pictureOf(int direction, double line, double along) {
-  return direction == kScanRows ? Vec{along, line} : Vec{line, along};
-}
-
-Edge edgeOf(const PatternTrail& trail) {
-  Edge edge;
-  double middle = (trail.firstLine + trail.lastLine) * 0.5;
-  double stretch = std::sqrt(1.0 + trail.slope * trail.slope);
-  edge.present = true;
-  edge.point = pictureOf(trail.direction, middle, trailInner(trail, middle));
-  edge.along = pictureOf(trail.direction, 1.0, trail.slope) * (1.0 / stretch);
-  edge.first = (trail.firstLine - middle) * stretch;
-  edge.last = (trail.lastLine - middle) * stretch;
-  edge.module = trail.moduleAlong / stretch;
-  edge.hits = trail.hits;
-  return edge;
-}
-
-// Across the bars, pointing the way the pattern reads forward.
-Vec acrossOf(const PatternTrail& trail, Vec along) {
-  Vec forward = pictureOf(trail.direction, 0.0, trail.reversed ? -1.0 : 1.0);
-  Vec across = {-along.y, along.x};
-  return dot(across, forward) < 0 ? across * -1.0 : across;
-}
-
-// The stop trail that closes a start trail: seen on the same lines, the same
-// way round, ahead of it by at least the two row indicators and at most the
-// widest symbol, with modules of about the same width, leaning apart by no
-// more than perspective makes them (20 degrees). -1 when none.
-int closingStop(const PatternTrail* trails, int count, int start) {
-  const PatternTrail& s = trails[start];
-  int best = -1;
-  double bestDistance = 0;
-  for (int i = 0; i < count; i++) {
-    const PatternTrail& e = trails[i];
-    if (e.kind != kStopPatternKind || e.direction != s.direction || e.reversed != s.reversed) continue;
-    double ratio = e.moduleAlong / s.moduleAlong;
-    double overlap = std::fmin(s.lastLine, e.lastLine) - std::fmax(s.firstLine, e.firstLine);
-    double shorter = std::fmin(s.lastLine - s.firstLine, e.lastLine - e.firstLine);
-    double longer = std::fmax(s.lastLine - s.firstLine, e.lastLine - e.firstLine);
-    // A stray sighting in the data or the background shows over a few lines
-    // only; the patterns of one symbol run along most of its height.
-    if (ratio < 0.7 || ratio > 1.43 || overlap < 0.5 * shorter || shorter < 0.2 * longer ||
-        std::fabs(std::atan(e.slope) - std::atan(s.slope)) > 0.35)
-      continue;
-    double middle = (std::fmax(s.firstLine, e.firstLine) + std::fmin(s.lastLine, e.lastLine)) * 0.5;
-    double distance = (trailInner(e, middle) - trailInner(s, middle)) * (s.reversed ? -1.0 : 1.0);
-    double modules = distance / s.moduleAlong;
-    if (modules < 30 || modules > 17 * (kMaxGridColumns + 1)) continue;
-    if (best < 0 || distance < bestDistance) best = i, bestDistance = distance;
-  }
-  return best;
-}
-
-int compareCandidates(const void* a, const void* b) {
-  int x = ((const Candidate*)a)->hits, y = ((const Candidate*)b)->hits;
-  return (x < y) - (x > y);
-}
-
-// Pairs each start trail with the stop trail that closes it; what stays
-// alone becomes a candidate of its own. Strongest first.
-int buildCandidates(const PatternTrail* trails, int count, Candidate* candidates, int capacity) {
-  bool* paired = (bool*)std::calloc((size_t)count + 1, sizeof(bool));
-  if (!paired) return 0;
-  int made = 0;
-  for (int i = 0; i < count && made < capacity; i++) {
-    if (trails[i].kind != kStartPatternKind) continue;
-    Candidate& c = candidates[made++];
-    c.start = edgeOf(trails[i]);
-    c.across = acrossOf(trails[i], c.start.along);
-    c.stop.present = false;
-    int stop = closingStop(trails, count, i);
-    if (stop >= 0) {
-      c.stop = edgeOf(trails[stop]);
-      paired[stop] = true;
-    }
-    c.hits = c.start.hits + (stop >= 0 ? c.stop.hits : 0);
-  }
-  for (int i = 0; i < count && made < capacity; i++) {
-    if (trails[i].kind != kStopPatternKind || paired[i]) continue;
-    Candidate& c = candidates[made++];
-    c.start.present = false;
-    c.stop = edgeOf(trails[i]);
-    c.across = acrossOf(trails[i], c.stop.along);
-    c.hits = c.stop.hits;
-  }
-  std::free(paired);
-  std::qsort(candidates, (size_t)made, sizeof(Candidate), compareCandidates);
-  return made;
-}
 
 // ---- one reading: a grid between two edge lines ---------------------------
 
@@ -170,6 +46,13 @@ struct RowSpan {
   int direction;       // +1: rows count down the grid, -1: up (mirrored)
 };
 
+// Where a side's row indicators put the symbol's rows: grid row g shows
+// symbol row offset + slope * g.
+struct RowFit {
+  bool fitted;
+  double slope, offset;
+};
+
 struct GridOutcome {
   bool verified;
   bool indicatorsRead;  // the row indicators gave a layout
@@ -182,7 +65,7 @@ struct GridOutcome {
   float corners[8];  // the grid's corners, picture pixel indexes
   int gridWidth, modulePixels;
   bool rightIndicatorInside;  // the start of the last grid column lies inside the picture
-  double skew;  // rows the right indicators read ahead of the left ones on a grid row
+  RowFit sides[2];  // left and right, over the rows of the symbol the layout belongs to
 };
 
 struct ScanContext {
@@ -225,13 +108,6 @@ bool triedBefore(Tried* tried, Vec centre, Vec across, double module) {
   return false;
 }
 
-// The point of the line through `point` along `along` whose projection on
-// `down` is `level`.
-Vec atLevel(Vec point, Vec along, Vec down, double level) {
-  double rate = dot(along, down);
-  if (std::fabs(rate) < 1e-6) return point;
-  return point + along * ((level - dot(point, down)) / rate);
-}
 
 // A line (point, direction) `modules` modules further across.
 Vec shifted(Vec point, Vec across, double modules, double module) { return point + across * (modules * module); }
@@ -316,27 +192,59 @@ Levels candidateLevels(const Candidate& c, int step) {
 }
 
 // Grid rows: one per pixel of height, between four and eight per symbol row
-// when the rows are known, else one and a half per module of height (rows
-// are at least three modules high); never fewer than a quarter of the
-// pixels, up to twice as many for small modules.
+// when the rows are known, else one per module of height (rows are at least
+// three modules high), but one and a half per pixel under modules of two
+// pixels: such symbols are often printed with rows a pixel or two high.
+// Never fewer than a quarter of the pixels, nor more than twice as many.
 int gridHeightFor(double pixels, double module, int rows) {
-  double height = rows > 0 ? std::fmax(4.0 * rows, std::fmin(pixels, 8.0 * rows)) : 1.5 * pixels / module;
+  double height = rows > 0 ? std::fmax(4.0 * rows, std::fmin(pixels, 8.0 * rows))
+                            : module < 2.0 ? 1.5 * pixels : pixels / module;
   height = std::fmin(std::fmax(height, 0.25 * pixels), 2.0 * pixels);
   if (!(height >= 3 && height < kMaxGridRows)) return 0;
   return (int)height + 1;
 }
 
+int compareDoubles(const void* a, const void* b) {
+  double x = *(const double*)a, y = *(const double*)b;
+  return (x > y) - (x < y);
+}
+
+// A first line through the pairs [first, end) that misread indicators
+// cannot pull: the median slope between pairs half the pairs apart, then
+// the median offset. False when it cannot be had.
+bool medianRowLine(const int* gridRows, const int* symbolRows, int first, int end, double* slope, double* offset) {
+  int n = end - first, half = n / 2, slopes = 0;
+  double* values = (double*)std::malloc(sizeof(double) * (size_t)(n > 0 ? n : 1));
+  bool made = false;
+  if (values && n >= 4) {
+    for (int k = first; k + half < end; k++)
+      if (gridRows[k + half] != gridRows[k])
+        values[slopes++] = (double)(symbolRows[k + half] - symbolRows[k]) / (gridRows[k + half] - gridRows[k]);
+    if (slopes > 0) {
+      std::qsort(values, (size_t)slopes, sizeof(double), compareDoubles);
+      *slope = values[slopes / 2];
+      for (int k = first; k < end; k++) values[k - first] = symbolRows[k] - *slope * gridRows[k];
+      std::qsort(values, (size_t)n, sizeof(double), compareDoubles);
+      *offset = values[n / 2];
+      made = true;
+    }
+  }
+  std::free(values);
+  return made;
+}
+
 // Robust line row = offset + slope * gridRow through pairs [first, end):
-// fitted, then twice more without the pairs far off the line (misread
-// indicators). False when too few pairs stay.
+// from the median line, fitted three times to the pairs near the line so
+// far (misread indicators fall away). False when too few pairs stay.
 bool fitRows(const int* gridRows, const int* symbolRows, int first, int end, double* slope, double* offset) {
   *slope = *offset = 0;
+  if (!medianRowLine(gridRows, symbolRows, first, end, slope, offset)) return false;
   for (int pass = 0; pass < 3; pass++) {
     double si = 0, sr = 0, sii = 0, sir = 0;
     int n = 0;
     for (int k = first; k < end; k++) {
       double i = gridRows[k], row = symbolRows[k];
-      if (pass > 0 && std::fabs(*offset + *slope * i - row) > 1.5) continue;
+      if (std::fabs(*offset + *slope * i - row) > 1.5) continue;
       si += i, sr += row, sii += i * i, sir += i * row;
       n++;
     }
@@ -417,32 +325,66 @@ bool correctWord(int* codewords, int n, int* erasures, int erasureCount, int lev
   return codewords[0] >= 1 && codewords[0] <= n - checks;
 }
 
+// The codewords ctx->reading holds in the layout, corrected: true with
+// ctx->current's codewords and layout filled when error correction
+// confirmed them.
+bool confirmReading(ScanContext* ctx, const SymbolLayout& layout) {
+  SymbolLayout assembled = layout;
+  int erasureCount = 0;
+  int n = assembleCodewords(ctx->reading, &assembled, ctx->codewords, ctx->erasures, &erasureCount);
+  if (n <= 0 || !correctWord(ctx->codewords, n, ctx->erasures, erasureCount, assembled.level)) return false;
+  SymbolReading* out = ctx->current;
+  std::memcpy(out->codewords, ctx->codewords, sizeof(int) * (size_t)n);
+  out->codewordCount = n;
+  out->ecLevel = assembled.level;
+  out->rows = assembled.rows;
+  out->columns = assembled.columns;
+  out->verified = 1;
+  return true;
+}
+
 bool verifyGrid(ScanContext* ctx, const Frame& f, const GridOutcome& g);
 
-// How many rows the right indicators read ahead of the left ones at the
-// grid's middle, each side's rows fitted on their own; 0 when a side gave
-// too few.
-double sideSkew(const GridReading* reading, int gridHeight) {
-  int usable = gridHeight < kMaxGridRows ? gridHeight : kMaxGridRows;
-  int* gridRows = (int*)std::malloc(sizeof(int) * (size_t)usable * 2 + 1);
-  int* symbolRows = (int*)std::malloc(sizeof(int) * (size_t)usable * 2 + 1);
-  double skew = 0;
+// A side's row numbers (side 0 left, 1 right) fitted against the grid rows
+// [top, bottom) that showed them.
+RowFit sideFit(const GridReading* reading, int side, int top, int bottom) {
+  RowFit fit = {false, 0, 0};
+  top = top < 0 ? 0 : top;
+  bottom = bottom > reading->gridRows ? reading->gridRows : bottom;
+  if (bottom - top < 4) return fit;
+  int* gridRows = (int*)std::malloc(sizeof(int) * (size_t)(bottom - top));
+  int* symbolRows = (int*)std::malloc(sizeof(int) * (size_t)(bottom - top));
   if (gridRows && symbolRows) {
-    double slope[2], offset[2];
-    bool fitted[2];
-    for (int side = 0; side < 2; side++) {
-      const short* rows = side == 0 ? reading->leftRowOfGridRow : reading->rightRowOfGridRow;
-      int n = 0;
-      for (int i = 0; i < usable; i++)
-        if (rows[i] >= 0) gridRows[n] = i, symbolRows[n++] = rows[i];
-      fitted[side] = fitRows(gridRows, symbolRows, 0, n, &slope[side], &offset[side]);
-    }
-    double middle = gridHeight * 0.5;
-    if (fitted[0] && fitted[1]) skew = (offset[1] + slope[1] * middle) - (offset[0] + slope[0] * middle);
+    const short* rows = side == 0 ? reading->leftRowOfGridRow : reading->rightRowOfGridRow;
+    int n = 0;
+    for (int i = top; i < bottom; i++)
+      if (rows[i] >= 0) gridRows[n] = i, symbolRows[n++] = rows[i];
+    fit.fitted = fitRows(gridRows, symbolRows, 0, n, &fit.slope, &fit.offset);
   }
   std::free(gridRows);
   std::free(symbolRows);
-  return skew;
+  return fit;
+}
+
+// Both sides' rows, over the span of the symbol the layout belongs to (the
+// whole grid when none).
+void fitSides(const GridReading* reading, GridOutcome* out) {
+  int top = 0, bottom = out->gridHeight;
+  if (out->spanFound) {
+    top = (int)std::floor(std::fmax(out->span.top, 0.0));
+    bottom = (int)std::ceil(std::fmin(out->span.bottom, (double)out->gridHeight));
+  }
+  for (int side = 0; side < 2; side++) out->sides[side] = sideFit(reading, side, top, bottom);
+}
+
+// Which grid columns have their middle inside the picture: a column outside
+// was never photographed.
+void columnsSeen(const ScanContext* ctx, const Frame& f, unsigned char* seen) {
+  Vec middleLeft = (f.leftTop + f.leftBottom) * 0.5;
+  for (int c = 0; c < f.gridColumns; c++) {
+    Vec p = shifted(middleLeft, f.across, 17.0 * c + 8.5, f.module);
+    seen[c] = p.x >= 0 && p.x < ctx->width && p.y >= 0 && p.y < ctx->height;
+  }
 }
 
 // Reads the grid of a frame into ctx->reading, with the global threshold of
@@ -451,7 +393,7 @@ double sideSkew(const GridReading* reading, int gridHeight) {
 bool readFrameGrid(ScanContext* ctx, const Frame& f, int rows, GridOutcome* out) {
   out->verified = out->indicatorsRead = out->spanFound = false;
   out->otherSpans = 0;
-  out->skew = 0;
+  out->sides[0].fitted = out->sides[1].fitted = false;
   if (f.gridColumns < 1 || f.gridColumns > kMaxGridColumns || !(f.module > 0.3)) return false;
   if (ctx->stats && ctx->stats->readings >= ctx->maxReadings) return false;
   int modulePixels = (int)std::lround(2 * f.module);
@@ -480,19 +422,16 @@ bool readFrameGrid(ScanContext* ctx, const Frame& f, int rows, GridOutcome* out)
   if (ctx->stats) ctx->stats->readings++;
   unsigned char* binary = grid + bytes;
   sampleGridLinearFill(ctx->grey, out->corners, ctx->width, ctx->height, grid, width, height, ctx->fill);
-  // A column whose middle falls outside the picture was never photographed.
   unsigned char seen[kMaxGridColumns];
+  columnsSeen(ctx, f, seen);
   Vec middleLeft = (f.leftTop + f.leftBottom) * 0.5;
-  for (int c = 0; c < f.gridColumns; c++) {
-    Vec p = shifted(middleLeft, f.across, 17.0 * c + 8.5, f.module);
-    seen[c] = p.x >= 0 && p.x < ctx->width && p.y >= 0 && p.y < ctx->height;
-  }
   // Where a compact symbol's quiet zone would follow its one-module stop bar.
   Vec afterData = shifted(middleLeft, f.across, 17.0 * (f.gridColumns - 1) + 2.5, f.module);
   out->rightIndicatorInside = afterData.x >= 0 && afterData.x < ctx->width && afterData.y >= 0 &&
                               afterData.y < ctx->height;
   clearReading(ctx->reading, f.gridColumns);
-  for (int local = 0; local < 2 && !out->verified; local++) {
+  // A column of indicators alone is done once it gives a layout.
+  for (int local = 0; local < 2 && !out->verified && !(f.gridColumns == 1 && out->indicatorsRead); local++) {
     std::memcpy(binary, grid, bytes);
     if (local)
       adaptiveBinarize(binary, width, height, 8 * modulePixels);
@@ -503,10 +442,10 @@ bool readFrameGrid(ScanContext* ctx, const Frame& f, int rows, GridOutcome* out)
     RowSpan spans[kMaxRowSpans] = {};
     int spanCount = out->indicatorsRead ? findRowSpans(ctx->reading, height, out->layout.rows, spans) : 0;
     out->spanFound = spanCount > 0;
-    out->skew = sideSkew(ctx->reading, height);
     out->span = spans[0];
     out->otherSpans = spanCount > 1 ? spanCount - 1 : 0;
     for (int k = 1; k < spanCount; k++) out->others[k - 1] = spans[k];
+    fitSides(ctx->reading, out);
     // One threshold is often enough; when not, the other's votes add up.
     out->verified = f.gridColumns > 1 && verifyGrid(ctx, f, *out);
   }
@@ -546,18 +485,8 @@ void fillOutline(const GridOutcome& g, const Frame& f, const RowSpan& span, Symb
 // Corrects what the grid read; true with ctx->current filled when error
 // correction confirmed it.
 bool verifyGrid(ScanContext* ctx, const Frame& f, const GridOutcome& g) {
-  if (!g.indicatorsRead) return false;
-  SymbolLayout layout = g.layout;
-  int erasureCount = 0;
-  int n = assembleCodewords(ctx->reading, &layout, ctx->codewords, ctx->erasures, &erasureCount);
-  if (n <= 0 || !correctWord(ctx->codewords, n, ctx->erasures, erasureCount, layout.level)) return false;
+  if (!g.indicatorsRead || !confirmReading(ctx, g.layout)) return false;
   SymbolReading* out = ctx->current;
-  std::memcpy(out->codewords, ctx->codewords, sizeof(int) * (size_t)n);
-  out->codewordCount = n;
-  out->ecLevel = layout.level;
-  out->rows = layout.rows;
-  out->columns = layout.columns;
-  out->verified = 1;
   RowSpan whole = {0.0, (double)g.gridHeight, 1};
   Frame outline = f;
   // Nothing where the right row indicator would be, though the picture
@@ -565,6 +494,102 @@ bool verifyGrid(ScanContext* ctx, const Frame& f, const GridOutcome& g) {
   outline.compact = ctx->reading->rightIndicatorReads == 0 && g.rightIndicatorInside;
   fillOutline(g, outline, g.spanFound ? g.span : whole, out);
   return true;
+}
+
+// ---- reading along the symbol's own rows -------------------------------------
+
+// The grid row where a side meets symbol row position `row` (fractional).
+double gridRowOf(const RowFit& fit, double row) { return (row - fit.offset) / fit.slope; }
+
+// The outline from the sides' row fits: row 0's top to the last row's bottom.
+void fillOutlineFromRows(const GridOutcome& g, const RowFit& left, const RowFit& right, int rows, bool compact,
+                         SymbolReading* out) {
+  double mp = g.modulePixels;
+  double leftX = (kGridMargin - 17) * mp;
+  double rightX = compact ? g.gridWidth - (kGridMargin + 16) * mp : g.gridWidth - (kGridMargin - 18) * mp;
+  double top = -0.5, bottom = rows - 0.5;
+  Vec points[4] = {gridToPicture(g, leftX, gridRowOf(left, top)), gridToPicture(g, rightX, gridRowOf(right, top)),
+                   gridToPicture(g, rightX, gridRowOf(right, bottom)), gridToPicture(g, leftX, gridRowOf(left, bottom))};
+  for (int k = 0; k < 4; k++) {
+    out->corners[2 * k] = (float)points[k].x;
+    out->corners[2 * k + 1] = (float)points[k].y;
+  }
+  out->mirrored = left.slope < 0;
+  out->compact = compact;
+}
+
+// Lines sampled across each symbol row: about one per pixel of its height,
+// two to five, spread over its middle so that none strays into the next.
+int linesPerRow(const GridOutcome& g, const RowFit& fit, const Frame& f) {
+  double sidePixels = std::hypot(f.leftBottom.x - f.leftTop.x, f.leftBottom.y - f.leftTop.y);
+  double rowPixels = sidePixels / g.gridHeight / std::fabs(fit.slope);
+  int lines = (int)std::lround(rowPixels);
+  return lines < 2 ? 2 : lines > 5 ? 5 : lines;
+}
+
+// Reads the symbol again along its own rows: each side's row indicators
+// tell where that side meets every row, and each row is sampled along the
+// straight line between its two ends through the first grid's map, so that
+// rows of two or three pixels stay apart however the frame lay askew. A
+// side whose indicators said too little takes the other side's rows. True
+// with ctx->current filled when error correction confirmed the reading.
+bool readAlongRows(ScanContext* ctx, const Frame& f, const GridOutcome& g) {
+  RowFit left = g.sides[0].fitted ? g.sides[0] : g.sides[1];
+  RowFit right = g.sides[1].fitted ? g.sides[1] : g.sides[0];
+  int rows = g.layout.rows;
+  if (!left.fitted || rows < 3 || rows > kMaxSymbolRows || g.layout.columns + 2 != f.gridColumns) return false;
+  if (ctx->stats && ctx->stats->readings >= ctx->maxReadings) return false;
+  // Both sides must count the rows the same way, and about as far apart.
+  double ratio = right.slope / left.slope;
+  if (!(ratio > 0.5 && ratio < 2.0)) return false;
+  int lines = linesPerRow(g, left, f);
+  int width = g.gridWidth, height = rows * lines;
+  size_t bytes = (size_t)width * height;
+  unsigned char* grid = (unsigned char*)std::malloc(2 * bytes);
+  int* knownRows = (int*)std::malloc(sizeof(int) * (size_t)height);
+  if (!grid || !knownRows) {
+    std::free(grid);
+    std::free(knownRows);
+    return false;
+  }
+  if (ctx->stats) ctx->stats->readings++;
+  float w = (float)g.gridWidth, h = (float)g.gridHeight;
+  const float gridCorners[8] = {0.0f, 0.0f, w, 0.0f, w, h, 0.0f, h};
+  ProjectiveMap map = mapQuadToQuad(gridCorners, g.corners);
+  double leftX = kGridMargin * g.modulePixels, rightX = (kGridMargin + 17.0 * f.gridColumns) * g.modulePixels;
+  for (int r = 0; r < rows; r++)
+    for (int k = 0; k < lines; k++) {
+      double row = r + 0.6 * ((k + 0.5) / lines - 0.5);
+      double top = gridRowOf(left, row), bottom = gridRowOf(right, row);
+      double rise = (bottom - top) / (rightX - leftX);
+      int line = r * lines + k;
+      knownRows[line] = r;
+      sampleMappedLine(ctx->grey, ctx->width, ctx->height, map, 0.0, top - rise * leftX, 1.0, rise,
+                       grid + (size_t)line * width, width, ctx->fill);
+    }
+  unsigned char seen[kMaxGridColumns];
+  columnsSeen(ctx, f, seen);
+  unsigned char* binary = grid + bytes;
+  bool verified = false;
+  clearReading(ctx->reading, f.gridColumns);
+  for (int local = 0; local < 3 && !verified; local++) {
+    std::memcpy(binary, grid, bytes);
+    if (local == 2)
+      binarizeAlongRows(binary, width, height, (3 * g.modulePixels) / 2);
+    else if (local)
+      adaptiveBinarize(binary, width, height, 8 * g.modulePixels);
+    else
+      binarizeTwoLevels(binary, width, height);
+    readGridRows(binary, width, height, f.gridColumns, g.modulePixels, f.indicators, seen, knownRows, ctx->reading);
+    verified = confirmReading(ctx, g.layout);
+    if (!verified) continue;
+    SymbolReading* out = ctx->current;
+    bool compact = ctx->reading->rightIndicatorReads == 0 && g.rightIndicatorInside;
+    fillOutlineFromRows(g, left, right, rows, compact, out);
+  }
+  std::free(grid);
+  std::free(knownRows);
+  return verified;
 }
 
 // ---- the symbols found so far ------------------------------------------------
@@ -638,35 +663,6 @@ bool indicatorLayout(ScanContext* ctx, const Candidate& c, const Levels& levels,
   return false;
 }
 
-// The frame cut where a span's rows end, half a row further out.
-Frame spanFrame(const Frame& f, const GridOutcome& g) {
-  double rowHeight = (g.span.bottom - g.span.top) / (g.layout.rows > 0 ? g.layout.rows : 1);
-  return recut(f, (g.span.top - 0.5 * rowHeight) / g.gridHeight, (g.span.bottom + 0.5 * rowHeight) / g.gridHeight);
-}
-
-// Whether the symbol's rows run on past the grid by more than half a row,
-// by no more than the grid's own height (beyond that the fit is not
-// believed).
-bool symbolRunsOn(const GridOutcome& g) {
-  if (!g.spanFound) return false;
-  double rowHeight = (g.span.bottom - g.span.top) / (g.layout.rows > 0 ? g.layout.rows : 1);
-  bool beyond = g.span.top < -0.5 * rowHeight || g.span.bottom > g.gridHeight + 0.5 * rowHeight;
-  return beyond && g.span.bottom - g.span.top < 3.0 * g.gridHeight;
-}
-
-// The frame with its right side moved along by as many rows as the right
-// indicators read ahead of the left ones, so that grid rows follow the
-// symbol's rows: small tilts of the edges' fit matter when rows are a few
-// pixels high.
-Frame straightened(const Frame& f, const GridOutcome& g) {
-  double rowHeight = (g.span.bottom - g.span.top) / (g.layout.rows > 0 ? g.layout.rows : 1);
-  double shift = -g.skew * g.span.direction * rowHeight / g.gridHeight;
-  Frame moved = f;
-  moved.rightTop = f.rightTop + (f.rightBottom - f.rightTop) * shift;
-  moved.rightBottom = f.rightBottom + (f.rightBottom - f.rightTop) * shift;
-  return moved;
-}
-
 // The levels of a frame's grid rows top and bottom.
 Levels levelsOf(const Frame& f, const GridOutcome& g, double top, double bottom) {
   Frame cut = recut(f, top / g.gridHeight, bottom / g.gridHeight);
@@ -694,20 +690,19 @@ bool readColumns(ScanContext* ctx, const Candidate& c, int gridColumns, int rows
   GridOutcome g;
   *indicatorsRead = false;
   if (!readFrameGrid(ctx, f, rows, &g)) return false;
+  // A grid of one row a module of height may hold too few rows for every
+  // symbol row when rows are only a module or two high: sampled again with
+  // some four rows to a symbol row, as the indicators counted them.
+  if (!g.verified && g.indicatorsRead && rows == 0 && g.gridHeight < 2.5 * g.layout.rows) {
+    GridOutcome finer;
+    if (readFrameGrid(ctx, f, g.layout.rows, &finer)) g = finer;
+  }
   *indicatorsRead = g.indicatorsRead;
   *layout = g.layout;
-  if (g.verified) keepReading(ctx);
-  bool others = readOthers(ctx, c, f, g, depth);
-  if (g.verified || others) return true;
-  if (std::fabs(g.skew) >= 0.5 && g.spanFound) {
-    f = straightened(f, g);
-  } else {
-    if (!symbolRunsOn(g)) return false;
-    f = spanFrame(f, g);
-  }
-  if (!readFrameGrid(ctx, f, rows, &g) || !g.verified) return false;
-  keepReading(ctx);
-  return true;
+  // The grid's rows did not confirm the symbol: its own rows may.
+  bool read = g.verified || (g.indicatorsRead && readAlongRows(ctx, f, g));
+  if (read) keepReading(ctx);
+  return readOthers(ctx, c, f, g, depth) || read;
 }
 
 // Reads a candidate between its levels. The column count comes from the
@@ -736,6 +731,20 @@ bool readStretch(ScanContext* ctx, const Candidate& c, const Levels& levels, int
   // A compact symbol reads as a full one whose right indicator is missing.
   if (!indicatorLayout(ctx, c, levels, &layout)) return false;
   return readColumns(ctx, c, layout.columns + 2, layout.rows, levels, depth, &layout, &indicatorsRead);
+}
+
+// Reads a candidate. A pair that does not read is read again as each of its
+// edges alone: a stray stop sighting in the data can pair with a true start.
+void readCandidate(ScanContext* ctx, const Candidate& c, int step) {
+  if (readStretch(ctx, c, candidateLevels(c, step), 0) || !c.start.present || !c.stop.present) return;
+  for (int side = 0; side < 2 && !enoughSymbols(ctx); side++) {
+    Candidate one = c;
+    if (side == 0)
+      one.stop.present = false;
+    else
+      one.start.present = false;
+    if (readStretch(ctx, one, candidateLevels(one, step), 0)) return;
+  }
 }
 
 // A point well inside the symbol a candidate would be.
@@ -782,6 +791,8 @@ int readSymbolsByScan(const unsigned char* grey, int width, int height, const Sc
                                                       : (1 << kGlobalThreshold) | (1 << kLocalThreshold);
   int side = width < height ? width : height;
   settings.window = side / 8 < 31 ? 31 : side / 8 > 255 ? 255 : side / 8;
+  // Diagonals about as far apart as the rows and columns.
+  settings.diagonalStep = settings.step + settings.step / 2;
 
   HitList hits = {(PatternHit*)std::malloc(sizeof(PatternHit) * kMaxHits), kMaxHits, 0};
   PatternTrail* trails = (PatternTrail*)std::malloc(sizeof(PatternTrail) * kMaxTrails);
@@ -821,8 +832,7 @@ int readSymbolsByScan(const unsigned char* grey, int width, int height, const Sc
       if (alreadyRead(&ctx, centre) ||
           triedBefore(&tried, centre, c.across, c.start.present ? c.start.module : c.stop.module))
         continue;
-      Levels levels = candidateLevels(c, settings.step);
-      readStretch(&ctx, c, levels, 0);
+      readCandidate(&ctx, c, settings.step);
     }
   }
   std::free(hits.hits);

@@ -167,6 +167,40 @@ TEST(PictureFiles, GreyAndAlphaPng) {
   EXPECT_NEAR(gray[2], 127, 2);
 }
 
+TEST(PictureFiles, StraightToGreyGivesTheBitmapsGreyLevels) {
+  // Every channel count with random pixels, alpha opaque, clear and in
+  // between, through the PNG reader, and JPEG, BMP and GIF through the
+  // general one: loadPictureGray must give bitmapToGray's bytes exactly.
+  std::vector<std::string> paths;
+  unsigned seed = 417;
+  for (int channels = 1; channels <= 4; channels++) {
+    std::vector<unsigned char> pixels(29 * 13 * channels);
+    for (unsigned char& v : pixels) v = (unsigned char)((seed = seed * 1103515245u + 12345u) >> 16);
+    for (size_t i = channels - 1; channels % 2 == 0 && i < pixels.size(); i += channels)
+      pixels[i] = i % 3 == 0 ? 255 : i % 3 == 1 ? 0 : pixels[i];
+    paths.push_back(workPath("channels" + std::to_string(channels) + ".png"));
+    ASSERT_TRUE(stbi_write_png(paths.back().c_str(), 29, 13, channels, pixels.data(), 29 * channels));
+    if (channels == 3) {
+      paths.push_back(workPath("random.jpg"));
+      ASSERT_TRUE(stbi_write_jpg(paths.back().c_str(), 29, 13, 3, pixels.data(), 70));
+      paths.push_back(workPath("random.bmp"));
+      ASSERT_TRUE(stbi_write_bmp(paths.back().c_str(), 29, 13, 3, pixels.data()));
+    }
+  }
+  for (const std::string& path : paths) {
+    int w = 0, h = 0, gw = 0, gh = 0;
+    std::vector<unsigned char> viaBitmap = grayOfFile(path, &w, &h);
+    unsigned char* grey = loadPictureGray(path.c_str(), &gw, &gh);
+    ASSERT_NE(grey, nullptr) << path;
+    EXPECT_EQ(std::vector<unsigned char>(grey, grey + (size_t)gw * gh), viaBitmap) << path;
+    EXPECT_EQ(gw, w);
+    EXPECT_EQ(gh, h);
+    std::free(grey);
+  }
+  int w = 0, h = 0;
+  EXPECT_EQ(loadPictureGray(workPath("no such picture.png").c_str(), &w, &h), nullptr);
+}
+
 TEST(PictureFiles, JpegKeepsTheSymbolDarkOnLight) {
   ModuleMatrix symbol;
   ASSERT_TRUE(encodeSymbol("JPEG", SymbolOptions{}, &symbol));

@@ -193,4 +193,14 @@ TEST(ReadSymbols, AnyAngle) {
     pdf417read::Symbol symbol = readOne(turned(upright, degrees), data, "angle " + std::to_string(degrees));
     EXPECT_FALSE(symbol.mirrored);
   }
+  // A low symbol, five rows of three modules: turned by 30 degrees or more,
+  // no row or column crosses a whole start pattern.
+  const std::string low = "Five low rows, any angle";
+  SymbolOptions wide;
+  wide.rows = 5;
+  draw.modulePixels = 2;
+  draw.rowPixels = 6;
+  GrayPicture flat = symbolPicture(low, wide, draw);
+  for (double degrees : {17.0, 30.0, 45.0, 135.0, 222.0, 318.0})
+    readOne(turned(flat, degrees), low, "low symbol, angle " + std::to_string(degrees));
 }

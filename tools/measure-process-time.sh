@@ -46,6 +46,6 @@ else
     printf "median %.1f ms, min %.1f ms, max %.1f ms\n", m / 1000, t[1] / 1000, t[NR] / 1000 }'
 fi
 
-echo "== loading $picture only (loadPictureBitmap + bitmapToGray)"
+echo "== loading $picture only (loadPictureGray: read, decode, grey)"
 PDF417_BENCH_PICTURE=$picture "$bench" --benchmark_filter='^BM_LoadPicture$' \
   --benchmark_repetitions=3 --benchmark_report_aggregates_only=true

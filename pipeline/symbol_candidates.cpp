@@ -1,0 +1,196 @@
+#include "pipeline/symbol_candidates.h"
+
+#include <cmath>
+#include <cstdlib>
+
+#include "codeword/indicator_reader.h"
+
+// The point of the line through `point` along `along` whose projection on
+// `down` is `level`.
+Vec atLevel(Vec point, Vec along, Vec down, double level) {
+  double rate = dot(along, down);
+  if (std::fabs(rate) < 1e-6) return point;
+  return point + along * ((level - dot(point, down)) / rate);
+}
+
+namespace {
+
+// A point given by its place along a scan line and the line's own place
+// (see PatternHit): diagonal lines use the picture's axes turned by 45
+// degrees.
+Vec pictureOf(int direction, double line, double along) {
+  const double rootHalf = 0.70710678118654752;
+  switch (direction) {
+    case kScanRows: return {along, line};
+    case kScanColumns: return {line, along};
+    case kScanDiagonals: return {(along + line) * rootHalf, (along - line) * rootHalf};
+    default: return {(line - along) * rootHalf, (line + along) * rootHalf};
+  }
+}
+
+// A trail as an edge in the picture.
+Edge edgeOf(const PatternTrail& trail) {
+  Edge edge;
+  double middle = (trail.firstLine + trail.lastLine) * 0.5;
+  double stretch = std::sqrt(1.0 + trail.slope * trail.slope);
+  edge.present = true;
+  edge.point = pictureOf(trail.direction, middle, trailInner(trail, middle));
+  edge.along = pictureOf(trail.direction, 1.0, trail.slope) * (1.0 / stretch);
+  edge.first = (trail.firstLine - middle) * stretch;
+  edge.last = (trail.lastLine - middle) * stretch;
+  edge.module = trail.moduleAlong / stretch;
+  edge.hits = trail.hits;
+  return edge;
+}
+
+// Across the bars, pointing the way the pattern reads forward.
+Vec acrossOf(const PatternTrail& trail, Vec along) {
+  Vec forward = pictureOf(trail.direction, 0.0, trail.reversed ? -1.0 : 1.0);
+  Vec across = {-along.y, along.x};
+  return dot(across, forward) < 0 ? across * -1.0 : across;
+}
+
+// The stretch of an edge as positions along the line through `origin` in
+// direction `along`.
+void stretchAlong(const Edge& edge, Vec origin, Vec along, double* first, double* last) {
+  double a = dot(edge.point + edge.along * edge.first - origin, along);
+  double b = dot(edge.point + edge.along * edge.last - origin, along);
+  *first = std::fmin(a, b);
+  *last = std::fmax(a, b);
+}
+
+// A pattern edge as every scan that saw it shows it together: the rows,
+// columns and diagonals, with either threshold, each see some stretch of
+// the same edge.
+struct SeenEdge {
+  Edge edge;
+  Vec across;  // the way the pattern reads forward
+  int kind;    // PatternKind
+};
+
+// Whether edge b lies on edge a's line, facing the same way, and within a
+// few modules of its stretch.
+bool sameEdge(const SeenEdge& a, const SeenEdge& b) {
+  if (a.kind != b.kind || dot(a.across, b.across) < 0.995) return false;
+  double module = std::fmax(a.edge.module, b.edge.module);
+  double off = std::fabs(dot(b.edge.point - a.edge.point, a.across));
+  if (off > 1.0 + module) return false;
+  double aFirst, aLast, bFirst, bLast;
+  stretchAlong(a.edge, a.edge.point, a.edge.along, &aFirst, &aLast);
+  stretchAlong(b.edge, a.edge.point, a.edge.along, &bFirst, &bLast);
+  double gap = std::fmax(bFirst - aLast, aFirst - bLast);
+  return gap < 12.0 + 6.0 * module;
+}
+
+// Adds b's stretch and sightings to a, whose line stays: trails come
+// strongest first, and the strongest fit is the best.
+void mergeEdge(SeenEdge* a, const SeenEdge& b) {
+  double bFirst, bLast;
+  stretchAlong(b.edge, a->edge.point, a->edge.along, &bFirst, &bLast);
+  a->edge.first = std::fmin(a->edge.first, bFirst);
+  a->edge.last = std::fmax(a->edge.last, bLast);
+  int hits = a->edge.hits + b.edge.hits;
+  a->edge.module = (a->edge.module * a->edge.hits + b.edge.module * b.edge.hits) / hits;
+  a->edge.hits = hits;
+}
+
+// The trails (strongest first) merged into the edges they show. Returns the
+// number of edges.
+int seenEdges(const PatternTrail* trails, int count, SeenEdge* edges) {
+  int made = 0;
+  for (int i = 0; i < count; i++) {
+    SeenEdge seen;
+    seen.edge = edgeOf(trails[i]);
+    seen.across = acrossOf(trails[i], seen.edge.along);
+    seen.kind = trails[i].kind;
+    int same = -1;
+    for (int k = 0; k < made && same < 0; k++)
+      if (sameEdge(edges[k], seen)) same = k;
+    if (same >= 0)
+      mergeEdge(&edges[same], seen);
+    else
+      edges[made++] = seen;
+  }
+  return made;
+}
+
+// The stop edge that closes a start edge: facing the same way, ahead of it
+// by at least the two row indicators and at most the widest symbol, with
+// modules of about the same width, leaning apart by no more than
+// perspective makes them (20 degrees), and beside it over most of the
+// shorter one's length. Compared in the start edge's own frame, so that a
+// symbol at any angle pairs alike. -1 when none.
+int closingStop(const SeenEdge* edges, int count, int start) {
+  const Edge& s = edges[start].edge;
+  int best = -1;
+  double bestDistance = 0;
+  for (int i = 0; i < count; i++) {
+    if (edges[i].kind != kStopPatternKind || dot(edges[i].across, edges[start].across) < 0.94) continue;
+    const Edge& e = edges[i].edge;
+    double ratio = e.module / s.module;
+    double sFirst, sLast, eFirst, eLast;
+    stretchAlong(s, s.point, s.along, &sFirst, &sLast);
+    stretchAlong(e, s.point, s.along, &eFirst, &eLast);
+    double overlap = std::fmin(sLast, eLast) - std::fmax(sFirst, eFirst);
+    double shorter = std::fmin(sLast - sFirst, eLast - eFirst);
+    double longer = std::fmax(sLast - sFirst, eLast - eFirst);
+    // A stray sighting in the data or the background shows over a few lines
+    // only; the patterns of one symbol run along most of its height, and
+    // the same scans see both about as often.
+    if (ratio < 0.7 || ratio > 1.43 || overlap < 0.5 * shorter || shorter < 0.2 * longer) continue;
+    double sDensity = s.hits / (sLast - sFirst + 1.0), eDensity = e.hits / (eLast - eFirst + 1.0);
+    if (eDensity < 0.2 * sDensity || sDensity < 0.2 * eDensity) continue;
+    double middle = (std::fmax(sFirst, eFirst) + std::fmin(sLast, eLast)) * 0.5;
+    Vec onStart = s.point + s.along * middle;
+    Vec onStop = atLevel(e.point, e.along, s.along, dot(onStart, s.along));
+    double distance = dot(onStop - onStart, edges[start].across);
+    double modules = distance / s.module;
+    if (modules < 30 || modules > 17 * (kMaxGridColumns + 1)) continue;
+    if (best < 0 || distance < bestDistance) best = i, bestDistance = distance;
+  }
+  return best;
+}
+
+int compareCandidates(const void* a, const void* b) {
+  int x = ((const Candidate*)a)->hits, y = ((const Candidate*)b)->hits;
+  return (x < y) - (x > y);
+}
+
+}  // namespace
+
+// Pairs each start edge with the stop edge that closes it; what stays alone
+// becomes a candidate of its own. Strongest first.
+int buildCandidates(const PatternTrail* trails, int count, Candidate* candidates, int capacity) {
+  bool* paired = (bool*)std::calloc((size_t)count + 1, sizeof(bool));
+  SeenEdge* edges = (SeenEdge*)std::malloc(sizeof(SeenEdge) * ((size_t)count + 1));
+  int made = 0;
+  if (paired && edges) {
+    int edgeCount = seenEdges(trails, count, edges);
+    for (int i = 0; i < edgeCount && made < capacity; i++) {
+      if (edges[i].kind != kStartPatternKind) continue;
+      Candidate& c = candidates[made++];
+      c.start = edges[i].edge;
+      c.across = edges[i].across;
+      c.stop = Edge();
+      int stop = closingStop(edges, edgeCount, i);
+      if (stop >= 0) {
+        c.stop = edges[stop].edge;
+        paired[stop] = true;
+      }
+      c.hits = c.start.hits + (stop >= 0 ? c.stop.hits : 0);
+    }
+    for (int i = 0; i < edgeCount && made < capacity; i++) {
+      if (edges[i].kind != kStopPatternKind || paired[i]) continue;
+      Candidate& c = candidates[made++];
+      c.start = Edge();
+      c.stop = edges[i].edge;
+      c.across = edges[i].across;
+      c.hits = c.stop.hits;
+    }
+  }
+  std::free(paired);
+  std::free(edges);
+  std::qsort(candidates, (size_t)made, sizeof(Candidate), compareCandidates);
+  return made;
+}
+
