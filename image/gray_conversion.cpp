@@ -5,6 +5,12 @@
 
 #include "runtime/trace.h"
 
+// Weighed in this order in double precision and truncated, not rounded.
+static unsigned char weighed(unsigned char red, unsigned char green, unsigned char blue) {
+  double value = (blue * 0.11 + green * 0.59) + red * 0.3;
+  return (unsigned char)(int)value;
+}
+
 unsigned char* bitmapToGray(const PictureBitmap* bitmap, int* width, int* height) {
   if (!bitmap || !bitmap->pixels || bitmap->width < 1 || bitmap->height < 1) return nullptr;
   int w = bitmap->width, h = bitmap->height;
@@ -18,15 +24,30 @@ unsigned char* bitmapToGray(const PictureBitmap* bitmap, int* width, int* height
   }
   for (size_t i = 0; i < pixelCount; i++) {
     const unsigned char* bgr = bitmap->pixels + 3 * i;
-    // Weighed in this order in double precision and truncated, not rounded.
-    double value = (bgr[0] * 0.11 + bgr[1] * 0.59) + bgr[2] * 0.3;
-    gray[i] = (unsigned char)(int)value;
+    gray[i] = weighed(bgr[2], bgr[1], bgr[0]);
   }
   return gray;
 }
 
 static unsigned char overWhite(unsigned char value, unsigned char alpha) {
   return (unsigned char)((value * alpha + 255 * (255 - alpha) + 127) / 255);
+}
+
+void packedToGrayInPlace(unsigned char* pixels, size_t count, int channels) {
+  bool colour = channels >= 3, alpha = channels == 2 || channels == 4;
+  // Each pixel is read whole before its grey is written, at or before its
+  // own first byte.
+  for (size_t i = 0; i < count; i++) {
+    const unsigned char* pixel = pixels + i * channels;
+    unsigned char red = pixel[0], green = pixel[colour ? 1 : 0], blue = pixel[colour ? 2 : 0];
+    if (alpha) {
+      unsigned char opacity = pixel[channels - 1];
+      red = overWhite(red, opacity);
+      green = overWhite(green, opacity);
+      blue = overWhite(blue, opacity);
+    }
+    pixels[i] = weighed(red, green, blue);
+  }
 }
 
 static bool offsetInside(int offset, int pixelBytes) { return offset >= 0 && offset < pixelBytes; }
@@ -58,8 +79,7 @@ unsigned char* pixelsToGray(const unsigned char* pixels, int width, int height, 
         green = overWhite(green, alpha);
         blue = overWhite(blue, alpha);
       }
-      double value = (blue * 0.11 + green * 0.59) + red * 0.3;
-      out[x] = (unsigned char)(int)value;
+      out[x] = weighed(red, green, blue);
     }
   }
   return gray;

@@ -4,8 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "image/gray_conversion.h"
 #include "image/picture_codec.h"
-
 #include "image/png_reader.h"
 
 enum { kUrlCapacity = 268 };
@@ -137,6 +137,45 @@ PictureBitmap* decodePictureBytes(const unsigned char* bytes, size_t size) {
   if (plausibleSize(size, width, height)) bitmap = bitmapFromRgba(rgba, width, height);
   freePictureRgba(rgba);
   return bitmap;
+}
+
+// A JPEG file holds no transparency: its pixels decode to three bytes each.
+static int channelsToDecode(const unsigned char* bytes, size_t size) {
+  return size >= 2 && bytes[0] == 0xFF && bytes[1] == 0xD8 ? 3 : 4;
+}
+
+unsigned char* decodePictureGray(const unsigned char* bytes, size_t size, int* width, int* height) {
+  if (!bytes || size == 0 || size > (size_t)kMaxPictureFileBytes) return nullptr;
+  bool handled = false;
+  unsigned char* png = decodeCommonPngGray(bytes, size, &handled, width, height);
+  if (handled) return png;
+  if (!jpegTablesSound(bytes, size)) return nullptr;
+  int w = 0, h = 0;
+  if (!readPictureSize(bytes, size, &w, &h) || !plausibleSize(size, w, h)) return nullptr;
+  int channels = channelsToDecode(bytes, size);
+  unsigned char* pixels = decodePicturePixels(bytes, size, channels, &w, &h);
+  if (!pixels) return nullptr;
+  if (!plausibleSize(size, w, h)) {
+    freePictureRgba(pixels);
+    return nullptr;
+  }
+  size_t count = (size_t)w * h;
+  packedToGrayInPlace(pixels, count, channels);
+  // Shrinking keeps the bytes; should it fail, the larger buffer serves.
+  unsigned char* grey = (unsigned char*)std::realloc(pixels, count);
+  *width = w;
+  *height = h;
+  return grey ? grey : pixels;
+}
+
+unsigned char* loadPictureGray(const char* path, int* width, int* height) {
+  if (!path) return nullptr;
+  size_t size = 0;
+  unsigned char* bytes = readFile(path, &size);
+  if (!bytes) return nullptr;
+  unsigned char* grey = decodePictureGray(bytes, size, width, height);
+  std::free(bytes);
+  return grey;
 }
 
 PictureBitmap* loadPictureBitmap(const char* path) {

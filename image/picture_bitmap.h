@@ -30,6 +30,13 @@ PictureBitmap* decodePictureBytes(const unsigned char* bytes, size_t size);
 
 void freePictureBitmap(PictureBitmap* bitmap);
 
+// The same pictures straight to grey, each pixel as bitmapToGray turns the
+// bitmap's: a heap buffer of width * height bytes that the caller frees with
+// free(), or null as above. The decoded pixels turn grey where they lie, so
+// that no second copy of the picture is ever held beside them.
+unsigned char* decodePictureGray(const unsigned char* bytes, size_t size, int* width, int* height);
+unsigned char* loadPictureGray(const char* path, int* width, int* height);
+
 // Writes "file://" + path, every backslash turned into a slash, as a
 // zero-terminated wide string into wideUrl (capacity wide characters).
 // Returns the number of wide characters written, terminator included, or 0

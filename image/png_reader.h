@@ -16,4 +16,10 @@ bool isPng(const unsigned char* bytes, size_t size);
 // so that a damaged one is not tried again elsewhere.
 PictureBitmap* decodeCommonPng(const unsigned char* bytes, size_t size, bool* handled);
 
+// The same picture as grey (see packedToGrayInPlace), in a buffer of width *
+// height bytes the caller frees with free(): the decoded pixels turn grey
+// where they lie, no colour copy is made beside them.
+unsigned char* decodeCommonPngGray(const unsigned char* bytes, size_t size, bool* handled, int* width,
+                                   int* height);
+
 #endif

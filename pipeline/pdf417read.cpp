@@ -231,10 +231,10 @@ ReadResult readGrey(const unsigned char* grey, int width, int height, const Opti
   return failure(statusOf(exactOutcome), failureText(exactOutcome));
 }
 
-ReadResult readBitmap(PictureBitmap* bitmap, const Options& options) {
-  int width = 0, height = 0;
-  GreyPicture grey(bitmap ? bitmapToGray(bitmap, &width, &height) : nullptr);
-  freePictureBitmap(bitmap);
+// A picture file's pixels arrive grey: the colour picture is never held
+// beside the grey one that the readers take.
+ReadResult readDecoded(unsigned char* decodedGrey, int width, int height, const Options& options) {
+  GreyPicture grey(decodedGrey);
   if (!grey) return failure(Status::NoPicture, failureText(kDecodeNoPicture));
   return readGrey(grey.get(), width, height, options);
 }
@@ -305,7 +305,9 @@ ReadResult read(const ImageView& image, const Options& options) {
 
 ReadResult readFile(const std::string& path, const Options& options) {
   try {
-    return readBitmap(loadPictureBitmap(path.c_str()), options);
+    int width = 0, height = 0;
+    unsigned char* grey = loadPictureGray(path.c_str(), &width, &height);
+    return readDecoded(grey, width, height, options);
   } catch (const std::bad_alloc&) {
     return failure(Status::NotDecoded, "out of memory");
   }
@@ -313,7 +315,9 @@ ReadResult readFile(const std::string& path, const Options& options) {
 
 ReadResult readMemory(const void* bytes, size_t size, const Options& options) {
   try {
-    return readBitmap(decodePictureBytes(static_cast<const unsigned char*>(bytes), size), options);
+    int width = 0, height = 0;
+    unsigned char* grey = decodePictureGray(static_cast<const unsigned char*>(bytes), size, &width, &height);
+    return readDecoded(grey, width, height, options);
   } catch (const std::bad_alloc&) {
     return failure(Status::NotDecoded, "out of memory");
   }
@@ -323,11 +327,10 @@ const char* eciCharset(int eci) { return eciCharsetName(eci); }
 
 bool loadPicture(const void* bytes, size_t size, Picture* picture) {
   try {
-    PictureBitmap* bitmap = decodePictureBytes(static_cast<const unsigned char*>(bytes), size);
+    std::unique_ptr<PictureBitmap, void (*)(PictureBitmap*)> bitmap(
+        decodePictureBytes(static_cast<const unsigned char*>(bytes), size), freePictureBitmap);
     if (!bitmap) return false;
     size_t pixelCount = (size_t)bitmap->width * bitmap->height;
-    picture->width = bitmap->width;
-    picture->height = bitmap->height;
     picture->rgb.resize(pixelCount * 3);
     for (size_t i = 0; i < pixelCount; i++) {
       const unsigned char* bgr = bitmap->pixels + 3 * i;
@@ -335,7 +338,8 @@ bool loadPicture(const void* bytes, size_t size, Picture* picture) {
       picture->rgb[3 * i + 1] = bgr[1];
       picture->rgb[3 * i + 2] = bgr[0];
     }
-    freePictureBitmap(bitmap);
+    picture->width = bitmap->width;
+    picture->height = bitmap->height;
     return true;
   } catch (const std::bad_alloc&) {
     return false;
