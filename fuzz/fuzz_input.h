@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 struct FuzzInput {
   const uint8_t* data;
@@ -21,5 +22,17 @@ inline int takeU8(FuzzInput* in) { return (int)takeBytes(in, 1); }
 inline int takeU16(FuzzInput* in) { return (int)takeBytes(in, 2); }
 inline int takeS16(FuzzInput* in) { return (int16_t)(uint16_t)takeU16(in); }
 inline int takeS32(FuzzInput* in) { return (int32_t)takeBytes(in, 4); }
+
+// The bytes up to the next zero byte (taken too) or the end of the input.
+inline std::string takeString(FuzzInput* in) {
+  std::string text;
+  while (in->size > 0) {
+    char c = (char)*in->data++;
+    in->size--;
+    if (c == 0) break;
+    text += c;
+  }
+  return text;
+}
 
 #endif

@@ -13,17 +13,6 @@
 
 namespace {
 
-std::string takeString(FuzzInput* in) {
-  std::string text;
-  while (in->size > 0) {
-    char c = (char)*in->data++;
-    in->size--;
-    if (c == 0) break;
-    text += c;
-  }
-  return text;
-}
-
 FoundSegment takeSegment(FuzzInput* in) {
   FoundSegment segment;
   segment.file = "picture" + std::to_string(takeU8(in));
