@@ -52,8 +52,8 @@ void toBgr(const unsigned char* in, size_t pixels, int channels, unsigned char* 
   }
 }
 
-// The header of a PNG taken here, its pixel count and channels; false when
-// it is none (*handled false) or its size is refused (*handled true).
+// Reads the header and the channels of a PNG of a kind taken here; false
+// when it is none (*handled false) or its size is refused (*handled true).
 bool acceptedHeader(spng_ctx* ctx, const unsigned char* bytes, size_t size, bool* handled, spng_ihdr* header,
                     int* channels) {
   spng_trns transparency;
