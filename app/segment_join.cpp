@@ -1,7 +1,8 @@
 #include "app/segment_join.h"
 
+#include <algorithm>
 #include <map>
-#include <set>
+#include <vector>
 
 #include "app/printed_message.h"
 
@@ -39,8 +40,9 @@ void addSegment(Group* group, const FoundSegment& segment) {
 }
 
 // The number of segments the group's fields agree on; -1 when none says,
-// -2 after a conflict (recorded in the group).
-int segmentCount(Group* group) {
+// -2 after a conflict (recorded in the group). 64 bits: a last segment's
+// index can be the largest int.
+long long segmentCount(Group* group) {
   const FoundSegment* countSource = nullptr;
   const FoundSegment* lastSource = nullptr;
   for (const auto& entry : group->byIndex) {
@@ -63,9 +65,9 @@ int segmentCount(Group* group) {
       lastSource = segment;
     }
   }
-  int count = countSource ? *countSource->symbol.macro->segmentCount : -1;
+  long long count = countSource ? *countSource->symbol.macro->segmentCount : -1;
   if (lastSource) {
-    int lastIndex = lastSource->symbol.macro->segmentIndex;
+    long long lastIndex = lastSource->symbol.macro->segmentIndex;
     if (count >= 0 && lastIndex != count - 1) {
       group->conflicts.push_back(lastSource->file + " is the last segment with index " +
                                  std::to_string(lastIndex) + ", but " + countSource->file +
@@ -77,7 +79,7 @@ int segmentCount(Group* group) {
   return count;
 }
 
-bool indexesWithinCount(Group* group, int count) {
+bool indexesWithinCount(Group* group, long long count) {
   for (const auto& entry : group->byIndex)
     if (entry.first < 0 || entry.first >= count) {
       group->conflicts.push_back(entry.second->file + " has segment index " + std::to_string(entry.first) +
@@ -87,27 +89,52 @@ bool indexesWithinCount(Group* group, int count) {
   return true;
 }
 
+// The indexes below upTo that no segment of the group has, as runs from
+// first to last: no more runs than segments, however many indexes a count
+// leaves out.
+struct Run {
+  long long first, last;
+};
+
+std::vector<Run> missingRuns(const Group& group, long long upTo) {
+  std::vector<Run> runs;
+  long long next = 0;
+  for (const auto& entry : group.byIndex) {
+    if (entry.first >= upTo) break;
+    if (entry.first > next) runs.push_back({next, entry.first - 1LL});
+    next = std::max(next, entry.first + 1LL);
+  }
+  if (next < upTo) runs.push_back({next, upTo - 1});
+  return runs;
+}
+
+bool inRuns(const std::vector<Run>& runs, long long index) {
+  for (const Run& run : runs)
+    if (index >= run.first && index <= run.last) return true;
+  return false;
+}
+
 // A segment of another file id at an index this group misses: one of the
 // two ids was likely misread.
-void findClaimsElsewhere(Group* group, const std::vector<Group>& groups, const std::set<int>& missing) {
+void findClaimsElsewhere(Group* group, const std::vector<Group>& groups, const std::vector<Run>& missing) {
   for (const Group& other : groups) {
     if (other.fileId == group->fileId) continue;
-    for (int index : missing) {
-      auto found = other.byIndex.find(index);
-      if (found == other.byIndex.end()) continue;
-      group->conflicts.push_back("segment " + std::to_string(index) + " has file id " +
-                                 fileIdName(other.fileId) + " in " + found->second->file +
+    for (const auto& entry : other.byIndex) {
+      if (!inRuns(missing, entry.first)) continue;
+      group->conflicts.push_back("segment " + std::to_string(entry.first) + " has file id " +
+                                 fileIdName(other.fileId) + " in " + entry.second->file +
                                  ", the other segments have " + fileIdName(group->fileId));
     }
   }
 }
 
-std::string missingText(const std::set<int>& missing, bool countKnown) {
+std::string missingText(const std::vector<Run>& missing, bool countKnown) {
   std::string text = "missing segment";
-  if (missing.size() > 1) text += "s";
+  if (missing.size() > 1 || (!missing.empty() && missing[0].last > missing[0].first)) text += "s";
   const char* separator = " ";
-  for (int index : missing) {
-    text += separator + std::to_string(index);
+  for (const Run& run : missing) {
+    text += separator + std::to_string(run.first);
+    if (run.last > run.first) text += "-" + std::to_string(run.last);
     separator = ", ";
   }
   if (!countKnown) text += std::string(missing.empty() ? " " : ", ") + "and the last one";
@@ -116,12 +143,11 @@ std::string missingText(const std::set<int>& missing, bool countKnown) {
 
 void joinGroup(Group* group, const std::vector<Group>& groups, JoinResult* result) {
   std::string prefix = "file id " + fileIdName(group->fileId) + ": ";
-  int count = group->conflicts.empty() ? segmentCount(group) : -2;
+  long long count = group->conflicts.empty() ? segmentCount(group) : -2;
   if (count >= 0) indexesWithinCount(group, count);
-  std::set<int> missing;
-  int upTo = count >= 0 ? count : (group->byIndex.empty() ? 0 : group->byIndex.rbegin()->first + 1);
-  for (int index = 0; index < upTo && count != -2; index++)
-    if (!group->byIndex.count(index)) missing.insert(index);
+  long long upTo = count >= 0 ? count : (group->byIndex.empty() ? 0 : group->byIndex.rbegin()->first + 1LL);
+  std::vector<Run> missing;
+  if (count != -2) missing = missingRuns(*group, upTo);
   if (group->conflicts.empty() && (!missing.empty() || count < 0))
     findClaimsElsewhere(group, groups, missing);
   for (const std::string& conflict : group->conflicts) result->errors.push_back(prefix + conflict);

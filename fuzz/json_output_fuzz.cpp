@@ -11,17 +11,6 @@
 
 namespace {
 
-std::string takeString(FuzzInput* in) {
-  std::string text;
-  while (in->size > 0) {
-    char c = (char)*in->data++;
-    in->size--;
-    if (c == 0) break;
-    text += c;
-  }
-  return text;
-}
-
 double takeCoordinate(FuzzInput* in) {
   int value = takeS16(in);
   if (value == -32768) return NAN;

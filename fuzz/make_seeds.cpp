@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "codeword/row_reader.h"
-#include "support/symbol_pictures.h"
+#include "support/fuzz_seeds.h"
 
 namespace {
 
@@ -25,6 +25,11 @@ void writeSeed(const std::string& target, const std::string& name, const std::ve
 void put16(std::vector<unsigned char>* bytes, int value) {
   bytes->push_back((unsigned char)(value & 0xff));
   bytes->push_back((unsigned char)((value >> 8) & 0xff));
+}
+
+void put32(std::vector<unsigned char>* bytes, int value) {
+  put16(bytes, value & 0xffff);
+  put16(bytes, (value >> 16) & 0xffff);
 }
 
 // The symbol between the inner edges of its start and stop patterns, as the
@@ -64,6 +69,21 @@ void writeMessageSeeds() {
       if (k != blockAt) put16(&block, streams[i][k] + 1);
     writeSeed("macro_block_fuzz", "message" + std::to_string(i), block);
   }
+  // Three segments of one message, the last one marked, and a stray of
+  // another file id with a segment count.
+  std::vector<unsigned char> join;
+  const char* parts[] = {"First, ", "second, ", "third."};
+  for (int i = 0; i < 4; i++) {
+    join.push_back((unsigned char)i);
+    join.push_back(i == 2 ? 2 : i == 3 ? 1 : 0);
+    put32(&join, i == 3 ? 1 : i);
+    put32(&join, 3);
+    std::string id = i == 3 ? "471002" : "471001";
+    std::string text = i == 3 ? "stray" : parts[i];
+    join.insert(join.end(), id.begin(), id.end() + 1);
+    join.insert(join.end(), text.begin(), text.end() + 1);
+  }
+  writeSeed("segment_join_fuzz", "segments", join);
   std::string json = std::string("seed.png") + '\0' + "\x01" + '\0' + "no symbol" + '\0' + "text\xff" + '\0' + "bytes";
   writeSeed("json_output_fuzz", "line", std::vector<unsigned char>(json.begin(), json.end()));
 }
@@ -77,28 +97,16 @@ int main(int argc, char** argv) {
   }
   outDir = argv[1];
   mkdir(outDir.c_str(), 0755);
-  const char* inputs[] = {"ABC", "Hello, World! 0123456789", "12345678901234567890123456789",
-                          "\x80\x81\x82\x83\x84\x85\x86 bytes and text"};
   int index = 0;
-  for (const char* input : inputs) {
-    ModuleMatrix symbol;
-    SymbolOptions options;
-    options.eccLevel = index % 4;
-    if (!encodeSymbol(input, options, &symbol)) return 1;
+  for (const SeedSymbol& seed : seedSymbols()) {
+    const ModuleMatrix& symbol = seed.symbol;
+    const GrayPicture& picture = seed.picture;
     std::string tag = std::to_string(index++);
-
-    DrawOptions draw;
-    draw.modulePixels = 2;
-    draw.rowPixels = 6;
-    draw.quietPixels = 6;
-    draw.rotation = index % 2 ? 0 : 180;
-    GrayPicture picture = drawSymbol(symbol, draw);
-    for (const char* ext : {".png", ".bmp", ".jpg", ".tga"}) {
-      std::string path = outDir + "/seed" + ext;
-      writePicture(picture, path);
-      writeSeed("picture_fuzz", tag + ext, readBytes(path));
-      std::remove(path.c_str());
+    for (const FuzzSeed& file : pictureFileSeeds(seed)) {
+      writeSeed("picture_fuzz", tag + file.name, file.bytes);
+      writeSeed("read_memory_fuzz", tag + file.name, file.bytes);
     }
+    for (const FuzzSeed& view : imageViewSeeds(seed)) writeSeed("read_view_fuzz", tag + view.name, view.bytes);
     std::vector<unsigned char> grey;
     put16(&grey, picture.width - 1);
     grey.insert(grey.end(), picture.pixels.begin(), picture.pixels.end());
@@ -129,6 +137,7 @@ int main(int argc, char** argv) {
     for (int c : codewords) put16(&data, c);
     writeSeed("data_decoder_fuzz", tag, data);
   }
+  for (const FuzzSeed& view : refusedViewSeeds()) writeSeed("read_view_fuzz", view.name, view.bytes);
   writeMessageSeeds();
   return 0;
 }

@@ -78,6 +78,20 @@ unsigned char* bitmapToGray(const PictureBitmap* bitmap, int* width, int* height
   return gray;
 }
 
+void packedToGrayInPlace(unsigned char* pixels, size_t count, int channels) {
+  if (!pixels || channels < 1 || channels > 4) return;
+  bool colour = channels >= 3, alpha = channels == 2 || channels == 4;
+  int green = colour ? 1 : 0, blue = colour ? 2 : 0;
+  // Pixel i starts at byte i * channels, at or after byte i where its grey
+  // goes, so every pixel is read before anything overwrites it.
+  const size_t chunk = 1 << 20;
+  for (size_t first = 0; first < count; first += chunk) {
+    size_t n = count - first < chunk ? count - first : chunk;
+    pixelRowToGray(pixels + first * channels, (int)n, channels, 0, green, blue, alpha ? channels - 1 : -1,
+                   pixels + first);
+  }
+}
+
 static bool offsetInside(int offset, int pixelBytes) { return offset >= 0 && offset < pixelBytes; }
 
 unsigned char* pixelsToGray(const unsigned char* pixels, int width, int height, long long rowStride,

@@ -11,6 +11,12 @@
 // null or empty. The caller frees the buffer with free().
 unsigned char* bitmapToGray(const PictureBitmap* bitmap, int* width, int* height);
 
+// Pixels packed one to four bytes each (grey; grey, alpha; red, green, blue;
+// red, green, blue, alpha) turned to grey where they lie: the grey of pixel
+// i goes to byte i, weighed as bitmapToGray weighs a bitmap whose pixels
+// were composited over white. The buffer keeps its size.
+void packedToGrayInPlace(unsigned char* pixels, size_t count, int channels);
+
 // Grey from pixels in the caller's memory, weighed as above: `height` rows
 // of `width` pixels, each row `rowStride` bytes after the one before, each
 // pixel `pixelBytes` bytes with red, green and blue at the given offsets.
@@ -30,7 +36,8 @@ unsigned char* pixelsToGray(const unsigned char* pixels, int width, int height, 
 unsigned char grayOf(unsigned char red, unsigned char green, unsigned char blue);
 
 // A row of `count` pixels, `pixelBytes` bytes each, to grey as pixelsToGray
-// weighs it (alphaOffset -1: no alpha).
+// weighs it (alphaOffset -1: no alpha). out may be pixels itself: each pixel
+// is read before its grey is written.
 void pixelRowToGray(const unsigned char* pixels, int count, int pixelBytes, int redOffset, int greenOffset,
                     int blueOffset, int alphaOffset, unsigned char* out);
 

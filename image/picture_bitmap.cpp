@@ -149,24 +149,34 @@ PictureBitmap* decodePictureBytes(const unsigned char* bytes, size_t size) {
   return bitmap;
 }
 
+// A JPEG file holds no transparency: its pixels decode to three bytes each.
+static int channelsToDecode(const unsigned char* bytes, size_t size) {
+  return size >= 2 && bytes[0] == 0xFF && bytes[1] == 0xD8 ? 3 : 4;
+}
+
 unsigned char* decodePictureGray(const unsigned char* bytes, size_t size, int* width, int* height) {
   if (!bytes || size == 0 || size > (size_t)kMaxPictureFileBytes || !width || !height) return nullptr;
   bool handled = false;
-  unsigned char* grey = decodeCommonPngGray(bytes, size, width, height, &handled);
-  if (handled) return grey;
+  unsigned char* png = decodeCommonPngGray(bytes, size, width, height, &handled);
+  if (handled) return png;
+  if (!jpegTablesSound(bytes, size)) return nullptr;
   int w = 0, h = 0;
-  unsigned char* rgba = decodeGeneral(bytes, size, &w, &h);
-  if (!rgba) return nullptr;
-  grey = (unsigned char*)std::malloc((size_t)w * h);
-  if (grey) {
-    // Transparent pixels over white, as bitmapFromRgba has them.
-    for (int y = 0; y < h; y++)
-      pixelRowToGray(rgba + (size_t)y * w * 4, w, 4, 0, 1, 2, 3, grey + (size_t)y * w);
-    *width = w;
-    *height = h;
+  if (!readPictureSize(bytes, size, &w, &h) || !plausibleSize(size, w, h)) return nullptr;
+  int channels = channelsToDecode(bytes, size);
+  unsigned char* pixels = decodePicturePixels(bytes, size, channels, &w, &h);
+  if (!pixels) return nullptr;
+  if (!plausibleSize(size, w, h)) {
+    freePictureRgba(pixels);
+    return nullptr;
   }
-  freePictureRgba(rgba);
-  return grey;
+  // The decoded pixels turn grey where they lie: no second copy beside them.
+  size_t count = (size_t)w * h;
+  packedToGrayInPlace(pixels, count, channels);
+  // Shrinking keeps the bytes; should it fail, the larger buffer serves.
+  unsigned char* grey = (unsigned char*)std::realloc(pixels, count);
+  *width = w;
+  *height = h;
+  return grey ? grey : pixels;
 }
 
 unsigned char* loadPictureGray(const char* path, int* width, int* height) {

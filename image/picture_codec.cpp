@@ -4,9 +4,16 @@
 #include "image/picture_codec.h"
 
 #include <climits>
+#include <cstdlib>
 
 #include "image/picture_bitmap.h"
 
+// The reader leaves the pixels that a truncated PNM or uncompressed TGA file
+// lacks unwritten: every buffer it takes starts zeroed, so that they read as
+// black, never as whatever the memory held before (another picture).
+#define STBI_MALLOC(size) std::calloc(1, size)
+#define STBI_REALLOC(pointer, size) std::realloc(pointer, size)
+#define STBI_FREE(pointer) std::free(pointer)
 #define STB_IMAGE_STATIC
 #define STB_IMAGE_IMPLEMENTATION
 #define STBI_MAX_DIMENSIONS kMaxPictureSide
@@ -30,10 +37,15 @@ bool readPictureSize(const unsigned char* bytes, size_t size, int* width, int* h
   return stbi_info_from_memory(bytes, (int)size, width, height, &channels) != 0;
 }
 
+unsigned char* decodePicturePixels(const unsigned char* bytes, size_t size, int channels, int* width,
+                                   int* height) {
+  if (!bytes || size == 0 || size > (size_t)INT_MAX || channels < 3 || channels > 4) return nullptr;
+  int native = 0;
+  return stbi_load_from_memory(bytes, (int)size, width, height, &native, channels);
+}
+
 unsigned char* decodePictureRgba(const unsigned char* bytes, size_t size, int* width, int* height) {
-  if (!bytes || size == 0 || size > (size_t)INT_MAX) return nullptr;
-  int channels = 0;
-  return stbi_load_from_memory(bytes, (int)size, width, height, &channels, 4);
+  return decodePicturePixels(bytes, size, 4, width, height);
 }
 
 void freePictureRgba(unsigned char* rgba) { stbi_image_free(rgba); }

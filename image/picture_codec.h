@@ -14,6 +14,12 @@ bool readPictureSize(const unsigned char* bytes, size_t size, int* width, int* h
 // when they cannot be decoded. Freed with freePictureRgba.
 unsigned char* decodePictureRgba(const unsigned char* bytes, size_t size, int* width, int* height);
 
+// The same with `channels` bytes a pixel: 3 (red, green, blue: a picture's
+// transparency is lost) or 4. The buffer comes from malloc, for realloc and
+// free as well as freePictureRgba.
+unsigned char* decodePicturePixels(const unsigned char* bytes, size_t size, int channels, int* width,
+                                   int* height);
+
 void freePictureRgba(unsigned char* rgba);
 
 #endif

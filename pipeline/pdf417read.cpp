@@ -330,11 +330,10 @@ const char* eciCharset(int eci) { return eciCharsetName(eci); }
 
 bool loadPicture(const void* bytes, size_t size, Picture* picture) {
   try {
-    PictureBitmap* bitmap = decodePictureBytes(static_cast<const unsigned char*>(bytes), size);
+    std::unique_ptr<PictureBitmap, void (*)(PictureBitmap*)> bitmap(
+        decodePictureBytes(static_cast<const unsigned char*>(bytes), size), freePictureBitmap);
     if (!bitmap) return false;
     size_t pixelCount = (size_t)bitmap->width * bitmap->height;
-    picture->width = bitmap->width;
-    picture->height = bitmap->height;
     picture->rgb.resize(pixelCount * 3);
     for (size_t i = 0; i < pixelCount; i++) {
       const unsigned char* bgr = bitmap->pixels + 3 * i;
@@ -342,7 +341,8 @@ bool loadPicture(const void* bytes, size_t size, Picture* picture) {
       picture->rgb[3 * i + 1] = bgr[1];
       picture->rgb[3 * i + 2] = bgr[0];
     }
-    freePictureBitmap(bitmap);
+    picture->width = bitmap->width;
+    picture->height = bitmap->height;
     return true;
   } catch (const std::bad_alloc&) {
     return false;

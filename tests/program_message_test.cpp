@@ -83,7 +83,10 @@ TEST(ProgramMessage, JoinNamesMissingSegmentsAndConflicts) {
   std::string longer = writeMessageSymbol(macroSegment(4, 4, "4711", "fourth"), "join-count.png");
   ProgramRun count = runProgram(withOptions({"-q", "--join", longer}, paths));
   EXPECT_EQ(count.status, 1);
+  EXPECT_EQ(count.out, "");
   EXPECT_NE(count.err.find("segment counts disagree"), std::string::npos);
+  EXPECT_NE(count.err.find(longer + " says 4"), std::string::npos) << count.err;
+  EXPECT_NE(count.err.find(" says 3"), std::string::npos) << count.err;
 
   std::string stray = writeMessageSymbol(macroSegment(2, 3, "4712", "second part, "), "join-stray.png");
   ProgramRun ids = runProgram({"-q", "--join", paths[0], stray, paths[2]});

@@ -1,6 +1,7 @@
 // Many reads at once through the public functions: pictures read on eight
 // threads for several rounds give exactly what one thread gives, trace
-// included, and nothing reaches standard output.
+// included, and nothing reaches standard output; and so do a few hundred
+// fuzz inputs, hostile ones among them, on four threads.
 #include <gtest/gtest.h>
 #include <pdf417read/pdf417read.h>
 #include <unistd.h>
@@ -14,6 +15,8 @@
 #include <thread>
 #include <vector>
 
+#include "fuzz/view_input.h"
+#include "support/fuzz_seeds.h"
 #include "support/symbol_pictures.h"
 
 namespace {
@@ -42,6 +45,8 @@ struct Job {
   int width = 0;
   int height = 0;
   PixelFormat format = PixelFormat::Gray;
+  int rowStride = 0;
+  pdf417read::Options options;
   bool traced = false;
   // For pictures this test made itself: what a read must give.
   bool known = false;
@@ -56,14 +61,14 @@ struct Outcome {
 
 Outcome run(const Job& job) {
   Outcome outcome;
-  pdf417read::Options options;
+  pdf417read::Options options = job.options;
   if (job.traced) options.trace = [&outcome](const std::string& text) { outcome.trace += text; };
   if (!job.path.empty()) {
     outcome.result = pdf417read::readFile(job.path, options);
   } else if (!job.fileBytes.empty()) {
     outcome.result = pdf417read::readMemory(job.fileBytes.data(), job.fileBytes.size(), options);
   } else {
-    pdf417read::ImageView view(job.pixels.data(), job.width, job.height, job.format);
+    pdf417read::ImageView view(job.pixels.data(), job.width, job.height, job.format, job.rowStride);
     outcome.result = pdf417read::read(view, options);
   }
   return outcome;
@@ -239,11 +244,11 @@ class StandardOutputCapture {
 
 // Every job once per round, in an order of its own each round, taken by
 // whichever thread is free: different pictures meet on different threads.
-std::vector<std::vector<Outcome>> runOnThreads(const std::vector<Job>& jobs) {
-  std::vector<std::vector<Outcome>> rounds(kRounds, std::vector<Outcome>(jobs.size()));
+std::vector<std::vector<Outcome>> runOnThreads(const std::vector<Job>& jobs, int threadCount, int roundCount) {
+  std::vector<std::vector<Outcome>> rounds(roundCount, std::vector<Outcome>(jobs.size()));
   std::vector<size_t> order;
   std::mt19937 random(2026);
-  for (int round = 0; round < kRounds; round++) {
+  for (int round = 0; round < roundCount; round++) {
     std::vector<size_t> shuffled(jobs.size());
     for (size_t i = 0; i < jobs.size(); i++) shuffled[i] = i;
     std::shuffle(shuffled.begin(), shuffled.end(), random);
@@ -255,12 +260,85 @@ std::vector<std::vector<Outcome>> runOnThreads(const std::vector<Job>& jobs) {
       rounds[k / jobs.size()][order[k]] = run(jobs[order[k]]);
   };
   std::vector<std::thread> threads;
-  for (int t = 0; t < kThreads; t++) threads.emplace_back(work);
+  for (int t = 0; t < threadCount; t++) threads.emplace_back(work);
   for (std::thread& thread : threads) thread.join();
   return rounds;
 }
 
+// Mutants of a fuzz input, as the fuzzer makes them: bytes flipped in the
+// header, where they change sizes and layouts, or anywhere; cut short; a
+// run overwritten.
+std::vector<std::vector<unsigned char>> mutants(const std::vector<unsigned char>& bytes, std::mt19937* random) {
+  std::vector<std::vector<unsigned char>> out(4, bytes);
+  for (int k = 0; k < 3; k++) out[0][(*random)() % std::min<size_t>(bytes.size(), 24)] ^= 1 << ((*random)() % 8);
+  for (int k = 0; k < 8; k++) out[1][(*random)() % bytes.size()] = (unsigned char)(*random)();
+  out[2].resize(1 + (*random)() % bytes.size());
+  size_t from = (*random)() % bytes.size();
+  std::fill(out[3].begin() + from, out[3].begin() + std::min(bytes.size(), from + 64), 0xFF);
+  return out;
+}
+
+// The fuzz seeds of the public readers and committed findings, each with
+// its mutants: picture bytes through readMemory, views through read with
+// their options. Views larger than a quarter megapixel are left out.
+std::vector<Job> fuzzJobs() {
+  std::vector<std::vector<unsigned char>> files, views;
+  for (const SeedSymbol& seed : seedSymbols()) {
+    for (const FuzzSeed& file : pictureFileSeeds(seed)) files.push_back(file.bytes);
+    for (const FuzzSeed& view : imageViewSeeds(seed)) views.push_back(view.bytes);
+  }
+  for (const FuzzSeed& view : refusedViewSeeds()) views.push_back(view.bytes);
+  for (const std::filesystem::directory_entry& entry : std::filesystem::directory_iterator(TEST_DATA_DIR))
+    files.push_back(readBytes(entry.path()));
+  std::mt19937 random(415);
+  std::vector<Job> jobs;
+  for (const std::vector<unsigned char>& seed : files) {
+    std::vector<std::vector<unsigned char>> inputs = mutants(seed, &random);
+    inputs.push_back(seed);
+    for (const std::vector<unsigned char>& bytes : inputs) {
+      Job job;
+      job.name = "picture bytes " + std::to_string(jobs.size());
+      job.fileBytes = bytes;
+      jobs.push_back(job);
+    }
+  }
+  for (const std::vector<unsigned char>& seed : views) {
+    std::vector<std::vector<unsigned char>> inputs = mutants(seed, &random);
+    inputs.push_back(seed);
+    for (const std::vector<unsigned char>& bytes : inputs) {
+      ViewInput input;
+      if (!takeViewInput(bytes.data(), bytes.size(), 1 << 20, 1 << 18, &input)) continue;
+      Job job;
+      job.name = "view " + std::to_string(jobs.size());
+      if (input.view.pixels) job.pixels = input.buffer;
+      job.width = input.view.width;
+      job.height = input.view.height;
+      job.format = input.view.format;
+      job.rowStride = input.view.rowStrideBytes;
+      job.options = input.options;
+      jobs.push_back(job);
+    }
+  }
+  return jobs;
+}
+
 }  // namespace
+
+TEST(ThreadSafety, FuzzInputsOnFourThreadsReadAsOnOne) {
+  std::vector<Job> jobs = fuzzJobs();
+  ASSERT_GT(jobs.size(), 200u);
+  for (size_t i = 0; i < jobs.size(); i++) jobs[i].traced = i % 3 == 0;
+  std::vector<Outcome> alone;
+  for (const Job& job : jobs) alone.push_back(run(job));
+  std::vector<std::vector<Outcome>> together = runOnThreads(jobs, 4, 1);
+  int decoded = 0;
+  for (size_t i = 0; i < jobs.size(); i++) {
+    decoded += alone[i].result.status == pdf417read::Status::Decoded;
+    EXPECT_EQ(difference(together[0][i], alone[i]), "") << jobs[i].name;
+  }
+  // The seeds themselves hold symbols: the inputs reach the decoder.
+  EXPECT_GT(decoded, 20);
+}
 
 TEST(ThreadSafety, EightThreadsReadExactlyAsOneDoes) {
   std::vector<Job> jobs = drawnJobs();
@@ -270,7 +348,7 @@ TEST(ThreadSafety, EightThreadsReadExactlyAsOneDoes) {
   StandardOutputCapture capture(workPath("stdout"));
   std::vector<Outcome> alone;
   for (const Job& job : jobs) alone.push_back(run(job));
-  std::vector<std::vector<Outcome>> together = runOnThreads(jobs);
+  std::vector<std::vector<Outcome>> together = runOnThreads(jobs, kThreads, kRounds);
   EXPECT_EQ(capture.finish(), "");
 
   for (size_t i = 0; i < jobs.size(); i++) {

@@ -151,6 +151,17 @@ class TestBadInputs:
             pdf417read.read(truncated.read_bytes())
         assert pdf417read.read_result(truncated).status == "no picture"
 
+    def test_bytes_that_are_not_one_run(self):
+        for buffer in (memoryview(b"abcdef")[::2], memoryview(np.zeros(10, np.int32))):
+            with pytest.raises(ValueError, match="one contiguous run of bytes"):
+                pdf417read.read(buffer)
+
+    def test_huge_bytes_are_refused_unread(self):
+        # A gibibyte and one of zero pages, none of them touched by a read.
+        huge = np.zeros((1 << 30) + 1, np.uint8)
+        with pytest.raises(ValueError, match="cannot read the picture"):
+            pdf417read.read(memoryview(huge))
+
     def test_not_a_picture(self, tmp_path):
         with pytest.raises(ValueError):
             pdf417read.read(b"")

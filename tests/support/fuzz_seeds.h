@@ -1,0 +1,36 @@
+// Test support: the seed inputs of the fuzz targets that read through the
+// public functions, made from real symbols, for make_fuzz_seeds and for the
+// tests that run fuzz inputs themselves.
+#ifndef PDF417_TESTS_SUPPORT_FUZZ_SEEDS_H
+#define PDF417_TESTS_SUPPORT_FUZZ_SEEDS_H
+
+#include <string>
+#include <vector>
+
+#include "support/symbol_pictures.h"
+
+struct FuzzSeed {
+  std::string name;
+  std::vector<unsigned char> bytes;
+};
+
+// The symbols every target's seeds are drawn from: four messages (text,
+// digits, bytes) at error-correction levels 0 to 3, two of them drawn
+// upside down, 2 pixels a module.
+struct SeedSymbol {
+  std::string message;
+  ModuleMatrix symbol;
+  GrayPicture picture;
+};
+std::vector<SeedSymbol> seedSymbols();
+
+// The picture as files of every format the reader takes: PNG (colour and
+// grey), BMP, JPEG, TGA, PGM, and the encoder's own GIF of the message.
+std::vector<FuzzSeed> pictureFileSeeds(const SeedSymbol& seed);
+
+// read_view_fuzz inputs (fuzz/view_input.h): the picture in every pixel
+// format, some with padded rows; and views read must refuse.
+std::vector<FuzzSeed> imageViewSeeds(const SeedSymbol& seed);
+std::vector<FuzzSeed> refusedViewSeeds();
+
+#endif
