@@ -80,6 +80,11 @@ void channelOffsets(int channels, int* red, int* green, int* blue, int* alpha) {
   *alpha = channels == 2 ? 1 : channels == 4 ? 3 : -1;
 }
 
+// The pixel data's checksum is not checked, as the general reader does not
+// check it either: it costs a fifth of a large picture's decoding, and a
+// damaged stream is caught by inflating it all the same.
+const int kContextFlags = SPNG_CTX_IGNORE_ADLER32;
+
 // The grey picture, decoded a row at a time (all at once when interlaced:
 // its rows come in several passes); null on failure.
 unsigned char* decodeGrayWith(spng_ctx* ctx, const spng_ihdr& header, int channels) {
@@ -142,7 +147,8 @@ PictureBitmap* decodeWith(spng_ctx* ctx, const unsigned char* bytes, size_t size
 PictureBitmap* decodeCommonPng(const unsigned char* bytes, size_t size, bool* handled) {
   *handled = false;
   if (!isPng(bytes, size)) return nullptr;
-  spng_ctx* ctx = spng_ctx_new(0);
+  // Checked as decodeCommonPngGray checks: both readings of a file agree.
+  spng_ctx* ctx = spng_ctx_new(kContextFlags);
   if (!ctx) return nullptr;
   PictureBitmap* bitmap = decodeWith(ctx, bytes, size, handled);
   spng_ctx_free(ctx);
@@ -152,10 +158,7 @@ PictureBitmap* decodeCommonPng(const unsigned char* bytes, size_t size, bool* ha
 unsigned char* decodeCommonPngGray(const unsigned char* bytes, size_t size, int* width, int* height, bool* handled) {
   *handled = false;
   if (!isPng(bytes, size)) return nullptr;
-  // The pixel data's checksum is not checked, as the general reader does
-  // not check it either: it costs a fifth of a large picture's decoding,
-  // and a damaged stream is caught by inflating it all the same.
-  spng_ctx* ctx = spng_ctx_new(SPNG_CTX_IGNORE_ADLER32);
+  spng_ctx* ctx = spng_ctx_new(kContextFlags);
   if (!ctx) return nullptr;
   spng_ihdr header;
   int channels = 0;

@@ -113,6 +113,20 @@ TEST(HostileRead, PictureBytesTurnGreyAsTheirColourBitmapDoes) {
   }
 }
 
+// Found by read_memory_fuzz: a PNG whose pixel data fails its checksum was
+// read as a picture by one reader and refused by the other, so readMemory
+// and loadPicture disagreed about the same bytes. Both now read it alike.
+TEST(HostileRead, BothReadersTakeAPngWithAWrongChecksumAlike) {
+  std::vector<unsigned char> bytes = readBytes(std::string(TEST_DATA_DIR) + "/png-pixel-checksum-wrong.png");
+  ASSERT_FALSE(bytes.empty());
+  pdf417read::Picture picture;
+  bool loaded = pdf417read::loadPicture(bytes.data(), bytes.size(), &picture);
+  Status status = pdf417read::readMemory(bytes.data(), bytes.size()).status;
+  EXPECT_EQ(loaded, status != Status::NoPicture);
+  int w1 = 0, h1 = 0, w2 = 0, h2 = 0;
+  EXPECT_EQ(greyDirect(bytes, &w2, &h2), greyThroughBitmap(bytes, &w1, &h1));
+}
+
 // Found by read_memory_fuzz: the picture reader left the pixels a truncated
 // PNM or uncompressed TGA file lacks unwritten, so they held what the memory
 // held before, another picture's pixels perhaps, and a read of the same
