@@ -27,6 +27,29 @@ expect_output() {
   echo "  $what: ok"
 }
 
+# A user's functions named like internal ones link beside the static library.
+check_no_clash() {
+  local prefix=$1 example=$2
+  cat >"$example/clash.cpp" <<'EOF'
+#include <pdf417read/pdf417read.h>
+#include <cstdio>
+struct DecodeResult;
+DecodeResult* decodeImage(unsigned char*, int, int) { return nullptr; }
+void trace(const char*, ...) {}
+int main(int argc, char** argv) {
+  if (argc < 2 || decodeImage(nullptr, 0, 0)) return 2;
+  pdf417read::ReadResult result = pdf417read::readFile(argv[1]);
+  if (result.symbols.empty()) return 1;
+  std::printf("%s\n", result.symbols[0].text.c_str());
+}
+EOF
+  # shellcheck disable=SC2046  # pkg-config's flags are separate words
+  c++ -std=c++17 -o "$example/clash" "$example/clash.cpp" \
+    $(PKG_CONFIG_PATH=$prefix/lib/pkgconfig pkg-config --static --cflags --libs pdf417read) ||
+    fail "a user's function named like an internal one clashes with the static library"
+  expect_output "user functions named like internal ones" "$example/clash" "$picture"
+}
+
 for kind in static shared; do
   echo "== $kind library"
   shared=OFF
@@ -53,6 +76,11 @@ for kind in static shared; do
     library=$prefix/lib/libpdf417read.a
     # The picture reader's stb_image stays inside: users may link their own.
     ! nm -g --defined-only "$library" | grep -q ' stbi' || fail "the static library exports stb_image symbols"
+    # Internal functions are local to it; only the public ones, and inline
+    # functions the linker merges (weak), are global.
+    others=$(nm -g --defined-only "$library" | awk '$2 ~ /^[A-Z]$/ && $2 != "W" && $2 != "V" { print $3 }' |
+      c++filt | grep -v '^pdf417read::' || true)
+    [ -z "$others" ] || fail "the static library defines internal functions globally:"$'\n'"$others"
   fi
   [ -e "$library" ] || fail "$library is not installed"
 
@@ -65,5 +93,6 @@ for kind in static shared; do
 
   PKG_CONFIG_PATH=$prefix/lib/pkgconfig bash examples/build-with-pkg-config.sh "$example/read_picture-pkg-config"
   LD_LIBRARY_PATH=$prefix/lib expect_output "pkg-config build" "$example/read_picture-pkg-config" "$picture"
+  if [ "$kind" = static ]; then check_no_clash "$prefix" "$example"; fi
 done
 echo "install checks passed"
