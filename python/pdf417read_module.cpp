@@ -78,6 +78,18 @@ T optionValue(py::handle value, const char* name, const char* expected) {
   }
 }
 
+// Any int is taken: one too large for a C int asks for no more symbols than
+// a picture can give anyway, so it is no limit.
+int maxSymbolsOf(py::handle value) {
+  if (py::isinstance<py::bool_>(value) || !py::isinstance<py::int_>(value))
+    throw py::type_error("max_symbols must be an int, not " + typeName(value));
+  int overflow = 0;
+  long long limit = PyLong_AsLongLongAndOverflow(value.ptr(), &overflow);
+  if (overflow < 0 || (overflow == 0 && limit < 0)) throw py::value_error("max_symbols must be 0 (no limit) or more");
+  if (overflow > 0 || limit > INT_MAX) return 0;
+  return static_cast<int>(limit);
+}
+
 // The keyword options of read() and read_result(), as Python checks them:
 // an unknown name is a TypeError.
 Options optionsOf(const char* function, const py::kwargs& keywords) {
@@ -90,9 +102,7 @@ Options optionsOf(const char* function, const py::kwargs& keywords) {
       if (!py::isinstance<py::str>(value)) throw py::type_error("effort must be a str, not " + typeName(value));
       options.effort = effortOf(py::str(value));
     } else if (name == "max_symbols") {
-      if (py::isinstance<py::bool_>(value)) throw py::type_error("max_symbols must be an int, not bool");
-      options.maxSymbols = optionValue<int>(value, "max_symbols", "an int");
-      if (options.maxSymbols < 0) throw py::value_error("max_symbols must be 0 (no limit) or more");
+      options.maxSymbols = maxSymbolsOf(value);
     } else {
       throw py::type_error(std::string(function) + "() got an unexpected keyword argument '" + name + "'");
     }

@@ -84,6 +84,12 @@ class TestRoundTrips:
             pdf417read.read(picture, effort="extreme")
         with pytest.raises(ValueError, match="max_symbols"):
             pdf417read.read(picture, max_symbols=-1)
+        with pytest.raises(ValueError, match="max_symbols"):
+            pdf417read.read(picture, max_symbols=-(2**70))
+        with pytest.raises(TypeError, match="max_symbols must be an int, not str"):
+            pdf417read.read(picture, max_symbols="1")
+        # Larger than any picture holds: no limit.
+        assert_message(pdf417read.read(picture, max_symbols=2**70))
 
 
 class TestStridedArrays:
