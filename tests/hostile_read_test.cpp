@@ -153,6 +153,21 @@ TEST(HostileRead, PixelsATruncatedFileLacksAreBlackNotOldMemory) {
   }
 }
 
+// A PNM header's numbers were summed in a plain int: 4294967297 wrapped to 1,
+// and the file read as a picture one pixel wide.
+TEST(HostileRead, PnmNumbersBeyondAnIntAreRefused) {
+  for (std::string header : {"P5\n4294967297 1\n255\n", "P6 1 # two\n 99999999999999999999 255 ",
+                             "P5\n1 1\n4294967551\n"}) {
+    std::string file = header + std::string(16, '\x80');
+    const unsigned char* bytes = (const unsigned char*)file.data();
+    pdf417read::Picture picture;
+    EXPECT_FALSE(pdf417read::loadPicture(bytes, file.size(), &picture)) << header;
+    EXPECT_EQ(pdf417read::readMemory(bytes, file.size()).status, Status::NoPicture) << header;
+  }
+  std::string fits = "P5\n# 99999999999999999999\n00000000000000000004 4\n255\n" + std::string(16, '\x80');
+  EXPECT_EQ(pdf417read::readMemory((const unsigned char*)fits.data(), fits.size()).status, Status::NoSymbol);
+}
+
 // Views read must refuse before touching a pixel: the few bytes behind each
 // are far fewer than the view claims.
 TEST(HostileRead, ImpossibleViewsAreRefusedUntouched) {
