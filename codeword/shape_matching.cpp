@@ -156,7 +156,7 @@ void freeShapeTable(ShapeTable* table) {
 
 namespace {
 
-enum { kLikely = 16 };  // codewords a first look keeps per shift
+enum { kLikely = 8 };  // codewords a first look keeps per shift
 
 // Codewords worth a full comparison, best first look first.
 struct Likely {
@@ -225,6 +225,9 @@ ShapeMatch matchCodeword(const ShapeTable& table, int cluster, const float* dark
     if (norm <= 0) continue;
     firsts[shifts] = first;
     inverses[shifts++] = 1.0f / norm;
+    // A third of a module either way hardly moves the module means: the
+    // first look at the expected place serves its neighbours too.
+    if (shift != 0 && (shift != reach || candidateCount > 0)) continue;
     Likely likely;
     likely.count = 0;
     lookAtWindow(table, firstCluster, lastCluster, darkness + first, &likely);
