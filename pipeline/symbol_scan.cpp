@@ -832,7 +832,9 @@ int compareMargins(const void* a, const void* b) {
 // Corrects codewords read with a margin of sureness each, erasing more and
 // more of the least sure ones until error correction confirms them (an
 // erasure costs half what an error does): a handful of tries, each held to
-// the same checks to spare. True with ctx->current filled.
+// the same checks to spare. Every try is another chance for a wrong word to
+// pass, so the erasures chosen here always leave four checks unspent. True
+// with ctx->current filled.
 bool confirmLeastSure(ScanContext* ctx, const int* codewords, const float* margins, int n, const SymbolLayout& layout) {
   int checks = 2 << layout.level;
   SureOrder* order = (SureOrder*)std::malloc(sizeof(SureOrder) * (size_t)n);
@@ -844,6 +846,7 @@ bool confirmLeastSure(ScanContext* ctx, const int* codewords, const float* margi
   int stride = checks / 16 > 2 ? checks / 16 : 2;
   bool verified = false;
   for (int erased = unread; erased < checks && erased <= n && !verified; erased += stride) {
+    if (erased > unread && checks - erased < 4) break;
     std::memcpy(ctx->codewords, codewords, sizeof(int) * (size_t)n);
     for (int k = 0; k < erased; k++) {
       ctx->codewords[order[k].index] = -1;
@@ -864,6 +867,7 @@ bool confirmLeastSure(ScanContext* ctx, const int* codewords, const float* margi
 // runner-up makes it an erasure.
 bool readRowsByShape(ScanContext* ctx, const Frame& f, const GridOutcome& g, const RowGeometry& rg) {
   int rows = g.layout.rows, columns = f.gridColumns, dataColumns = columns - 2;
+  if (rows * dataColumns > kMaxWordLength) return false;
   ShapeRows shapeRows = {ctx, &rg, rg.leftX - kModulesBefore * g.modulePixels, (double)g.modulePixels / kS,
                          {false, 0, 0}, {false, 0, 0}, 17 * (columns + 1), nullptr};
   int count = (kModulesBefore + 17 * columns + kModulesAfter) * kS;
