@@ -225,8 +225,9 @@ ShapeMatch matchCodeword(const ShapeTable& table, int cluster, const float* dark
     if (norm <= 0) continue;
     firsts[shifts] = first;
     inverses[shifts++] = 1.0f / norm;
-    // A third of a module either way hardly moves the module means: the
-    // first look at the expected place serves its neighbours too.
+    // A sample (a third of a module) either way hardly moves the module
+    // means: the first look at the expected place serves the other shifts
+    // too, and the last shift looks only when that place was out of reach.
     if (shift != 0 && (shift != reach || candidateCount > 0)) continue;
     Likely likely;
     likely.count = 0;
@@ -290,6 +291,7 @@ float guardScore(const GuardShapes& guards, int guard, int scale, const float* d
 GuardPlace findGuard(const GuardShapes& guards, int guard, const float* darkness, int length, int expected,
                      int reach, bool anyScale) {
   GuardPlace place = {(double)expected, 1.0, -1.0f};
+  if ((guard != kStartGuard && guard != kStopGuard) || !darkness || reach < 0) return place;
   int unit = 0;
   while (unit < kGuardScales - 1 && guards.scales[unit] < 0.999) unit++;
   int firstScale = anyScale ? 0 : unit, lastScale = anyScale ? kGuardScales - 1 : unit;

@@ -38,8 +38,8 @@ struct ShapeMatch {
 
 // The codeword of cluster 0..2 (-1: of any cluster) whose shape best fits
 // darkness[0..length) where the codeword starts at sample `start` + shift,
-// |shift| <= reach. The module means first pick a few likely codewords; only
-// those are compared shape to shape.
+// |shift| <= reach. The module means at `start` first pick a few likely
+// codewords; only those are compared shape to shape, at every shift.
 ShapeMatch matchCodeword(const ShapeTable& table, int cluster, const float* darkness, int length, int start,
                          int reach);
 
