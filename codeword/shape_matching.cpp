@@ -105,16 +105,16 @@ void fillBlurredEdge(double blur, BlurredEdge* edge) {
     edge->passed[k] = (float)(0.5 * std::erfc(-((double)(k - BlurredEdge::kReach) / BlurredEdge::kPerModule) / sigma));
 }
 
-// A guard's shape over `length` samples of `width` samples a module; its
-// first module is window module 1, and window module 18 is a bar (the
-// indicator's first, or the stop pattern's last).
-void scaledGuardShape(int guard, const BlurredEdge& edge, double width, float* shape, int length) {
+// A guard's shape over `length` samples of `width` samples a module, its
+// first sample `offset` samples after the guard's first module starts. Guard
+// module 17 is a bar: the indicator's first, or the stop pattern's last.
+void scaledGuardShape(int guard, const BlurredEdge& edge, double width, int offset, float* shape, int length) {
   int key = guard == kStartGuard ? kStartKey : kStopKey;
   for (int j = 0; j < length; j++) {
-    double u = (j + 0.5) / width;
-    float dark = edge.at(19 - u) - edge.at(18 - u);
+    double u = (j + 0.5 + offset) / width;
+    float dark = edge.at(18 - u) - edge.at(17 - u);
     for (int m = 0; m < 17; m++)
-      if (key >> (16 - m) & 1) dark += edge.at(m + 2 - u) - edge.at(m + 1 - u);
+      if (key >> (16 - m) & 1) dark += edge.at(m + 1 - u) - edge.at(m - u);
     shape[j] = dark;
   }
   normalise(shape, length);
@@ -266,11 +266,16 @@ void buildGuardShapes(double blur, GuardShapes* guards) {
     double width = scale * kS;
     guards->scales[i] = scale;
     for (int guard = 0; guard < 2; guard++) {
-      // The start pattern's window ends with the indicator's first bar, the
-      // stop pattern's with the quiet module after it.
-      int length = (int)((guard == kStartGuard ? 19 : 20) * width);
+      // The start pattern's window runs from the last four modules of its
+      // wide bar, whose outer edge often lies in shading, at the picture's
+      // border or beyond where the rows were fitted, to the indicator's
+      // first bar; the stop pattern's from the indicator's last space to
+      // the quiet module after it.
+      int offset = (int)std::lround((guard == kStartGuard ? 4 : -1) * width);
+      int length = (int)((guard == kStartGuard ? 18 : 19) * width) - offset;
+      guards->offsets[guard][i] = offset;
       guards->lengths[guard][i] = length < kMaxGuardWindow ? length : (int)kMaxGuardWindow;
-      scaledGuardShape(guard, edge, width, guards->shapes[guard][i], guards->lengths[guard][i]);
+      scaledGuardShape(guard, edge, width, offset, guards->shapes[guard][i], guards->lengths[guard][i]);
     }
   }
 }
@@ -298,16 +303,15 @@ GuardPlace findGuard(const GuardShapes& guards, int guard, const float* darkness
   int bestFirst = 0, bestScale = -1, bestShift = 0;
   float best = -2.0f;
   for (int s = firstScale; s <= lastScale; s++) {
-    // The window starts a module before the guard.
-    int before = (int)std::lround(guards.scales[s] * kS);
+    int offset = guards.offsets[guard][s];
     for (int shift = -reach; shift <= reach; shift++) {
-      float score = guardScore(guards, guard, s, darkness, length, expected + shift - before);
-      if (score > best) best = score, bestFirst = expected + shift - before, bestScale = s, bestShift = shift;
+      float score = guardScore(guards, guard, s, darkness, length, expected + shift + offset);
+      if (score > best) best = score, bestFirst = expected + shift + offset, bestScale = s, bestShift = shift;
     }
   }
   // A best fit at the end of the search is no peak: the pattern lies further.
   if (bestScale < 0 || (reach > 0 && (bestShift == -reach || bestShift == reach))) return place;
-  place.position = bestFirst + guards.scales[bestScale] * kS;
+  place.position = bestFirst - guards.offsets[guard][bestScale];
   place.scale = guards.scales[bestScale];
   place.score = best;
   // The peak between the samples, from a parabola through its neighbours.

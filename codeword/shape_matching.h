@@ -43,9 +43,9 @@ struct ShapeMatch {
 ShapeMatch matchCodeword(const ShapeTable& table, int cluster, const float* darkness, int length, int start,
                          int reach);
 
-// The guard patterns with their neighbours: the start pattern between the
-// quiet zone's last module and the left row indicator's first bar, the stop
-// pattern between the right row indicator's last space and the quiet zone.
+// The guard patterns with their neighbours: the start pattern, less most of
+// its wide bar, up to the left row indicator's first bar; the stop pattern
+// between the right row indicator's last space and the quiet zone.
 enum GuardPattern { kStartGuard, kStopGuard };
 
 enum {
@@ -58,6 +58,7 @@ enum {
 struct GuardShapes {
   double blur;
   double scales[kGuardScales];
+  int offsets[2][kGuardScales];  // samples from the guard's first module to its window's first
   int lengths[2][kGuardScales];
   float shapes[2][kGuardScales][kMaxGuardWindow];
 };
