@@ -218,11 +218,11 @@ void matchAt(const Runs<Threshold>& runs, int wide, float line, int direction, i
   }
 }
 
-// More crossings than this in a line of `length` pixels: some 0.45 a pixel.
-// A symbol whose modules measure 1.2 pixels or more crosses at most 0.39 a
-// pixel within its rows (eight bars and spaces every seventeen modules), and
-// a line also runs through its quiet zones and what lies around; a line of
-// pure noise crosses about every other pixel.
+// More crossings than this in a line of `length` pixels: some 0.48 a pixel.
+// A symbol of 1-pixel modules crosses 0.47 a pixel within its rows (eight
+// bars and spaces every seventeen modules), and a line also runs through
+// its quiet zones and what lies around; a line of noise about the threshold
+// crosses every other pixel.
 inline int noiseCrossings(int length) { return (int)(((long long)length * 31) >> 6); }
 
 // Every pattern of a line: the wide bar is dark in all four shapes and five
