@@ -81,14 +81,14 @@ struct RowGeometry {
 // A grid whose rows did not confirm a symbol, to be read by its codewords'
 // shapes once every candidate has been tried: that reading costs as much as
 // many a whole scan, and another candidate often reads the symbol plainly.
-struct PendingShapes {
+struct DeferredGrid {
   Frame frame;
   GridOutcome grid;
   RowGeometry rows;
   bool compact;
 };
 
-enum { kMaxPendingShapes = 8 };
+enum { kMaxDeferredGrids = 8 };
 
 struct ScanContext {
   const unsigned char* grey;
@@ -106,8 +106,8 @@ struct ScanContext {
   int* codewords;
   int* erasures;
   SymbolReading* current;
-  PendingShapes pending[kMaxPendingShapes];
-  int pendingCount, maxPending;
+  DeferredGrid deferred[kMaxDeferredGrids];
+  int deferredCount, maxDeferred;
 };
 
 enum { kMaxTried = 64 };
@@ -574,11 +574,11 @@ void sampleRowLine(const ScanContext* ctx, const RowGeometry& rg, int r, int k, 
   sampleMappedLine(ctx->grey, ctx->width, ctx->height, rg.map, x, y, dx, rise * dx, out, count, ctx->fill);
 }
 
-// Keeps a grid for readPendingShapes while there is room. Grids of the same
+// Keeps a grid for readDeferredGrids while there is room. Grids of the same
 // symbol are all kept: their row fits differ, and where rows are a pixel or
 // two high one may read where another does not.
 void deferShapeReading(ScanContext* ctx, const Frame& f, const GridOutcome& g, const RowGeometry& rg, bool compact) {
-  if (ctx->pendingCount < ctx->maxPending) ctx->pending[ctx->pendingCount++] = {f, g, rg, compact};
+  if (ctx->deferredCount < ctx->maxDeferred) ctx->deferred[ctx->deferredCount++] = {f, g, rg, compact};
 }
 
 // Reads the symbol again along its own rows: each side's row indicators
@@ -791,8 +791,8 @@ double shapeFit(const ShapeRows& rows, int rowCount, int dataColumns, double rat
 
 // The perspective along the rows: the ratio of module widths, start pattern
 // over stop pattern, under which the codewords fit best, searched coarse to
-// fine.
-double bestRatio(const ShapeRows& rows, int rowCount, int dataColumns) {
+// fine; *fit gets how well they fit under it.
+double bestRatio(const ShapeRows& rows, int rowCount, int dataColumns, double* fit) {
   double bestK = 1.0, bestFit = shapeFit(rows, rowCount, dataColumns, 1.0, 0.0);
   for (double k = 0.8; k < 1.26; k += 0.05) {
     double fit = std::fabs(k - 1.0) < 1e-9 ? bestFit : shapeFit(rows, rowCount, dataColumns, k * k, 0.0);
@@ -805,13 +805,15 @@ double bestRatio(const ShapeRows& rows, int rowCount, int dataColumns) {
       if (fit > bestFit) bestFit = fit, bestK = k;
     }
   }
+  *fit = bestFit;
   return bestK * bestK;
 }
 
 // How much of the neighbouring rows to take away: none unless that makes
-// the codewords fit better, as it does where rows are a pixel or two high.
-double bestUnblend(const ShapeRows& rows, int rowCount, int dataColumns, double ratio) {
-  double best = 0, bestFit = shapeFit(rows, rowCount, dataColumns, ratio, 0.0);
+// the codewords fit better (than `plainFit`, with none), as it does where
+// rows are a pixel or two high.
+double bestUnblend(const ShapeRows& rows, int rowCount, int dataColumns, double ratio, double plainFit) {
+  double best = 0, bestFit = plainFit;
   for (double unblend = 0.1; unblend < 0.45; unblend += 0.1) {
     double fit = shapeFit(rows, rowCount, dataColumns, ratio, unblend);
     if (fit > bestFit) bestFit = fit, best = unblend;
@@ -901,8 +903,9 @@ bool readRowsByShape(ScanContext* ctx, const Frame& f, const GridOutcome& g, con
     if (start.fitted && !stop.fitted) stop = {true, start.offset + modules * kS, start.slope};
     if (start.fitted && (table = buildShapeTable(guards->blur))) {
       shapeRows.table = table;
-      double ratio = bestRatio(shapeRows, rows, dataColumns);
-      double unblend = bestUnblend(shapeRows, rows, dataColumns, ratio);
+      double plainFit = 0;
+      double ratio = bestRatio(shapeRows, rows, dataColumns, &plainFit);
+      double unblend = bestUnblend(shapeRows, rows, dataColumns, ratio, plainFit);
       int n = 0;
       for (int r = 0; r < rows; r++)
         for (int c = 1; c <= dataColumns; c++, n++) {
@@ -968,9 +971,9 @@ void keepReading(ScanContext* ctx) {
 
 // The grids deferred to a reading by shapes, each unless a symbol read
 // since covers it.
-void readPendingShapes(ScanContext* ctx) {
-  for (int i = 0; i < ctx->pendingCount && !enoughSymbols(ctx); i++) {
-    const PendingShapes& p = ctx->pending[i];
+void readDeferredGrids(ScanContext* ctx) {
+  for (int i = 0; i < ctx->deferredCount && !enoughSymbols(ctx); i++) {
+    const DeferredGrid& p = ctx->deferred[i];
     if (alreadyRead(ctx, outlineCentre(p.grid.corners)) || !readRowsByShape(ctx, p.frame, p.grid, p.rows)) continue;
     fillOutlineFromRows(p.grid, p.rows.left, p.rows.right, p.grid.layout.rows, p.compact, ctx->current);
     keepReading(ctx);
@@ -1156,7 +1159,7 @@ int readSymbolsByScan(const unsigned char* grey, int width, int height, const Sc
   ctx.codewords = (int*)std::malloc(sizeof(int) * kCodewordBufferSize);
   ctx.erasures = (int*)std::malloc(sizeof(int) * kCodewordBufferSize);
   ctx.current = (SymbolReading*)std::malloc(sizeof(SymbolReading));
-  ctx.maxPending = request.effort == kEffortFast ? 1 : request.effort == kEffortHard ? kMaxPendingShapes : 4;
+  ctx.maxDeferred = request.effort == kEffortFast ? 1 : request.effort == kEffortHard ? kMaxDeferredGrids : 4;
   if (hits.hits && trails && candidates && ctx.reading && ctx.codewords && ctx.erasures && ctx.current &&
       scanForPatterns(grey, width, height, settings, &hits)) {
     stats->hits = hits.count;
@@ -1178,7 +1181,7 @@ int readSymbolsByScan(const unsigned char* grey, int width, int height, const Sc
         continue;
       readCandidate(&ctx, c, settings.step);
     }
-    readPendingShapes(&ctx);
+    readDeferredGrids(&ctx);
   }
   std::free(hits.hits);
   std::free(trails);
