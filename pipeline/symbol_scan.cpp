@@ -426,9 +426,10 @@ bool readFrameGrid(ScanContext* ctx, const Frame& f, int rows, GridOutcome* out)
   out->sides[0].fitted = out->sides[1].fitted = false;
   if (f.gridColumns < 1 || f.gridColumns > kMaxGridColumns || !(f.module > 0.3)) return false;
   if (ctx->stats && ctx->stats->readings >= ctx->maxReadings) return false;
-  int modulePixels = (int)std::lround(2 * f.module);
-  // Three grid pixels a module suffice to find each edge; more than five
-  // only cost time.
+  // Three grid pixels for two of the picture's keep every edge it shows,
+  // and three a module suffice to find each edge; more than five only cost
+  // time.
+  int modulePixels = (int)std::lround(1.5 * f.module);
   modulePixels = modulePixels < 3 ? 3 : modulePixels > 5 ? 5 : modulePixels;
   double margin = kGridMargin * f.module;
   Vec corners[4] = {f.leftTop - f.across * margin, f.rightTop + f.across * margin,
