@@ -8,6 +8,9 @@
 // lists the ones that do not, and counts any wrong text passed as verified.
 //
 //   ./invariance_bench [--benchmark_filter=jpeg]
+//
+// With PDF417_INVARIANCE_DUMP set to a folder, every transformed picture that
+// does not read is written there as a PNG, for a closer look.
 #include <benchmark/benchmark.h>
 #include <stb_image_write.h>
 
@@ -198,6 +201,17 @@ std::vector<Transformation> transformations() {
   return all;
 }
 
+// A missed picture written to PDF417_INVARIANCE_DUMP/<transformation>-<sample>.png.
+void dumpMissed(const std::string& transformation, const std::string& sample, const GrayPicture& picture) {
+  const char* folder = std::getenv("PDF417_INVARIANCE_DUMP");
+  if (!folder) return;
+  std::string name = transformation + "-" + sample;
+  for (char& c : name)
+    if (c == ' ' || c == '/') c = '_';
+  std::string path = std::string(folder) + "/" + name;
+  stbi_write_png(path.c_str(), picture.width, picture.height, 1, picture.pixels.data(), picture.width);
+}
+
 struct Tally {
   int tried = 0, read = 0, wrong = 0;
   std::vector<std::string> missed;
@@ -215,7 +229,10 @@ void runTransformation(benchmark::State& state, Transformation transformation) {
       Outcome outcome = readAs(picture, sample.expected, nullptr);
       tally.read += outcome == kRead;
       tally.wrong += outcome == kWrong;
-      if (outcome != kRead) tally.missed.push_back(sample.name);
+      if (outcome != kRead) {
+        tally.missed.push_back(sample.name);
+        dumpMissed(transformation.name, sample.name, picture);
+      }
     }
     tallies[transformation.name] = tally;
     state.counters["read"] = tally.read;

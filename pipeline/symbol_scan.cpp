@@ -6,6 +6,7 @@
 
 #include "codeword/codeword_buffer.h"
 #include "codeword/indicator_reader.h"
+#include "codeword/shape_matching.h"
 #include "ecc/reed_solomon.h"
 #include "image/picture_bitmap.h"
 #include "locate/adaptive_binarize.h"
@@ -68,6 +69,27 @@ struct GridOutcome {
   RowFit sides[2];  // left and right, over the rows of the symbol the layout belongs to
 };
 
+// Where a grid's symbol rows lie: each side's row fit through the first
+// grid's map, between the left indicator's start and the stop pattern's.
+struct RowGeometry {
+  ProjectiveMap map;
+  RowFit left, right;
+  double leftX, rightX;  // grid x of the left indicator's and the stop pattern's first module
+  int lines;             // lines sampled across each row
+};
+
+// A grid whose rows did not confirm a symbol, to be read by its codewords'
+// shapes once every candidate has been tried: that reading costs as much as
+// many a whole scan, and another candidate often reads the symbol plainly.
+struct DeferredGrid {
+  Frame frame;
+  GridOutcome grid;
+  RowGeometry rows;
+  bool compact;
+};
+
+enum { kMaxDeferredGrids = 8 };
+
 struct ScanContext {
   const unsigned char* grey;
   int width, height;
@@ -84,6 +106,8 @@ struct ScanContext {
   int* codewords;
   int* erasures;
   SymbolReading* current;
+  DeferredGrid deferred[kMaxDeferredGrids];
+  int deferredCount, maxDeferred;
 };
 
 enum { kMaxTried = 64 };
@@ -325,22 +349,28 @@ bool correctWord(int* codewords, int n, int* erasures, int erasureCount, int lev
   return codewords[0] >= 1 && codewords[0] <= n - checks;
 }
 
-// The codewords ctx->reading holds in the layout, corrected: true with
-// ctx->current's codewords and layout filled when error correction
-// confirmed them.
+// Corrects ctx->codewords[0..n), erasures listed in ctx->erasures, as a
+// symbol of the layout: true with ctx->current's codewords and layout filled
+// when error correction confirmed them.
+bool confirmCodewords(ScanContext* ctx, int n, int erasureCount, const SymbolLayout& layout) {
+  if (n <= 0 || !correctWord(ctx->codewords, n, ctx->erasures, erasureCount, layout.level)) return false;
+  SymbolReading* out = ctx->current;
+  std::memcpy(out->codewords, ctx->codewords, sizeof(int) * (size_t)n);
+  out->codewordCount = n;
+  out->ecLevel = layout.level;
+  out->rows = layout.rows;
+  out->columns = layout.columns;
+  out->verified = 1;
+  return true;
+}
+
+// The codewords ctx->reading holds in the layout, corrected (see
+// confirmCodewords).
 bool confirmReading(ScanContext* ctx, const SymbolLayout& layout) {
   SymbolLayout assembled = layout;
   int erasureCount = 0;
   int n = assembleCodewords(ctx->reading, &assembled, ctx->codewords, ctx->erasures, &erasureCount);
-  if (n <= 0 || !correctWord(ctx->codewords, n, ctx->erasures, erasureCount, assembled.level)) return false;
-  SymbolReading* out = ctx->current;
-  std::memcpy(out->codewords, ctx->codewords, sizeof(int) * (size_t)n);
-  out->codewordCount = n;
-  out->ecLevel = assembled.level;
-  out->rows = assembled.rows;
-  out->columns = assembled.columns;
-  out->verified = 1;
-  return true;
+  return confirmCodewords(ctx, n, erasureCount, assembled);
 }
 
 bool verifyGrid(ScanContext* ctx, const Frame& f, const GridOutcome& g);
@@ -396,9 +426,10 @@ bool readFrameGrid(ScanContext* ctx, const Frame& f, int rows, GridOutcome* out)
   out->sides[0].fitted = out->sides[1].fitted = false;
   if (f.gridColumns < 1 || f.gridColumns > kMaxGridColumns || !(f.module > 0.3)) return false;
   if (ctx->stats && ctx->stats->readings >= ctx->maxReadings) return false;
-  int modulePixels = (int)std::lround(2 * f.module);
-  // Three grid pixels a module suffice to find each edge; more than five
-  // only cost time.
+  // Three grid pixels for two of the picture's keep every edge it shows,
+  // and three a module suffice to find each edge; more than five only cost
+  // time.
+  int modulePixels = (int)std::lround(1.5 * f.module);
   modulePixels = modulePixels < 3 ? 3 : modulePixels > 5 ? 5 : modulePixels;
   double margin = kGridMargin * f.module;
   Vec corners[4] = {f.leftTop - f.across * margin, f.rightTop + f.across * margin,
@@ -527,6 +558,30 @@ int linesPerRow(const GridOutcome& g, const RowFit& fit, const Frame& f) {
   return lines < 2 ? 2 : lines > 5 ? 5 : lines;
 }
 
+// The straight line of row position `row` (fractional) from grid x `x`:
+// its first point's grid y and its rise per grid x.
+void rowLine(const RowGeometry& rg, double row, double x, double* y, double* rise) {
+  double top = gridRowOf(rg.left, row), bottom = gridRowOf(rg.right, row);
+  *rise = (bottom - top) / (rg.rightX - rg.leftX);
+  *y = top + *rise * (x - rg.leftX);
+}
+
+// The grey samples of line k of symbol row r from grid x `x` in steps of dx:
+// the lines spread over the row's middle so that none strays into the next.
+void sampleRowLine(const ScanContext* ctx, const RowGeometry& rg, int r, int k, double x, double dx,
+                   unsigned char* out, int count) {
+  double y, rise;
+  rowLine(rg, r + 0.6 * ((k + 0.5) / rg.lines - 0.5), x, &y, &rise);
+  sampleMappedLine(ctx->grey, ctx->width, ctx->height, rg.map, x, y, dx, rise * dx, out, count, ctx->fill);
+}
+
+// Keeps a grid for readDeferredGrids while there is room. Grids of the same
+// symbol are all kept: their row fits differ, and where rows are a pixel or
+// two high one may read where another does not.
+void deferShapeReading(ScanContext* ctx, const Frame& f, const GridOutcome& g, const RowGeometry& rg, bool compact) {
+  if (ctx->deferredCount < ctx->maxDeferred) ctx->deferred[ctx->deferredCount++] = {f, g, rg, compact};
+}
+
 // Reads the symbol again along its own rows: each side's row indicators
 // tell where that side meets every row, and each row is sampled along the
 // straight line between its two ends through the first grid's map, so that
@@ -534,16 +589,17 @@ int linesPerRow(const GridOutcome& g, const RowFit& fit, const Frame& f) {
 // side whose indicators said too little takes the other side's rows. True
 // with ctx->current filled when error correction confirmed the reading.
 bool readAlongRows(ScanContext* ctx, const Frame& f, const GridOutcome& g) {
-  RowFit left = g.sides[0].fitted ? g.sides[0] : g.sides[1];
-  RowFit right = g.sides[1].fitted ? g.sides[1] : g.sides[0];
+  RowGeometry rg;
+  rg.left = g.sides[0].fitted ? g.sides[0] : g.sides[1];
+  rg.right = g.sides[1].fitted ? g.sides[1] : g.sides[0];
   int rows = g.layout.rows;
-  if (!left.fitted || rows < 3 || rows > kMaxSymbolRows || g.layout.columns + 2 != f.gridColumns) return false;
+  if (!rg.left.fitted || rows < 3 || rows > kMaxSymbolRows || g.layout.columns + 2 != f.gridColumns) return false;
   if (ctx->stats && ctx->stats->readings >= ctx->maxReadings) return false;
   // Both sides must count the rows the same way, and about as far apart.
-  double ratio = right.slope / left.slope;
+  double ratio = rg.right.slope / rg.left.slope;
   if (!(ratio > 0.5 && ratio < 2.0)) return false;
-  int lines = linesPerRow(g, left, f);
-  int width = g.gridWidth, height = rows * lines;
+  rg.lines = linesPerRow(g, rg.left, f);
+  int width = g.gridWidth, height = rows * rg.lines;
   size_t bytes = (size_t)width * height;
   unsigned char* grid = (unsigned char*)std::malloc(2 * bytes);
   int* knownRows = (int*)std::malloc(sizeof(int) * (size_t)height);
@@ -555,17 +611,13 @@ bool readAlongRows(ScanContext* ctx, const Frame& f, const GridOutcome& g) {
   if (ctx->stats) ctx->stats->readings++;
   float w = (float)g.gridWidth, h = (float)g.gridHeight;
   const float gridCorners[8] = {0.0f, 0.0f, w, 0.0f, w, h, 0.0f, h};
-  ProjectiveMap map = mapQuadToQuad(gridCorners, g.corners);
-  double leftX = kGridMargin * g.modulePixels, rightX = (kGridMargin + 17.0 * f.gridColumns) * g.modulePixels;
+  rg.map = mapQuadToQuad(gridCorners, g.corners);
+  rg.leftX = kGridMargin * g.modulePixels, rg.rightX = (kGridMargin + 17.0 * f.gridColumns) * g.modulePixels;
   for (int r = 0; r < rows; r++)
-    for (int k = 0; k < lines; k++) {
-      double row = r + 0.6 * ((k + 0.5) / lines - 0.5);
-      double top = gridRowOf(left, row), bottom = gridRowOf(right, row);
-      double rise = (bottom - top) / (rightX - leftX);
-      int line = r * lines + k;
+    for (int k = 0; k < rg.lines; k++) {
+      int line = r * rg.lines + k;
       knownRows[line] = r;
-      sampleMappedLine(ctx->grey, ctx->width, ctx->height, map, 0.0, top - rise * leftX, 1.0, rise,
-                       grid + (size_t)line * width, width, ctx->fill);
+      sampleRowLine(ctx, rg, r, k, 0.0, 1.0, grid + (size_t)line * width, width);
     }
   unsigned char seen[kMaxGridColumns];
   columnsSeen(ctx, f, seen);
@@ -582,13 +634,297 @@ bool readAlongRows(ScanContext* ctx, const Frame& f, const GridOutcome& g) {
       binarizeTwoLevels(binary, width, height);
     readGridRows(binary, width, height, f.gridColumns, g.modulePixels, f.indicators, seen, knownRows, ctx->reading);
     verified = confirmReading(ctx, g.layout);
-    if (!verified) continue;
-    SymbolReading* out = ctx->current;
-    bool compact = ctx->reading->rightIndicatorReads == 0 && g.rightIndicatorInside;
-    fillOutlineFromRows(g, left, right, rows, compact, out);
   }
   std::free(grid);
   std::free(knownRows);
+  bool compact = ctx->reading->rightIndicatorReads == 0 && g.rightIndicatorInside;
+  if (verified) fillOutlineFromRows(g, rg.left, rg.right, rows, compact, ctx->current);
+  else deferShapeReading(ctx, f, g, rg, compact);
+  return verified;
+}
+
+// ---- reading rows by their codewords' shapes ---------------------------------
+
+enum {
+  kS = kShapeSamples,
+  kGuardReach = 4,  // modules the start and stop patterns are looked for either side of where the frame has them
+  // Profile modules before the left indicator and after the right one: a
+  // guard pattern, its neighbours and the reach.
+  kModulesBefore = 19 + kGuardReach,
+  kModulesAfter = 20 + kGuardReach,
+};
+
+// A row's darkness from grid x `x` in steps of dx, its lines added up.
+void rowDarkness(const ScanContext* ctx, const RowGeometry& rg, int r, double x, double dx, int count,
+                 unsigned char* scratch, float* darkness) {
+  for (int j = 0; j < count; j++) darkness[j] = 0;
+  for (int k = 0; k < rg.lines; k++) {
+    sampleRowLine(ctx, rg, r, k, x, dx, scratch, count);
+    for (int j = 0; j < count; j++) darkness[j] += 255 - scratch[j];
+  }
+}
+
+// A line p = offset + slope * r through the rows' guard positions that a
+// few misplaced ones cannot pull: the rows whose guard matched well, the
+// median slope between rows half of them apart, the median offset, then
+// least squares over the rows within half a module. False with fewer than
+// three rows.
+struct GuardFit {
+  bool fitted;
+  double offset, slope;
+};
+
+GuardFit fitGuards(const double* at, const float* score, int rows, double* scratch) {
+  GuardFit fit = {false, 0, 0};
+  int* kept = (int*)std::malloc(sizeof(int) * (size_t)rows);
+  if (!kept) return fit;
+  int n = 0;
+  for (int r = 0; r < rows; r++)
+    if (score[r] > 0.6f) kept[n++] = r;
+  if (n >= 3) {
+    int half = n / 2, slopes = 0;
+    for (int i = 0; i + half < n; i++) scratch[slopes++] = (at[kept[i + half]] - at[kept[i]]) / (kept[i + half] - kept[i]);
+    std::qsort(scratch, (size_t)slopes, sizeof(double), compareDoubles);
+    fit.slope = scratch[slopes / 2];
+    for (int i = 0; i < n; i++) scratch[i] = at[kept[i]] - fit.slope * kept[i];
+    std::qsort(scratch, (size_t)n, sizeof(double), compareDoubles);
+    fit.offset = scratch[n / 2];
+    double sr = 0, sp = 0, srr = 0, srp = 0;
+    int m = 0;
+    for (int i = 0; i < n; i++) {
+      double r = kept[i], p = at[kept[i]];
+      if (std::fabs(fit.offset + fit.slope * r - p) > 0.5 * kS) continue;
+      sr += r, sp += p, srr += r * r, srp += r * p, m++;
+    }
+    double det = m * srr - sr * sr;
+    if (m >= 3 && det > 1e-9) {
+      fit.slope = (m * srp - sr * sp) / det;
+      fit.offset = (sp - fit.slope * sr) / m;
+    }
+    fit.fitted = m >= 3;
+  }
+  std::free(kept);
+  return fit;
+}
+
+// The blur under which the start patterns fit best, of a few from sharp to
+// very blurry, tried on up to eight rows; *guards get its shapes.
+void chooseBlur(const float* darkness, int rows, int count, int expected, GuardShapes* guards, GuardShapes* trial) {
+  static const double kBlurs[] = {0.25, 0.4, 0.55, 0.7, 0.9, 1.1};
+  double bestSum = -1e9;
+  int stride = rows > 8 ? rows / 8 : 1;
+  for (double blur : kBlurs) {
+    buildGuardShapes(blur, trial);
+    double sum = 0;
+    for (int r = 0; r < rows; r += stride)
+      sum += findGuard(*trial, kStartGuard, darkness + (size_t)r * count, count, expected, kGuardReach * kS, false).score;
+    if (sum > bestSum) bestSum = sum, *guards = *trial;
+  }
+}
+
+// Module m of a row (0: the start pattern's first) lies at profile sample
+// first + width * m / (1 + bend * m): a line seen in perspective, its
+// modules `ratio` times as wide at the start pattern as at the stop
+// pattern, `modules` modules apart.
+struct RowModules {
+  double first, width, bend;
+};
+
+RowModules rowModules(double first, double last, double ratio, int modules) {
+  double k = std::sqrt(ratio);
+  return {first, (last - first) * k / modules, (k - 1) / modules};
+}
+
+double moduleAt(const RowModules& row, double m) { return row.first + row.width * m / (1 + row.bend * m); }
+
+double moduleWidthAt(const RowModules& row, double m) {
+  double d = 1 + row.bend * m;
+  return row.width / (d * d);
+}
+
+enum { kCodewordReach = 1 };  // samples a codeword is looked for either side of where the rows put it
+
+// A symbol's rows as a shape reading has them: the lines, the profile's
+// first sample, and where the start and stop patterns were fitted.
+struct ShapeRows {
+  const ScanContext* ctx;
+  const RowGeometry* rg;
+  double x0, step;  // grid x of profile position 0, and per profile sample
+  GuardFit start, stop;
+  int modules;  // from the start pattern to the stop pattern
+  const ShapeTable* table;
+};
+
+// Codeword column c (0: the left row indicator) of row r matched where the
+// row's modules put it, sampled at its own module width. Rows a pixel or
+// two high blur into each other: `unblend` of the rows above and below,
+// sampled at the same modules, is taken away from the row's own darkness.
+ShapeMatch matchInRow(const ShapeRows& rows, int r, int c, double ratio, double unblend, int rowCount) {
+  RowModules row =
+      rowModules(rows.start.offset + rows.start.slope * r, rows.stop.offset + rows.stop.slope * r, ratio, rows.modules);
+  int m = 17 * (c + 1);  // the codeword's first module
+  double sampleStep = moduleWidthAt(row, m + 8.5) / kS;
+  double from = moduleAt(row, m - 1) - kCodewordReach * sampleStep;
+  enum { kWindow = kShapeWindow + 2 * kCodewordReach };
+  unsigned char grey[kWindow];
+  float darkness[kWindow], neighbour[kWindow];
+  double x = rows.x0 + rows.step * (from + 0.5 * sampleStep), dx = rows.step * sampleStep;
+  rowDarkness(rows.ctx, *rows.rg, r, x, dx, kWindow, grey, darkness);
+  for (int other = r - 1; unblend > 0 && other <= r + 1; other += 2) {
+    if (other < 0 || other >= rowCount) continue;
+    rowDarkness(rows.ctx, *rows.rg, other, x, dx, kWindow, grey, neighbour);
+    for (int j = 0; j < kWindow; j++) darkness[j] -= (float)unblend * neighbour[j];
+  }
+  return matchCodeword(*rows.table, r % 3, darkness, kWindow, kCodewordReach + kS, kCodewordReach);
+}
+
+// How well the codewords of a few rows fit their shapes with the modules
+// `ratio` times as wide at the start as at the stop pattern, `unblend` of
+// the neighbouring rows taken away.
+double shapeFit(const ShapeRows& rows, int rowCount, int dataColumns, double ratio, double unblend) {
+  int tried = 64 / dataColumns < 2 ? 2 : 64 / dataColumns;
+  int stride = rowCount > tried ? rowCount / tried : 1;
+  double sum = 0;
+  for (int r = stride / 2; r < rowCount; r += stride)
+    for (int c = 1; c <= dataColumns; c++) sum += matchInRow(rows, r, c, ratio, unblend, rowCount).score;
+  return sum;
+}
+
+// The perspective along the rows: the ratio of module widths, start pattern
+// over stop pattern, under which the codewords fit best, searched coarse to
+// fine; *fit gets how well they fit under it.
+double bestRatio(const ShapeRows& rows, int rowCount, int dataColumns, double* fit) {
+  double bestK = 1.0, bestFit = shapeFit(rows, rowCount, dataColumns, 1.0, 0.0);
+  for (double k = 0.8; k < 1.26; k += 0.05) {
+    double fit = std::fabs(k - 1.0) < 1e-9 ? bestFit : shapeFit(rows, rowCount, dataColumns, k * k, 0.0);
+    if (fit > bestFit) bestFit = fit, bestK = k;
+  }
+  for (double delta = 0.025; delta > 0.01; delta /= 2) {
+    double centre = bestK;
+    for (int side = -1; side <= 1; side += 2) {
+      double k = centre + side * delta, fit = shapeFit(rows, rowCount, dataColumns, k * k, 0.0);
+      if (fit > bestFit) bestFit = fit, bestK = k;
+    }
+  }
+  *fit = bestFit;
+  return bestK * bestK;
+}
+
+// How much of the neighbouring rows to take away: none unless that makes
+// the codewords fit better (than `plainFit`, with none), as it does where
+// rows are a pixel or two high.
+double bestUnblend(const ShapeRows& rows, int rowCount, int dataColumns, double ratio, double plainFit) {
+  double best = 0, bestFit = plainFit;
+  for (double unblend = 0.1; unblend < 0.45; unblend += 0.1) {
+    double fit = shapeFit(rows, rowCount, dataColumns, ratio, unblend);
+    if (fit > bestFit) bestFit = fit, best = unblend;
+  }
+  return best;
+}
+
+struct SureOrder {
+  float margin;
+  int index;
+};
+
+int compareMargins(const void* a, const void* b) {
+  float x = ((const SureOrder*)a)->margin, y = ((const SureOrder*)b)->margin;
+  return (x > y) - (x < y);
+}
+
+// Corrects codewords read with a margin of sureness each, erasing more and
+// more of the least sure ones until error correction confirms them (an
+// erasure costs half what an error does): a handful of tries, each held to
+// the same checks to spare. Every try is another chance for a wrong word to
+// pass, so the erasures chosen here always leave four checks unspent. True
+// with ctx->current filled.
+bool confirmLeastSure(ScanContext* ctx, const int* codewords, const float* margins, int n, const SymbolLayout& layout) {
+  int checks = 2 << layout.level;
+  SureOrder* order = (SureOrder*)std::malloc(sizeof(SureOrder) * (size_t)n);
+  if (!order) return false;
+  for (int i = 0; i < n; i++) order[i] = {margins[i], i};
+  std::qsort(order, (size_t)n, sizeof(SureOrder), compareMargins);
+  int unread = 0;
+  while (unread < n && codewords[order[unread].index] < 0) unread++;
+  int stride = checks / 16 > 2 ? checks / 16 : 2;
+  bool verified = false;
+  for (int erased = unread; erased < checks && erased <= n && !verified; erased += stride) {
+    if (erased > unread && checks - erased < 4) break;
+    std::memcpy(ctx->codewords, codewords, sizeof(int) * (size_t)n);
+    for (int k = 0; k < erased; k++) {
+      ctx->codewords[order[k].index] = -1;
+      ctx->erasures[k] = order[k].index;
+    }
+    verified = confirmCodewords(ctx, n, erased, layout);
+    if (erased == 0 && unread == 0) erased = -stride + 1;  // then 1, 1 + stride, ...
+  }
+  std::free(order);
+  return verified;
+}
+
+// Reads every codeword by its shape: each row's start and stop patterns
+// are found in its profile and their places fitted over the rows; the
+// perspective between them is the one under which the codewords fit best;
+// each codeword is sampled again where that puts it, at its own module
+// width, and matched against the shapes of its row's cluster. A close
+// runner-up makes it an erasure.
+bool readRowsByShape(ScanContext* ctx, const Frame& f, const GridOutcome& g, const RowGeometry& rg) {
+  int rows = g.layout.rows, columns = f.gridColumns, dataColumns = columns - 2;
+  if (rows * dataColumns > kMaxWordLength) return false;
+  ShapeRows shapeRows = {ctx, &rg, rg.leftX - kModulesBefore * g.modulePixels, (double)g.modulePixels / kS,
+                         {false, 0, 0}, {false, 0, 0}, 17 * (columns + 1), nullptr};
+  int count = (kModulesBefore + 17 * columns + kModulesAfter) * kS;
+  float* darkness = (float*)std::malloc(sizeof(float) * (size_t)rows * count);
+  unsigned char* scratch = (unsigned char*)std::malloc((size_t)count);
+  double* values = (double*)std::malloc(sizeof(double) * (size_t)rows * 2);
+  float* scores = (float*)std::malloc(sizeof(float) * (size_t)rows);
+  int* matched = (int*)std::malloc(sizeof(int) * (size_t)rows * dataColumns);
+  float* margins = (float*)std::malloc(sizeof(float) * (size_t)rows * dataColumns);
+  GuardShapes* guards = (GuardShapes*)std::malloc(sizeof(GuardShapes) * 2);
+  ShapeTable* table = nullptr;
+  bool verified = false;
+  if (darkness && scratch && values && scores && matched && margins && guards) {
+    double step = shapeRows.step;
+    for (int r = 0; r < rows; r++)
+      rowDarkness(ctx, rg, r, shapeRows.x0 + 0.5 * step, step, count, scratch, darkness + (size_t)r * count);
+    int startExpected = (kModulesBefore - 17) * kS, stopExpected = (kModulesBefore + 17 * columns) * kS;
+    chooseBlur(darkness, rows, count, startExpected, guards, guards + 1);
+    for (int guard = 0; guard < 2; guard++) {
+      for (int r = 0; r < rows; r++) {
+        GuardPlace place = findGuard(*guards, guard, darkness + (size_t)r * count, count,
+                                     guard == kStartGuard ? startExpected : stopExpected, kGuardReach * kS, true);
+        values[r] = place.position, scores[r] = place.score;
+      }
+      (guard == kStartGuard ? shapeRows.start : shapeRows.stop) = fitGuards(values, scores, rows, values + rows);
+    }
+    GuardFit& start = shapeRows.start;
+    GuardFit& stop = shapeRows.stop;
+    int modules = shapeRows.modules;
+    if (!start.fitted && stop.fitted) start = {true, stop.offset - modules * kS, stop.slope};
+    if (start.fitted && !stop.fitted) stop = {true, start.offset + modules * kS, start.slope};
+    if (start.fitted && (table = buildShapeTable(guards->blur))) {
+      shapeRows.table = table;
+      double plainFit = 0;
+      double ratio = bestRatio(shapeRows, rows, dataColumns, &plainFit);
+      double unblend = bestUnblend(shapeRows, rows, dataColumns, ratio, plainFit);
+      int n = 0;
+      for (int r = 0; r < rows; r++)
+        for (int c = 1; c <= dataColumns; c++, n++) {
+          ShapeMatch match = matchInRow(shapeRows, r, c, ratio, unblend, rows);
+          matched[n] = match.codeword;
+          margins[n] = match.codeword >= 0 ? match.score - match.runnerUp : -1.0f;
+        }
+      verified = confirmLeastSure(ctx, matched, margins, n, g.layout);
+    }
+  }
+  freeShapeTable(table);
+  std::free(darkness);
+  std::free(scratch);
+  std::free(values);
+  std::free(scores);
+  std::free(matched);
+  std::free(margins);
+  std::free(guards);
   return verified;
 }
 
@@ -632,6 +968,17 @@ bool enoughSymbols(const ScanContext* ctx) {
 void keepReading(ScanContext* ctx) {
   if (enoughSymbols(ctx) || alreadyRead(ctx, outlineCentre(ctx->current->corners))) return;
   ctx->readings[ctx->readingCount++] = *ctx->current;
+}
+
+// The grids deferred to a reading by shapes, each unless a symbol read
+// since covers it.
+void readDeferredGrids(ScanContext* ctx) {
+  for (int i = 0; i < ctx->deferredCount && !enoughSymbols(ctx); i++) {
+    const DeferredGrid& p = ctx->deferred[i];
+    if (alreadyRead(ctx, outlineCentre(p.grid.corners)) || !readRowsByShape(ctx, p.frame, p.grid, p.rows)) continue;
+    fillOutlineFromRows(p.grid, p.rows.left, p.rows.right, p.grid.layout.rows, p.compact, ctx->current);
+    keepReading(ctx);
+  }
 }
 
 // ---- reading a candidate ---------------------------------------------------
@@ -813,6 +1160,7 @@ int readSymbolsByScan(const unsigned char* grey, int width, int height, const Sc
   ctx.codewords = (int*)std::malloc(sizeof(int) * kCodewordBufferSize);
   ctx.erasures = (int*)std::malloc(sizeof(int) * kCodewordBufferSize);
   ctx.current = (SymbolReading*)std::malloc(sizeof(SymbolReading));
+  ctx.maxDeferred = request.effort == kEffortFast ? 1 : request.effort == kEffortHard ? kMaxDeferredGrids : 4;
   if (hits.hits && trails && candidates && ctx.reading && ctx.codewords && ctx.erasures && ctx.current &&
       scanForPatterns(grey, width, height, settings, &hits)) {
     stats->hits = hits.count;
@@ -834,6 +1182,7 @@ int readSymbolsByScan(const unsigned char* grey, int width, int height, const Sc
         continue;
       readCandidate(&ctx, c, settings.step);
     }
+    readDeferredGrids(&ctx);
   }
   std::free(hits.hits);
   std::free(trails);

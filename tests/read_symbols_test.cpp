@@ -204,3 +204,50 @@ TEST(ReadSymbols, AnyAngle) {
   for (double degrees : {17.0, 30.0, 45.0, 135.0, 222.0, 318.0})
     readOne(turned(flat, degrees), low, "low symbol, angle " + std::to_string(degrees));
 }
+
+namespace {
+
+// Blurred by the kernel (1, centre, 1) / (centre + 2) down and across.
+GrayPicture softened(const GrayPicture& p, int centre) {
+  int weight = (centre + 2) * (centre + 2);
+  std::vector<int> across(p.pixels.size());
+  for (int y = 0; y < p.height; y++) {
+    const unsigned char* row = p.pixels.data() + (size_t)y * p.width;
+    for (int x = 0; x < p.width; x++)
+      across[(size_t)y * p.width + x] = row[x > 0 ? x - 1 : x] + centre * row[x] + row[x + 1 < p.width ? x + 1 : x];
+  }
+  GrayPicture out = p;
+  for (int y = 0; y < p.height; y++) {
+    const int* up = across.data() + (size_t)(y > 0 ? y - 1 : y) * p.width;
+    const int* here = across.data() + (size_t)y * p.width;
+    const int* down = across.data() + (size_t)(y + 1 < p.height ? y + 1 : y) * p.width;
+    for (int x = 0; x < p.width; x++)
+      out.pixels[(size_t)y * p.width + x] = (unsigned char)((up[x] + centre * here[x] + down[x] + weight / 2) / weight);
+  }
+  return out;
+}
+
+}  // namespace
+
+// Modules of 1.2 to 1.25 pixels, blurred: the one-module bars and spaces
+// fade into their neighbours, yet each codeword's shape still tells it.
+TEST(ReadSymbols, BlurredModulesOfLittleMoreThanOnePixel) {
+  const std::string data = "Blurred small modules: 0123456789 abcdefghij";
+  struct Case {
+    int columns, rowModules, shrink, centre;
+  };
+  for (Case c : {Case{3, 2, 5, 4}, Case{3, 3, 4, 3}}) {
+    SymbolOptions options;
+    options.columns = c.columns;
+    DrawOptions draw;
+    draw.modulePixels = c.shrink + 1;
+    draw.rowPixels = draw.modulePixels * c.rowModules;
+    GrayPicture large = symbolPicture(data, options, draw);
+    int width = 0, height = 0;
+    unsigned char* pixels = shrinkPicture(large.pixels.data(), large.width, large.height, c.shrink, &width, &height);
+    GrayPicture small = softened(adoptPicture(pixels, width, height), c.centre);
+    std::string what = "columns " + std::to_string(c.columns);
+    readOne(small, data, what);
+    readOne(turned(small, 90), data, what + " turned");
+  }
+}
