@@ -214,18 +214,57 @@ int selectThreshold(const int histogram[256]) {
   return singlePeakThreshold(profile, extrema);
 }
 
+// Counts of the grey levels of height rows of width bytes, stride bytes
+// apart. Four tables take turns so that runs of equal bytes do not wait on
+// each other's increments.
+static void countLevels(const unsigned char* pixels, int width, int height, size_t stride, int histogram[BINS]) {
+  static_assert(BINS == 256, "a byte indexes the tables");
+  unsigned counts[4][BINS] = {};
+  for (int y = 0; y < height; y++) {
+    const unsigned char* row = pixels + (size_t)y * stride;
+    int x = 0;
+    for (; x + 4 <= width; x += 4) {
+      counts[0][row[x]]++;
+      counts[1][row[x + 1]]++;
+      counts[2][row[x + 2]]++;
+      counts[3][row[x + 3]]++;
+    }
+    for (; x < width; x++) counts[0][row[x]]++;
+  }
+  for (int k = 0; k < BINS; k++) histogram[k] = (int)(counts[0][k] + counts[1][k] + counts[2][k] + counts[3][k]);
+}
+
 int histogramThreshold(const unsigned char* pixels, int width, int height) {
   int histogram[BINS] = {0};
-  if (pixels && width > 0 && height > 0) {
-    size_t pixelCount = (size_t)width * height;
-    for (size_t i = 0; i < pixelCount; i++) histogram[pixels[i]]++;
-  }
+  if (pixels && width > 0 && height > 0) countLevels(pixels, width, height, (size_t)width, histogram);
   return selectThreshold(histogram);
 }
 
+// 1 below the threshold, else 0; dst may be src.
+static void applyThreshold(const unsigned char* src, unsigned char* dst, size_t count, int threshold) {
+  // Below 0 nothing is dark, above 255 everything is.
+  unsigned char limit = (unsigned char)(threshold < 0 ? 0 : threshold > 255 ? 255 : threshold);
+  bool allDark = threshold > 255;
+  for (size_t i = 0; i < count; i++) dst[i] = (unsigned char)(allDark | (src[i] < limit));
+}
+
 void binarizeImage(unsigned char* pixels, int width, int height) {
-  if (!pixels || width <= 0 || height <= 0) return;
-  int threshold = histogramThreshold(pixels, width, height);
-  size_t pixelCount = (size_t)width * height;
-  for (size_t i = 0; i < pixelCount; i++) pixels[i] = pixels[i] < threshold ? 1 : 0;
+  binarizeImageInto(pixels, pixels, width, height);
+}
+
+void binarizeImageInto(const unsigned char* grey, unsigned char* binary, int width, int height) {
+  if (!grey || !binary || width <= 0 || height <= 0) return;
+  int threshold = histogramThreshold(grey, width, height);
+  applyThreshold(grey, binary, (size_t)width * height, threshold);
+}
+
+void binarizeRows(unsigned char* pixels, int width, int height, size_t stride) {
+  if (!pixels || width <= 0 || height <= 0 || stride < (size_t)width) return;
+  int histogram[BINS] = {0};
+  countLevels(pixels, width, height, stride, histogram);
+  int threshold = selectThreshold(histogram);
+  for (int y = 0; y < height; y++) {
+    unsigned char* row = pixels + (size_t)y * stride;
+    applyThreshold(row, row, (size_t)width, threshold);
+  }
 }

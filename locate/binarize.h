@@ -2,7 +2,15 @@
 #ifndef PDF417_LOCATE_BINARIZE_H
 #define PDF417_LOCATE_BINARIZE_H
 
+#include <cstddef>
+
 void binarizeImage(unsigned char* pixels, int width, int height);
+// The same threshold, with the grey picture kept: binary gets the 0/1 bytes
+// (it may be grey itself).
+void binarizeImageInto(const unsigned char* grey, unsigned char* binary, int width, int height);
+// The same for height rows of width bytes that lie stride bytes apart; the
+// bytes between the rows are neither counted nor changed.
+void binarizeRows(unsigned char* pixels, int width, int height, size_t stride);
 int histogramThreshold(const unsigned char* pixels, int width, int height);
 int selectThreshold(const int histogram[256]);
 void smoothHistogram(int bins[256], int passes);

@@ -73,11 +73,15 @@ ProjectiveMap mapQuadToQuad(const float* from, const float* to) {
 }
 
 // Mitchell-Netravali cubic with B = C = 1/3; t runs from p1 towards p2.
-double cubicInterpolate(double t, double p0, double p1, double p2, double p3) {
+static inline double cubicPolynomial(double t, double p0, double p1, double p2, double p3) {
   return ((((7 * p3 - 7 * p0 + 21 * p1 - 21 * p2) * t + (15 * p0 - 36 * p1 + 27 * p2 - 6 * p3)) * t +
            (9 * p2 - 9 * p0)) * t +
           (p0 + 16 * p1 + p2)) *
          ONE_EIGHTEENTH;
+}
+
+double cubicInterpolate(double t, double p0, double p1, double p2, double p3) {
+  return cubicPolynomial(t, p0, p1, p2, p3);
 }
 
 static long long clampIndex(long long index, int size) {
@@ -109,12 +113,12 @@ double cubicSample(const unsigned char* src, float u, double v, int srcWidth, in
   double rows[4];
   for (int k = 0; k < 4; k++) {
     long long r = yi - 1 + k;
-    rows[k] = cubicInterpolate(fx, sourceAt(src, xi - 1, r, srcWidth, srcHeight),
+    rows[k] = cubicPolynomial(fx, sourceAt(src, xi - 1, r, srcWidth, srcHeight),
                                sourceAt(src, xi, r, srcWidth, srcHeight),
                                sourceAt(src, xi + 1, r, srcWidth, srcHeight),
                                sourceAt(src, xi + 2, r, srcWidth, srcHeight));
   }
-  return cubicInterpolate(fy, rows[0], rows[1], rows[2], rows[3]);
+  return cubicPolynomial(fy, rows[0], rows[1], rows[2], rows[3]);
 }
 
 // Rounded to single precision; magnitudes beyond float range (far outside
@@ -153,10 +157,41 @@ double linearSample(const unsigned char* src, float u, double v, int srcWidth, i
   return upper * (1 - fy) + lower * fy;
 }
 
-typedef unsigned char (*Sampler)(const unsigned char* src, float u, double v, int srcWidth, int srcHeight);
 
-static unsigned char linearGrey(const unsigned char* src, float u, double v, int srcWidth, int srcHeight) {
-  return greyLevel(linearSample(src, u, v, srcWidth, srcHeight));
+// The picture a grid is sampled from, with the bounds the samplers test
+// against worked out once.
+struct SampleSource {
+  const unsigned char* pixels;
+  int width, height;
+  double innerRight, innerBottom;  // cubic taps need no clamping left of and above these
+};
+
+static unsigned char linearGrey(const SampleSource& s, float u, double v) {
+  return greyLevel(linearSample(s.pixels, u, v, s.width, s.height));
+}
+
+// Two lanes of doubles: each lane takes exactly the operations, in the same
+// order, that the scalar code takes, so the values are the same bits.
+typedef double Double2 __attribute__((vector_size(16)));
+
+// The first pass of the cubic filter over two rows of taps at once. With
+// whole-number taps every coefficient of the filter's polynomial is a small
+// integer that double holds exactly, whichever way it is summed, so the
+// coefficients are formed in integers and only the Horner steps and the
+// final scaling run in double, as in cubicInterpolate.
+static inline Double2 rowPasses(double t, const unsigned char* a, const unsigned char* b) {
+  int a0 = a[0], a1 = a[1], a2 = a[2], a3 = a[3], b0 = b[0], b1 = b[1], b2 = b[2], b3 = b[3];
+  Double2 c3 = {(double)(7 * (a3 - a0) + 21 * (a1 - a2)), (double)(7 * (b3 - b0) + 21 * (b1 - b2))};
+  Double2 c2 = {(double)(15 * a0 - 36 * a1 + 27 * a2 - 6 * a3), (double)(15 * b0 - 36 * b1 + 27 * b2 - 6 * b3)};
+  Double2 c1 = {(double)(9 * (a2 - a0)), (double)(9 * (b2 - b0))};
+  Double2 c0 = {(double)(a0 + 16 * a1 + a2), (double)(b0 + 16 * b1 + b2)};
+  return (((c3 * t + c2) * t + c1) * t + c0) * ONE_EIGHTEENTH;
+}
+
+static inline uint32_t fourBytes(const unsigned char* p) {
+  uint32_t value;
+  std::memcpy(&value, p, sizeof value);
+  return value;
 }
 
 // The cubic filter's grey level, as greyLevel(cubicSample(...)) gives it,
@@ -165,56 +200,88 @@ static unsigned char linearGrey(const unsigned char* src, float u, double v, int
 // difference term of the filter cancels exactly, the first pass returns
 // 18v / 18, and what the second pass leaves is some 1e-13 off v, which
 // rounding half up takes back to v.
-static unsigned char cubicGrey(const unsigned char* src, float u, double v, int srcWidth, int srcHeight) {
+static inline unsigned char cubicGrey(const SampleSource& s, float u, double v) {
   double x = u, y = v;
-  if (!src || !(x >= 1.0 && y >= 1.0 && x < srcWidth - 2.0 && y < srcHeight - 2.0))
-    return greyLevel(cubicSample(src, u, v, srcWidth, srcHeight));
+  if (!(x >= 1.0 && y >= 1.0 && x < s.innerRight && y < s.innerBottom))
+    return greyLevel(cubicSample(s.pixels, u, v, s.width, s.height));
   long long xi = (long long)x, yi = (long long)y;
-  double fx = x - (double)xi, fy = y - (double)yi;
-  const unsigned char* taps = src + (size_t)(yi - 1) * (size_t)srcWidth + (size_t)(xi - 1);
+  size_t stride = (size_t)s.width;
+  const unsigned char* taps = s.pixels + (size_t)(yi - 1) * stride + (size_t)(xi - 1);
   // Four taps of a row at once, each row against four copies of the first.
   uint32_t first = taps[0] * 0x01010101u;
-  bool uniform = true;
-  for (int k = 0; k < 4 && uniform; k++) {
-    uint32_t row;
-    std::memcpy(&row, taps + (size_t)k * srcWidth, sizeof row);
-    uniform = row == first;
-  }
-  if (uniform) return taps[0];
-  double rows[4];
-  for (int k = 0; k < 4; k++) {
-    const unsigned char* row = taps + (size_t)k * srcWidth;
-    rows[k] = cubicInterpolate(fx, row[0], row[1], row[2], row[3]);
-  }
-  return greyLevel(cubicInterpolate(fy, rows[0], rows[1], rows[2], rows[3]));
+  uint32_t differ = (fourBytes(taps) ^ first) | (fourBytes(taps + stride) ^ first) |
+                    (fourBytes(taps + 2 * stride) ^ first) | (fourBytes(taps + 3 * stride) ^ first);
+  if (differ == 0) return taps[0];
+  double fx = x - (double)xi, fy = y - (double)yi;
+  Double2 upper = rowPasses(fx, taps, taps + stride);
+  Double2 lower = rowPasses(fx, taps + 2 * stride, taps + 3 * stride);
+  return greyLevel(cubicPolynomial(fy, upper[0], upper[1], lower[0], lower[1]));
 }
 
+// Samples rows [firstRow, endRow) of a dstWidth x dstHeight grid, row i at
+// dst + (i - firstRow) * dstStride. Where each grid point lands is worked out
+// a run of points at a time, two at once, before the points are sampled.
+template <unsigned char (*Sample)(const SampleSource&, float, double)>
 static void sampleQuad(const unsigned char* src, const float* corners, int srcWidth, int srcHeight,
-                       unsigned char* dst, int dstWidth, int dstHeight, Sampler sample) {
+                       unsigned char* dst, size_t dstStride, int dstWidth, int dstHeight, int firstRow,
+                       int endRow) {
   if (!dst || !corners || dstWidth <= 0 || dstHeight <= 0) return;
+  if (firstRow < 0) firstRow = 0;
+  if (endRow > dstHeight) endRow = dstHeight;
+  if (!src || srcWidth <= 0 || srcHeight <= 0) {  // every point samples as light
+    for (int i = firstRow; i < endRow; i++) std::memset(dst + (size_t)(i - firstRow) * dstStride, 255, (size_t)dstWidth);
+    return;
+  }
+  const SampleSource source = {src, srcWidth, srcHeight, srcWidth - 2.0, srcHeight - 2.0};
   float w = (float)dstWidth, h = (float)dstHeight;
   const float grid[8] = {0.0f, 0.0f, w, 0.0f, w, h, 0.0f, h};
   ProjectiveMap m = mapQuadToQuad(grid, corners);
-  for (int i = 0; i < dstHeight; i++) {
-    unsigned char* out = dst + (size_t)i * (size_t)dstWidth;
-    for (int j = 0; j < dstWidth; j++) {
-      // Evaluated in double; u is then rounded to single precision.
-      double wp = (double)m.a13 * j + (double)m.a23 * i + m.a33;
-      float u = toSingle(((double)m.a11 * j + (double)m.a21 * i + m.a31) / wp);
-      double v = ((double)m.a12 * j + (double)m.a22 * i + m.a32) / wp;
-      out[j] = sample(src, u, v, srcWidth, srcHeight);
+  enum { kRun = 256 };
+  double us[kRun], vs[kRun];
+  const Double2 a11 = {m.a11, m.a11}, a12 = {m.a12, m.a12}, a13 = {m.a13, m.a13};
+  for (int i = firstRow; i < endRow; i++) {
+    unsigned char* out = dst + (size_t)(i - firstRow) * dstStride;
+    // Evaluated in double as (a1k * j + a2k * i) + a3k; u is then rounded to
+    // single precision.
+    double rowU = (double)m.a21 * i, rowV = (double)m.a22 * i, rowW = (double)m.a23 * i;
+    for (int start = 0; start < dstWidth; start += kRun) {
+      int n = dstWidth - start < kRun ? dstWidth - start : kRun;
+      for (int k = 0; k < n; k += 2) {  // an odd run's last pair computes one point too many
+        Double2 j = {(double)(start + k), (double)(start + k + 1)};
+        Double2 wp = a13 * j + rowW + (double)m.a33;
+        Double2 u = (a11 * j + rowU + (double)m.a31) / wp;
+        Double2 v = (a12 * j + rowV + (double)m.a32) / wp;
+        std::memcpy(us + k, &u, sizeof u);
+        std::memcpy(vs + k, &v, sizeof v);
+      }
+      for (int k = 0; k < n; k++) {
+        double uk = us[k];
+        float u = uk >= -1e30 && uk <= 1e30 ? (float)uk : toSingle(uk);
+        out[start + k] = Sample(source, u, vs[k]);
+      }
     }
   }
 }
 
 void sampleGridAt(const unsigned char* src, const float* corners, int srcWidth, int srcHeight,
                   unsigned char* dst, int dstWidth, int dstHeight) {
-  sampleQuad(src, corners, srcWidth, srcHeight, dst, dstWidth, dstHeight, cubicGrey);
+  sampleQuad<cubicGrey>(src, corners, srcWidth, srcHeight, dst, (size_t)dstWidth, dstWidth, dstHeight, 0,
+                       dstHeight);
+}
+
+void sampleGridRows(const unsigned char* src, const float* corners, int srcWidth, int srcHeight,
+                    unsigned char* dst, size_t dstStride, int dstWidth, int dstHeight, int firstRow,
+                    int rowCount) {
+  if (rowCount <= 0 || firstRow > dstHeight) return;
+  int endRow = rowCount < dstHeight - firstRow ? firstRow + rowCount : dstHeight;
+  sampleQuad<cubicGrey>(src, corners, srcWidth, srcHeight, dst, dstStride, dstWidth, dstHeight, firstRow,
+                        endRow);
 }
 
 void sampleGridLinear(const unsigned char* src, const float* corners, int srcWidth, int srcHeight,
                       unsigned char* dst, int dstWidth, int dstHeight) {
-  sampleQuad(src, corners, srcWidth, srcHeight, dst, dstWidth, dstHeight, linearGrey);
+  sampleQuad<linearGrey>(src, corners, srcWidth, srcHeight, dst, (size_t)dstWidth, dstWidth, dstHeight, 0,
+                         dstHeight);
 }
 
 void sampleGrid(const unsigned char* src, int x0, int y0, int x1, int y1, int x2, int y2,

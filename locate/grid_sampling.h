@@ -2,6 +2,8 @@
 #ifndef PDF417_LOCATE_GRID_SAMPLING_H
 #define PDF417_LOCATE_GRID_SAMPLING_H
 
+#include <cstddef>
+
 // (x, y, 1) * A with A = [a11 a12 a13; a21 a22 a23; a31 a32 a33].
 struct ProjectiveMap {
   float a11, a12, a13, a21, a22, a23, a31, a32, a33;
@@ -28,6 +30,11 @@ void sampleGrid(const unsigned char* src, int x0, int y0, int x1, int y1, int x2
 // coordinates, top-left, top-right, bottom-right, bottom-left.
 void sampleGridAt(const unsigned char* src, const float* corners, int srcWidth, int srcHeight,
                   unsigned char* dst, int dstWidth, int dstHeight);
+// Rows [firstRow, firstRow + rowCount) of the grid sampleGridAt makes, the
+// same bytes, grid row i at dst + (i - firstRow) * dstStride.
+void sampleGridRows(const unsigned char* src, const float* corners, int srcWidth, int srcHeight,
+                    unsigned char* dst, size_t dstStride, int dstWidth, int dstHeight, int firstRow,
+                    int rowCount);
 
 // Bilinear sampling, four taps instead of sixteen, for callers that only
 // threshold the grid: the same map, several times faster. Outside the

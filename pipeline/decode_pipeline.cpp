@@ -63,12 +63,8 @@ void walkEdge(const unsigned char* pixels, int width, int height, int* point, fl
   point[1] = bestY;
 }
 
-int countLightColumnRuns(const unsigned char* grid, int gridWidth, int gridHeight) {
-  if (gridWidth < 1 || gridHeight < 1) return 0;
-  int* sums = (int*)std::calloc((size_t)gridWidth, sizeof(int));
-  if (!sums) return 0;
-  for (int y = 0; y < gridHeight; y++)
-    for (int x = 0; x < gridWidth; x++) sums[x] += grid[(size_t)y * gridWidth + x];
+// Runs of almost-light columns among the column sums of a grid.
+static int lightColumnRuns(const int* sums, int gridWidth) {
   int max = 0, min = 10000000;
   for (int x = 0; x < gridWidth; x++) {
     if (sums[x] > max)
@@ -87,6 +83,20 @@ int countLightColumnRuns(const unsigned char* grid, int gridWidth, int gridHeigh
       inRun = false;
     }
   }
+  return count;
+}
+
+static void addRows(const unsigned char* grid, int gridWidth, int rows, int* sums) {
+  for (int y = 0; y < rows; y++)
+    for (int x = 0; x < gridWidth; x++) sums[x] += grid[(size_t)y * gridWidth + x];
+}
+
+int countLightColumnRuns(const unsigned char* grid, int gridWidth, int gridHeight) {
+  if (gridWidth < 1 || gridHeight < 1) return 0;
+  int* sums = (int*)std::calloc((size_t)gridWidth, sizeof(int));
+  if (!sums) return 0;
+  addRows(grid, gridWidth, gridHeight, sums);
+  int count = lightColumnRuns(sums, gridWidth);
   std::free(sums);
   return count;
 }
@@ -96,26 +106,51 @@ static bool gridFits(int gridWidth, int gridHeight) {
          (size_t)(gridWidth + 1) * (size_t)gridHeight + 2 <= kMaxGridBytes;
 }
 
-// Samples the quadrilateral of the inner corners onto a gridWidth x gridHeight
-// grid. Null when the grid cannot be allocated.
-static unsigned char* sampleSymbol(const unsigned char* source, int width, int height,
-                                   const int* corners, int gridWidth, int gridHeight) {
-  unsigned char* grid = (unsigned char*)std::malloc((size_t)gridWidth * gridHeight + 1);
-  if (!grid) return nullptr;
-  sampleGrid(source, corners[8], corners[9], corners[12], corners[13], corners[14], corners[15],
-             corners[10], corners[11], width, grid, gridWidth, gridHeight, height);
-  return grid;
+// The quadrilateral of the inner corners, top-left, top-right, bottom-right,
+// bottom-left, as the grid sampling takes it.
+static void innerQuad(const int* corners, float* quad) {
+  const int order[8] = {8, 9, 12, 13, 14, 15, 10, 11};
+  for (int k = 0; k < 8; k++) quad[k] = (float)corners[order[k]];
 }
 
-// The grid rows as the row reader wants them: each followed by a light byte.
-static unsigned char* padRows(const unsigned char* grid, int gridWidth, int gridHeight) {
+// countLightColumnRuns of the gridWidth x gridHeight grid sampled from the
+// 0/1 picture, taken a band of rows at a time: only the column sums are
+// kept, never the whole grid. 0 when out of memory.
+static int sampledColumnRuns(const unsigned char* binary, int width, int height, const int* corners,
+                             int gridWidth, int gridHeight) {
+  if (gridWidth < 1) return 0;
+  enum { kBandRows = 32 };
+  float quad[8];
+  innerQuad(corners, quad);
+  int* sums = (int*)std::calloc((size_t)gridWidth, sizeof(int));
+  unsigned char* band = (unsigned char*)std::malloc((size_t)gridWidth * kBandRows);
+  int count = 0;
+  if (sums && band) {
+    for (int first = 0; first < gridHeight; first += kBandRows) {
+      int rows = gridHeight - first < kBandRows ? gridHeight - first : kBandRows;
+      sampleGridRows(binary, quad, width, height, band, (size_t)gridWidth, gridWidth, gridHeight, first, rows);
+      addRows(band, gridWidth, rows, sums);
+    }
+    count = lightColumnRuns(sums, gridWidth);
+  }
+  std::free(sums);
+  std::free(band);
+  return count;
+}
+
+// The final grid as the row reader wants it, binarised, each row followed by
+// a light byte and two more after the last: sampled straight into that
+// layout. Null when it cannot be allocated.
+static unsigned char* sampleReaderRows(const unsigned char* grey, int width, int height, const int* corners,
+                                       int gridWidth, int gridHeight) {
   size_t rowLength = (size_t)gridWidth + 1;
   unsigned char* rows = (unsigned char*)std::malloc(rowLength * gridHeight + 2);
   if (!rows) return nullptr;
-  for (int y = 0; y < gridHeight; y++) {
-    std::memcpy(rows + y * rowLength, grid + (size_t)y * gridWidth, (size_t)gridWidth);
-    rows[y * rowLength + gridWidth] = 0;
-  }
+  float quad[8];
+  innerQuad(corners, quad);
+  sampleGridRows(grey, quad, width, height, rows, rowLength, gridWidth, gridHeight, 0, gridHeight);
+  binarizeRows(rows, gridWidth, gridHeight, rowLength);
+  for (int y = 0; y < gridHeight; y++) rows[y * rowLength + gridWidth] = 0;
   rows[rowLength * gridHeight] = rows[rowLength * gridHeight + 1] = 0;
   return rows;
 }
@@ -178,32 +213,27 @@ static int finalGridWidth(int provisionalWidth, int columns) {
   return columns * 17 * ((columnWidth + 8) / 17);
 }
 
-DecodeResult* decodeImage(unsigned char* pixels, int width, int height) {
-  char text[kTextBufferSize];
-  int codewords[kCodewordBufferSize];
-  std::memset(text, 0, sizeof text);
+static void resetDecodeState() {
   resetRowReader();
   codewordCount = erasureCount = checkCodewordCount = 0;
   correctionResult = -1;
   decodeFailure = kDecodeOk;
-  if (!pixels || width < 1 || height < 1) return failDecode(kDecodeNoSymbol);
+}
 
-  size_t pictureBytes = (size_t)width * height;
-  unsigned char* grey = (unsigned char*)std::malloc(pictureBytes);
-  if (!grey) return failDecode(kDecodeNoSymbol);
-  std::memcpy(grey, pixels, pictureBytes);
-  binarizeImage(pixels, width, height);
-
+// The pipeline after binarisation: grey is the picture, binary its 0/1 copy
+// (searched, walked and changed by nothing after this).
+static DecodeResult* decodeBinarised(const unsigned char* grey, const unsigned char* binary, int width,
+                                     int height) {
+  char text[kTextBufferSize];
+  int codewords[kCodewordBufferSize];
+  std::memset(text, 0, sizeof text);
   bool rotated = false;
-  StartStopCorners* found = findStartStopUpright(pixels, width, height);
+  StartStopCorners* found = findStartStopUpright(binary, width, height);
   if (!found) {
-    found = findStartStopRotated(pixels, width, height);
+    found = findStartStopRotated(binary, width, height);
     rotated = true;
   }
-  if (!found) {
-    std::free(grey);
-    return failDecode(kDecodeNoSymbol);
-  }
+  if (!found) return failDecode(kDecodeNoSymbol);
   int* corners = found->entries;
 
   float startA, startB, startC, stopA, stopB, stopC;
@@ -211,10 +241,10 @@ DecodeResult* decodeImage(unsigned char* pixels, int width, int height) {
   lineThroughPoints(corners + 12, corners + 14, &stopA, &stopB, &stopC);
   // Outward in the symbol's own frame: a turned symbol's top lies below.
   int up = rotated ? 1 : -1;
-  walkEdge(pixels, width, height, corners + 8, startA, startB, startC, up);
-  walkEdge(pixels, width, height, corners + 10, startA, startB, startC, -up);
-  walkEdge(pixels, width, height, corners + 12, stopA, stopB, stopC, up);
-  walkEdge(pixels, width, height, corners + 14, stopA, stopB, stopC, -up);
+  walkEdge(binary, width, height, corners + 8, startA, startB, startC, up);
+  walkEdge(binary, width, height, corners + 10, startA, startB, startC, -up);
+  walkEdge(binary, width, height, corners + 12, stopA, stopB, stopC, up);
+  walkEdge(binary, width, height, corners + 14, stopA, stopB, stopC, -up);
 
   float startEdge = (float)pointDistance(corners + 8, corners + 10);
   float stopEdge = (float)pointDistance(corners + 12, corners + 14);
@@ -223,28 +253,15 @@ DecodeResult* decodeImage(unsigned char* pixels, int width, int height) {
   float top = (float)pointDistance(corners + 8, corners + 12);
   float bottom = (float)pointDistance(corners + 10, corners + 14);
   int provisionalWidth = (int)((top + bottom) * 0.5);
-  if (!gridFits(provisionalWidth, gridHeight)) {
-    std::free(grey);
-    return failDecode(kDecodeNotDecoded);
-  }
+  if (!gridFits(provisionalWidth, gridHeight)) return failDecode(kDecodeNotDecoded);
 
-  unsigned char* firstGrid = sampleSymbol(pixels, width, height, corners, provisionalWidth, gridHeight);
-  int columns = firstGrid ? countLightColumnRuns(firstGrid, provisionalWidth, gridHeight) : 0;
-  std::free(firstGrid);
-  if (columns == 0) {
-    std::free(grey);
-    return failDecode(kDecodeNotDecoded);
-  }
+  int columns = sampledColumnRuns(binary, width, height, corners, provisionalWidth, gridHeight);
+  if (columns == 0) return failDecode(kDecodeNotDecoded);
 
   int gridWidth = finalGridWidth(provisionalWidth, columns);
-  unsigned char* finalGrid =
-      gridFits(gridWidth, gridHeight) ? sampleSymbol(grey, width, height, corners, gridWidth, gridHeight)
-                                      : nullptr;
-  std::free(grey);
-  if (!finalGrid) return failDecode(kDecodeNotDecoded);
-  binarizeImage(finalGrid, gridWidth, gridHeight);
-  unsigned char* readerRows = padRows(finalGrid, gridWidth, gridHeight);
-  std::free(finalGrid);
+  unsigned char* readerRows = gridFits(gridWidth, gridHeight)
+                                  ? sampleReaderRows(grey, width, height, corners, gridWidth, gridHeight)
+                                  : nullptr;
   if (!readerRows) return failDecode(kDecodeNotDecoded);
   int readStatus = detectBStoCW(readerRows, gridWidth + 1, gridHeight, codewords);
   std::free(readerRows);
@@ -261,5 +278,29 @@ DecodeResult* decodeImage(unsigned char* pixels, int width, int height) {
   int length = (int)strnlen(text, kTextBufferSize - 1);
   DecodeResult* result = buildResult(text, length, corners, corrected >= 0);
   if (!result) return failDecode(kDecodeNotDecoded);
+  return result;
+}
+
+DecodeResult* decodeImage(unsigned char* pixels, int width, int height) {
+  resetDecodeState();
+  if (!pixels || width < 1 || height < 1) return failDecode(kDecodeNoSymbol);
+  size_t pictureBytes = (size_t)width * height;
+  unsigned char* grey = (unsigned char*)std::malloc(pictureBytes);
+  if (!grey) return failDecode(kDecodeNoSymbol);
+  std::memcpy(grey, pixels, pictureBytes);
+  binarizeImage(pixels, width, height);
+  DecodeResult* result = decodeBinarised(grey, pixels, width, height);
+  std::free(grey);
+  return result;
+}
+
+DecodeResult* decodeImageKeeping(const unsigned char* grey, int width, int height) {
+  resetDecodeState();
+  if (!grey || width < 1 || height < 1) return failDecode(kDecodeNoSymbol);
+  unsigned char* binary = (unsigned char*)std::malloc((size_t)width * height);
+  if (!binary) return failDecode(kDecodeNotDecoded);
+  binarizeImageInto(grey, binary, width, height);
+  DecodeResult* result = decodeBinarised(grey, binary, width, height);
+  std::free(binary);
   return result;
 }

@@ -30,6 +30,8 @@ extern thread_local int correctionResult;
 // pixels (width * height grey bytes) is binarised in place. Null when no
 // symbol was decoded; decodeFailure then says why.
 DecodeResult* decodeImage(unsigned char* pixels, int width, int height);
+// The same decode with the picture left as it is, one copy of it fewer.
+DecodeResult* decodeImageKeeping(const unsigned char* grey, int width, int height);
 
 // A result holding length bytes of text and the corner points 0, 1, 6 and 7
 // of a corner record (16 ints). Null when out of memory.

@@ -42,11 +42,7 @@ int readSymbolExact(const unsigned char* grey, int width, int height, SymbolRead
                     bool* trusted) {
   *trusted = false;
   if (!grey || width < 1 || height < 1) return kDecodeNoSymbol;
-  unsigned char* copy = (unsigned char*)std::malloc((size_t)width * height);
-  if (!copy) return kDecodeNotDecoded;
-  std::memcpy(copy, grey, (size_t)width * height);
-  DecodeResult* exact = decodeImage(copy, width, height);
-  std::free(copy);
+  DecodeResult* exact = decodeImageKeeping(grey, width, height);
   if (!exact) return decodeFailure == kDecodeOk ? kDecodeNotDecoded : decodeFailure;
   exactReading(exact, out);
   *trusted = exactReadingTrusted(exact);
