@@ -240,12 +240,24 @@ int histogramThreshold(const unsigned char* pixels, int width, int height) {
   return selectThreshold(histogram);
 }
 
-// 1 below the threshold, else 0; dst may be src.
+// 1 below the threshold, else 0; dst may be src. Sixteen bytes at a time:
+// each chunk is read whole before it is written.
 static void applyThreshold(const unsigned char* src, unsigned char* dst, size_t count, int threshold) {
-  // Below 0 nothing is dark, above 255 everything is.
-  unsigned char limit = (unsigned char)(threshold < 0 ? 0 : threshold > 255 ? 255 : threshold);
-  bool allDark = threshold > 255;
-  for (size_t i = 0; i < count; i++) dst[i] = (unsigned char)(allDark | (src[i] < limit));
+  typedef unsigned char Bytes16 __attribute__((vector_size(16)));
+  // Below 1 nothing is dark, above 255 everything is.
+  if (threshold > 255) {
+    std::memset(dst, 1, count);
+    return;
+  }
+  unsigned char limit = (unsigned char)(threshold < 0 ? 0 : threshold);
+  size_t i = 0;
+  for (; i + 16 <= count; i += 16) {
+    Bytes16 chunk;
+    std::memcpy(&chunk, src + i, sizeof chunk);
+    Bytes16 dark = (Bytes16)(chunk < limit) & 1;
+    std::memcpy(dst + i, &dark, sizeof dark);
+  }
+  for (; i < count; i++) dst[i] = src[i] < limit ? 1 : 0;
 }
 
 void binarizeImage(unsigned char* pixels, int width, int height) {

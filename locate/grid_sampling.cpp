@@ -73,15 +73,17 @@ ProjectiveMap mapQuadToQuad(const float* from, const float* to) {
 }
 
 // Mitchell-Netravali cubic with B = C = 1/3; t runs from p1 towards p2.
-static inline double cubicPolynomial(double t, double p0, double p1, double p2, double p3) {
-  return ((((7 * p3 - 7 * p0 + 21 * p1 - 21 * p2) * t + (15 * p0 - 36 * p1 + 27 * p2 - 6 * p3)) * t +
-           (9 * p2 - 9 * p0)) * t +
-          (p0 + 16 * p1 + p2)) *
+// Value is double, or a vector of doubles that each take the same steps.
+template <typename Value>
+static inline Value cubicPolynomial(Value t, Value p0, Value p1, Value p2, Value p3) {
+  return ((((7.0 * p3 - 7.0 * p0 + 21.0 * p1 - 21.0 * p2) * t + (15.0 * p0 - 36.0 * p1 + 27.0 * p2 - 6.0 * p3)) * t +
+           (9.0 * p2 - 9.0 * p0)) * t +
+          (p0 + 16.0 * p1 + p2)) *
          ONE_EIGHTEENTH;
 }
 
 double cubicInterpolate(double t, double p0, double p1, double p2, double p3) {
-  return cubicPolynomial(t, p0, p1, p2, p3);
+  return cubicPolynomial<double>(t, p0, p1, p2, p3);
 }
 
 static long long clampIndex(long long index, int size) {
@@ -113,12 +115,12 @@ double cubicSample(const unsigned char* src, float u, double v, int srcWidth, in
   double rows[4];
   for (int k = 0; k < 4; k++) {
     long long r = yi - 1 + k;
-    rows[k] = cubicPolynomial(fx, sourceAt(src, xi - 1, r, srcWidth, srcHeight),
+    rows[k] = cubicPolynomial<double>(fx, sourceAt(src, xi - 1, r, srcWidth, srcHeight),
                                sourceAt(src, xi, r, srcWidth, srcHeight),
                                sourceAt(src, xi + 1, r, srcWidth, srcHeight),
                                sourceAt(src, xi + 2, r, srcWidth, srcHeight));
   }
-  return cubicPolynomial(fy, rows[0], rows[1], rows[2], rows[3]);
+  return cubicPolynomial<double>(fy, rows[0], rows[1], rows[2], rows[3]);
 }
 
 // Rounded to single precision; magnitudes beyond float range (far outside
@@ -157,6 +159,8 @@ double linearSample(const unsigned char* src, float u, double v, int srcWidth, i
   return upper * (1 - fy) + lower * fy;
 }
 
+// Grid points are mapped, then sampled, this many at a time.
+enum { kSampleRun = 256 };
 
 // The picture a grid is sampled from, with the bounds the samplers test
 // against worked out once.
@@ -166,25 +170,49 @@ struct SampleSource {
   double innerRight, innerBottom;  // cubic taps need no clamping left of and above these
 };
 
-static unsigned char linearGrey(const SampleSource& s, float u, double v) {
-  return greyLevel(linearSample(s.pixels, u, v, s.width, s.height));
-}
-
 // Two lanes of doubles: each lane takes exactly the operations, in the same
 // order, that the scalar code takes, so the values are the same bits.
 typedef double Double2 __attribute__((vector_size(16)));
 
-// The first pass of the cubic filter over two rows of taps at once. With
-// whole-number taps every coefficient of the filter's polynomial is a small
-// integer that double holds exactly, whichever way it is summed, so the
-// coefficients are formed in integers and only the Horner steps and the
-// final scaling run in double, as in cubicInterpolate.
-static inline Double2 rowPasses(double t, const unsigned char* a, const unsigned char* b) {
-  int a0 = a[0], a1 = a[1], a2 = a[2], a3 = a[3], b0 = b[0], b1 = b[1], b2 = b[2], b3 = b[3];
-  Double2 c3 = {(double)(7 * (a3 - a0) + 21 * (a1 - a2)), (double)(7 * (b3 - b0) + 21 * (b1 - b2))};
-  Double2 c2 = {(double)(15 * a0 - 36 * a1 + 27 * a2 - 6 * a3), (double)(15 * b0 - 36 * b1 + 27 * b2 - 6 * b3)};
-  Double2 c1 = {(double)(9 * (a2 - a0)), (double)(9 * (b2 - b0))};
-  Double2 c0 = {(double)(a0 + 16 * a1 + a2), (double)(b0 + 16 * b1 + b2)};
+typedef int Int4 __attribute__((vector_size(16)));
+typedef int Int2 __attribute__((vector_size(8)));
+
+// The coefficients c3, c2, c1, c0 of the first pass's polynomial are sums of
+// each tap times a whole number: tap k at value v adds of[k][v].
+struct TapTerms {
+  int of[4][256][4];
+  constexpr TapTerms() : of() {
+    const int weights[4][4] = {{-7, 15, -9, 1}, {21, -36, 0, 16}, {-21, 27, 9, 1}, {7, -6, 0, 0}};
+    for (int k = 0; k < 4; k++)
+      for (int v = 0; v < 256; v++)
+        for (int c = 0; c < 4; c++) of[k][v][c] = weights[k][c] * v;
+  }
+};
+constexpr TapTerms kTapTerms;
+
+static inline Int4 tapTerm(int k, unsigned char value) {
+  Int4 term;
+  std::memcpy(&term, kTapTerms.of[k][value], sizeof term);
+  return term;
+}
+
+// c3, c2, c1, c0 of one row of four taps.
+static inline Int4 rowCoefficients(const unsigned char* taps) {
+  return (tapTerm(0, taps[0]) + tapTerm(1, taps[1])) + (tapTerm(2, taps[2]) + tapTerm(3, taps[3]));
+}
+
+// The first pass of the cubic filter over two rows of taps at once, lane 0
+// at a, lane 1 at b, each at its own t. With whole-number taps every
+// coefficient of the filter's polynomial is a small integer that double
+// holds exactly, whichever way it is summed, so the coefficients are formed
+// in integers and only the Horner steps and the final scaling run in double,
+// as in cubicInterpolate.
+static inline Double2 rowPasses(Double2 t, const unsigned char* a, const unsigned char* b) {
+  Int4 ca = rowCoefficients(a), cb = rowCoefficients(b);
+  Double2 c3 = __builtin_convertvector((Int2)__builtin_shufflevector(ca, cb, 0, 4), Double2);
+  Double2 c2 = __builtin_convertvector((Int2)__builtin_shufflevector(ca, cb, 1, 5), Double2);
+  Double2 c1 = __builtin_convertvector((Int2)__builtin_shufflevector(ca, cb, 2, 6), Double2);
+  Double2 c0 = __builtin_convertvector((Int2)__builtin_shufflevector(ca, cb, 3, 7), Double2);
   return (((c3 * t + c2) * t + c1) * t + c0) * ONE_EIGHTEENTH;
 }
 
@@ -194,34 +222,76 @@ static inline uint32_t fourBytes(const unsigned char* p) {
   return value;
 }
 
-// The cubic filter's grey level, as greyLevel(cubicSample(...)) gives it,
-// with two short cuts that change no byte. Inside the picture the sixteen
-// taps are read without clamping. Sixteen equal taps v give v: every
-// difference term of the filter cancels exactly, the first pass returns
-// 18v / 18, and what the second pass leaves is some 1e-13 off v, which
-// rounding half up takes back to v.
-static inline unsigned char cubicGrey(const SampleSource& s, float u, double v) {
-  double x = u, y = v;
-  if (!(x >= 1.0 && y >= 1.0 && x < s.innerRight && y < s.innerBottom))
-    return greyLevel(cubicSample(s.pixels, u, v, s.width, s.height));
-  long long xi = (long long)x, yi = (long long)y;
+// A point of a run whose sixteen taps lie inside the picture and differ:
+// its top-left tap and its fractions.
+struct FilterPoint {
+  const unsigned char* taps;
+  double fx, fy;
+  int index;
+};
+
+// The cubic filter's grey level at two such points, one per lane.
+static inline void cubicPair(const FilterPoint& a, const FilterPoint& b, size_t stride, unsigned char* out) {
+  Double2 fx = {a.fx, b.fx}, fy = {a.fy, b.fy};
+  Double2 rows[4];
+  for (int k = 0; k < 4; k++) rows[k] = rowPasses(fx, a.taps + k * stride, b.taps + k * stride);
+  Double2 value = cubicPolynomial<Double2>(fy, rows[0], rows[1], rows[2], rows[3]);
+  out[a.index] = greyLevel(value[0]);
+  out[b.index] = greyLevel(value[1]);
+}
+
+// The same at one point.
+static inline unsigned char cubicSingle(const FilterPoint& p, size_t stride) {
+  Double2 fx = {p.fx, p.fx};
+  Double2 upper = rowPasses(fx, p.taps, p.taps + stride);
+  Double2 lower = rowPasses(fx, p.taps + 2 * stride, p.taps + 3 * stride);
+  return greyLevel(cubicPolynomial<double>(p.fy, upper[0], upper[1], lower[0], lower[1]));
+}
+
+// The cubic filter's grey levels at n points (us[k], vs[k]), as
+// greyLevel(cubicSample(...)) gives them, with short cuts that change no
+// byte. Inside the picture the sixteen taps are read without clamping.
+// Sixteen equal taps v give v: every difference term of the filter cancels
+// exactly, the first pass returns 18v / 18, and what the second pass leaves
+// is some 1e-13 off v, which rounding half up takes back to v. The other
+// inside points are filtered two at a time.
+static void cubicRun(const SampleSource& s, const float* us, const double* vs, int n, unsigned char* out) {
+  FilterPoint points[kSampleRun];
+  int pending = 0;
   size_t stride = (size_t)s.width;
-  const unsigned char* taps = s.pixels + (size_t)(yi - 1) * stride + (size_t)(xi - 1);
-  // Four taps of a row at once, each row against four copies of the first.
-  uint32_t first = taps[0] * 0x01010101u;
-  uint32_t differ = (fourBytes(taps) ^ first) | (fourBytes(taps + stride) ^ first) |
-                    (fourBytes(taps + 2 * stride) ^ first) | (fourBytes(taps + 3 * stride) ^ first);
-  if (differ == 0) return taps[0];
-  double fx = x - (double)xi, fy = y - (double)yi;
-  Double2 upper = rowPasses(fx, taps, taps + stride);
-  Double2 lower = rowPasses(fx, taps + 2 * stride, taps + 3 * stride);
-  return greyLevel(cubicPolynomial(fy, upper[0], upper[1], lower[0], lower[1]));
+  for (int k = 0; k < n; k++) {
+    double x = us[k], y = vs[k];
+    if (!(x >= 1.0 && y >= 1.0 && x < s.innerRight && y < s.innerBottom)) {
+      out[k] = greyLevel(cubicSample(s.pixels, us[k], vs[k], s.width, s.height));
+      continue;
+    }
+    long long xi = (long long)x, yi = (long long)y;
+    const unsigned char* taps = s.pixels + (size_t)(yi - 1) * stride + (size_t)(xi - 1);
+    // Four taps of a row at once, each row against four copies of the first.
+    uint32_t first = taps[0] * 0x01010101u;
+    uint32_t differ = (fourBytes(taps) ^ first) | (fourBytes(taps + stride) ^ first) |
+                      (fourBytes(taps + 2 * stride) ^ first) | (fourBytes(taps + 3 * stride) ^ first);
+    if (differ == 0) {
+      out[k] = taps[0];
+      continue;
+    }
+    points[pending++] = {taps, x - (double)xi, y - (double)yi, k};
+  }
+  int p = 0;
+  for (; p + 2 <= pending; p += 2) cubicPair(points[p], points[p + 1], stride, out);
+  if (p < pending) out[points[p].index] = cubicSingle(points[p], stride);
+}
+
+static void linearRun(const SampleSource& s, const float* us, const double* vs, int n, unsigned char* out) {
+  for (int k = 0; k < n; k++) out[k] = greyLevel(linearSample(s.pixels, us[k], vs[k], s.width, s.height));
 }
 
 // Samples rows [firstRow, endRow) of a dstWidth x dstHeight grid, row i at
 // dst + (i - firstRow) * dstStride. Where each grid point lands is worked out
 // a run of points at a time, two at once, before the points are sampled.
-template <unsigned char (*Sample)(const SampleSource&, float, double)>
+typedef void (*RunSampler)(const SampleSource& s, const float* us, const double* vs, int n, unsigned char* out);
+
+template <RunSampler sampleRun>
 static void sampleQuad(const unsigned char* src, const float* corners, int srcWidth, int srcHeight,
                        unsigned char* dst, size_t dstStride, int dstWidth, int dstHeight, int firstRow,
                        int endRow) {
@@ -236,16 +306,16 @@ static void sampleQuad(const unsigned char* src, const float* corners, int srcWi
   float w = (float)dstWidth, h = (float)dstHeight;
   const float grid[8] = {0.0f, 0.0f, w, 0.0f, w, h, 0.0f, h};
   ProjectiveMap m = mapQuadToQuad(grid, corners);
-  enum { kRun = 256 };
-  double us[kRun], vs[kRun];
+  double us[kSampleRun], vs[kSampleRun];
+  float singles[kSampleRun];
   const Double2 a11 = {m.a11, m.a11}, a12 = {m.a12, m.a12}, a13 = {m.a13, m.a13};
   for (int i = firstRow; i < endRow; i++) {
     unsigned char* out = dst + (size_t)(i - firstRow) * dstStride;
     // Evaluated in double as (a1k * j + a2k * i) + a3k; u is then rounded to
     // single precision.
     double rowU = (double)m.a21 * i, rowV = (double)m.a22 * i, rowW = (double)m.a23 * i;
-    for (int start = 0; start < dstWidth; start += kRun) {
-      int n = dstWidth - start < kRun ? dstWidth - start : kRun;
+    for (int start = 0; start < dstWidth; start += kSampleRun) {
+      int n = dstWidth - start < kSampleRun ? dstWidth - start : kSampleRun;
       for (int k = 0; k < n; k += 2) {  // an odd run's last pair computes one point too many
         Double2 j = {(double)(start + k), (double)(start + k + 1)};
         Double2 wp = a13 * j + rowW + (double)m.a33;
@@ -254,18 +324,15 @@ static void sampleQuad(const unsigned char* src, const float* corners, int srcWi
         std::memcpy(us + k, &u, sizeof u);
         std::memcpy(vs + k, &v, sizeof v);
       }
-      for (int k = 0; k < n; k++) {
-        double uk = us[k];
-        float u = uk >= -1e30 && uk <= 1e30 ? (float)uk : toSingle(uk);
-        out[start + k] = Sample(source, u, vs[k]);
-      }
+      for (int k = 0; k < n; k++) singles[k] = us[k] >= -1e30 && us[k] <= 1e30 ? (float)us[k] : toSingle(us[k]);
+      sampleRun(source, singles, vs, n, out + start);
     }
   }
 }
 
 void sampleGridAt(const unsigned char* src, const float* corners, int srcWidth, int srcHeight,
                   unsigned char* dst, int dstWidth, int dstHeight) {
-  sampleQuad<cubicGrey>(src, corners, srcWidth, srcHeight, dst, (size_t)dstWidth, dstWidth, dstHeight, 0,
+  sampleQuad<cubicRun>(src, corners, srcWidth, srcHeight, dst, (size_t)dstWidth, dstWidth, dstHeight, 0,
                        dstHeight);
 }
 
@@ -274,13 +341,13 @@ void sampleGridRows(const unsigned char* src, const float* corners, int srcWidth
                     int rowCount) {
   if (rowCount <= 0 || firstRow > dstHeight) return;
   int endRow = rowCount < dstHeight - firstRow ? firstRow + rowCount : dstHeight;
-  sampleQuad<cubicGrey>(src, corners, srcWidth, srcHeight, dst, dstStride, dstWidth, dstHeight, firstRow,
+  sampleQuad<cubicRun>(src, corners, srcWidth, srcHeight, dst, dstStride, dstWidth, dstHeight, firstRow,
                         endRow);
 }
 
 void sampleGridLinear(const unsigned char* src, const float* corners, int srcWidth, int srcHeight,
                       unsigned char* dst, int dstWidth, int dstHeight) {
-  sampleQuad<linearGrey>(src, corners, srcWidth, srcHeight, dst, (size_t)dstWidth, dstWidth, dstHeight, 0,
+  sampleQuad<linearRun>(src, corners, srcWidth, srcHeight, dst, (size_t)dstWidth, dstWidth, dstHeight, 0,
                          dstHeight);
 }
 

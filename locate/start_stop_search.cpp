@@ -1,6 +1,7 @@
 #include "locate/start_stop_search.h"
 
 #include <cstddef>
+#include <cstring>
 
 // Module widths, first run first. The reversed tables are how the patterns
 // read left to right in a symbol turned by 180 degrees.
@@ -50,6 +51,17 @@ static void dropTwoRuns(int* runs, int count) {
   runs[count - 1] = 0;
 }
 
+// First x in [x, stop) with line[x] == value, or stop. Runs of a few pixels
+// are stepped through; what is left of a long one goes to memchr.
+static long long nextEqual(const unsigned char* line, long long x, long long stop, int value) {
+  if (value < 0 || value > 255) return stop;
+  for (long long near = x + 8 < stop ? x + 8 : stop; x < near; x++)
+    if (line[x] == value) return x;
+  if (x >= stop) return stop;
+  const void* hit = std::memchr(line + x, value, (size_t)(stop - x));
+  return hit ? (const unsigned char*)hit - line : stop;
+}
+
 PatternSpan* scanRowForPattern(const unsigned char* pixels, int width, int row, int firstX,
                                int scanLength, int terminator, const int* pattern, int count) {
   if (!pixels || !pattern || width <= 0 || row < 0 || count < 2 || count > MAX_RUNS)
@@ -63,10 +75,11 @@ PatternSpan* scanRowForPattern(const unsigned char* pixels, int width, int row, 
   int j = 0, t = terminator;
   long long spanStart = begin;
   for (long long x = begin; x < stop; x++) {
-    if (line[x] != t) {
-      runs[j]++;
-      continue;
-    }
+    // Pixels up to the next one equal to t extend run j.
+    long long end = nextEqual(line, x, stop, t);
+    runs[j] += (int)(end - x);
+    x = end;
+    if (x >= stop) break;
     // Pixel x ends run j and starts the next one.
     t = 1 - t;
     if (j < count - 1) {
