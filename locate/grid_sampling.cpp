@@ -173,6 +173,8 @@ struct SampleSource {
 // Two lanes of doubles: each lane takes exactly the operations, in the same
 // order, that the scalar code takes, so the values are the same bits.
 typedef double Double2 __attribute__((vector_size(16)));
+typedef long long Long2 __attribute__((vector_size(16)));
+typedef float Float2 __attribute__((vector_size(8)));
 
 typedef int Int4 __attribute__((vector_size(16)));
 typedef int Int2 __attribute__((vector_size(8)));
@@ -271,11 +273,12 @@ static void cubicRun(const SampleSource& s, const float* us, const double* vs, i
     uint32_t first = taps[0] * 0x01010101u;
     uint32_t differ = (fourBytes(taps) ^ first) | (fourBytes(taps + stride) ^ first) |
                       (fourBytes(taps + 2 * stride) ^ first) | (fourBytes(taps + 3 * stride) ^ first);
-    if (differ == 0) {
-      out[k] = taps[0];
-      continue;
-    }
-    points[pending++] = {taps, x - (double)xi, y - (double)yi, k};
+    // Without a branch, which would guess wrong at every edge: the point is
+    // written as uniform and, when it is not, listed for the filter, which
+    // writes it again.
+    out[k] = taps[0];
+    points[pending] = {taps, x - (double)xi, y - (double)yi, k};
+    pending += differ != 0;
   }
   int p = 0;
   for (; p + 2 <= pending; p += 2) cubicPair(points[p], points[p + 1], stride, out);
@@ -306,7 +309,7 @@ static void sampleQuad(const unsigned char* src, const float* corners, int srcWi
   float w = (float)dstWidth, h = (float)dstHeight;
   const float grid[8] = {0.0f, 0.0f, w, 0.0f, w, h, 0.0f, h};
   ProjectiveMap m = mapQuadToQuad(grid, corners);
-  double us[kSampleRun], vs[kSampleRun];
+  double vs[kSampleRun];
   float singles[kSampleRun];
   const Double2 a11 = {m.a11, m.a11}, a12 = {m.a12, m.a12}, a13 = {m.a13, m.a13};
   for (int i = firstRow; i < endRow; i++) {
@@ -321,10 +324,16 @@ static void sampleQuad(const unsigned char* src, const float* corners, int srcWi
         Double2 wp = a13 * j + rowW + (double)m.a33;
         Double2 u = (a11 * j + rowU + (double)m.a31) / wp;
         Double2 v = (a12 * j + rowV + (double)m.a32) / wp;
-        std::memcpy(us + k, &u, sizeof u);
         std::memcpy(vs + k, &v, sizeof v);
+        Long2 inRange = (u >= -1e30) & (u <= 1e30);
+        if (inRange[0] && inRange[1]) {  // toSingle rounds both as a plain conversion does
+          Float2 rounded = __builtin_convertvector(u, Float2);
+          std::memcpy(singles + k, &rounded, sizeof rounded);
+        } else {
+          singles[k] = toSingle(u[0]);
+          singles[k + 1] = toSingle(u[1]);
+        }
       }
-      for (int k = 0; k < n; k++) singles[k] = us[k] >= -1e30 && us[k] <= 1e30 ? (float)us[k] : toSingle(us[k]);
       sampleRun(source, singles, vs, n, out + start);
     }
   }
