@@ -41,7 +41,17 @@ void pixelRowToGray(const unsigned char* pixels, int count, int pixelBytes, int 
   const unsigned char* pixel = pixels;
   bool grey = redOffset == greenOffset && greenOffset == blueOffset;
   // One loop for each kind, so that none asks per pixel what kind it is.
-  if (grey && alphaOffset < 0) {
+  if (grey && alphaOffset < 0 && pixelBytes == 1) {
+    // One byte a pixel: four lookups a step, none waiting on another.
+    const unsigned char* levels = pixels + redOffset;
+    int x = 0;
+    for (; x + 4 <= count; x += 4) {
+      unsigned char a = kGreyOfGrey.of[levels[x]], b = kGreyOfGrey.of[levels[x + 1]];
+      unsigned char c = kGreyOfGrey.of[levels[x + 2]], d = kGreyOfGrey.of[levels[x + 3]];
+      out[x] = a, out[x + 1] = b, out[x + 2] = c, out[x + 3] = d;
+    }
+    for (; x < count; x++) out[x] = kGreyOfGrey.of[levels[x]];
+  } else if (grey && alphaOffset < 0) {
     for (int x = 0; x < count; x++, pixel += pixelBytes) out[x] = kGreyOfGrey.of[pixel[redOffset]];
   } else if (grey) {
     for (int x = 0; x < count; x++, pixel += pixelBytes)

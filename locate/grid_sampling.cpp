@@ -299,8 +299,6 @@ static void sampleQuad(const unsigned char* src, const float* corners, int srcWi
                        unsigned char* dst, size_t dstStride, int dstWidth, int dstHeight, int firstRow,
                        int endRow) {
   if (!dst || !corners || dstWidth <= 0 || dstHeight <= 0) return;
-  if (firstRow < 0) firstRow = 0;
-  if (endRow > dstHeight) endRow = dstHeight;
   if (!src || srcWidth <= 0 || srcHeight <= 0) {  // every point samples as light
     for (int i = firstRow; i < endRow; i++) std::memset(dst + (size_t)(i - firstRow) * dstStride, 255, (size_t)dstWidth);
     return;
@@ -348,7 +346,7 @@ void sampleGridAt(const unsigned char* src, const float* corners, int srcWidth, 
 void sampleGridRows(const unsigned char* src, const float* corners, int srcWidth, int srcHeight,
                     unsigned char* dst, size_t dstStride, int dstWidth, int dstHeight, int firstRow,
                     int rowCount) {
-  if (rowCount <= 0 || firstRow > dstHeight) return;
+  if (rowCount <= 0 || firstRow < 0 || firstRow >= dstHeight) return;
   int endRow = rowCount < dstHeight - firstRow ? firstRow + rowCount : dstHeight;
   sampleQuad<cubicRun>(src, corners, srcWidth, srcHeight, dst, dstStride, dstWidth, dstHeight, firstRow,
                         endRow);

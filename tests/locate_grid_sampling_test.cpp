@@ -214,6 +214,17 @@ TEST(GridSampling, ShortCutsGiveTheSameBytesAsEveryPixelFiltered) {
         referenceGrid(src, quad, size, size / 2, &expected);
         sampleGridAt(src.pixels.data(), quad, src.width, src.height, got.data(), size, size / 2);
         EXPECT_EQ(got, expected) << "kind " << kind << " size " << size << " quad " << quad[0];
+        // The same grid in bands of 7 rows, each row followed by a spare byte.
+        size_t stride = (size_t)size + 1;
+        std::vector<unsigned char> banded(stride * (size / 2), 77), rows;
+        for (int first = 0; first < size / 2; first += 7)
+          sampleGridRows(src.pixels.data(), quad, src.width, src.height, banded.data() + first * stride, stride,
+                         size, size / 2, first, 7);
+        for (int y = 0; y < size / 2; y++) {
+          rows.insert(rows.end(), banded.begin() + y * stride, banded.begin() + y * stride + size);
+          EXPECT_EQ(banded[y * stride + size], 77);
+        }
+        EXPECT_EQ(rows, expected) << "in bands, kind " << kind << " size " << size;
       }
   }
 }

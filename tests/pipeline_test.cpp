@@ -155,6 +155,22 @@ TEST(DecodeImage, RepeatedDecodesGiveTheSameResult) {
   EXPECT_EQ(std::memcmp(&first.corners.topLeftX, &second.corners.topLeftX, 8 * sizeof(int)), 0);
 }
 
+TEST(DecodeImage, KeepingThePictureReadsAsDecodeImageDoes) {
+  for (int rotation : {0, 180}) {
+    DrawOptions draw;
+    draw.rotation = rotation;
+    GrayPicture picture = symbolPicture("KEEP THE PICTURE 12345", SymbolOptions{}, draw);
+    Decoded expected = decodePicture(picture);
+    std::vector<unsigned char> grey = picture.pixels;
+    DecodeResult* result = decodeImageKeeping(grey.data(), picture.width, picture.height);
+    ASSERT_TRUE(expected.ok && result);
+    EXPECT_EQ(std::string(result->text, result->textLength), expected.text);
+    EXPECT_EQ(std::memcmp(&result->topLeftX, &expected.corners.topLeftX, 8 * sizeof(int)), 0);
+    EXPECT_EQ(grey, picture.pixels);
+    freeDecodeResult(result);
+  }
+}
+
 // Start and stop patterns around rows of bars that are no codewords: every
 // codeword read is an erasure, more than the erasure list holds.
 TEST(DecodeImage, MoreErasuresThanTheListHoldsGiveNull) {
