@@ -176,13 +176,11 @@ typedef double Double2 __attribute__((vector_size(16)));
 typedef long long Long2 __attribute__((vector_size(16)));
 typedef float Float2 __attribute__((vector_size(8)));
 
-typedef int Int4 __attribute__((vector_size(16)));
-typedef int Int2 __attribute__((vector_size(8)));
-
 // The coefficients c3, c2, c1, c0 of the first pass's polynomial are sums of
-// each tap times a whole number: tap k at value v adds of[k][v].
+// each tap times a whole number: tap k at value v adds of[k][v]. Every term
+// and every sum of them is a small integer, exact in double.
 struct TapTerms {
-  int of[4][256][4];
+  double of[4][256][4];
   constexpr TapTerms() : of() {
     const int weights[4][4] = {{-7, 15, -9, 1}, {21, -36, 0, 16}, {-21, 27, 9, 1}, {7, -6, 0, 0}};
     for (int k = 0; k < 4; k++)
@@ -192,29 +190,30 @@ struct TapTerms {
 };
 constexpr TapTerms kTapTerms;
 
-static inline Int4 tapTerm(int k, unsigned char value) {
-  Int4 term;
-  std::memcpy(&term, kTapTerms.of[k][value], sizeof term);
-  return term;
+// Half of tap k's terms: c3 and c2, or c1 and c0.
+static inline Double2 tapTerms(int k, unsigned char value, int half) {
+  Double2 terms;
+  std::memcpy(&terms, kTapTerms.of[k][value] + 2 * half, sizeof terms);
+  return terms;
 }
 
-// c3, c2, c1, c0 of one row of four taps.
-static inline Int4 rowCoefficients(const unsigned char* taps) {
-  return (tapTerm(0, taps[0]) + tapTerm(1, taps[1])) + (tapTerm(2, taps[2]) + tapTerm(3, taps[3]));
+// c3 and c2 (half 0) or c1 and c0 (half 1) of one row of four taps.
+static inline Double2 rowCoefficients(const unsigned char* taps, int half) {
+  return (tapTerms(0, taps[0], half) + tapTerms(1, taps[1], half)) +
+         (tapTerms(2, taps[2], half) + tapTerms(3, taps[3], half));
 }
 
 // The first pass of the cubic filter over two rows of taps at once, lane 0
 // at a, lane 1 at b, each at its own t. With whole-number taps every
 // coefficient of the filter's polynomial is a small integer that double
-// holds exactly, whichever way it is summed, so the coefficients are formed
-// in integers and only the Horner steps and the final scaling run in double,
-// as in cubicInterpolate.
+// holds exactly, whichever way it is summed, so the coefficients are summed
+// from a table and only the Horner steps and the final scaling are as in
+// cubicInterpolate.
 static inline Double2 rowPasses(Double2 t, const unsigned char* a, const unsigned char* b) {
-  Int4 ca = rowCoefficients(a), cb = rowCoefficients(b);
-  Double2 c3 = __builtin_convertvector((Int2)__builtin_shufflevector(ca, cb, 0, 4), Double2);
-  Double2 c2 = __builtin_convertvector((Int2)__builtin_shufflevector(ca, cb, 1, 5), Double2);
-  Double2 c1 = __builtin_convertvector((Int2)__builtin_shufflevector(ca, cb, 2, 6), Double2);
-  Double2 c0 = __builtin_convertvector((Int2)__builtin_shufflevector(ca, cb, 3, 7), Double2);
+  Double2 aHigh = rowCoefficients(a, 0), bHigh = rowCoefficients(b, 0);
+  Double2 aLow = rowCoefficients(a, 1), bLow = rowCoefficients(b, 1);
+  Double2 c3 = __builtin_shufflevector(aHigh, bHigh, 0, 2), c2 = __builtin_shufflevector(aHigh, bHigh, 1, 3);
+  Double2 c1 = __builtin_shufflevector(aLow, bLow, 0, 2), c0 = __builtin_shufflevector(aLow, bLow, 1, 3);
   return (((c3 * t + c2) * t + c1) * t + c0) * ONE_EIGHTEENTH;
 }
 
