@@ -176,44 +176,27 @@ typedef double Double2 __attribute__((vector_size(16)));
 typedef long long Long2 __attribute__((vector_size(16)));
 typedef float Float2 __attribute__((vector_size(8)));
 
-// The coefficients c3, c2, c1, c0 of the first pass's polynomial are sums of
-// each tap times a whole number: tap k at value v adds of[k][v]. Every term
-// and every sum of them is a small integer, exact in double.
-struct TapTerms {
-  double of[4][256][4];
-  constexpr TapTerms() : of() {
-    const int weights[4][4] = {{-7, 15, -9, 1}, {21, -36, 0, 16}, {-21, 27, 9, 1}, {7, -6, 0, 0}};
-    for (int k = 0; k < 4; k++)
-      for (int v = 0; v < 256; v++)
-        for (int c = 0; c < 4; c++) of[k][v][c] = weights[k][c] * v;
+// Byte values as doubles, read instead of converted.
+struct ByteValues {
+  double of[256];
+  constexpr ByteValues() : of() {
+    for (int v = 0; v < 256; v++) of[v] = v;
   }
 };
-constexpr TapTerms kTapTerms;
-
-// Half of tap k's terms: c3 and c2, or c1 and c0.
-static inline Double2 tapTerms(int k, unsigned char value, int half) {
-  Double2 terms;
-  std::memcpy(&terms, kTapTerms.of[k][value] + 2 * half, sizeof terms);
-  return terms;
-}
-
-// c3 and c2 (half 0) or c1 and c0 (half 1) of one row of four taps.
-static inline Double2 rowCoefficients(const unsigned char* taps, int half) {
-  return (tapTerms(0, taps[0], half) + tapTerms(1, taps[1], half)) +
-         (tapTerms(2, taps[2], half) + tapTerms(3, taps[3], half));
-}
+constexpr ByteValues kByteValues;
 
 // The first pass of the cubic filter over two rows of taps at once, lane 0
 // at a, lane 1 at b, each at its own t. With whole-number taps every
 // coefficient of the filter's polynomial is a small integer that double
-// holds exactly, whichever way it is summed, so the coefficients are summed
-// from a table and only the Horner steps and the final scaling are as in
-// cubicInterpolate.
+// holds exactly, whichever way it is summed, so only the Horner steps and
+// the final scaling need to be as in cubicInterpolate.
 static inline Double2 rowPasses(Double2 t, const unsigned char* a, const unsigned char* b) {
-  Double2 aHigh = rowCoefficients(a, 0), bHigh = rowCoefficients(b, 0);
-  Double2 aLow = rowCoefficients(a, 1), bLow = rowCoefficients(b, 1);
-  Double2 c3 = __builtin_shufflevector(aHigh, bHigh, 0, 2), c2 = __builtin_shufflevector(aHigh, bHigh, 1, 3);
-  Double2 c1 = __builtin_shufflevector(aLow, bLow, 0, 2), c0 = __builtin_shufflevector(aLow, bLow, 1, 3);
+  Double2 p0 = {kByteValues.of[a[0]], kByteValues.of[b[0]]}, p1 = {kByteValues.of[a[1]], kByteValues.of[b[1]]};
+  Double2 p2 = {kByteValues.of[a[2]], kByteValues.of[b[2]]}, p3 = {kByteValues.of[a[3]], kByteValues.of[b[3]]};
+  Double2 c3 = 7.0 * (p3 - p0) + 21.0 * (p1 - p2);
+  Double2 c2 = (15.0 * p0 + 27.0 * p2) - (36.0 * p1 + 6.0 * p3);
+  Double2 c1 = 9.0 * (p2 - p0);
+  Double2 c0 = p0 + 16.0 * p1 + p2;
   return (((c3 * t + c2) * t + c1) * t + c0) * ONE_EIGHTEENTH;
 }
 
