@@ -4,11 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#ifdef __SSE2__
-#include <emmintrin.h>
-#endif
-
 #include "image/picture_bitmap.h"
+#include "locate/binarize.h"
 
 enum {
   // A pixel must lie this many levels (plus mean / 16) below its
@@ -110,33 +107,9 @@ int twoLevelSplit(const unsigned int histogram[256]) {
 void binarizeTwoLevels(unsigned char* pixels, int width, int height) {
   if (!validPicture(pixels, width, height)) return;
   size_t count = (size_t)width * height;
-  // Four counters take turns, so that a run of equal pixels does not wait
-  // on one of them.
-  unsigned int counts[4][256] = {{0}}, histogram[256];
-  size_t i = 0;
-  for (; i + 4 <= count; i += 4) {
-    counts[0][pixels[i]]++;
-    counts[1][pixels[i + 1]]++;
-    counts[2][pixels[i + 2]]++;
-    counts[3][pixels[i + 3]]++;
-  }
-  for (; i < count; i++) counts[0][pixels[i]]++;
-  for (int level = 0; level < 256; level++)
-    histogram[level] = counts[0][level] + counts[1][level] + counts[2][level] + counts[3][level];
-  int level = twoLevelSplit(histogram);
-  i = 0;
-#ifdef __SSE2__
-  // Below the level: max(v, level) differs from v. Sixteen at a time.
-  if (level >= 1 && level <= 255) {
-    const __m128i levels = _mm_set1_epi8((char)level), ones = _mm_set1_epi8(1);
-    for (; i + 16 <= count; i += 16) {
-      __m128i v = _mm_loadu_si128((const __m128i*)(pixels + i));
-      __m128i light = _mm_cmpeq_epi8(_mm_max_epu8(v, levels), v);
-      _mm_storeu_si128((__m128i*)(pixels + i), _mm_andnot_si128(light, ones));
-    }
-  }
-#endif
-  for (; i < count; i++) pixels[i] = pixels[i] < level ? 1 : 0;
+  unsigned histogram[256];
+  countGreyLevels(pixels, width, height, (size_t)width, histogram);
+  applyThreshold(pixels, pixels, count, twoLevelSplit(histogram));
 }
 
 void binarizeAlongRows(unsigned char* pixels, int width, int height, int reach) {

@@ -214,10 +214,9 @@ int selectThreshold(const int histogram[256]) {
   return singlePeakThreshold(profile, extrema);
 }
 
-// Counts of the grey levels of height rows of width bytes, stride bytes
-// apart. Four tables take turns so that runs of equal bytes do not wait on
-// each other's increments.
-static void countLevels(const unsigned char* pixels, int width, int height, size_t stride, int histogram[BINS]) {
+// Four tables take turns so that runs of equal bytes do not wait on each
+// other's increments.
+void countGreyLevels(const unsigned char* pixels, int width, int height, size_t stride, unsigned histogram[256]) {
   static_assert(BINS == 256, "a byte indexes the tables");
   unsigned counts[4][BINS] = {};
   for (int y = 0; y < height; y++) {
@@ -231,7 +230,13 @@ static void countLevels(const unsigned char* pixels, int width, int height, size
     }
     for (; x < width; x++) counts[0][row[x]]++;
   }
-  for (int k = 0; k < BINS; k++) histogram[k] = (int)(counts[0][k] + counts[1][k] + counts[2][k] + counts[3][k]);
+  for (int k = 0; k < BINS; k++) histogram[k] = counts[0][k] + counts[1][k] + counts[2][k] + counts[3][k];
+}
+
+static void countLevels(const unsigned char* pixels, int width, int height, size_t stride, int histogram[BINS]) {
+  unsigned counts[BINS];
+  countGreyLevels(pixels, width, height, stride, counts);
+  for (int k = 0; k < BINS; k++) histogram[k] = (int)counts[k];
 }
 
 int histogramThreshold(const unsigned char* pixels, int width, int height) {
@@ -240,9 +245,8 @@ int histogramThreshold(const unsigned char* pixels, int width, int height) {
   return selectThreshold(histogram);
 }
 
-// 1 below the threshold, else 0; dst may be src. Sixteen bytes at a time:
-// each chunk is read whole before it is written.
-static void applyThreshold(const unsigned char* src, unsigned char* dst, size_t count, int threshold) {
+// Sixteen bytes at a time: each chunk is read whole before it is written.
+void applyThreshold(const unsigned char* src, unsigned char* dst, size_t count, int threshold) {
   typedef unsigned char Bytes16 __attribute__((vector_size(16)));
   // Below 1 nothing is dark, above 255 everything is.
   if (threshold > 255) {
