@@ -116,8 +116,8 @@ void binarizeAlongRows(unsigned char* pixels, int width, int height, int reach) 
   if (!validPicture(pixels, width, height)) return;
   if (reach < 1) reach = 1;
   size_t count = (size_t)width * height;
-  unsigned int histogram[256] = {0};
-  for (size_t i = 0; i < count; i++) histogram[pixels[i]]++;
+  unsigned histogram[256];
+  countGreyLevels(pixels, width, height, (size_t)width, histogram);
   int split = twoLevelSplit(histogram);
   int darkest = 0, lightest = 255;
   while (darkest < 255 && !histogram[darkest]) darkest++;
@@ -125,7 +125,7 @@ void binarizeAlongRows(unsigned char* pixels, int width, int height, int reach) 
   int minSwing = (lightest - darkest) / 4;
   unsigned char* row = (unsigned char*)malloc((size_t)width);
   if (!row) {
-    for (size_t i = 0; i < count; i++) pixels[i] = pixels[i] < split ? 1 : 0;
+    applyThreshold(pixels, pixels, count, split);
     return;
   }
   for (int y = 0; y < height; y++) {
