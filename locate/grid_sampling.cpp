@@ -328,7 +328,7 @@ void sampleGridAt(const unsigned char* src, const float* corners, int srcWidth, 
 void sampleGridRows(const unsigned char* src, const float* corners, int srcWidth, int srcHeight,
                     unsigned char* dst, size_t dstStride, int dstWidth, int dstHeight, int firstRow,
                     int rowCount) {
-  if (rowCount <= 0 || firstRow < 0 || firstRow >= dstHeight) return;
+  if (rowCount <= 0 || firstRow < 0 || firstRow >= dstHeight || dstStride < (size_t)dstWidth) return;
   int endRow = rowCount < dstHeight - firstRow ? firstRow + rowCount : dstHeight;
   sampleQuad<cubicRun>(src, corners, srcWidth, srcHeight, dst, dstStride, dstWidth, dstHeight, firstRow,
                         endRow);
