@@ -220,8 +220,8 @@ static void resetDecodeState() {
   decodeFailure = kDecodeOk;
 }
 
-// The pipeline after binarisation: grey is the picture, binary its 0/1 copy
-// (searched, walked and changed by nothing after this).
+// The pipeline after binarisation: grey is the picture, binary its 0/1
+// version; both are only read from here on.
 static DecodeResult* decodeBinarised(const unsigned char* grey, const unsigned char* binary, int width,
                                      int height) {
   char text[kTextBufferSize];
