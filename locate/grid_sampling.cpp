@@ -193,9 +193,12 @@ constexpr ByteValues kByteValues;
 static inline Double2 rowPasses(Double2 t, const unsigned char* a, const unsigned char* b) {
   Double2 p0 = {kByteValues.of[a[0]], kByteValues.of[b[0]]}, p1 = {kByteValues.of[a[1]], kByteValues.of[b[1]]};
   Double2 p2 = {kByteValues.of[a[2]], kByteValues.of[b[2]]}, p3 = {kByteValues.of[a[3]], kByteValues.of[b[3]]};
-  Double2 c3 = 7.0 * (p3 - p0) + 21.0 * (p1 - p2);
-  Double2 c2 = (15.0 * p0 + 27.0 * p2) - (36.0 * p1 + 6.0 * p3);
+  // In differences of the taps: c3 = 7(p3 - p0) + 21(p1 - p2),
+  // c2 = 15p0 - 36p1 + 27p2 - 6p3, c1 = 9(p2 - p0), c0 = p0 + 16p1 + p2.
+  Double2 outer = p3 - p0, inner = p1 - p2;
   Double2 c1 = 9.0 * (p2 - p0);
+  Double2 c3 = 7.0 * outer + 21.0 * inner;
+  Double2 c2 = -(6.0 * outer + 36.0 * inner) - c1;
   Double2 c0 = p0 + 16.0 * p1 + p2;
   return (((c3 * t + c2) * t + c1) * t + c0) * ONE_EIGHTEENTH;
 }
