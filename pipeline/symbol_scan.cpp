@@ -81,11 +81,16 @@ struct RowGeometry {
 // A grid whose rows did not confirm a symbol, to be read by its codewords'
 // shapes once every candidate has been tried: that reading costs as much as
 // many a whole scan, and another candidate often reads the symbol plainly.
+enum { kMaxRowCounts = 6 };
+
 struct DeferredGrid {
   Frame frame;
   GridOutcome grid;
   RowGeometry rows;
   bool compact;
+  // Row counts to try when the indicators placed no rows (rowCountCount > 0).
+  int rowCounts[kMaxRowCounts];
+  int rowCountCount;
 };
 
 enum { kMaxDeferredGrids = 8 };
@@ -579,7 +584,7 @@ void sampleRowLine(const ScanContext* ctx, const RowGeometry& rg, int r, int k, 
 // symbol are all kept: their row fits differ, and where rows are a pixel or
 // two high one may read where another does not.
 void deferShapeReading(ScanContext* ctx, const Frame& f, const GridOutcome& g, const RowGeometry& rg, bool compact) {
-  if (ctx->deferredCount < ctx->maxDeferred) ctx->deferred[ctx->deferredCount++] = {f, g, rg, compact};
+  if (ctx->deferredCount < ctx->maxDeferred) ctx->deferred[ctx->deferredCount++] = {f, g, rg, compact, {0}, 0};
 }
 
 // Reads the symbol again along its own rows: each side's row indicators
@@ -862,6 +867,17 @@ bool confirmLeastSure(ScanContext* ctx, const int* codewords, const float* margi
   return verified;
 }
 
+// As confirmLeastSure, for a layout whose level is not known: each level
+// that leaves data codewords is tried, and a correction is believed only
+// when the length descriptor then counts exactly the codewords before the
+// checks, as a whole symbol's does.
+bool confirmAnyLevel(ScanContext* ctx, const int* codewords, const float* margins, int n, SymbolLayout layout) {
+  for (layout.level = 0; layout.level <= 8 && (2 << layout.level) < n; layout.level++)
+    if (confirmLeastSure(ctx, codewords, margins, n, layout) && ctx->current->codewords[0] == n - (2 << layout.level))
+      return true;
+  return false;
+}
+
 // Reads every codeword by its shape: each row's start and stop patterns
 // are found in its profile and their places fitted over the rows; the
 // perspective between them is the one under which the codewords fit best;
@@ -914,7 +930,8 @@ bool readRowsByShape(ScanContext* ctx, const Frame& f, const GridOutcome& g, con
           matched[n] = match.codeword;
           margins[n] = match.codeword >= 0 ? match.score - match.runnerUp : -1.0f;
         }
-      verified = confirmLeastSure(ctx, matched, margins, n, g.layout);
+      verified = g.layout.level >= 0 ? confirmLeastSure(ctx, matched, margins, n, g.layout)
+                                     : confirmAnyLevel(ctx, matched, margins, n, g.layout);
     }
   }
   freeShapeTable(table);
@@ -926,6 +943,119 @@ bool readRowsByShape(ScanContext* ctx, const Frame& f, const GridOutcome& g, con
   std::free(margins);
   std::free(guards);
   return verified;
+}
+
+// ---- rows placed by the patterns' wide bars ----------------------------------
+
+// Where the dark of a vertical line through grid x `x` begins and ends, in
+// grid rows: the line is sampled a quarter grid row apart from half the
+// grid's height above it to half below, and each end is where the darkness
+// crosses halfway between the line's darkest and lightest. False when the
+// line shows no dark stretch.
+bool barExtent(const ScanContext* ctx, const ProjectiveMap& map, double x, int gridHeight, double* top,
+               double* bottom) {
+  enum { kPerRow = 4 };
+  int count = 2 * gridHeight * kPerRow;
+  if (count < 8 || count > 4 * kMaxGridRows) return false;
+  unsigned char* values = (unsigned char*)std::malloc((size_t)count);
+  if (!values) return false;
+  double y0 = -0.5 * gridHeight, dy = 1.0 / kPerRow;
+  sampleMappedLine(ctx->grey, ctx->width, ctx->height, map, x, y0, 0.0, dy, values, count, ctx->fill);
+  int low = 255, high = 0;
+  for (int i = 0; i < count; i++) {
+    low = values[i] < low ? values[i] : low;
+    high = values[i] > high ? values[i] : high;
+  }
+  bool found = high - low >= 48;
+  if (found) {
+    double half = 0.5 * (low + high);
+    int first = 0, last = count - 1;
+    while (first < count && values[first] >= half) first++;
+    while (last >= 0 && values[last] >= half) last--;
+    found = first > 0 && last < count - 1 && first < last;
+    if (found) {
+      // Sub-sample crossings on both ends.
+      double a = values[first - 1] - half, b = values[first] - half;
+      *top = y0 + dy * (first - 1 + a / (a - b));
+      a = values[last] - half, b = values[last + 1] - half;
+      *bottom = y0 + dy * (last + a / (a - b));
+    }
+  }
+  std::free(values);
+  return found;
+}
+
+// Reads a grid whose indicators did not place its rows as a symbol of `rows`
+// rows and `level` (-1: any the length descriptor agrees with): the start and stop patterns' wide bars show where the
+// first row begins and the last ends on either side, the rows lie evenly
+// between, and every codeword is read by its shape.
+bool readByRowCount(ScanContext* ctx, const Frame& f, const GridOutcome& g, int rows, int level) {
+  if (ctx->stats && ctx->stats->readings >= ctx->maxReadings) return false;
+  if (ctx->stats) ctx->stats->readings++;
+  RowGeometry rg;
+  float w = (float)g.gridWidth, h = (float)g.gridHeight;
+  const float gridCorners[8] = {0.0f, 0.0f, w, 0.0f, w, h, 0.0f, h};
+  rg.map = mapQuadToQuad(gridCorners, g.corners);
+  rg.leftX = kGridMargin * g.modulePixels, rg.rightX = (kGridMargin + 17.0 * f.gridColumns) * g.modulePixels;
+  double top[2], bottom[2];
+  if (!barExtent(ctx, rg.map, rg.leftX - 13 * g.modulePixels, g.gridHeight, &top[0], &bottom[0]) ||
+      !barExtent(ctx, rg.map, rg.rightX + 3.5 * g.modulePixels, g.gridHeight, &top[1], &bottom[1]))
+    return false;
+  RowFit* fits[2] = {&rg.left, &rg.right};
+  for (int side = 0; side < 2; side++) {
+    double slope = rows / (bottom[side] - top[side]);
+    *fits[side] = {true, slope, -0.5 - slope * top[side]};
+  }
+  GridOutcome shaped = g;
+  shaped.layout = {rows, f.gridColumns - 2, level};
+  rg.lines = linesPerRow(g, rg.left, f);
+  if (!readRowsByShape(ctx, f, shaped, rg)) return false;
+  fillOutlineFromRows(shaped, rg.left, rg.right, rows, false, ctx->current);
+  return true;
+}
+
+// The votes' first and second choices, -1 where none.
+void topTwo(const int* votes, int size, int* first, int* second) {
+  *first = *second = -1;
+  for (int k = 0; k < size; k++) {
+    if (votes[k] <= 0) continue;
+    if (*first < 0 || votes[k] > votes[*first]) *second = *first, *first = k;
+    else if (*second < 0 || votes[k] > votes[*second]) *second = k;
+  }
+}
+
+// Row counts for a grid whose indicators were too blurred to agree: rows
+// a pixel or two high blur into each other, yet the row group the most
+// indicators showed is mostly right; the count within the group is the
+// least sure, so all three are tried. The first two groups, each with the
+// counts within it the level votes favour first.
+int rowCountsFromVotes(const GridReading* reading, int dataColumns, int* counts) {
+  int groups[2], levels[2];
+  topTwo(reading->rowGroupVotes, 30, &groups[0], &groups[1]);
+  topTwo(reading->levelVotes, 30, &levels[0], &levels[1]);
+  int n = 0;
+  for (int i = 0; i < 2 && groups[i] >= 0; i++)
+    for (int k = 0; k < 4 && n < kMaxRowCounts; k++) {
+      int within = k < 1 ? (levels[0] >= 0 ? levels[0] % 3 : 0) : k - 1;
+      if (k > 0 && levels[0] >= 0 && within == levels[0] % 3) continue;
+      int rows = 3 * groups[i] + within + 1;
+      if (rows < 3 || rows > kMaxSymbolRows || rows * dataColumns > kMaxWordLength) continue;
+      counts[n++] = rows;
+    }
+  return n;
+}
+
+// Keeps a grid of three columns or more that no reading confirmed for
+// readDeferredGrids, with the row counts to try.
+void deferRowCounts(ScanContext* ctx, const Frame& f, const GridOutcome& g) {
+  if (f.gridColumns < 3 || ctx->deferredCount >= ctx->maxDeferred) return;
+  DeferredGrid& d = ctx->deferred[ctx->deferredCount];
+  d.rowCountCount = rowCountsFromVotes(ctx->reading, f.gridColumns - 2, d.rowCounts);
+  if (d.rowCountCount == 0) return;
+  d.frame = f;
+  d.grid = g;
+  d.compact = false;
+  ctx->deferredCount++;
 }
 
 // ---- the symbols found so far ------------------------------------------------
@@ -975,7 +1105,16 @@ void keepReading(ScanContext* ctx) {
 void readDeferredGrids(ScanContext* ctx) {
   for (int i = 0; i < ctx->deferredCount && !enoughSymbols(ctx); i++) {
     const DeferredGrid& p = ctx->deferred[i];
-    if (alreadyRead(ctx, outlineCentre(p.grid.corners)) || !readRowsByShape(ctx, p.frame, p.grid, p.rows)) continue;
+    if (alreadyRead(ctx, outlineCentre(p.grid.corners))) continue;
+    if (p.rowCountCount > 0) {
+      for (int k = 0; k < p.rowCountCount; k++)
+        if (readByRowCount(ctx, p.frame, p.grid, p.rowCounts[k], -1)) {
+          keepReading(ctx);
+          break;
+        }
+      continue;
+    }
+    if (!readRowsByShape(ctx, p.frame, p.grid, p.rows)) continue;
     fillOutlineFromRows(p.grid, p.rows.left, p.rows.right, p.grid.layout.rows, p.compact, ctx->current);
     keepReading(ctx);
   }
@@ -1048,6 +1187,7 @@ bool readColumns(ScanContext* ctx, const Candidate& c, int gridColumns, int rows
   *layout = g.layout;
   // The grid's rows did not confirm the symbol: its own rows may.
   bool read = g.verified || (g.indicatorsRead && readAlongRows(ctx, f, g));
+  if (!read) deferRowCounts(ctx, f, g);
   if (read) keepReading(ctx);
   return readOthers(ctx, c, f, g, depth) || read;
 }
