@@ -423,7 +423,11 @@ bool scanRuns(const unsigned char* values, int length, Threshold threshold, floa
   for (int run = firstDark; run <= runs.count; run += 2)
     if (runs.width(run) >= 5) matchAt(runs, run, line, direction, thresholdKind, hits);
   if (blurLow < 0) return true;
-  // Then the blurred patterns the level did not part, each unless seen.
+  // Then the blurred patterns the level did not part, each unless seen; a
+  // line that showed both patterns already crosses a symbol sharp enough.
+  int kinds = 0;
+  for (int i = lineFirst; i < hits->count; i++) kinds |= 1 << hits->hits[i].kind;
+  if (kinds == 3) return true;
   for (int run = firstDark; run <= runs.count; run += 2)
     if (runs.width(run) >= 5 &&
         hidesThinRuns(values, length, runs.start(run), runs.start(run + 1), threshold.at(0), blurLow))
