@@ -81,19 +81,25 @@ struct RowGeometry {
 // A grid whose rows did not confirm a symbol, to be read by its codewords'
 // shapes once every candidate has been tried: that reading costs as much as
 // many a whole scan, and another candidate often reads the symbol plainly.
-enum { kMaxRowCounts = 6 };
-
 struct DeferredGrid {
   Frame frame;
   GridOutcome grid;
   RowGeometry rows;
   bool compact;
-  // Row counts to try when the indicators placed no rows (rowCountCount > 0).
+};
+
+// A grid whose indicators placed no rows, to be read by shapes last, as a
+// symbol of each of a few row counts.
+enum { kMaxRowCounts = 6 };
+
+struct RowCountGrid {
+  Frame frame;
+  GridOutcome grid;
   int rowCounts[kMaxRowCounts];
   int rowCountCount;
 };
 
-enum { kMaxDeferredGrids = 8 };
+enum { kMaxDeferredGrids = 8, kMaxRowCountGrids = 2 };
 
 struct ScanContext {
   const unsigned char* grey;
@@ -113,6 +119,8 @@ struct ScanContext {
   SymbolReading* current;
   DeferredGrid deferred[kMaxDeferredGrids];
   int deferredCount, maxDeferred;
+  RowCountGrid rowCountGrids[kMaxRowCountGrids];
+  int rowCountGridCount;
 };
 
 enum { kMaxTried = 64 };
@@ -584,7 +592,7 @@ void sampleRowLine(const ScanContext* ctx, const RowGeometry& rg, int r, int k, 
 // symbol are all kept: their row fits differ, and where rows are a pixel or
 // two high one may read where another does not.
 void deferShapeReading(ScanContext* ctx, const Frame& f, const GridOutcome& g, const RowGeometry& rg, bool compact) {
-  if (ctx->deferredCount < ctx->maxDeferred) ctx->deferred[ctx->deferredCount++] = {f, g, rg, compact, {0}, 0};
+  if (ctx->deferredCount < ctx->maxDeferred) ctx->deferred[ctx->deferredCount++] = {f, g, rg, compact};
 }
 
 // Reads the symbol again along its own rows: each side's row indicators
@@ -986,9 +994,10 @@ bool barExtent(const ScanContext* ctx, const ProjectiveMap& map, double x, int g
 }
 
 // Reads a grid whose indicators did not place its rows as a symbol of `rows`
-// rows and `level` (-1: any the length descriptor agrees with): the start and stop patterns' wide bars show where the
-// first row begins and the last ends on either side, the rows lie evenly
-// between, and every codeword is read by its shape.
+// rows and `level` (-1: any the length descriptor agrees with): the start
+// and stop patterns' wide bars show where the first row begins and the last
+// ends on either side, the rows lie evenly between, and every codeword is
+// read by its shape.
 bool readByRowCount(ScanContext* ctx, const Frame& f, const GridOutcome& g, int rows, int level) {
   if (ctx->stats && ctx->stats->readings >= ctx->maxReadings) return false;
   if (ctx->stats) ctx->stats->readings++;
@@ -1003,6 +1012,8 @@ bool readByRowCount(ScanContext* ctx, const Frame& f, const GridOutcome& g, int 
     return false;
   RowFit* fits[2] = {&rg.left, &rg.right};
   for (int side = 0; side < 2; side++) {
+    // Rows of less than a grid row each were not sampled apart.
+    if (!(bottom[side] - top[side] >= rows)) return false;
     double slope = rows / (bottom[side] - top[side]);
     *fits[side] = {true, slope, -0.5 - slope * top[side]};
   }
@@ -1025,37 +1036,35 @@ void topTwo(const int* votes, int size, int* first, int* second) {
 }
 
 // Row counts for a grid whose indicators were too blurred to agree: rows
-// a pixel or two high blur into each other, yet the row group the most
-// indicators showed is mostly right; the count within the group is the
-// least sure, so all three are tried. The first two groups, each with the
-// counts within it the level votes favour first.
+// a pixel or two high blur into each other, yet the row group most
+// indicators showed is mostly right, and the count within the group is the
+// least sure. The first two groups, each with the three counts within it,
+// the one the level votes favour first.
 int rowCountsFromVotes(const GridReading* reading, int dataColumns, int* counts) {
   int groups[2], levels[2];
   topTwo(reading->rowGroupVotes, 30, &groups[0], &groups[1]);
   topTwo(reading->levelVotes, 30, &levels[0], &levels[1]);
+  int favoured = levels[0] >= 0 ? levels[0] % 3 : 0;
   int n = 0;
   for (int i = 0; i < 2 && groups[i] >= 0; i++)
-    for (int k = 0; k < 4 && n < kMaxRowCounts; k++) {
-      int within = k < 1 ? (levels[0] >= 0 ? levels[0] % 3 : 0) : k - 1;
-      if (k > 0 && levels[0] >= 0 && within == levels[0] % 3) continue;
+    for (int k = 0; k < 3 && n < kMaxRowCounts; k++) {
+      int within = k == 0 ? favoured : k <= favoured ? k - 1 : k;
       int rows = 3 * groups[i] + within + 1;
-      if (rows < 3 || rows > kMaxSymbolRows || rows * dataColumns > kMaxWordLength) continue;
-      counts[n++] = rows;
+      if (rows >= 3 && rows <= kMaxSymbolRows && rows * dataColumns <= kMaxWordLength) counts[n++] = rows;
     }
   return n;
 }
 
-// Keeps a grid of three columns or more that no reading confirmed for
-// readDeferredGrids, with the row counts to try.
+// Keeps a grid of three columns or more that no reading confirmed, with the
+// row counts to try, for readDeferredGrids.
 void deferRowCounts(ScanContext* ctx, const Frame& f, const GridOutcome& g) {
-  if (f.gridColumns < 3 || ctx->deferredCount >= ctx->maxDeferred) return;
-  DeferredGrid& d = ctx->deferred[ctx->deferredCount];
+  if (f.gridColumns < 3 || ctx->rowCountGridCount >= kMaxRowCountGrids) return;
+  RowCountGrid& d = ctx->rowCountGrids[ctx->rowCountGridCount];
   d.rowCountCount = rowCountsFromVotes(ctx->reading, f.gridColumns - 2, d.rowCounts);
   if (d.rowCountCount == 0) return;
   d.frame = f;
   d.grid = g;
-  d.compact = false;
-  ctx->deferredCount++;
+  ctx->rowCountGridCount++;
 }
 
 // ---- the symbols found so far ------------------------------------------------
@@ -1101,22 +1110,19 @@ void keepReading(ScanContext* ctx) {
 }
 
 // The grids deferred to a reading by shapes, each unless a symbol read
-// since covers it.
+// since covers it; those whose indicators placed no rows last, each row
+// count in turn.
 void readDeferredGrids(ScanContext* ctx) {
   for (int i = 0; i < ctx->deferredCount && !enoughSymbols(ctx); i++) {
     const DeferredGrid& p = ctx->deferred[i];
-    if (alreadyRead(ctx, outlineCentre(p.grid.corners))) continue;
-    if (p.rowCountCount > 0) {
-      for (int k = 0; k < p.rowCountCount; k++)
-        if (readByRowCount(ctx, p.frame, p.grid, p.rowCounts[k], -1)) {
-          keepReading(ctx);
-          break;
-        }
-      continue;
-    }
-    if (!readRowsByShape(ctx, p.frame, p.grid, p.rows)) continue;
+    if (alreadyRead(ctx, outlineCentre(p.grid.corners)) || !readRowsByShape(ctx, p.frame, p.grid, p.rows)) continue;
     fillOutlineFromRows(p.grid, p.rows.left, p.rows.right, p.grid.layout.rows, p.compact, ctx->current);
     keepReading(ctx);
+  }
+  for (int i = 0; i < ctx->rowCountGridCount && !enoughSymbols(ctx); i++) {
+    const RowCountGrid& p = ctx->rowCountGrids[i];
+    for (int k = 0; k < p.rowCountCount && !alreadyRead(ctx, outlineCentre(p.grid.corners)); k++)
+      if (readByRowCount(ctx, p.frame, p.grid, p.rowCounts[k], -1)) keepReading(ctx);
   }
 }
 
