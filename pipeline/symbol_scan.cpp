@@ -1067,6 +1067,42 @@ void deferRowCounts(ScanContext* ctx, const Frame& f, const GridOutcome& g) {
   ctx->rowCountGridCount++;
 }
 
+enum { kMaxRowCountTries = 8 };
+
+// How many picture pixels the start pattern's wide bar spans down a grid;
+// 0 when it shows none.
+double wideBarPixels(const ScanContext* ctx, const GridOutcome& g) {
+  float w = (float)g.gridWidth, h = (float)g.gridHeight;
+  const float gridCorners[8] = {0.0f, 0.0f, w, 0.0f, w, h, 0.0f, h};
+  double x = (kGridMargin - 13.0) * g.modulePixels, top, bottom;
+  if (!barExtent(ctx, mapQuadToQuad(gridCorners, g.corners), x, g.gridHeight, &top, &bottom)) return 0;
+  Vec a = gridToPicture(g, x, top), b = gridToPicture(g, x, bottom);
+  return std::hypot(b.x - a.x, b.y - a.y);
+}
+
+bool plausibleRows(int rows, int dataColumns, double pixels) {
+  return rows >= 3 && rows <= kMaxSymbolRows && rows * dataColumns <= kMaxWordLength && rows <= pixels;
+}
+
+// The row counts a grid is read with: those of the votes that leave rows a
+// pixel high or more, then those of rows one module high, the flattest
+// printed, to two modules high, as far as kMaxRowCountTries allows. Writes
+// them to counts[0..kMaxRowCountTries) and returns their number.
+int rowCountsToTry(const ScanContext* ctx, const RowCountGrid& p, int* counts) {
+  double pixels = wideBarPixels(ctx, p.grid), module = p.frame.module;
+  int dataColumns = p.frame.gridColumns - 2, n = 0;
+  if (!(pixels > 0 && module > 0)) return 0;
+  for (int k = 0; k < p.rowCountCount; k++)
+    if (plausibleRows(p.rowCounts[k], dataColumns, pixels)) counts[n++] = p.rowCounts[k];
+  int flattest = (int)std::lround(pixels / module), tallest = (int)std::lround(pixels / (2 * module));
+  for (int rows = flattest; rows >= tallest && n < kMaxRowCountTries; rows--) {
+    bool tried = false;
+    for (int k = 0; k < n; k++) tried = tried || counts[k] == rows;
+    if (!tried && plausibleRows(rows, dataColumns, pixels)) counts[n++] = rows;
+  }
+  return n;
+}
+
 // ---- the symbols found so far ------------------------------------------------
 
 bool insideOutline(const float* corners, Vec p) {
@@ -1121,8 +1157,10 @@ void readDeferredGrids(ScanContext* ctx) {
   }
   for (int i = 0; i < ctx->rowCountGridCount && !enoughSymbols(ctx); i++) {
     const RowCountGrid& p = ctx->rowCountGrids[i];
-    for (int k = 0; k < p.rowCountCount && !alreadyRead(ctx, outlineCentre(p.grid.corners)); k++)
-      if (readByRowCount(ctx, p.frame, p.grid, p.rowCounts[k], -1)) keepReading(ctx);
+    int counts[kMaxRowCountTries];
+    int n = rowCountsToTry(ctx, p, counts);
+    for (int k = 0; k < n && !alreadyRead(ctx, outlineCentre(p.grid.corners)); k++)
+      if (readByRowCount(ctx, p.frame, p.grid, counts[k], -1)) keepReading(ctx);
   }
 }
 
