@@ -89,7 +89,9 @@ struct DeferredGrid {
 };
 
 // A grid whose indicators placed no rows, to be read by shapes last, as a
-// symbol of each of a few row counts.
+// symbol of each of a few row counts. Only the first such grid of a scan is
+// kept: each count costs a whole reading by shapes, and a picture whose
+// symbol does not read at all would pay for every one.
 enum { kMaxRowCounts = 6 };
 
 struct RowCountGrid {
@@ -99,7 +101,7 @@ struct RowCountGrid {
   int rowCountCount;
 };
 
-enum { kMaxDeferredGrids = 8, kMaxRowCountGrids = 2 };
+enum { kMaxDeferredGrids = 8, kMaxRowCountGrids = 1 };
 
 struct ScanContext {
   const unsigned char* grey;
@@ -875,14 +877,14 @@ bool confirmLeastSure(ScanContext* ctx, const int* codewords, const float* margi
   return verified;
 }
 
-// As confirmLeastSure, for a layout whose level is not known: each level
-// that leaves data codewords is tried, and a correction is believed only
-// when the length descriptor then counts exactly the codewords before the
-// checks, as a whole symbol's does.
+// As confirmLeastSure, for a layout whose level is not known: the length
+// descriptor counts every codeword before the checks, so the one read
+// names the level; a correction is believed only when the corrected
+// descriptor still does.
 bool confirmAnyLevel(ScanContext* ctx, const int* codewords, const float* margins, int n, SymbolLayout layout) {
   for (layout.level = 0; layout.level <= 8 && (2 << layout.level) < n; layout.level++)
-    if (confirmLeastSure(ctx, codewords, margins, n, layout) && ctx->current->codewords[0] == n - (2 << layout.level))
-      return true;
+    if (codewords[0] == n - (2 << layout.level))
+      return confirmLeastSure(ctx, codewords, margins, n, layout) && ctx->current->codewords[0] == codewords[0];
   return false;
 }
 
@@ -1061,13 +1063,12 @@ void deferRowCounts(ScanContext* ctx, const Frame& f, const GridOutcome& g) {
   if (f.gridColumns < 3 || ctx->rowCountGridCount >= kMaxRowCountGrids) return;
   RowCountGrid& d = ctx->rowCountGrids[ctx->rowCountGridCount];
   d.rowCountCount = rowCountsFromVotes(ctx->reading, f.gridColumns - 2, d.rowCounts);
-  if (d.rowCountCount == 0) return;
   d.frame = f;
   d.grid = g;
   ctx->rowCountGridCount++;
 }
 
-enum { kMaxRowCountTries = 8 };
+enum { kMaxRowCountTries = 6 };
 
 // How many picture pixels the start pattern's wide bar spans down a grid;
 // 0 when it shows none.
