@@ -3,9 +3,10 @@
 // set of generated symbols that read as they are are turned by quarter turns
 // and by angles up to 45 degrees, mirrored, scaled down until modules
 // measure about 1.5 and 1.2 pixels, re-encoded as low-quality JPEG, and given
-// noise or blur. Each transformed picture is read with the public read; the
-// report counts per transformation how many still read exactly and verified,
-// lists the ones that do not, and counts any wrong text passed as verified.
+// noise or blur, blur also at modules of 1.5 pixels. Each transformed picture
+// is read with the public read; the report counts per transformation how many
+// still read exactly and verified, lists the ones that do not, and counts any
+// wrong text passed as verified.
 //
 //   ./invariance_bench [--benchmark_filter=jpeg]
 //
@@ -198,6 +199,10 @@ std::vector<Transformation> transformations() {
     all.push_back({"jpeg q" + std::to_string(quality), [quality](const Sample& s) { return jpeg(s.picture, quality); }});
   all.push_back({"noise 12", [](const Sample& s) { return noisy(s.picture, 12); }});
   all.push_back({"blur 0.8", [](const Sample& s) { return blurred(s.picture, 0.8); }});
+  // Small modules under blur: the one-module runs fade at both at once.
+  all.push_back({"1.5 px, blur 0.8", [](const Sample& s) {
+                   return s.module > 1.5 ? blurred(scaled(s.picture, 1.5 / s.module), 0.8) : GrayPicture();
+                 }});
   return all;
 }
 

@@ -251,3 +251,28 @@ TEST(ReadSymbols, BlurredModulesOfLittleMoreThanOnePixel) {
     readOne(turned(small, 90), data, what + " turned");
   }
 }
+
+// Rows one module high, modules of 1.5 pixels, blurred: the start
+// pattern's thin bars merge with its wide bar at any one level, and the
+// rows blur into each other so that no row indicator reads whole. The
+// patterns are found by the line's own turning points, the rows placed
+// between where the wide bars begin and end.
+TEST(ReadSymbols, BlurredRowsOfOneModule) {
+  const std::string data = "Blurred flat rows: 0123456789 abcdefghijklmnop";
+  for (int columns : {2, 6}) {
+    SymbolOptions options;
+    options.columns = columns;
+    options.eccLevel = 3;
+    DrawOptions draw;
+    draw.modulePixels = 6;
+    draw.rowPixels = 6;
+    draw.quietPixels = 24;
+    GrayPicture large = symbolPicture(data, options, draw);
+    int width = 0, height = 0;
+    unsigned char* pixels = shrinkPicture(large.pixels.data(), large.width, large.height, 4, &width, &height);
+    GrayPicture small = softened(adoptPicture(pixels, width, height), 2);
+    std::string what = "columns " + std::to_string(columns);
+    readOne(small, data, what);
+    readOne(turned(small, 90), data, what + " turned");
+  }
+}
