@@ -55,6 +55,21 @@ static void binarizeByGlobalMean(unsigned char* pixels, int width, int height) {
   for (size_t i = 0; i < count; i++) pixels[i] = darkerThanMean(pixels[i], mean) ? 1 : 0;
 }
 
+// The highest rounded mean at which `level` is not yet dark, per level:
+// darkerThanMean rises with the mean, so a pixel is dark exactly when its
+// box's rounded mean exceeds this.
+struct LightUpTo {
+  int of[256];
+  LightUpTo() {
+    for (int level = 0; level < 256; level++) {
+      int mean = 0;
+      while (mean < 255 && !darkerThanMean(level, mean + 1)) mean++;
+      of[level] = mean;
+    }
+  }
+};
+static const LightUpTo kLightUpTo;
+
 void adaptiveBinarize(unsigned char* pixels, int width, int height, int window) {
   if (!validPicture(pixels, width, height)) return;
   if (window < MIN_WINDOW) window = MIN_WINDOW;
@@ -66,6 +81,8 @@ void adaptiveBinarize(unsigned char* pixels, int width, int height, int window) 
     return;
   }
   // Every box is read from the untouched sums, so overwriting pixels is safe.
+  // The rounded mean (sum + count / 2) / count exceeds m exactly when
+  // sum + count / 2 >= (m + 1) * count: a product in place of a division.
   size_t stride = (size_t)width + 1;
   for (int y = 0; y < height; y++) {
     int top = y - radius < 0 ? 0 : y - radius;
@@ -77,9 +94,9 @@ void adaptiveBinarize(unsigned char* pixels, int width, int height, int window) 
       int left = x - radius < 0 ? 0 : x - radius;
       int right = x + radius + 1 > width ? width : x + radius + 1;
       uint32_t boxSum = below[right] - below[left] - above[right] + above[left];
-      uint32_t count = (uint32_t)(right - left) * (uint32_t)(bottom - top);
-      int mean = (int)(((uint64_t)boxSum + count / 2) / count);
-      row[x] = darkerThanMean(row[x], mean) ? 1 : 0;
+      uint64_t count = (uint64_t)(right - left) * (uint64_t)(bottom - top);
+      uint64_t darkFrom = (uint64_t)(kLightUpTo.of[row[x]] + 1) * count;
+      row[x] = (uint64_t)boxSum + count / 2 >= darkFrom ? 1 : 0;
     }
   }
   free(sums);
