@@ -57,21 +57,41 @@ static int entriesAreBad(const int* codewords, int n) {
   return 0;
 }
 
+// 3^e for e below 2 * 928, then zeros: a logarithm plus a weight below 928
+// indexes it without a wrap test once logZero is taken as 2 * 928.
+enum { kZeroLog = 2 * 928, kLanes = 4 };
+struct PowersOfThree {
+  int of[3 * 928];
+  PowersOfThree() {
+    int value = 1;
+    for (int e = 0; e < 928; e++, value = value * 3 % 929) of[e] = of[e + 928] = value, of[e + kZeroLog] = 0;
+  }
+};
+static const PowersOfThree kPowers;
+
 // syndromes[k] = sum over locations i of v * 3^(k*i), k = 1..t, in log form.
 // Returns 1 when any is non-zero.
 static int computeSyndromes(const int* codewords, int n, int t, int* syndromes) {
   int logByLocation[kMaxWordLength + 1];
-  for (int i = 1; i <= n; i++) logByLocation[i] = gfLog[entryValue(codewords[n - i])];
+  for (int i = 1; i <= n; i++) {
+    int log = gfLog[entryValue(codewords[n - i])];
+    logByLocation[i] = log == logZero ? kZeroLog : log;
+  }
+  // Four syndromes a pass, so that their weights step on side by side.
   int anyNonZero = 0;
-  for (int k = 1; k <= t; k++) {
-    int step = k % 928, weight = 0, sum = 0;
-    for (int i = 1; i <= n; i++) {
-      weight += step;
-      if (weight >= 928) weight -= 928;
-      if (logByLocation[i] != logZero) sum += powerOfLogSum(logByLocation[i], weight);
+  for (int first = 1; first <= t; first += kLanes) {
+    int step[kLanes], weight[kLanes] = {}, sum[kLanes] = {};
+    for (int lane = 0; lane < kLanes; lane++) step[lane] = (first + lane) % 928;
+    for (int i = 1; i <= n; i++)
+      for (int lane = 0; lane < kLanes; lane++) {
+        weight[lane] += step[lane];
+        if (weight[lane] >= 928) weight[lane] -= 928;
+        sum[lane] += kPowers.of[logByLocation[i] + weight[lane]];
+      }
+    for (int lane = 0; lane < kLanes && first + lane <= t; lane++) {
+      syndromes[first + lane] = reduce(sum[lane]);
+      if (syndromes[first + lane]) anyNonZero = 1;
     }
-    syndromes[k] = reduce(sum);
-    if (syndromes[k]) anyNonZero = 1;
   }
   toLogForm(syndromes + 1, t);
   return anyNonZero;
@@ -117,10 +137,12 @@ static void printErasureRoots(const int* lambda, int ne, int n, int t) {
   trace("\n");
 }
 
-// Discrepancy of step r, with the stored sign convention undone.
-static int discrepancy(const int* lambda, const int* syndromes, int r) {
+// Discrepancy of step r, with the stored sign convention undone; terms at
+// or past `terms` have a zero locator coefficient.
+static int discrepancy(const int* lambda, const int* syndromes, int r, int terms) {
   int sum = 0;
-  for (int i = 0; i < r; i++) {
+  int end = terms < r ? terms : r;
+  for (int i = 0; i < end; i++) {
     if (lambda[i] == 0 || syndromes[r - i] == logZero) continue;
     int term = powerOfLogSum(gfLog[lambda[i]], syndromes[r - i]);
     sum += (i & 1) ? term : -term;
@@ -130,39 +152,48 @@ static int discrepancy(const int* lambda, const int* syndromes, int r) {
 
 // B = x * B. B follows the locator's convention (B(-x) stored), and
 // x * B(-x) = -(-x) * B(-x), so every moved coefficient changes sign.
-static void shiftAuxiliary(int* auxiliary, int t) {
-  for (int i = t - 1; i >= 0; i--)
-    auxiliary[i + 1] = auxiliary[i] == logZero ? logZero : (auxiliary[i] + kMinusOneLog) % 928;
+// Above *top B holds only zeros, which stay where they are.
+static void shiftAuxiliary(int* auxiliary, int t, int* top) {
+  for (int i = *top < t - 1 ? *top : t - 1; i >= 0; i--) {
+    int moved = auxiliary[i] + kMinusOneLog;
+    auxiliary[i + 1] = auxiliary[i] == logZero ? logZero : moved >= 928 ? moved - 928 : moved;
+  }
   auxiliary[0] = logZero;
+  *top = *top < t ? *top + 1 : t;
 }
 
 // Berlekamp-Massey from the erasure locator; lambda in values, B in log form.
 // B takes the old locator only when the length register grows. Returns the
 // length register: the number of errors and erasures the locator claims.
+// Both polynomials are only worked on up to bounds on their degrees.
 static int berlekampMassey(const int* syndromes, int ne, int t, int* lambda) {
   int auxiliary[kPolySize], next[kPolySize];
   for (int i = 0; i <= t; i++) auxiliary[i] = gfLog[lambda[i]];
+  int lambdaTop = ne, auxiliaryTop = ne;  // the erasure locator has degree ne
   int length = ne;
   for (int r = ne + 1; r <= t; r++) {
-    int delta = discrepancy(lambda, syndromes, r);
+    int delta = discrepancy(lambda, syndromes, r, lambdaTop + 1);
     if (delta == 0) {
-      shiftAuxiliary(auxiliary, t);
+      shiftAuxiliary(auxiliary, t, &auxiliaryTop);
       continue;
     }
     int deltaLog = gfLog[delta];
-    next[0] = lambda[0];
-    for (int i = 0; i < t; i++)
+    int changed = auxiliaryTop < t - 1 ? auxiliaryTop : t - 1;  // next differs from lambda up to changed + 1
+    for (int i = 0; i <= changed; i++)
       next[i + 1] = auxiliary[i] == logZero
                         ? lambda[i + 1]
                         : fieldAdd(lambda[i + 1], powerOfLogSum(auxiliary[i], deltaLog));
     if (2 * length <= r + ne - 1) {
-      for (int i = 0; i <= t; i++)
+      int top = lambdaTop > auxiliaryTop ? lambdaTop : auxiliaryTop;
+      for (int i = 0; i <= top && i <= t; i++)
         auxiliary[i] = lambda[i] == 0 ? logZero : logOfQuotient(gfLog[lambda[i]], deltaLog);
+      auxiliaryTop = lambdaTop;
       length = r + ne - length;
     } else {
-      shiftAuxiliary(auxiliary, t);
+      shiftAuxiliary(auxiliary, t, &auxiliaryTop);
     }
-    for (int i = 0; i <= t; i++) lambda[i] = next[i];
+    for (int i = 0; i <= changed; i++) lambda[i + 1] = next[i + 1];
+    if (changed + 1 > lambdaTop) lambdaTop = changed + 1;
   }
   return length;
 }
