@@ -274,8 +274,13 @@ void readGridRows(const unsigned char* grid, int gridWidth, int gridHeight, int 
     markRowsUnread(reading, gridHeight);
     for (int i = 0; i < gridHeight; i++) {
       int* rowValues = values + (size_t)i * gridColumns;
-      readRowValues(grid + (size_t)i * gridWidth, gridWidth, gridColumns, modulePixels, columnSeen, changes,
-                    rowValues);
+      const unsigned char* row = grid + (size_t)i * gridWidth;
+      // Grid rows finer than the symbol's often repeat the row above: its
+      // values are the ones this row would give.
+      if (i > 0 && std::memcmp(row, row - gridWidth, (size_t)gridWidth) == 0)
+        std::memcpy(rowValues, rowValues - gridColumns, sizeof(int) * (size_t)gridColumns);
+      else
+        readRowValues(row, gridWidth, gridColumns, modulePixels, columnSeen, changes, rowValues);
       clusters[i] = rowCluster(rowValues, gridColumns);
       int left = indicators & kLeftIndicator ? rowValues[0] : 0;
       int right = indicators & kRightIndicator ? rowValues[gridColumns - 1] : 0;
