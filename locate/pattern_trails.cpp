@@ -1,5 +1,6 @@
 #include "locate/pattern_trails.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
@@ -9,14 +10,13 @@ int groupOf(const PatternHit& hit) {
   return ((hit.direction * 2 + hit.kind) * 2 + hit.reversed) * 2 + hit.threshold;
 }
 
-int compareHits(const void* a, const void* b) {
-  const PatternHit& x = *(const PatternHit*)a;
-  const PatternHit& y = *(const PatternHit*)b;
+// Hits by group, then along the scan lines; hits that tie keep the order
+// the scan found them in.
+bool hitBefore(const PatternHit& x, const PatternHit& y) {
   int gx = groupOf(x), gy = groupOf(y);
-  if (gx != gy) return gx < gy ? -1 : 1;
-  if (x.line != y.line) return x.line < y.line ? -1 : 1;
-  if (x.inner != y.inner) return x.inner < y.inner ? -1 : 1;
-  return 0;
+  if (gx != gy) return gx < gy;
+  if (x.line != y.line) return x.line < y.line;
+  return x.inner < y.inner;
 }
 
 int modulesOf(int kind) { return kind == kStartPatternKind ? 17 : 18; }
@@ -121,11 +121,6 @@ bool fitTrail(const PatternHit* hits, int first, int end, const int* chainOf, in
   return true;
 }
 
-int compareDoubles(const void* a, const void* b) {
-  double x = *(const double*)a, y = *(const double*)b;
-  return (x > y) - (x < y);
-}
-
 // A first line through the chain that stray sightings cannot pull: the
 // median slope between hits half the chain apart, the median offset. False
 // when it cannot be had.
@@ -146,10 +141,10 @@ bool medianLine(const PatternHit* hits, int first, int end, const int* chainOf, 
       if (b.line != a.line) values[slopes++] = (b.inner - a.inner) / (b.line - a.line);
     }
     if (slopes > 0) {
-      std::qsort(values, (size_t)slopes, sizeof(double), compareDoubles);
+      std::stable_sort(values, values + slopes);
       trail->slope = values[slopes / 2];
       for (int k = 0; k < n; k++) values[k] = hits[members[k]].inner - trail->slope * hits[members[k]].line;
-      std::qsort(values, (size_t)n, sizeof(double), compareDoubles);
+      std::stable_sort(values, values + n);
       trail->offset = values[n / 2];
       made = true;
     }
@@ -188,7 +183,7 @@ int addTrail(const PatternHit* hits, int first, int end, const int* chainOf, con
 
 int findTrails(PatternHit* hits, int hitCount, int step, PatternTrail* trails, int capacity) {
   if (!hits || hitCount <= 0 || !trails || capacity <= 0) return 0;
-  std::qsort(hits, (size_t)hitCount, sizeof(PatternHit), compareHits);
+  std::stable_sort(hits, hits + hitCount, hitBefore);
   int* chainOf = (int*)std::malloc(sizeof(int) * (size_t)hitCount);
   int* active = (int*)std::malloc(sizeof(int) * (size_t)hitCount);
   Chain* chains = (Chain*)std::malloc(sizeof(Chain) * (size_t)hitCount);

@@ -1,5 +1,6 @@
 #include "pipeline/symbol_scan.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -243,11 +244,6 @@ int gridHeightFor(double pixels, double module, int rows) {
   return (int)height + 1;
 }
 
-int compareDoubles(const void* a, const void* b) {
-  double x = *(const double*)a, y = *(const double*)b;
-  return (x > y) - (x < y);
-}
-
 // A first line through the pairs [first, end) that misread indicators
 // cannot pull: the median slope between pairs half the pairs apart, then
 // the median offset. False when it cannot be had.
@@ -260,10 +256,10 @@ bool medianRowLine(const int* gridRows, const int* symbolRows, int first, int en
       if (gridRows[k + half] != gridRows[k])
         values[slopes++] = (double)(symbolRows[k + half] - symbolRows[k]) / (gridRows[k + half] - gridRows[k]);
     if (slopes > 0) {
-      std::qsort(values, (size_t)slopes, sizeof(double), compareDoubles);
+      std::stable_sort(values, values + slopes);
       *slope = values[slopes / 2];
       for (int k = first; k < end; k++) values[k - first] = symbolRows[k] - *slope * gridRows[k];
-      std::qsort(values, (size_t)n, sizeof(double), compareDoubles);
+      std::stable_sort(values, values + n);
       *offset = values[n / 2];
       made = true;
     }
@@ -295,17 +291,12 @@ bool fitRows(const int* gridRows, const int* symbolRows, int first, int end, dou
   return std::fabs(*slope) > 1e-4;
 }
 
-int compareInts(const void* a, const void* b) {
-  int x = *(const int*)a, y = *(const int*)b;
-  return (x > y) - (x < y);
-}
-
 // The median of the symbol rows around pair k, five of them at most.
 int medianRow(const int* symbolRows, int count, int k) {
   int window[5], n = 0;
   for (int j = k - 2; j <= k + 2; j++)
     if (j >= 0 && j < count) window[n++] = symbolRows[j];
-  std::qsort(window, (size_t)n, sizeof(int), compareInts);
+  std::sort(window, window + n);
   return window[n / 2];
 }
 
@@ -699,10 +690,10 @@ GuardFit fitGuards(const double* at, const float* score, int rows, double* scrat
   if (n >= 3) {
     int half = n / 2, slopes = 0;
     for (int i = 0; i + half < n; i++) scratch[slopes++] = (at[kept[i + half]] - at[kept[i]]) / (kept[i + half] - kept[i]);
-    std::qsort(scratch, (size_t)slopes, sizeof(double), compareDoubles);
+    std::stable_sort(scratch, scratch + slopes);
     fit.slope = scratch[slopes / 2];
     for (int i = 0; i < n; i++) scratch[i] = at[kept[i]] - fit.slope * kept[i];
-    std::qsort(scratch, (size_t)n, sizeof(double), compareDoubles);
+    std::stable_sort(scratch, scratch + n);
     fit.offset = scratch[n / 2];
     double sr = 0, sp = 0, srr = 0, srp = 0;
     int m = 0;
