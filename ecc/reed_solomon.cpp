@@ -62,12 +62,12 @@ static int entriesAreBad(const int* codewords, int n) {
 enum { kZeroLog = 2 * 928, kLanes = 4 };
 struct PowersOfThree {
   int of[3 * 928];
-  PowersOfThree() {
+  constexpr PowersOfThree() : of() {
     int value = 1;
     for (int e = 0; e < 928; e++, value = value * 3 % 929) of[e] = of[e + 928] = value, of[e + kZeroLog] = 0;
   }
 };
-static const PowersOfThree kPowers;
+static constexpr PowersOfThree kPowers;
 
 // syndromes[k] = sum over locations i of v * 3^(k*i), k = 1..t, in log form.
 // Returns 1 when any is non-zero.

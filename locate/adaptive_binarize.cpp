@@ -43,7 +43,7 @@ static uint32_t* integralImage(const unsigned char* pixels, int width, int heigh
   return sums;
 }
 
-static bool darkerThanMean(int pixel, int mean) {
+static constexpr bool darkerThanMean(int pixel, int mean) {
   return pixel < mean - FLAT_CONTRAST - mean / 16;
 }
 
@@ -60,7 +60,7 @@ static void binarizeByGlobalMean(unsigned char* pixels, int width, int height) {
 // box's rounded mean exceeds this.
 struct LightUpTo {
   int of[256];
-  LightUpTo() {
+  constexpr LightUpTo() : of() {
     for (int level = 0; level < 256; level++) {
       int mean = 0;
       while (mean < 255 && !darkerThanMean(level, mean + 1)) mean++;
@@ -68,7 +68,7 @@ struct LightUpTo {
     }
   }
 };
-static const LightUpTo kLightUpTo;
+static constexpr LightUpTo kLightUpTo;
 
 void adaptiveBinarize(unsigned char* pixels, int width, int height, int window) {
   if (!validPicture(pixels, width, height)) return;
