@@ -296,7 +296,10 @@ int medianRow(const int* symbolRows, int count, int k) {
   int window[5], n = 0;
   for (int j = k - 2; j <= k + 2; j++)
     if (j >= 0 && j < count) window[n++] = symbolRows[j];
-  std::sort(window, window + n);
+  // Five at most: insertion sort (std::sort, inlined here, trips g++'s
+  // -Warray-bounds with its sixteen-element first pass).
+  for (int i = 1; i < n; i++)
+    for (int j = i; j > 0 && window[j - 1] > window[j]; j--) std::swap(window[j - 1], window[j]);
   return window[n / 2];
 }
 
