@@ -211,9 +211,9 @@ struct Runs {
 
 // Whether a window of whole-pixel runs may hold the shape once its edges
 // are placed: each sub-pixel edge lies within half a pixel of its whole
-// one, so runs and the window's length move by less than a pixel or two.
-// The wide bar must be within 0.8 of a module of its width, the module
-// being the window's length over the shape's; noise fails here at once.
+// one, so runs and the window's length move by a pixel at most, and the
+// tolerances of runsMatch, widened by that, must hold already. The wide bar
+// and its thin neighbour go first: noise and print fail there at once.
 template <typename Threshold>
 bool mayMatch(const Runs<Threshold>& runs, int first, const PatternShape& shape) {
   if (first < 0 || first + shape.runs > runs.count + 1) return false;
@@ -221,21 +221,45 @@ bool mayMatch(const Runs<Threshold>& runs, int first, const PatternShape& shape)
   if (wide + 4 < 3 * runs.width(first + shape.nextRun)) return false;
   float total = (float)(runs.start(first + shape.runs) - runs.start(first));
   float widest = shape.widths[shape.wideRun] + 0.8f, narrowest = shape.widths[shape.wideRun] - 0.8f;
-  return total * widest >= shape.modules * (wide - 1) - widest &&
-         total * narrowest <= shape.modules * (wide + 1) + narrowest;
+  if (total * widest < shape.modules * (wide - 1) - widest ||
+      total * narrowest > shape.modules * (wide + 1) + narrowest)
+    return false;
+  // Per run: |run * modules - width * total| within 0.8 (total + 1) plus
+  // what a pixel's move of the run and of the total adds.
+  float modules = (float)shape.modules, limit = 0.8f * (total + 1) + modules, sum = 0;
+  for (int k = 0; k < shape.runs; k++) {
+    float deviation = std::fabs(runs.width(first + k) * modules - shape.widths[k] * total);
+    if (deviation > limit + shape.widths[k]) return false;
+    sum += deviation;
+  }
+  return sum < modules * (0.42f * (total + 1) + shape.runs + 1);
 }
 
 // The patterns whose wide bar is the dark run `wide`. The wide bar spans at
 // least five pixels while modules are 0.8 pixel or more, and is at least
-// three times its neighbour: both are checked before the other edges are
-// placed.
+// three times its neighbour. Whole-pixel runs are checked before any edge
+// is placed: most dark runs of a picture are no pattern's wide bar.
 template <typename Threshold>
 void matchAt(const Runs<Threshold>& runs, int wide, float line, int direction, int threshold, HitList* hits) {
-  float wideStart = runs.edge(wide), wideEnd = runs.edge(wide + 1), wideRun = wideEnd - wideStart;
-  if (wideRun < 5.0f) return;
+  // In every shape the two runs on one side of the wide bar are one module
+  // each, and a module is under 0.29 of the wide bar: in print and text the
+  // next dark run is mostly too wide for that, on both sides.
+  int w = runs.width(wide);
+  bool thinAfter = wide + 2 <= runs.count && 3 * (runs.width(wide + 1) - 1) <= w + 1 &&
+                   3 * (runs.width(wide + 2) - 1) <= w + 1;
+  bool thinBefore = wide >= 2 && 3 * (runs.width(wide - 1) - 1) <= w + 1 && 3 * (runs.width(wide - 2) - 1) <= w + 1;
+  if (!thinAfter && !thinBefore) return;
+  float wideStart = 0, wideEnd = 0, wideRun = -1;
   for (const PatternShape& shape : kShapes) {
+    if (!(shape.nextRun > shape.wideRun ? thinAfter : thinBefore)) continue;
     int first = wide - shape.wideRun;
     if (!mayMatch(runs, first, shape)) continue;
+    if (wideRun < 0) {
+      wideStart = runs.edge(wide);
+      wideEnd = runs.edge(wide + 1);
+      wideRun = wideEnd - wideStart;
+      if (wideRun < 5.0f) return;
+    }
     bool nextAfter = shape.nextRun > shape.wideRun;
     float next = nextAfter ? runs.edge(wide + 2) - wideEnd : wideStart - runs.edge(wide - 1);
     if (wideRun < 3.0f * next) continue;
@@ -606,6 +630,10 @@ enum { kMinLineContrast = 24 };
 // Diagonal lines gathered together.
 enum { kDiagonalBlock = 32 };
 
+// Pictures up to this many pixels stay in the processor's caches while
+// they are scanned.
+enum { kCachedPicture = 1 << 20 };
+
 // The darkest and lightest grey levels of a line.
 void lineRange(const unsigned char* values, int length, int* low, int* high) {
   unsigned char darkest = 255, lightest = 0;
@@ -682,13 +710,40 @@ Diagonal diagonalAt(int width, int height, int c, int dx) {
   return d;
 }
 
+#ifdef __SSE2__
+// Sixteen rows of sixteen bytes turned into sixteen columns, in place.
+__attribute__((always_inline)) inline void transpose16(__m128i* m) {
+  __m128i t[16];
+  for (int i = 0; i < 8; i++) {  // rows 2i and 2i + 1, by 16-bit pairs
+    t[i] = _mm_unpacklo_epi8(m[2 * i], m[2 * i + 1]);
+    t[i + 8] = _mm_unpackhi_epi8(m[2 * i], m[2 * i + 1]);
+  }
+  for (int h = 0; h < 2; h++)
+    for (int i = 0; i < 4; i++) {  // four rows, by 32-bit quads
+      m[h * 8 + i] = _mm_unpacklo_epi16(t[h * 8 + 2 * i], t[h * 8 + 2 * i + 1]);
+      m[h * 8 + i + 4] = _mm_unpackhi_epi16(t[h * 8 + 2 * i], t[h * 8 + 2 * i + 1]);
+    }
+  for (int g = 0; g < 4; g++)
+    for (int i = 0; i < 2; i++) {  // eight rows, by 64-bit halves
+      t[g * 4 + i] = _mm_unpacklo_epi32(m[g * 4 + 2 * i], m[g * 4 + 2 * i + 1]);
+      t[g * 4 + i + 2] = _mm_unpackhi_epi32(m[g * 4 + 2 * i], m[g * 4 + 2 * i + 1]);
+    }
+  for (int g = 0; g < 8; g++) {  // all sixteen rows of columns 2g and 2g + 1
+    m[2 * g] = _mm_unpacklo_epi64(t[2 * g], t[2 * g + 1]);
+    m[2 * g + 1] = _mm_unpackhi_epi64(t[2 * g], t[2 * g + 1]);
+  }
+}
+#endif
+
 // The samples of `count` diagonal lines going down a row and `dx` (1 or -1)
 // across at each step, every half step: the pixels on the line and, between
 // two of them, the mean of the two pixels beside the middle. Line k goes to
 // out + k * stride. The lines are gathered together a band of rows at a
-// time, so that what each band fetches of the picture serves all of them.
+// time, so that what each band fetches of the picture serves all of them;
+// with `fetchAhead`, for a picture larger than the processor's caches, the
+// next band is fetched while one is read.
 void gatherDiagonals(const unsigned char* grey, int width, const Diagonal* lines, int count, int dx,
-                     unsigned char* out, size_t stride) {
+                     bool fetchAhead, unsigned char* out, size_t stride) {
   enum { kBand = 64 };
   int top = lines[0].y, bottom = 0;
   for (int k = 0; k < count; k++) {
@@ -696,7 +751,19 @@ void gatherDiagonals(const unsigned char* grey, int width, const Diagonal* lines
     bottom = lines[k].y + lines[k].pixels > bottom ? lines[k].y + lines[k].pixels : bottom;
   }
   const ptrdiff_t next = (ptrdiff_t)width + dx;
+  int firstKey = dx > 0 ? lines[0].x - lines[0].y : lines[0].x + lines[0].y;
+  int lastKey = dx > 0 ? lines[count - 1].x - lines[count - 1].y : lines[count - 1].x + lines[count - 1].y;
+  int lowKey = firstKey < lastKey ? firstKey : lastKey, highKey = firstKey < lastKey ? lastKey : firstKey;
   for (int band = top; band < bottom; band += kBand) {
+#ifdef __SSE2__
+    // The next band's stretch of each row, fetched while this band is read.
+    for (int y = band + kBand; fetchAhead && y < band + 2 * kBand && y < bottom; y++) {
+      int from = dx > 0 ? lowKey + y - 1 : lowKey - y - 1, to = dx > 0 ? highKey + y + 1 : highKey - y + 1;
+      from = from < 0 ? 0 : from;
+      to = to >= width ? width - 1 : to;
+      for (int x = from & ~63; x <= to; x += 64) _mm_prefetch((const char*)(grey + (size_t)y * width + x), _MM_HINT_T0);
+    }
+#endif
     for (int k = 0; k < count; k++) {
       const Diagonal& d = lines[k];
       int from = band > d.y ? band - d.y : 0;
@@ -730,12 +797,13 @@ void scanDiagonals(const unsigned char* grey, int width, int height, const ScanS
   size_t stride = (size_t)2 * shorter;
   Diagonal lines[kDiagonalBlock];
   block = block > kDiagonalBlock ? kDiagonalBlock : block;
+  bool fetchAhead = (long long)width * height > kCachedPicture;
   for (int dx = 1; dx >= -1; dx -= 2) {
     int direction = dx > 0 ? kScanDiagonals : kScanAntidiagonals;
     for (int first = step / 2 - (height - 1); first < width; first += block * step) {
       int count = 0;
       for (int c = first; c < width && count < block; c += step) lines[count++] = diagonalAt(width, height, c, dx);
-      gatherDiagonals(grey, width, lines, count, dx, values, stride);
+      gatherDiagonals(grey, width, lines, count, dx, fetchAhead, values, stride);
       for (int k = 0; k < count; k++) {
         const Diagonal& d = lines[k];
         int hitsBefore = hits->count;
@@ -749,6 +817,52 @@ void scanDiagonals(const unsigned char* grey, int width, int height, const ScanS
         }
       }
     }
+  }
+}
+
+#ifdef __SSE2__
+// Sixteen pixels `step` (1, 2 or 4) apart from p on.
+inline __m128i everyStep(const unsigned char* p, int step) {
+  if (step == 1) return _mm_loadu_si128((const __m128i*)p);
+  if (step == 2) {
+    __m128i low = _mm_set1_epi16(0xff);
+    return _mm_packus_epi16(_mm_and_si128(_mm_loadu_si128((const __m128i*)p), low),
+                            _mm_and_si128(_mm_loadu_si128((const __m128i*)(p + 16)), low));
+  }
+  __m128i low = _mm_set1_epi32(0xff);
+  __m128i a = _mm_and_si128(_mm_loadu_si128((const __m128i*)p), low);
+  __m128i b = _mm_and_si128(_mm_loadu_si128((const __m128i*)(p + 16)), low);
+  __m128i c = _mm_and_si128(_mm_loadu_si128((const __m128i*)(p + 32)), low);
+  __m128i d = _mm_and_si128(_mm_loadu_si128((const __m128i*)(p + 48)), low);
+  return _mm_packus_epi16(_mm_packs_epi32(a, b), _mm_packs_epi32(c, d));
+}
+#endif
+
+// Columns first, first + step, ... (count of them) of the picture, column c
+// to columns + c * height: blocks of sixteen rows and sixteen columns are
+// turned by one transpose where the step allows it.
+void gatherColumns(const unsigned char* grey, int width, int height, int first, int step, int count,
+                   unsigned char* columns) {
+  int c = 0;
+#ifdef __SSE2__
+  if (step == 1 || step == 2 || step == 4) {
+    for (; c + 16 <= count && first + (c + 16) * step <= width; c += 16) {
+      int y = 0;
+      for (; y + 16 <= height; y += 16) {
+        __m128i block[16];
+        for (int r = 0; r < 16; r++) block[r] = everyStep(grey + (size_t)(y + r) * width + first + c * step, step);
+        transpose16(block);
+        for (int i = 0; i < 16; i++) _mm_storeu_si128((__m128i*)(columns + (size_t)(c + i) * height + y), block[i]);
+      }
+      for (; y < height; y++)
+        for (int i = 0; i < 16; i++)
+          columns[(size_t)(c + i) * height + y] = grey[(size_t)y * width + first + (c + i) * step];
+    }
+  }
+#endif
+  for (int y = 0; y < height; y++) {
+    const unsigned char* row = grey + (size_t)y * width + first;
+    for (int i = c; i < count; i++) columns[(size_t)i * height + y] = row[i * step];
   }
 }
 
@@ -776,10 +890,7 @@ bool scanForPatterns(const unsigned char* grey, int width, int height, const Sca
     for (int first = step / 2; first < width; first += kColumnBlock * step) {
       int count = 0;
       for (int x = first; x < width && count < kColumnBlock; x += step) count++;
-      for (int y = 0; y < height; y++) {
-        const unsigned char* row = grey + (size_t)y * width + first;
-        for (int c = 0; c < count; c++) columns[(size_t)c * height + y] = row[c * step];
-      }
+      gatherColumns(grey, width, height, first, step, count, columns);
       for (int c = 0; c < count; c++)
         scanWithThresholds(columns + (size_t)c * height, height, settings, settings.window, first + c * step + 0.5f,
                            kScanColumns, room, hits);
