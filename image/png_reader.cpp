@@ -18,7 +18,7 @@ bool isPng(const unsigned char* bytes, size_t size) {
 
 namespace {
 
-enum { kGrey = 0, kRgb = 2, kGreyAlpha = 4, kRgba = 6 };
+enum { kGrey = 0, kRgb = 2, kIndexed = 3, kGreyAlpha = 4, kRgba = 6 };
 
 int channelsOf(int colourType) {
   switch (colourType) {
@@ -84,6 +84,96 @@ void channelOffsets(int channels, int* red, int* green, int* blue, int* alpha) {
 // check it either: it costs a fifth of a large picture's decoding, and a
 // damaged stream is caught by inflating it all the same.
 const int kContextFlags = SPNG_CTX_IGNORE_ADLER32;
+
+// An indexed picture, or a grey one of 1, 2 or 4 bits a pixel, not
+// interlaced: its pixels are table indexes, packed as they come.
+bool packedKind(const spng_ihdr& header) {
+  bool indexed = header.color_type == kIndexed, lowGrey = header.color_type == kGrey && header.bit_depth < 8;
+  return (indexed || lowGrey) && header.interlace_method == SPNG_INTERLACE_NONE;
+}
+
+// Reads the header of a packed kind: *handled as readHeader says it.
+bool readPackedHeader(spng_ctx* ctx, const unsigned char* bytes, size_t size, bool* handled, spng_ihdr* header) {
+  if (spng_set_png_buffer(ctx, bytes, size) || spng_set_image_limits(ctx, kMaxPictureSide, kMaxPictureSide) ||
+      spng_get_ihdr(ctx, header) || !packedKind(*header))
+    return false;
+  // A grey one with a transparent level is left to the general reader.
+  spng_trns transparency;
+  if (header->color_type == kGrey && spng_get_trns(ctx, &transparency) != SPNG_ECHUNKAVAIL) return false;
+  *handled = true;
+  long long pixels = (long long)header->width * header->height;
+  size_t length = 0;
+  if (pixels < 1 || pixels > kMaxPicturePixels || spng_decoded_image_size(ctx, SPNG_FMT_PNG, &length) != 0)
+    return false;
+  // As readHeader bounds pixels, here the packed bytes the header claims.
+  return (long long)length <= (long long)size * 4096 + 65536;
+}
+
+// The grey level of each table index, weighed as the general reader's
+// pixels are: palette entries (with their alpha) or grey levels scaled to
+// 8 bits. Indexes past the palette are black.
+bool greyTable(spng_ctx* ctx, const spng_ihdr& header, unsigned char* table) {
+  unsigned char rgba[256 * 4];
+  for (int i = 0; i < 256; i++) rgba[4 * i] = rgba[4 * i + 1] = rgba[4 * i + 2] = 0, rgba[4 * i + 3] = 255;
+  if (header.color_type == kIndexed) {
+    spng_plte palette;
+    if (spng_get_plte(ctx, &palette)) return false;
+    spng_trns transparency;
+    bool alpha = spng_get_trns(ctx, &transparency) == 0;
+    for (uint32_t i = 0; i < palette.n_entries && i < 256; i++) {
+      rgba[4 * i] = palette.entries[i].red;
+      rgba[4 * i + 1] = palette.entries[i].green;
+      rgba[4 * i + 2] = palette.entries[i].blue;
+      if (alpha && i < transparency.n_type3_entries) rgba[4 * i + 3] = transparency.type3_alpha[i];
+    }
+  } else {
+    int levels = (1 << header.bit_depth) - 1;
+    for (int v = 0; v <= levels; v++)
+      rgba[4 * v] = rgba[4 * v + 1] = rgba[4 * v + 2] = (unsigned char)(v * 255 / levels);
+  }
+  pixelRowToGray(rgba, 256, 4, 0, 1, 2, 3, table);
+  return true;
+}
+
+// One row of packed indexes (most significant bits first) through the table.
+void packedRowToGray(const unsigned char* packed, int width, int depth, const unsigned char* table,
+                     unsigned char* out) {
+  if (depth == 8) {
+    for (int x = 0; x < width; x++) out[x] = table[packed[x]];
+    return;
+  }
+  int perByte = 8 / depth, mask = (1 << depth) - 1;
+  for (int x = 0; x < width; x++) {
+    int shift = 8 - depth * (x % perByte + 1);
+    out[x] = table[(packed[x / perByte] >> shift) & mask];
+  }
+}
+
+// A packed picture to grey, a row at a time; null on failure.
+unsigned char* decodePackedGray(spng_ctx* ctx, const spng_ihdr& header) {
+  unsigned char table[256];
+  if (!greyTable(ctx, header, table)) return nullptr;
+  size_t width = header.width, height = header.height;
+  size_t rowBytes = (width * header.bit_depth + 7) / 8;
+  unsigned char* grey = (unsigned char*)std::malloc(width * height);
+  unsigned char* packed = (unsigned char*)std::malloc(rowBytes);
+  size_t y = 0;
+  if (grey && packed && spng_decode_image(ctx, nullptr, 0, SPNG_FMT_PNG, SPNG_DECODE_PROGRESSIVE) == 0) {
+    for (; y < height; y++) {
+      int status = spng_decode_row(ctx, packed, rowBytes);
+      if (status != 0 && status != SPNG_EOI) break;
+      packedRowToGray(packed, (int)width, header.bit_depth, table, grey + y * width);
+      if (status == SPNG_EOI) {
+        y++;
+        break;
+      }
+    }
+  }
+  std::free(packed);
+  if (grey && y == height) return grey;
+  std::free(grey);
+  return nullptr;
+}
 
 // The grey picture, decoded a row at a time (all at once when interlaced:
 // its rows come in several passes); null on failure.
@@ -163,8 +253,15 @@ unsigned char* decodeCommonPngGray(const unsigned char* bytes, size_t size, int*
   spng_ihdr header;
   int channels = 0;
   unsigned char* grey = nullptr;
-  if (readHeader(ctx, bytes, size, handled, &header, &channels)) grey = decodeGrayWith(ctx, header, channels);
-  spng_ctx_free(ctx);
+  if (readHeader(ctx, bytes, size, handled, &header, &channels)) {
+    grey = decodeGrayWith(ctx, header, channels);
+  } else if (!*handled) {
+    // Not a kind the bitmap reading takes; a packed kind reads here alone.
+    spng_ctx_free(ctx);
+    ctx = spng_ctx_new(kContextFlags);
+    if (ctx && readPackedHeader(ctx, bytes, size, handled, &header)) grey = decodePackedGray(ctx, header);
+  }
+  if (ctx) spng_ctx_free(ctx);
   if (grey) *width = (int)header.width, *height = (int)header.height;
   return grey;
 }

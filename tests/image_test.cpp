@@ -357,7 +357,8 @@ void putChunk(std::vector<unsigned char>* png, const char* type, const std::vect
 }
 
 std::vector<unsigned char> pngOf(int width, int height, int depth, int colourType,
-                                 const std::vector<unsigned char>& rows, const std::vector<unsigned char>& palette) {
+                                 const std::vector<unsigned char>& rows, const std::vector<unsigned char>& palette,
+                                 const std::vector<unsigned char>& transparency = {}) {
   std::vector<unsigned char> png = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
   std::vector<unsigned char> header;
   put32(&header, (uint32_t)width);
@@ -365,6 +366,7 @@ std::vector<unsigned char> pngOf(int width, int height, int depth, int colourTyp
   header.insert(header.end(), {(unsigned char)depth, (unsigned char)colourType, 0, 0, 0});
   putChunk(&png, "IHDR", header);
   if (!palette.empty()) putChunk(&png, "PLTE", palette);
+  if (!transparency.empty()) putChunk(&png, "tRNS", transparency);
   std::vector<unsigned char> zlib = {0x78, 0x01, 0x01, (unsigned char)rows.size(), (unsigned char)(rows.size() >> 8),
                                      (unsigned char)~rows.size(), (unsigned char)(~rows.size() >> 8)};
   zlib.insert(zlib.end(), rows.begin(), rows.end());
@@ -409,4 +411,35 @@ TEST(PictureFiles, SixteenBitAndPalettePng) {
   ASSERT_EQ(got.size(), 2u);
   EXPECT_EQ(got[0], (unsigned char)(int)((200 * 0.11 + 150 * 0.59) + 100 * 0.3));
   EXPECT_GE(got[1], 254);
+}
+
+TEST(PictureFiles, PackedPngStraightToGreyGivesTheBitmapsGreyLevels) {
+  // Palettes of 1 to 8 bits, with and without alpha, and grey of 1, 2 and 4
+  // bits, an odd number of pixels a row: read straight to grey, each must
+  // give the grey of the general reader's bitmap.
+  unsigned seed = 929;
+  auto next = [&seed] { return (unsigned char)((seed = seed * 1103515245u + 12345u) >> 16); };
+  const int width = 13, height = 5;
+  for (int depth : {1, 2, 4, 8}) {
+    for (int kind = 0; kind < 3; kind++) {
+      bool indexed = kind < 2, alpha = kind == 1;
+      if (!indexed && depth == 8) continue;
+      int entries = 1 << depth, rowBytes = (width * depth + 7) / 8;
+      std::vector<unsigned char> palette, transparency, rows;
+      for (int i = 0; indexed && i < 3 * entries; i++) palette.push_back(next());
+      for (int i = 0; alpha && i < entries / 2 + 1; i++) transparency.push_back(i % 3 == 0 ? 255 : next());
+      for (int y = 0; y < height; y++) {
+        rows.push_back(0);
+        for (int i = 0; i < rowBytes; i++) rows.push_back(next());
+      }
+      std::vector<unsigned char> png = pngOf(width, height, depth, indexed ? 3 : 0, rows, palette, transparency);
+      std::vector<unsigned char> expected = greyOfBytes(png);
+      ASSERT_EQ(expected.size(), (size_t)width * height) << depth << " " << kind;
+      int w = 0, h = 0;
+      unsigned char* grey = decodePictureGray(png.data(), png.size(), &w, &h);
+      ASSERT_NE(grey, nullptr) << depth << " " << kind;
+      EXPECT_EQ(std::vector<unsigned char>(grey, grey + (size_t)w * h), expected) << depth << " " << kind;
+      std::free(grey);
+    }
+  }
 }
