@@ -109,11 +109,10 @@ bool readPackedHeader(spng_ctx* ctx, const unsigned char* bytes, size_t size, bo
   return (long long)length <= (long long)size * 4096 + 65536;
 }
 
-// The grey level of each table index, weighed as the general reader's
-// pixels are: palette entries (with their alpha) or grey levels scaled to
-// 8 bits. Indexes past the palette are black.
-bool greyTable(spng_ctx* ctx, const spng_ihdr& header, unsigned char* table) {
-  unsigned char rgba[256 * 4];
+// The colour of each table index as red, green, blue and alpha: palette
+// entries (with their alpha) or grey levels scaled to 8 bits, as the
+// general reader takes them. Indexes past the palette are black.
+bool colourTable(spng_ctx* ctx, const spng_ihdr& header, unsigned char* rgba) {
   for (int i = 0; i < 256; i++) rgba[4 * i] = rgba[4 * i + 1] = rgba[4 * i + 2] = 0, rgba[4 * i + 3] = 255;
   if (header.color_type == kIndexed) {
     spng_plte palette;
@@ -131,38 +130,43 @@ bool greyTable(spng_ctx* ctx, const spng_ihdr& header, unsigned char* table) {
     for (int v = 0; v <= levels; v++)
       rgba[4 * v] = rgba[4 * v + 1] = rgba[4 * v + 2] = (unsigned char)(v * 255 / levels);
   }
-  pixelRowToGray(rgba, 256, 4, 0, 1, 2, 3, table);
   return true;
 }
 
-// One row of packed indexes (most significant bits first) through the table.
-void packedRowToGray(const unsigned char* packed, int width, int depth, const unsigned char* table,
-                     unsigned char* out) {
-  if (depth == 8) {
-    for (int x = 0; x < width; x++) out[x] = table[packed[x]];
-    return;
-  }
-  int perByte = 8 / depth, mask = (1 << depth) - 1;
+// The table index of pixel x of a row packed `depth` bits a pixel, most
+// significant bits first.
+inline int packedIndex(const unsigned char* packed, int x, int depth) {
+  if (depth == 8) return packed[x];
+  int perByte = 8 / depth;
+  return (packed[x / perByte] >> (8 - depth * (x % perByte + 1))) & ((1 << depth) - 1);
+}
+
+// One packed row through the table, `Bytes` bytes an entry.
+template <int Bytes>
+void packedRow(const unsigned char* packed, int width, int depth, const unsigned char* table, unsigned char* out) {
   for (int x = 0; x < width; x++) {
-    int shift = 8 - depth * (x % perByte + 1);
-    out[x] = table[(packed[x / perByte] >> shift) & mask];
+    const unsigned char* entry = table + packedIndex(packed, x, depth) * Bytes;
+    for (int k = 0; k < Bytes; k++) out[x * Bytes + k] = entry[k];
   }
 }
 
-// A packed picture to grey, a row at a time; null on failure.
-unsigned char* decodePackedGray(spng_ctx* ctx, const spng_ihdr& header) {
-  unsigned char table[256];
-  if (!greyTable(ctx, header, table)) return nullptr;
+// A packed picture, a row at a time, each pixel's index through the table
+// of `bytes` (1 or 3) bytes an entry to out; false on failure.
+bool decodePacked(spng_ctx* ctx, const spng_ihdr& header, const unsigned char* table, int bytes,
+                  unsigned char* out) {
   size_t width = header.width, height = header.height;
   size_t rowBytes = (width * header.bit_depth + 7) / 8;
-  unsigned char* grey = (unsigned char*)std::malloc(width * height);
   unsigned char* packed = (unsigned char*)std::malloc(rowBytes);
   size_t y = 0;
-  if (grey && packed && spng_decode_image(ctx, nullptr, 0, SPNG_FMT_PNG, SPNG_DECODE_PROGRESSIVE) == 0) {
+  if (packed && spng_decode_image(ctx, nullptr, 0, SPNG_FMT_PNG, SPNG_DECODE_PROGRESSIVE) == 0) {
     for (; y < height; y++) {
       int status = spng_decode_row(ctx, packed, rowBytes);
       if (status != 0 && status != SPNG_EOI) break;
-      packedRowToGray(packed, (int)width, header.bit_depth, table, grey + y * width);
+      unsigned char* row = out + y * width * bytes;
+      if (bytes == 1)
+        packedRow<1>(packed, (int)width, header.bit_depth, table, row);
+      else
+        packedRow<3>(packed, (int)width, header.bit_depth, table, row);
       if (status == SPNG_EOI) {
         y++;
         break;
@@ -170,9 +174,48 @@ unsigned char* decodePackedGray(spng_ctx* ctx, const spng_ihdr& header) {
     }
   }
   std::free(packed);
-  if (grey && y == height) return grey;
-  std::free(grey);
+  return y == height;
+}
+
+// A packed picture straight to grey; null on failure.
+unsigned char* decodePackedGray(spng_ctx* ctx, const spng_ihdr& header) {
+  unsigned char rgba[256 * 4], grey[256];
+  if (!colourTable(ctx, header, rgba)) return nullptr;
+  pixelRowToGray(rgba, 256, 4, 0, 1, 2, 3, grey);
+  unsigned char* out = (unsigned char*)std::malloc((size_t)header.width * header.height);
+  if (out && decodePacked(ctx, header, grey, 1, out)) return out;
+  std::free(out);
   return nullptr;
+}
+
+// A packed picture as a bitmap; null on failure.
+PictureBitmap* decodePackedBitmap(spng_ctx* ctx, const spng_ihdr& header) {
+  unsigned char rgba[256 * 4], bgr[256 * 3];
+  if (!colourTable(ctx, header, rgba)) return nullptr;
+  toBgr(rgba, 256, 4, bgr);
+  PictureBitmap* bitmap = (PictureBitmap*)std::malloc(sizeof(PictureBitmap));
+  unsigned char* pixels = (unsigned char*)std::malloc((size_t)header.width * header.height * 3);
+  if (bitmap && pixels && decodePacked(ctx, header, bgr, 3, pixels)) {
+    bitmap->width = (int)header.width;
+    bitmap->height = (int)header.height;
+    bitmap->pixels = pixels;
+    return bitmap;
+  }
+  std::free(bitmap);
+  std::free(pixels);
+  return nullptr;
+}
+
+// A packed PNG read by `decode` with a context of its own: *handled says
+// whether it was a packed kind.
+template <typename Result>
+Result* decodeAsPacked(const unsigned char* bytes, size_t size, bool* handled,
+                       Result* (*decode)(spng_ctx*, const spng_ihdr&), spng_ihdr* header) {
+  spng_ctx* ctx = spng_ctx_new(kContextFlags);
+  if (!ctx) return nullptr;
+  Result* result = readPackedHeader(ctx, bytes, size, handled, header) ? decode(ctx, *header) : nullptr;
+  spng_ctx_free(ctx);
+  return result;
 }
 
 // The grey picture, decoded a row at a time (all at once when interlaced:
@@ -242,6 +285,8 @@ PictureBitmap* decodeCommonPng(const unsigned char* bytes, size_t size, bool* ha
   if (!ctx) return nullptr;
   PictureBitmap* bitmap = decodeWith(ctx, bytes, size, handled);
   spng_ctx_free(ctx);
+  spng_ihdr header;
+  if (!*handled) bitmap = decodeAsPacked(bytes, size, handled, decodePackedBitmap, &header);
   return bitmap;
 }
 
@@ -253,15 +298,9 @@ unsigned char* decodeCommonPngGray(const unsigned char* bytes, size_t size, int*
   spng_ihdr header;
   int channels = 0;
   unsigned char* grey = nullptr;
-  if (readHeader(ctx, bytes, size, handled, &header, &channels)) {
-    grey = decodeGrayWith(ctx, header, channels);
-  } else if (!*handled) {
-    // Not a kind the bitmap reading takes; a packed kind reads here alone.
-    spng_ctx_free(ctx);
-    ctx = spng_ctx_new(kContextFlags);
-    if (ctx && readPackedHeader(ctx, bytes, size, handled, &header)) grey = decodePackedGray(ctx, header);
-  }
-  if (ctx) spng_ctx_free(ctx);
+  if (readHeader(ctx, bytes, size, handled, &header, &channels)) grey = decodeGrayWith(ctx, header, channels);
+  spng_ctx_free(ctx);
+  if (!*handled) grey = decodeAsPacked(bytes, size, handled, decodePackedGray, &header);
   if (grey) *width = (int)header.width, *height = (int)header.height;
   return grey;
 }

@@ -318,7 +318,10 @@ TEST(PictureFiles, FuzzFindings) {
     const char* name;
     bool refused;
   };
-  const Finding findings[] = {{"jpeg-fill-bytes-huffman.jpg", true}, {"png-empty-chunk.png", false}};
+  // The damaged palette was read straight to grey but refused as a bitmap:
+  // both readings of a file must agree.
+  const Finding findings[] = {{"jpeg-fill-bytes-huffman.jpg", true}, {"png-empty-chunk.png", false},
+                              {"png-palette-damaged.png", false}};
   for (const Finding& finding : findings) {
     std::vector<unsigned char> bytes = readBytes(std::string(TEST_DATA_DIR) + "/" + finding.name);
     ASSERT_FALSE(bytes.empty()) << finding.name;
@@ -326,6 +329,10 @@ TEST(PictureFiles, FuzzFindings) {
     if (finding.refused) {
       EXPECT_EQ(bitmap, nullptr) << finding.name;
     }
+    int width = 0, height = 0;
+    unsigned char* grey = decodePictureGray(bytes.data(), bytes.size(), &width, &height);
+    EXPECT_EQ(grey == nullptr, bitmap == nullptr) << finding.name;
+    std::free(grey);
     freePictureBitmap(bitmap);
   }
 }
