@@ -101,12 +101,11 @@ bool readPackedHeader(spng_ctx* ctx, const unsigned char* bytes, size_t size, bo
   spng_trns transparency;
   if (header->color_type == kGrey && spng_get_trns(ctx, &transparency) != SPNG_ECHUNKAVAIL) return false;
   *handled = true;
+  // Bounded as readHeader and the general reader bound a picture.
   long long pixels = (long long)header->width * header->height;
   size_t length = 0;
-  if (pixels < 1 || pixels > kMaxPicturePixels || spng_decoded_image_size(ctx, SPNG_FMT_PNG, &length) != 0)
-    return false;
-  // As readHeader bounds pixels, here the packed bytes the header claims.
-  return (long long)length <= (long long)size * 4096 + 65536;
+  return pixels >= 1 && pixels <= kMaxPicturePixels && pixels <= (long long)size * 4096 + 65536 &&
+         spng_decoded_image_size(ctx, SPNG_FMT_PNG, &length) == 0;
 }
 
 // The colour of each table index as red, green, blue and alpha: palette
