@@ -85,6 +85,24 @@ void channelOffsets(int channels, int* red, int* green, int* blue, int* alpha) {
 // damaged stream is caught by inflating it all the same.
 const int kContextFlags = SPNG_CTX_IGNORE_ADLER32;
 
+// Decodes the picture a row at a time into `row` (rowBytes bytes), handing
+// each to onRow(y); true when every row came.
+template <typename OnRow>
+bool decodeRows(spng_ctx* ctx, size_t height, unsigned char* row, size_t rowBytes, OnRow onRow) {
+  if (spng_decode_image(ctx, nullptr, 0, SPNG_FMT_PNG, SPNG_DECODE_PROGRESSIVE) != 0) return false;
+  size_t y = 0;
+  for (; y < height; y++) {
+    int status = spng_decode_row(ctx, row, rowBytes);
+    if (status != 0 && status != SPNG_EOI) break;
+    onRow(y);
+    if (status == SPNG_EOI) {
+      y++;
+      break;
+    }
+  }
+  return y == height;
+}
+
 // An indexed picture, or a grey one of 1, 2 or 4 bits a pixel, not
 // interlaced: its pixels are table indexes, packed as they come.
 bool packedKind(const spng_ihdr& header) {
@@ -101,11 +119,12 @@ bool readPackedHeader(spng_ctx* ctx, const unsigned char* bytes, size_t size, bo
   spng_trns transparency;
   if (header->color_type == kGrey && spng_get_trns(ctx, &transparency) != SPNG_ECHUNKAVAIL) return false;
   *handled = true;
-  // Bounded as readHeader and the general reader bound a picture.
+  // Bounded as readHeader and the general reader bound a picture; the
+  // decoder's rows must be the packed rows decodePacked takes.
   long long pixels = (long long)header->width * header->height;
-  size_t length = 0;
+  size_t length = 0, rowBytes = ((size_t)header->width * header->bit_depth + 7) / 8;
   return pixels >= 1 && pixels <= kMaxPicturePixels && pixels <= (long long)size * 4096 + 65536 &&
-         spng_decoded_image_size(ctx, SPNG_FMT_PNG, &length) == 0;
+         spng_decoded_image_size(ctx, SPNG_FMT_PNG, &length) == 0 && length == rowBytes * header->height;
 }
 
 // The colour of each table index as red, green, blue and alpha: palette
@@ -156,24 +175,15 @@ bool decodePacked(spng_ctx* ctx, const spng_ihdr& header, const unsigned char* t
   size_t width = header.width, height = header.height;
   size_t rowBytes = (width * header.bit_depth + 7) / 8;
   unsigned char* packed = (unsigned char*)std::malloc(rowBytes);
-  size_t y = 0;
-  if (packed && spng_decode_image(ctx, nullptr, 0, SPNG_FMT_PNG, SPNG_DECODE_PROGRESSIVE) == 0) {
-    for (; y < height; y++) {
-      int status = spng_decode_row(ctx, packed, rowBytes);
-      if (status != 0 && status != SPNG_EOI) break;
-      unsigned char* row = out + y * width * bytes;
-      if (bytes == 1)
-        packedRow<1>(packed, (int)width, header.bit_depth, table, row);
-      else
-        packedRow<3>(packed, (int)width, header.bit_depth, table, row);
-      if (status == SPNG_EOI) {
-        y++;
-        break;
-      }
-    }
-  }
+  bool done = packed && decodeRows(ctx, height, packed, rowBytes, [&](size_t y) {
+    unsigned char* row = out + y * width * bytes;
+    if (bytes == 1)
+      packedRow<1>(packed, (int)width, header.bit_depth, table, row);
+    else
+      packedRow<3>(packed, (int)width, header.bit_depth, table, row);
+  });
   std::free(packed);
-  return y == height;
+  return done;
 }
 
 // A packed picture straight to grey; null on failure.
@@ -231,18 +241,10 @@ unsigned char* decodeGrayWith(spng_ctx* ctx, const spng_ihdr& header, int channe
     done = spng_decode_image(ctx, native, rowBytes * height, SPNG_FMT_PNG, 0) == 0;
     for (size_t y = 0; done && y < height; y++)
       pixelRowToGray(native + y * rowBytes, (int)width, channels, red, green, blue, alpha, grey + y * width);
-  } else if (grey && native && spng_decode_image(ctx, nullptr, 0, SPNG_FMT_PNG, SPNG_DECODE_PROGRESSIVE) == 0) {
-    size_t y = 0;
-    for (; y < height; y++) {
-      int status = spng_decode_row(ctx, native, rowBytes);
-      if (status != 0 && status != SPNG_EOI) break;
+  } else if (grey && native) {
+    done = decodeRows(ctx, height, native, rowBytes, [&](size_t y) {
       pixelRowToGray(native, (int)width, channels, red, green, blue, alpha, grey + y * width);
-      if (status == SPNG_EOI) {
-        y++;
-        break;
-      }
-    }
-    done = y == height;
+    });
   }
   std::free(native);
   if (done) return grey;
