@@ -96,13 +96,33 @@ struct PixelThresholds {
   int at(int x) const { return levels[x]; }
 };
 
-// Appends base + k for every set bit k of `changes`.
+// The set bits of a 16-bit mask, without a processor instruction for it.
+inline int bitsSet16(unsigned int x) {
+  x = x - ((x >> 1) & 0x5555u);
+  x = (x & 0x3333u) + ((x >> 2) & 0x3333u);
+  x = (x + (x >> 4)) & 0x0f0fu;
+  return (int)((x + (x >> 8)) & 0x1fu);
+}
+
+// Appends base + k for every set bit k of the 16-bit `changes`. Four
+// places are written whatever the count, so that print, whose lines cross
+// a few times in every sixteen pixels, does not pay a mispredicted branch
+// per crossing; what lies past the count is overwritten or never read.
+// Needs room for count + 4 entries.
 inline int appendChanges(unsigned int changes, int base, int* crossings, int count) {
-  while (changes) {
-    crossings[count++] = base + __builtin_ctz(changes);
-    changes &= changes - 1;
+  if (!changes) return count;
+  int* out = crossings + count;
+  unsigned int bits = changes;
+  for (int k = 0; k < 4; k++) {
+    out[k] = base + __builtin_ctz(bits | 0x10000u);
+    bits &= bits - 1;
   }
-  return count;
+  int n = bitsSet16(changes);
+  for (int k = 4; k < n; k++) {
+    out[k] = base + __builtin_ctz(bits);
+    bits &= bits - 1;
+  }
+  return count + n;
 }
 
 #ifdef __SSE2__
@@ -133,6 +153,8 @@ int findCrossings(const unsigned char* values, int length, Threshold threshold, 
     unsigned int dark = darkBits(values + x, levelsAt(threshold, x));
     unsigned int changes = (dark ^ ((dark << 1) | previous)) & 0xffffu;
     previous = dark >> 15;
+    // At most x crossings lie before x, so the four places fit in the
+    // room while x + 16 <= length.
     count = appendChanges(changes, x, crossings, count);
   }
 #endif
@@ -144,14 +166,6 @@ int findCrossings(const unsigned char* values, int length, Threshold threshold, 
   starts[0] = 0;
   starts[count + 1] = length;
   return count;
-}
-
-// The set bits of a 16-bit mask, without a processor instruction for it.
-inline int bitsSet16(unsigned int x) {
-  x = x - ((x >> 1) & 0x5555u);
-  x = (x & 0x3333u) + ((x >> 2) & 0x3333u);
-  x = (x + (x >> 4)) & 0x0f0fu;
-  return (int)((x + (x >> 8)) & 0x1fu);
 }
 
 // How many times the line crosses its threshold, sixteen pixels at a time:
@@ -235,19 +249,30 @@ bool mayMatch(const Runs<Threshold>& runs, int first, const PatternShape& shape)
   return sum < modules * (0.42f * (total + 1) + shape.runs + 1);
 }
 
+// Whether the runs on one side of the wide bar, the side `side` (1 or -1)
+// steps towards, may be those of a pattern. In every shape the runs 1, 2, 4
+// and 5 from the wide bar are one module, run 3 at most three. Within the
+// tolerances of runsMatch a module is under 1.8 / 6.2 = 0.29 of the wide
+// bar and three modules under 5/8 of it; whole-pixel runs move that by a
+// pixel each. In print and text the runs beside a dark run mostly fail.
+// Tested all at once, without a branch for each run.
+template <typename Threshold>
+inline bool thinSide(const Runs<Threshold>& runs, int wide, int side) {
+  int w = runs.width(wide) + 1;
+  auto oneModule = [&](int k) { return 3 * (runs.width(wide + side * k) - 1) <= w; };
+  return oneModule(1) & oneModule(2) & oneModule(4) & oneModule(5) &
+         (8 * (runs.width(wide + 3 * side) - 1) <= 5 * w);
+}
+
 // The patterns whose wide bar is the dark run `wide`. The wide bar spans at
 // least five pixels while modules are 0.8 pixel or more, and is at least
 // three times its neighbour. Whole-pixel runs are checked before any edge
 // is placed: most dark runs of a picture are no pattern's wide bar.
 template <typename Threshold>
 void matchAt(const Runs<Threshold>& runs, int wide, float line, int direction, int threshold, HitList* hits) {
-  // In every shape the two runs on one side of the wide bar are one module
-  // each, and a module is under 0.29 of the wide bar: in print and text the
-  // next dark run is mostly too wide for that, on both sides.
-  int w = runs.width(wide);
-  bool thinAfter = wide + 2 <= runs.count && 3 * (runs.width(wide + 1) - 1) <= w + 1 &&
-                   3 * (runs.width(wide + 2) - 1) <= w + 1;
-  bool thinBefore = wide >= 2 && 3 * (runs.width(wide - 1) - 1) <= w + 1 && 3 * (runs.width(wide - 2) - 1) <= w + 1;
+  // A window of eight runs or more lies on the thin side in every shape.
+  bool thinAfter = wide + 7 <= runs.count && thinSide(runs, wide, 1);
+  bool thinBefore = wide >= 7 && thinSide(runs, wide, -1);
   if (!thinAfter && !thinBefore) return;
   float wideStart = 0, wideEnd = 0, wideRun = -1;
   for (const PatternShape& shape : kShapes) {
@@ -429,13 +454,14 @@ void matchBlurredAround(const unsigned char* values, int length, int start, int 
 // crosses every other pixel.
 inline int noiseCrossings(int length) { return (int)(((long long)length * 31) >> 6); }
 
-// Every pattern of a line: the wide bar is dark in all four shapes and five
-// pixels or more, and a run is less than a pixel wider than its whole
-// pixels, so only dark runs of five whole pixels or more are tried. A line
-// that crosses its threshold as often as noise does is not searched. With
-// one level for the line and its darkest value `blurLow` (>= 0), a dark run
-// that matched nothing but hides thin runs is searched again as blurred.
-// starts: room for `length + 1` ints. False for such a line.
+// Every pattern of a line: the wide bar is dark in all four shapes and 5.6
+// pixels or more (seven modules of 0.8 pixel), and a run is less than a
+// pixel wider than its whole pixels, so only dark runs of five whole pixels
+// or more are tried. A line that crosses its threshold as often as noise
+// does is not searched. With one level for the line and its darkest value
+// `blurLow` (>= 0), a dark run that matched nothing but hides thin runs is
+// searched again as blurred. starts: room for `length + 1` ints. False for
+// such a line.
 template <typename Threshold>
 bool scanRuns(const unsigned char* values, int length, Threshold threshold, float line, int direction,
               int thresholdKind, int* starts, HitList* hits, int blurLow = -1) {
@@ -444,8 +470,12 @@ bool scanRuns(const unsigned char* values, int length, Threshold threshold, floa
   if (runs.count > noiseCrossings(length)) return false;
   int firstDark = values[0] < threshold.at(0) ? 0 : 1;
   int lineFirst = hits->count;
+  // A diagonal's samples lie 1/sqrt 2 of a pixel apart, and there the
+  // narrowest wide bar, 5.6 pixels, spans 7.9 samples: seven whole ones.
+  bool diagonal = direction == kScanDiagonals || direction == kScanAntidiagonals;
+  int leastWide = diagonal ? 7 : 5;
   for (int run = firstDark; run <= runs.count; run += 2)
-    if (runs.width(run) >= 5) matchAt(runs, run, line, direction, thresholdKind, hits);
+    if (runs.width(run) >= leastWide) matchAt(runs, run, line, direction, thresholdKind, hits);
   if (blurLow < 0) return true;
   // Then the blurred patterns the level did not part, each unless seen; a
   // line that showed both patterns already crosses a symbol sharp enough.
