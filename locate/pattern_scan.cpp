@@ -257,7 +257,7 @@ bool mayMatch(const Runs<Threshold>& runs, int first, const PatternShape& shape)
 // pixel each. In print and text the runs beside a dark run mostly fail.
 // Tested all at once, without a branch for each run.
 template <typename Threshold>
-inline bool thinSide(const Runs<Threshold>& runs, int wide, int side) {
+__attribute__((always_inline)) inline bool thinSide(const Runs<Threshold>& runs, int wide, int side) {
   int w = runs.width(wide) + 1;
   auto oneModule = [&](int k) { return 3 * (runs.width(wide + side * k) - 1) <= w; };
   return oneModule(1) & oneModule(2) & oneModule(4) & oneModule(5) &
@@ -800,10 +800,13 @@ void gatherDiagonals(const unsigned char* grey, int width, const Diagonal* lines
       int to = band + kBand - d.y < d.pixels ? band + kBand - d.y : d.pixels;
       unsigned char* samples = out + (size_t)k * stride;
       const unsigned char* p = grey + (size_t)(d.y + from) * width + d.x + dx * from;
+      // A pixel and the mean after it go out together.
+      int pairsEnd = to < d.pixels - 1 ? to : d.pixels - 1;
       int t = from;
-      for (; t < to && t + 1 < d.pixels; t++, p += next) {
-        samples[2 * t] = p[0];
-        samples[2 * t + 1] = (unsigned char)((p[dx] + p[width] + 1) >> 1);
+      for (; t < pairsEnd; t++, p += next) {
+        unsigned int pair = p[0] | (unsigned int)((p[dx] + p[width] + 1) >> 1) << 8;
+        samples[2 * t] = (unsigned char)pair;
+        samples[2 * t + 1] = (unsigned char)(pair >> 8);
       }
       if (t < to) samples[2 * t] = p[0];
     }
