@@ -583,10 +583,11 @@ inline unsigned char localLevel(int mean) {
   return (unsigned char)(level < 0 ? 0 : level);
 }
 
-// sums[x] = values[0] + ... + values[x - 1], for x = 0 .. length; sixteen
-// values at a time, summed within the block in 16-bit lanes (at most
-// 16 * 255) before the total so far is added.
-void runningSums(const unsigned char* values, int length, int* sums) {
+// sums[x] = values[0] + ... + values[x - 1], for x = 0 .. length, modulo
+// 65536: a window of at most 255 values sums to less than that, so the
+// difference of two running sums, taken modulo 65536 too, is its sum
+// exactly. Sixteen values at a time, eight to a register.
+void runningSums(const unsigned char* values, int length, unsigned short* sums) {
   sums[0] = 0;
   int x = 0;
 #ifdef __SSE2__
@@ -601,53 +602,57 @@ void runningSums(const unsigned char* values, int length, int* sums) {
     high = _mm_add_epi16(high, _mm_slli_si128(high, 4));
     low = _mm_add_epi16(low, _mm_slli_si128(low, 8));
     high = _mm_add_epi16(high, _mm_slli_si128(high, 8));
+    low = _mm_add_epi16(low, total);
     __m128i lowLast = _mm_shufflehi_epi16(low, 0xff);
     high = _mm_add_epi16(high, _mm_unpackhi_epi64(lowLast, lowLast));
-    __m128i sums0 = _mm_add_epi32(_mm_unpacklo_epi16(low, zero), total);
-    __m128i sums1 = _mm_add_epi32(_mm_unpackhi_epi16(low, zero), total);
-    __m128i sums2 = _mm_add_epi32(_mm_unpacklo_epi16(high, zero), total);
-    __m128i sums3 = _mm_add_epi32(_mm_unpackhi_epi16(high, zero), total);
-    _mm_storeu_si128((__m128i*)(sums + x + 1), sums0);
-    _mm_storeu_si128((__m128i*)(sums + x + 5), sums1);
-    _mm_storeu_si128((__m128i*)(sums + x + 9), sums2);
-    _mm_storeu_si128((__m128i*)(sums + x + 13), sums3);
-    total = _mm_shuffle_epi32(sums3, 0xff);
+    _mm_storeu_si128((__m128i*)(sums + x + 1), low);
+    _mm_storeu_si128((__m128i*)(sums + x + 9), high);
+    __m128i highLast = _mm_shufflehi_epi16(high, 0xff);
+    total = _mm_unpackhi_epi64(highLast, highLast);
   }
 #endif
-  for (; x < length; x++) sums[x + 1] = sums[x] + values[x];
+  for (; x < length; x++) sums[x + 1] = (unsigned short)(sums[x] + values[x]);
 }
 
-// The mean of [from, to) from the line's running sums, rounded down.
-inline int windowMean(const int* sums, int from, int to) { return (sums[to] - sums[from]) / (to - from); }
+// The mean of [from, to), at most 255 values, from the line's running
+// sums, rounded down.
+inline int windowMean(const unsigned short* sums, int from, int to) {
+  return (unsigned short)(sums[to] - sums[from]) / (to - from);
+}
 
-// sums: room for length + 1 ints, the line's running sums.
-void localThresholds(const unsigned char* values, int length, int window, int* sums, unsigned char* thresholds) {
+// sums: room for length + 1 values, the line's running sums.
+void localThresholds(const unsigned char* values, int length, int window, unsigned short* sums,
+                     unsigned char* thresholds) {
   int radius = window / 2;
   if (radius < 1) radius = 1;
+  if (radius > 127) radius = 127;
   if (2 * radius + 1 > length) radius = (length - 1) / 2;
   runningSums(values, length, sums);
   // Near the ends the window is cut short; in between a whole window's sum
-  // divides by a multiplication, exact: the half added keeps the rounding
-  // error of the single-precision product away from every whole number.
+  // divides by a multiplication: sum * floor(65536 / n) / 65536, rounded
+  // down, is the quotient or one less, and one more is taken where it still
+  // fits in the sum.
   int x = 0;
   for (; x < radius && x < length; x++) thresholds[x] = localLevel(windowMean(sums, 0, x + radius + 1));
   int middleEnd = length - radius;  // windows ending at or before the line's end
 #ifdef __SSE2__
-  const float reciprocal = 1.0f / (float)(2 * radius + 1);
-  __m128 scale = _mm_set1_ps(reciprocal), half = _mm_set1_ps(0.5f);
-  __m128i two = _mm_set1_epi32(2);
+  const int n = 2 * radius + 1;
+  const __m128i divisor = _mm_set1_epi16((short)n), scale = _mm_set1_epi16((short)(65536 / n));
+  const __m128i one = _mm_set1_epi16(1), two = _mm_set1_epi16(2), zero = _mm_setzero_si128();
   for (; x + 16 <= middleEnd; x += 16) {
-    __m128i levels[4];
-    for (int k = 0; k < 4; k++) {
-      const int* ahead = sums + x + 4 * k + radius + 1;
-      const int* behind = sums + x + 4 * k - radius;
-      __m128i sum = _mm_sub_epi32(_mm_loadu_si128((const __m128i*)ahead), _mm_loadu_si128((const __m128i*)behind));
-      __m128i mean = _mm_cvttps_epi32(_mm_mul_ps(_mm_add_ps(_mm_cvtepi32_ps(sum), half), scale));
-      levels[k] = _mm_sub_epi32(_mm_sub_epi32(mean, two), _mm_srai_epi32(mean, 5));
+    __m128i levels[2];
+    for (int k = 0; k < 2; k++) {
+      const unsigned short* ahead = sums + x + 8 * k + radius + 1;
+      const unsigned short* behind = sums + x + 8 * k - radius;
+      __m128i sum = _mm_sub_epi16(_mm_loadu_si128((const __m128i*)ahead), _mm_loadu_si128((const __m128i*)behind));
+      __m128i mean = _mm_mulhi_epu16(sum, scale);
+      // (mean + 1) * n <= 256 * 255: the product is exact.
+      __m128i over = _mm_subs_epu16(_mm_mullo_epi16(_mm_add_epi16(mean, one), divisor), sum);
+      mean = _mm_sub_epi16(mean, _mm_cmpeq_epi16(over, zero));
+      levels[k] = _mm_sub_epi16(_mm_sub_epi16(mean, two), _mm_srli_epi16(mean, 5));
     }
-    // Saturating packs clamp below 0 as localLevel does.
-    __m128i packed = _mm_packus_epi16(_mm_packs_epi32(levels[0], levels[1]), _mm_packs_epi32(levels[2], levels[3]));
-    _mm_storeu_si128((__m128i*)(thresholds + x), packed);
+    // The saturating pack clamps below 0 as localLevel does.
+    _mm_storeu_si128((__m128i*)(thresholds + x), _mm_packus_epi16(levels[0], levels[1]));
   }
 #endif
   for (; x < middleEnd; x++) thresholds[x] = localLevel(windowMean(sums, x - radius, x + radius + 1));
@@ -695,7 +700,7 @@ void lineRange(const unsigned char* values, int length, int* low, int* high) {
 struct LineRoom {
   unsigned char* thresholds;  // longest
   int* starts;                // longest + 1
-  int* sums;                  // longest + 1
+  unsigned short* sums;       // longest + 1
 };
 
 void scanWithThresholds(const unsigned char* values, int length, const ScanSettings& settings, int window,
@@ -910,7 +915,7 @@ bool scanForPatterns(const unsigned char* grey, int width, int height, const Sca
   longest = 2 * shorter > longest ? 2 * shorter : longest;
   LineRoom room = {(unsigned char*)std::malloc((size_t)longest),
                    (int*)std::malloc(sizeof(int) * (size_t)(longest + 1)),
-                   (int*)std::malloc(sizeof(int) * (size_t)(longest + 1))};
+                   (unsigned short*)std::malloc(sizeof(unsigned short) * (size_t)(longest + 1))};
   // Columns are gathered a block at a time, so that each pass over the
   // picture's rows serves many columns.
   enum { kColumnBlock = 64 };

@@ -41,7 +41,7 @@ struct ScanSettings {
   int step;        // pixels between scanned lines, 1 or more
   int thresholds;  // bit (1 << ScanThreshold) per threshold to scan with
   int globalLevel; // grey level of the global threshold: darker is dark
-  int window;      // local threshold: pixels averaged along the line
+  int window;      // local threshold: pixels averaged along the line, at most 255
   // Diagonals and antidiagonals scanned: every diagonalStep-th one (some
   // diagonalStep / sqrt 2 pixels apart), sampled every half pixel step,
   // with the global threshold only; 0 scans none.
