@@ -104,20 +104,27 @@ inline int bitsSet16(unsigned int x) {
   return (int)((x + (x >> 8)) & 0x1fu);
 }
 
-// Appends base + k for every set bit k of the 16-bit `changes`. Four
-// places are written whatever the count, so that print, whose lines cross
-// a few times in every sixteen pixels, does not pay a mispredicted branch
+// The set bits of a 32-bit mask, likewise.
+inline int bitsSet32(unsigned int x) {
+  x = x - ((x >> 1) & 0x55555555u);
+  x = (x & 0x33333333u) + ((x >> 2) & 0x33333333u);
+  x = (x + (x >> 4)) & 0x0f0f0f0fu;
+  return (int)((x * 0x01010101u) >> 24);
+}
+
+// Appends base + k for every set bit k of the 32-bit `changes`, none zero.
+// Four places are written whatever the count, so that print, whose lines
+// cross a few times in every 32 pixels, does not pay a mispredicted branch
 // per crossing; what lies past the count is overwritten or never read.
 // Needs room for count + 4 entries.
 inline int appendChanges(unsigned int changes, int base, int* crossings, int count) {
-  if (!changes) return count;
   int* out = crossings + count;
   unsigned int bits = changes;
   for (int k = 0; k < 4; k++) {
-    out[k] = base + __builtin_ctz(bits | 0x10000u);
+    out[k] = base + __builtin_ctz(bits | 0x80000000u);
     bits &= bits - 1;
   }
-  int n = bitsSet16(changes);
+  int n = bitsSet32(changes);
   for (int k = 4; k < n; k++) {
     out[k] = base + __builtin_ctz(bits);
     bits &= bits - 1;
@@ -149,13 +156,23 @@ int findCrossings(const unsigned char* values, int length, Threshold threshold, 
   int count = 0, x = 0;
   unsigned int previous = values[0] < threshold.at(0);
 #ifdef __SSE2__
-  for (; x + 16 <= length; x += 16) {
+  // 32 pixels a step: where a line runs through paper or a solid bar, one
+  // test passes them all.
+  for (; x + 32 <= length; x += 32) {
+    unsigned int dark = darkBits(values + x, levelsAt(threshold, x)) |
+                        darkBits(values + x + 16, levelsAt(threshold, x + 16)) << 16;
+    unsigned int changes = dark ^ ((dark << 1) | previous);
+    previous = dark >> 31;
+    // At most x crossings lie before x, so the four places fit in the
+    // room while x + 32 <= length.
+    if (changes) count = appendChanges(changes, x, crossings, count);
+  }
+  if (x + 16 <= length) {
     unsigned int dark = darkBits(values + x, levelsAt(threshold, x));
     unsigned int changes = (dark ^ ((dark << 1) | previous)) & 0xffffu;
     previous = dark >> 15;
-    // At most x crossings lie before x, so the four places fit in the
-    // room while x + 16 <= length.
-    count = appendChanges(changes, x, crossings, count);
+    if (changes) count = appendChanges(changes, x, crossings, count);
+    x += 16;
   }
 #endif
   for (; x < length; x++) {
