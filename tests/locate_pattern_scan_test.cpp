@@ -65,6 +65,17 @@ TEST(PatternScan, EdgesAtSubPixelPositionsBothWaysAlongTheLine) {
   EXPECT_NEAR(hits[0].inner, 5.0 + 5 * 1.6, 0.15);
 }
 
+TEST(PatternScan, PatternFoundWhereverItLiesAlongTheLine) {
+  // Lines are compared many pixels at a time, with the rest one by one:
+  // every edge must come out the same across those steps' borders.
+  for (double start = 0.6; start < 70; start += 1.37) {
+    std::vector<PatternHit> hits = scan(drawLine({8, 1, 1, 1, 1, 1, 1, 3, 4}, start, 1.9, 113));
+    ASSERT_EQ(hits.size(), 1u) << "start " << start;
+    EXPECT_NEAR(hits[0].outer, start, 0.15) << "start " << start;
+    EXPECT_NEAR(hits[0].inner, start + 17 * 1.9, 0.15) << "start " << start;
+  }
+}
+
 TEST(PatternScan, ModulesTooNarrowOrRunsOffPatternFindNothing) {
   EXPECT_TRUE(scan(drawLine({8, 1, 1, 1, 1, 1, 1, 3}, 3.0, 0.5, 40)).empty());
   EXPECT_TRUE(scan(drawLine({8, 1, 1, 2, 1, 1, 1, 3}, 3.0, 2.0, 60)).empty());
