@@ -822,13 +822,12 @@ void gatherDiagonals(const unsigned char* grey, int width, const Diagonal* lines
       int to = band + kBand - d.y < d.pixels ? band + kBand - d.y : d.pixels;
       unsigned char* samples = out + (size_t)k * stride;
       const unsigned char* p = grey + (size_t)(d.y + from) * width + d.x + dx * from;
-      // A pixel and the mean after it go out together.
+      // Every pixel but the line's last has a mean after it.
       int pairsEnd = to < d.pixels - 1 ? to : d.pixels - 1;
       int t = from;
       for (; t < pairsEnd; t++, p += next) {
-        unsigned int pair = p[0] | (unsigned int)((p[dx] + p[width] + 1) >> 1) << 8;
-        samples[2 * t] = (unsigned char)pair;
-        samples[2 * t + 1] = (unsigned char)(pair >> 8);
+        samples[2 * t] = p[0];
+        samples[2 * t + 1] = (unsigned char)((p[dx] + p[width] + 1) >> 1);
       }
       if (t < to) samples[2 * t] = p[0];
     }
