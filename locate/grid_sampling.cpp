@@ -384,15 +384,24 @@ static unsigned char filledSample(const unsigned char* src, double x, double y, 
 }
 
 #ifdef __SSE2__
-// The two pixels side by side at each of four places, as bytes a0 b0 a1 b1 ...
-static inline __m128i pixelPairs(const unsigned char* const at[4], size_t offset) {
-  uint64_t pairs = 0;
-  for (int k = 0; k < 4; k++) {
-    uint16_t pair;
-    std::memcpy(&pair, at[k] + offset, sizeof pair);
-    pairs |= (uint64_t)pair << (16 * k);
-  }
-  return _mm_cvtsi64_si128((long long)pairs);
+// The two pixels side by side at p.
+static inline int pixelPair(const unsigned char* p) {
+  uint16_t pair;
+  std::memcpy(&pair, p, sizeof pair);
+  return pair;
+}
+
+// The two pixels side by side at each of four places and, in the upper
+// half, the two below them, as bytes a0 b0 a1 b1 ...
+static inline __m128i pixelPairs(const unsigned char* const at[4], size_t below) {
+  __m128i pairs = _mm_cvtsi32_si128(pixelPair(at[0]));
+  pairs = _mm_insert_epi16(pairs, pixelPair(at[1]), 1);
+  pairs = _mm_insert_epi16(pairs, pixelPair(at[2]), 2);
+  pairs = _mm_insert_epi16(pairs, pixelPair(at[3]), 3);
+  pairs = _mm_insert_epi16(pairs, pixelPair(at[0] + below), 4);
+  pairs = _mm_insert_epi16(pairs, pixelPair(at[1] + below), 5);
+  pairs = _mm_insert_epi16(pairs, pixelPair(at[2] + below), 6);
+  return _mm_insert_epi16(pairs, pixelPair(at[3] + below), 7);
 }
 
 // Each lane's 8-bit weight w as the 16-bit pair (256 - w, w).
@@ -418,8 +427,9 @@ static int sampleFourAtATime(const unsigned char* src, int srcWidth, int* x32, i
     for (int k = 0; k < 4; k++, x += sx, y += sy)
       at[k] = src + (size_t)(unsigned)((int)y >> 16) * (size_t)srcWidth + (unsigned)((int)x >> 16);
     __m128i xWeights = weightPairs(xs), yWeights = weightPairs(ys);
-    __m128i top = _mm_madd_epi16(_mm_unpacklo_epi8(pixelPairs(at, 0), zero), xWeights);
-    __m128i bottom = _mm_madd_epi16(_mm_unpacklo_epi8(pixelPairs(at, (size_t)srcWidth), zero), xWeights);
+    __m128i pairs = pixelPairs(at, (size_t)srcWidth);
+    __m128i top = _mm_madd_epi16(_mm_unpacklo_epi8(pairs, zero), xWeights);
+    __m128i bottom = _mm_madd_epi16(_mm_unpackhi_epi8(pairs, zero), xWeights);
     __m128i highs = _mm_or_si128(_mm_srli_epi32(top, 8), _mm_slli_epi32(_mm_srli_epi32(bottom, 8), 16));
     __m128i lows = _mm_or_si128(_mm_and_si128(top, lowByte), _mm_slli_epi32(_mm_and_si128(bottom, lowByte), 16));
     __m128i sums = _mm_add_epi32(_mm_slli_epi32(_mm_madd_epi16(highs, yWeights), 8), _mm_madd_epi16(lows, yWeights));
