@@ -112,7 +112,7 @@ inline int bitsSet32(unsigned int x) {
   return (int)((x * 0x01010101u) >> 24);
 }
 
-// Appends base + k for every set bit k of the 32-bit `changes`, none zero.
+// Appends base + k for every set bit k of the 32-bit `changes` (not zero).
 // Four places are written whatever the count, so that print, whose lines
 // cross a few times in every 32 pixels, does not pay a mispredicted branch
 // per crossing; what lies past the count is overwritten or never read.
