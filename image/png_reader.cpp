@@ -52,25 +52,33 @@ void toBgr(const unsigned char* in, size_t pixels, int channels, unsigned char* 
   }
 }
 
-// Reads the header of a PNG of a kind taken here: *handled false when it is
-// not one, true with the channels, once it is one of a size that a file of
-// `size` bytes can hold. False when the picture cannot be taken.
-bool readHeader(spng_ctx* ctx, const unsigned char* bytes, size_t size, bool* handled, spng_ihdr* header,
-                int* channels) {
-  spng_trns transparency;
-  if (spng_set_png_buffer(ctx, bytes, size) || spng_set_image_limits(ctx, kMaxPictureSide, kMaxPictureSide) ||
-      spng_get_ihdr(ctx, header))
-    return false;
-  *channels = channelsOf(header->color_type);
-  if (header->bit_depth != 8 || *channels == 0 || spng_get_trns(ctx, &transparency) != SPNG_ECHUNKAVAIL)
-    return false;
-  *handled = true;
-  long long pixels = (long long)header->width * header->height;
+// Hands the file to the context and reads its header.
+bool openPng(spng_ctx* ctx, const unsigned char* bytes, size_t size, spng_ihdr* header) {
+  return spng_set_png_buffer(ctx, bytes, size) == 0 &&
+         spng_set_image_limits(ctx, kMaxPictureSide, kMaxPictureSide) == 0 && spng_get_ihdr(ctx, header) == 0;
+}
+
+// Whether a file of `size` bytes can hold the header's picture, and the
+// decoder's rows are rowBytes each.
+bool plausiblePicture(spng_ctx* ctx, const spng_ihdr& header, size_t size, size_t rowBytes) {
+  long long pixels = (long long)header.width * header.height;
   // A header can claim any size; compression shrinks a picture a few
   // thousand times at most.
   if (pixels < 1 || pixels > kMaxPicturePixels || pixels > (long long)size * 4096 + 65536) return false;
   size_t length = 0;
-  return spng_decoded_image_size(ctx, SPNG_FMT_PNG, &length) == 0 && length == (size_t)pixels * *channels;
+  return spng_decoded_image_size(ctx, SPNG_FMT_PNG, &length) == 0 && length == rowBytes * header.height;
+}
+
+// Whether an opened PNG is of a kind whose bytes are channels (8-bit grey,
+// grey with alpha, RGB, RGBA, no transparency chunk): *handled true with
+// the channels once it is one. False too when it cannot be taken.
+bool channelKind(spng_ctx* ctx, const spng_ihdr& header, size_t size, bool* handled, int* channels) {
+  spng_trns transparency;
+  *channels = channelsOf(header.color_type);
+  if (header.bit_depth != 8 || *channels == 0 || spng_get_trns(ctx, &transparency) != SPNG_ECHUNKAVAIL)
+    return false;
+  *handled = true;
+  return plausiblePicture(ctx, header, size, (size_t)header.width * *channels);
 }
 
 // Where red, green, blue and alpha sit in a pixel of so many channels.
@@ -105,26 +113,20 @@ bool decodeRows(spng_ctx* ctx, size_t height, unsigned char* row, size_t rowByte
 
 // An indexed picture, or a grey one of 1, 2 or 4 bits a pixel, not
 // interlaced: its pixels are table indexes, packed as they come.
-bool packedKind(const spng_ihdr& header) {
+bool packedLayout(const spng_ihdr& header) {
   bool indexed = header.color_type == kIndexed, lowGrey = header.color_type == kGrey && header.bit_depth < 8;
   return (indexed || lowGrey) && header.interlace_method == SPNG_INTERLACE_NONE;
 }
 
-// Reads the header of a packed kind: *handled as readHeader says it.
-bool readPackedHeader(spng_ctx* ctx, const unsigned char* bytes, size_t size, bool* handled, spng_ihdr* header) {
-  if (spng_set_png_buffer(ctx, bytes, size) || spng_set_image_limits(ctx, kMaxPictureSide, kMaxPictureSide) ||
-      spng_get_ihdr(ctx, header) || !packedKind(*header))
-    return false;
+// Whether an opened PNG is of a packed kind decodePacked takes: *handled
+// true once it is one. False too when it cannot be taken.
+bool packedKind(spng_ctx* ctx, const spng_ihdr& header, size_t size, bool* handled) {
+  if (!packedLayout(header)) return false;
   // A grey one with a transparent level is left to the general reader.
   spng_trns transparency;
-  if (header->color_type == kGrey && spng_get_trns(ctx, &transparency) != SPNG_ECHUNKAVAIL) return false;
+  if (header.color_type == kGrey && spng_get_trns(ctx, &transparency) != SPNG_ECHUNKAVAIL) return false;
   *handled = true;
-  // Bounded as readHeader and the general reader bound a picture; the
-  // decoder's rows must be the packed rows decodePacked takes.
-  long long pixels = (long long)header->width * header->height;
-  size_t length = 0, rowBytes = ((size_t)header->width * header->bit_depth + 7) / 8;
-  return pixels >= 1 && pixels <= kMaxPicturePixels && pixels <= (long long)size * 4096 + 65536 &&
-         spng_decoded_image_size(ctx, SPNG_FMT_PNG, &length) == 0 && length == rowBytes * header->height;
+  return plausiblePicture(ctx, header, size, ((size_t)header.width * header.bit_depth + 7) / 8);
 }
 
 // The colour of each table index as red, green, blue and alpha: palette
@@ -215,18 +217,6 @@ PictureBitmap* decodePackedBitmap(spng_ctx* ctx, const spng_ihdr& header) {
   return nullptr;
 }
 
-// A packed PNG read by `decode` with a context of its own: *handled says
-// whether it was a packed kind.
-template <typename Result>
-Result* decodeAsPacked(const unsigned char* bytes, size_t size, bool* handled,
-                       Result* (*decode)(spng_ctx*, const spng_ihdr&), spng_ihdr* header) {
-  spng_ctx* ctx = spng_ctx_new(kContextFlags);
-  if (!ctx) return nullptr;
-  Result* result = readPackedHeader(ctx, bytes, size, handled, header) ? decode(ctx, *header) : nullptr;
-  spng_ctx_free(ctx);
-  return result;
-}
-
 // The grey picture, decoded a row at a time (all at once when interlaced:
 // its rows come in several passes); null on failure.
 unsigned char* decodeGrayWith(spng_ctx* ctx, const spng_ihdr& header, int channels) {
@@ -252,11 +242,8 @@ unsigned char* decodeGrayWith(spng_ctx* ctx, const spng_ihdr& header, int channe
   return nullptr;
 }
 
-// The decoded picture, or null; *handled false when it is not a kind taken here.
-PictureBitmap* decodeWith(spng_ctx* ctx, const unsigned char* bytes, size_t size, bool* handled) {
-  spng_ihdr header;
-  int channels = 0;
-  if (!readHeader(ctx, bytes, size, handled, &header, &channels)) return nullptr;
+// The decoded picture of a channel kind, or null.
+PictureBitmap* decodeChannels(spng_ctx* ctx, const spng_ihdr& header, int channels) {
   long long pixels = (long long)header.width * header.height;
   size_t length = (size_t)pixels * channels;
   unsigned char* native = (unsigned char*)std::malloc(length);
@@ -284,10 +271,16 @@ PictureBitmap* decodeCommonPng(const unsigned char* bytes, size_t size, bool* ha
   // Checked as decodeCommonPngGray checks: both readings of a file agree.
   spng_ctx* ctx = spng_ctx_new(kContextFlags);
   if (!ctx) return nullptr;
-  PictureBitmap* bitmap = decodeWith(ctx, bytes, size, handled);
-  spng_ctx_free(ctx);
   spng_ihdr header;
-  if (!*handled) bitmap = decodeAsPacked(bytes, size, handled, decodePackedBitmap, &header);
+  int channels = 0;
+  PictureBitmap* bitmap = nullptr;
+  if (openPng(ctx, bytes, size, &header)) {
+    if (channelKind(ctx, header, size, handled, &channels))
+      bitmap = decodeChannels(ctx, header, channels);
+    else if (!*handled && packedKind(ctx, header, size, handled))
+      bitmap = decodePackedBitmap(ctx, header);
+  }
+  spng_ctx_free(ctx);
   return bitmap;
 }
 
@@ -299,9 +292,13 @@ unsigned char* decodeCommonPngGray(const unsigned char* bytes, size_t size, int*
   spng_ihdr header;
   int channels = 0;
   unsigned char* grey = nullptr;
-  if (readHeader(ctx, bytes, size, handled, &header, &channels)) grey = decodeGrayWith(ctx, header, channels);
+  if (openPng(ctx, bytes, size, &header)) {
+    if (channelKind(ctx, header, size, handled, &channels))
+      grey = decodeGrayWith(ctx, header, channels);
+    else if (!*handled && packedKind(ctx, header, size, handled))
+      grey = decodePackedGray(ctx, header);
+  }
   spng_ctx_free(ctx);
-  if (!*handled) grey = decodeAsPacked(bytes, size, handled, decodePackedGray, &header);
   if (grey) *width = (int)header.width, *height = (int)header.height;
   return grey;
 }

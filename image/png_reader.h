@@ -1,8 +1,8 @@
 // PNG files through libspng, which inflates faster than the general picture
 // reader, for the common kinds: 8-bit grey, grey with alpha, RGB and RGBA
-// without a transparency chunk, and straight to grey also palettes of 1 to
-// 8 bits (with or without alpha) and grey of 1, 2 or 4 bits, not
-// interlaced. Other PNGs are left to the general reader.
+// without a transparency chunk, and, not interlaced, palettes of 1 to 8
+// bits (with or without alpha) and grey of 1, 2 or 4 bits. Other PNGs are
+// left to the general reader.
 #ifndef PDF417_IMAGE_PNG_READER_H
 #define PDF417_IMAGE_PNG_READER_H
 

@@ -494,10 +494,15 @@ bool readFrameGrid(ScanContext* ctx, const Frame& f, int rows, GridOutcome* out)
 }
 
 // The grid point (x, y) in picture pixel indexes.
-Vec gridToPicture(const GridOutcome& g, double x, double y) {
+// The map from a grid's points to the picture's.
+ProjectiveMap gridMap(const GridOutcome& g) {
   float w = (float)g.gridWidth, h = (float)g.gridHeight;
   const float grid[8] = {0.0f, 0.0f, w, 0.0f, w, h, 0.0f, h};
-  ProjectiveMap m = mapQuadToQuad(grid, g.corners);
+  return mapQuadToQuad(grid, g.corners);
+}
+
+Vec gridToPicture(const GridOutcome& g, double x, double y) {
+  ProjectiveMap m = gridMap(g);
   double wp = m.a13 * x + m.a23 * y + m.a33;
   return {(m.a11 * x + m.a21 * y + m.a31) / wp, (m.a12 * x + m.a22 * y + m.a32) / wp};
 }
@@ -618,9 +623,7 @@ bool readAlongRows(ScanContext* ctx, const Frame& f, const GridOutcome& g) {
     return false;
   }
   if (ctx->stats) ctx->stats->readings++;
-  float w = (float)g.gridWidth, h = (float)g.gridHeight;
-  const float gridCorners[8] = {0.0f, 0.0f, w, 0.0f, w, h, 0.0f, h};
-  rg.map = mapQuadToQuad(gridCorners, g.corners);
+  rg.map = gridMap(g);
   rg.leftX = kGridMargin * g.modulePixels, rg.rightX = (kGridMargin + 17.0 * f.gridColumns) * g.modulePixels;
   for (int r = 0; r < rows; r++)
     for (int k = 0; k < rg.lines; k++) {
@@ -998,9 +1001,7 @@ bool readByRowCount(ScanContext* ctx, const Frame& f, const GridOutcome& g, int 
   if (ctx->stats && ctx->stats->readings >= ctx->maxReadings) return false;
   if (ctx->stats) ctx->stats->readings++;
   RowGeometry rg;
-  float w = (float)g.gridWidth, h = (float)g.gridHeight;
-  const float gridCorners[8] = {0.0f, 0.0f, w, 0.0f, w, h, 0.0f, h};
-  rg.map = mapQuadToQuad(gridCorners, g.corners);
+  rg.map = gridMap(g);
   rg.leftX = kGridMargin * g.modulePixels, rg.rightX = (kGridMargin + 17.0 * f.gridColumns) * g.modulePixels;
   double top[2], bottom[2];
   if (!barExtent(ctx, rg.map, rg.leftX - 13 * g.modulePixels, g.gridHeight, &top[0], &bottom[0]) ||
@@ -1031,6 +1032,11 @@ void topTwo(const int* votes, int size, int* first, int* second) {
   }
 }
 
+// Whether a symbol can have so many rows of so many data columns.
+bool validRowCount(int rows, int dataColumns) {
+  return rows >= 3 && rows <= kMaxSymbolRows && rows * dataColumns <= kMaxWordLength;
+}
+
 // Row counts for a grid whose indicators were too blurred to agree: rows
 // a pixel or two high blur into each other, yet the row group most
 // indicators showed is mostly right, and the count within the group is the
@@ -1046,7 +1052,7 @@ int rowCountsFromVotes(const GridReading* reading, int dataColumns, int* counts)
     for (int k = 0; k < 3 && n < kMaxRowCounts; k++) {
       int within = k == 0 ? favoured : k <= favoured ? k - 1 : k;
       int rows = 3 * groups[i] + within + 1;
-      if (rows >= 3 && rows <= kMaxSymbolRows && rows * dataColumns <= kMaxWordLength) counts[n++] = rows;
+      if (validRowCount(rows, dataColumns)) counts[n++] = rows;
     }
   return n;
 }
@@ -1067,16 +1073,16 @@ enum { kMaxRowCountTries = 6 };
 // How many picture pixels the start pattern's wide bar spans down a grid;
 // 0 when it shows none.
 double wideBarPixels(const ScanContext* ctx, const GridOutcome& g) {
-  float w = (float)g.gridWidth, h = (float)g.gridHeight;
-  const float gridCorners[8] = {0.0f, 0.0f, w, 0.0f, w, h, 0.0f, h};
   double x = (kGridMargin - 13.0) * g.modulePixels, top, bottom;
-  if (!barExtent(ctx, mapQuadToQuad(gridCorners, g.corners), x, g.gridHeight, &top, &bottom)) return 0;
+  if (!barExtent(ctx, gridMap(g), x, g.gridHeight, &top, &bottom)) return 0;
   Vec a = gridToPicture(g, x, top), b = gridToPicture(g, x, bottom);
   return std::hypot(b.x - a.x, b.y - a.y);
 }
 
+// A valid row count whose rows are a pixel high or more down a wide bar
+// of `pixels` pixels.
 bool plausibleRows(int rows, int dataColumns, double pixels) {
-  return rows >= 3 && rows <= kMaxSymbolRows && rows * dataColumns <= kMaxWordLength && rows <= pixels;
+  return validRowCount(rows, dataColumns) && rows <= pixels;
 }
 
 // The row counts a grid is read with: those of the votes that leave rows a
