@@ -497,8 +497,9 @@ static void insideRun(double x, double y, double dx, double dy, int first, int e
     }
     double a = (lo - start[axis]) / step[axis], b = (hi - start[axis]) / step[axis];
     if (a > b) std::swap(a, b);
-    low = std::fmax(low, a);
-    high = std::fmin(high, b);
+    // As fmax and fmin, which are calls; a NaN bound leaves the run as it is.
+    low = a > low ? a : low;
+    high = b < high ? b : high;
   }
   *from = low <= high ? (int)std::ceil(low) : first;
   *to = low <= high ? (int)std::floor(high) + 1 : first;
@@ -527,11 +528,12 @@ void sampleMappedLine(const unsigned char* src, int srcWidth, int srcHeight, con
     double shorter = std::isfinite(bend) ? count * std::sqrt(0.01 / bend) : 0.0;
     piece = shorter > kSamplePiece ? (int)shorter : kSamplePiece;
   }
+  // Each piece starts where the one before it ended.
+  double x0 = ax, y0 = ay;
   for (int first = 0; first < count; first += piece) {
     int n = count - first < piece ? count - first : piece;
-    double x0, y0, x1, y1;
-    mapPoint(m, x + dx * first, y + dy * first, &x0, &y0);
-    mapPoint(m, x + dx * (first + n), y + dy * (first + n), &x1, &y1);
+    double x1 = cx, y1 = cy;
+    if (first + n < count) mapPoint(m, x + dx * (first + n), y + dy * (first + n), &x1, &y1);
     int from = first, to = first;
     double stepX = (x1 - x0) / n, stepY = (y1 - y0) / n;
     if (std::isfinite(x0) && std::isfinite(y0) && std::isfinite(x1) && std::isfinite(y1))
@@ -547,6 +549,7 @@ void sampleMappedLine(const unsigned char* src, int srcWidth, int srcHeight, con
       mapPoint(m, x + dx * j, y + dy * j, &px, &py);
       out[j] = std::isfinite(px) && std::isfinite(py) ? filledSample(src, px, py, srcWidth, srcHeight, fill) : fill;
     }
+    x0 = x1, y0 = y1;
   }
 }
 
