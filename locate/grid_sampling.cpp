@@ -486,6 +486,18 @@ static inline void mapPoint(const ProjectiveMap& m, double gx, double gy, double
 // rectangle in one run.
 static void insideRun(double x, double y, double dx, double dy, int first, int end, int srcWidth, int srcHeight,
                       int* from, int* to) {
+  // Both ends inside by a margin that dwarfs the rounding of the divisions
+  // below, in steps short enough for the margin to count: all of it is
+  // inside, as the divisions would find, without them.
+  const double margin = 1e-6, right = srcWidth - 1.5 - margin, bottom = srcHeight - 1.5 - margin;
+  if (std::fabs(dx) < 1024 && std::fabs(dy) < 1024) {
+    double firstX = x + dx * first, firstY = y + dy * first, lastX = x + dx * (end - 1), lastY = y + dy * (end - 1);
+    if (firstX >= 0.5 + margin && lastX >= 0.5 + margin && firstX <= right && lastX <= right &&
+        firstY >= 0.5 + margin && lastY >= 0.5 + margin && firstY <= bottom && lastY <= bottom) {
+      *from = first, *to = end;
+      return;
+    }
+  }
   double low = first, high = end - 1;
   const double bounds[2][2] = {{0.5, srcWidth - 1.5}, {0.5, srcHeight - 1.5}};
   const double start[2] = {x, y}, step[2] = {dx, dy};
