@@ -50,11 +50,21 @@ static int firstChangeFrom(const int* changes, int count, int x) {
   return low;
 }
 
-// The changes after `start` up to `limit`, with runs narrower than half a
-// module folded into their neighbours (specks and ragged edges).
-static int findPatternEdges(const int* changes, int changeCount, int start, int limit, int halfModule, int* edges) {
+// firstChangeFrom, walked to from the index `near`: a row is read left to
+// right, each place asked for a few changes past the last.
+static int changeNear(const int* changes, int count, int x, int near) {
+  int k = near < 0 ? 0 : near > count ? count : near;
+  while (k > 0 && changes[k - 1] >= x) k--;
+  while (k < count && changes[k] < x) k++;
+  return k;
+}
+
+// The changes from index `first` (the first after the codeword's start) up
+// to `limit`, with runs narrower than half a module folded into their
+// neighbours (specks and ragged edges).
+static int findPatternEdges(const int* changes, int changeCount, int first, int limit, int halfModule, int* edges) {
   int count = 0;
-  for (int k = firstChangeFrom(changes, changeCount, start + 1); k < changeCount && changes[k] < limit && count < kMaxEdges; k++)
+  for (int k = first; k < changeCount && changes[k] < limit && count < kMaxEdges; k++)
     edges[count++] = changes[k];
   for (int j = 1; j < count;) {
     if (edges[j] - edges[j - 1] >= halfModule) {
@@ -69,13 +79,25 @@ static int findPatternEdges(const int* changes, int changeCount, int start, int 
   return count;
 }
 
+// The module boundary nearest to `offset` pixels into a codeword `width`
+// pixels wide: floor(17 * offset / width + 1/2), in integers, from an
+// estimate by one reciprocal that is off by at most one.
+static int nearestModule(long long offset, long long width, double reciprocal) {
+  long long twice = 34 * offset + width, unit = 2 * width;
+  long long module = (long long)((double)twice * reciprocal);
+  if (module * unit > twice) module--;
+  else if ((module + 1) * unit <= twice) module++;
+  return (int)module;
+}
+
 // The 17-module key of eight runs ending at edges[0..7] after start, each
 // edge rounded to its nearest module boundary; -1 when a run comes out
 // narrower than one module or wider than six.
-static int roundedCodewordKey(int start, const int* edges, double width) {
+static int roundedCodewordKey(int start, const int* edges, int width) {
   int key = 0, previousModule = 0;
+  double reciprocal = 1.0 / (2.0 * width);
   for (int i = 0; i < 8; i++) {
-    int module = i == 7 ? 17 : (int)((edges[i] - start) * 17.0 / width + 0.5);
+    int module = i == 7 ? 17 : nearestModule(edges[i] - start, width, reciprocal);
     int run = module - previousModule;
     if (run < 1 || run > 6) return -1;
     if (i % 2 == 0)
@@ -85,19 +107,20 @@ static int roundedCodewordKey(int start, const int* edges, double width) {
   return key;
 }
 
-// readPatternAt from the row's changes.
+// readPatternAt from the row's changes, `first` the index of the first
+// change after start.
 static int patternFromChanges(const unsigned char* row, int rowLength, const int* changes, int changeCount, int start,
-                              int nominal) {
+                              int first, int nominal) {
   if (start < 0 || start >= rowLength || nominal < 17 || !row[start]) return 0;
   int limit = start + nominal + nominal / 4;
   if (limit > rowLength) limit = rowLength;
   int edges[kMaxEdges];
-  int count = findPatternEdges(changes, changeCount, start, limit, nominal / 34, edges);
+  int count = findPatternEdges(changes, changeCount, first, limit, nominal / 34, edges);
   if (count < 7) return 0;
   // The last space ends where the next codeword's bar begins, or runs on to
   // the end of the nominal width.
   if (count == 7) edges[7] = edges[6] + 1 > start + nominal ? edges[6] + 1 : start + nominal;
-  double width = edges[7] - start;
+  int width = edges[7] - start;
   if (width < nominal * 0.7 || width > nominal * 1.3) return 0;
   int key = roundedCodewordKey(start, edges, width);
   int index = key < 0 ? -1 : findPatternIndex(key);
@@ -108,21 +131,26 @@ int readPatternAt(const unsigned char* row, int rowLength, int start, int nomina
   if (!row || rowLength < 1) return 0;
   int* changes = (int*)std::malloc(sizeof(int) * (size_t)rowLength);
   if (!changes) return 0;
-  int value = patternFromChanges(row, rowLength, changes, rowChanges(row, rowLength, changes), start, nominal);
+  int changeCount = rowChanges(row, rowLength, changes);
+  int value = patternFromChanges(row, rowLength, changes, changeCount, start,
+                                 firstChangeFrom(changes, changeCount, start + 1), nominal);
   std::free(changes);
   return value;
 }
 
-// The rising edge (light to dark) nearest to `expected`, within `reach`;
-// of two as near, the earlier.
-static int findBarStart(const unsigned char* row, const int* changes, int changeCount, int expected, int reach) {
-  int best = -1;
-  for (int k = firstChangeFrom(changes, changeCount, expected - reach); k < changeCount; k++) {
+// The index of the rising edge (light to dark) nearest to `expected`, within
+// `reach`; of two as near, the earlier; -1 when there is none. The search
+// walks from the index *near and moves it to where the search began.
+static int findBarStart(const unsigned char* row, const int* changes, int changeCount, int expected, int reach,
+                        int* near) {
+  int best = -1, bestDistance = 0;
+  *near = changeNear(changes, changeCount, expected - reach, *near);
+  for (int k = *near; k < changeCount; k++) {
     int x = changes[k];
     if (x > expected + reach) break;
     if (!row[x]) continue;
     int distance = x > expected ? x - expected : expected - x;
-    if (best < 0 || distance < (best > expected ? best - expected : expected - best)) best = x;
+    if (best < 0 || distance < bestDistance) best = k, bestDistance = distance;
   }
   return best;
 }
@@ -136,13 +164,15 @@ static void readRowValues(const unsigned char* row, int gridWidth, int gridColum
   int nominal = 17 * modulePixels;
   int drift = 0;
   int changeCount = rowChanges(row, gridWidth, changes);
+  int near = 0;
   for (int c = 0; c < gridColumns; c++) {
     values[c] = 0;
     if (columnSeen && !columnSeen[c]) continue;
     int expected = 2 * modulePixels + c * nominal + drift;
-    int start = findBarStart(row, changes, changeCount, expected, 2 * modulePixels);
-    if (start < 0) continue;
-    values[c] = patternFromChanges(row, gridWidth, changes, changeCount, start, nominal);
+    int bar = findBarStart(row, changes, changeCount, expected, 2 * modulePixels, &near);
+    if (bar < 0) continue;
+    int start = changes[bar];
+    values[c] = patternFromChanges(row, gridWidth, changes, changeCount, start, bar + 1, nominal);
     if (values[c]) drift = start - (2 * modulePixels + c * nominal);
   }
 }

@@ -70,6 +70,18 @@ struct LightUpTo {
 };
 static constexpr LightUpTo kLightUpTo;
 
+// Pixels [from, to) of a row whose boxes, columns x - radius to x + radius
+// between the sums' rows above and below, all hold `count` pixels.
+static void binarizeWholeBoxes(unsigned char* row, const uint32_t* above, const uint32_t* below, int from, int to,
+                               int radius, uint32_t count) {
+  uint32_t half = count / 2;
+  for (int x = from; x < to; x++) {
+    int left = x - radius, right = x + radius + 1;
+    uint32_t boxSum = below[right] - below[left] - above[right] + above[left];
+    row[x] = boxSum + half >= (uint32_t)(kLightUpTo.of[row[x]] + 1) * count ? 1 : 0;
+  }
+}
+
 void adaptiveBinarize(unsigned char* pixels, int width, int height, int window) {
   if (!validPicture(pixels, width, height)) return;
   if (window < MIN_WINDOW) window = MIN_WINDOW;
@@ -90,7 +102,16 @@ void adaptiveBinarize(unsigned char* pixels, int width, int height, int window) 
     const uint32_t* above = sums + (size_t)top * stride;
     const uint32_t* below = sums + (size_t)bottom * stride;
     unsigned char* row = pixels + (size_t)y * width;
+    // Where the box lies wholly inside the row its count is the same for
+    // every pixel, and below 2^23 the products fit 32 bits.
+    int wholeFrom = radius, wholeTo = width - radius;
+    uint64_t wholeCount = (uint64_t)(2 * radius + 1) * (uint64_t)(bottom - top);
     for (int x = 0; x < width; x++) {
+      if (x == wholeFrom && wholeFrom < wholeTo && wholeCount < (1u << 23)) {
+        binarizeWholeBoxes(row, above, below, wholeFrom, wholeTo, radius, (uint32_t)wholeCount);
+        x = wholeTo - 1;
+        continue;
+      }
       int left = x - radius < 0 ? 0 : x - radius;
       int right = x + radius + 1 > width ? width : x + radius + 1;
       uint32_t boxSum = below[right] - below[left] - above[right] + above[left];
