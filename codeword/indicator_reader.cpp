@@ -100,8 +100,8 @@ static int roundedCodewordKey(int start, const int* edges, int width) {
     int module = i == 7 ? 17 : nearestModule(edges[i] - start, width, reciprocal);
     int run = module - previousModule;
     if (run < 1 || run > 6) return -1;
-    if (i % 2 == 0)
-      for (int m = previousModule; m < module; m++) key |= 1 << (16 - m);
+    // A bar sets bits 16 - m of its modules m: `run` bits ending at bit 17 - module.
+    if (i % 2 == 0) key |= ((1 << run) - 1) << (17 - module);
     previousModule = module;
   }
   return key;
