@@ -22,27 +22,6 @@ static bool validPicture(const unsigned char* pixels, int width, int height) {
          (long long)width * height <= kMaxPicturePixels;
 }
 
-// Integral image with one extra leading row and column of zeros, in wrapping
-// unsigned 32-bit sums: a box's sum, taken as differences, comes out exact
-// whenever the box's true sum fits in 32 bits.
-static uint32_t* integralImage(const unsigned char* pixels, int width, int height) {
-  size_t stride = (size_t)width + 1;
-  uint32_t* sums = (uint32_t*)malloc(stride * ((size_t)height + 1) * sizeof(uint32_t));
-  if (!sums) return nullptr;
-  memset(sums, 0, stride * sizeof(uint32_t));
-  for (int y = 0; y < height; y++) {
-    uint32_t* above = sums + (size_t)y * stride;
-    uint32_t* row = above + stride;
-    uint32_t rowSum = 0;
-    row[0] = 0;
-    for (int x = 0; x < width; x++) {
-      rowSum += pixels[(size_t)y * width + x];
-      row[x + 1] = above[x + 1] + rowSum;
-    }
-  }
-  return sums;
-}
-
 static constexpr bool darkerThanMean(int pixel, int mean) {
   return pixel < mean - FLAT_CONTRAST - mean / 16;
 }
@@ -70,15 +49,81 @@ struct LightUpTo {
 };
 static constexpr LightUpTo kLightUpTo;
 
-// Pixels [from, to) of a row whose boxes, columns x - radius to x + radius
-// between the sums' rows above and below, all hold `count` pixels.
-static void binarizeWholeBoxes(unsigned char* row, const uint32_t* above, const uint32_t* below, int from, int to,
-                               int radius, uint32_t count) {
+// Running sums for the boxes of one row at a time: the column sums over the
+// window's rows, their prefix sums along the row, and the original values
+// of the rows that will leave the window, which binarising overwrites.
+// Sums wrap in 32 bits: a box's sum, taken as a difference, comes out exact
+// whenever its true sum fits (MAX_WINDOW).
+struct BoxSums {
+  uint32_t* columns;  // width
+  uint32_t* prefix;   // width + 1
+  unsigned char* kept;  // keptRows rows, row y in slot y % keptRows
+  unsigned char* blank;  // width zeros: the row that enters or leaves past an edge
+  int keptRows;
+};
+
+static bool allocateBoxSums(BoxSums* b, int width, int height, int radius) {
+  b->keptRows = radius + 1 < height ? radius + 1 : height;
+  b->columns = (uint32_t*)calloc((size_t)width, sizeof(uint32_t));
+  b->prefix = (uint32_t*)malloc(((size_t)width + 1) * sizeof(uint32_t));
+  b->kept = (unsigned char*)malloc((size_t)b->keptRows * width);
+  b->blank = (unsigned char*)calloc((size_t)width, 1);
+  return b->columns && b->prefix && b->kept && b->blank;
+}
+
+static void freeBoxSums(BoxSums* b) {
+  free(b->columns);
+  free(b->prefix);
+  free(b->kept);
+  free(b->blank);
+}
+
+// Moves the window down a row: the entering row joins the column sums, the
+// leaving one leaves them, and the prefix sums along the row are taken
+// afresh.
+static void slideWindow(uint32_t* columns, uint32_t* prefix, const unsigned char* entering,
+                        const unsigned char* leaving, int width) {
+  uint32_t sum = 0;
+  prefix[0] = 0;
+  for (int x = 0; x < width; x++) {
+    uint32_t column = columns[x] + entering[x] - leaving[x];
+    columns[x] = column;
+    sum += column;
+    prefix[x + 1] = sum;
+  }
+}
+
+// Pixels [from, to) of a row whose boxes, prefix columns x - radius to
+// x + radius, all hold `count` pixels.
+static void binarizeWholeBoxes(unsigned char* row, const uint32_t* prefix, int from, int to, int radius,
+                               uint32_t count) {
   uint32_t half = count / 2;
   for (int x = from; x < to; x++) {
-    int left = x - radius, right = x + radius + 1;
-    uint32_t boxSum = below[right] - below[left] - above[right] + above[left];
+    uint32_t boxSum = prefix[x + radius + 1] - prefix[x - radius];
     row[x] = boxSum + half >= (uint32_t)(kLightUpTo.of[row[x]] + 1) * count ? 1 : 0;
+  }
+}
+
+// One row against its boxes, taken from the prefix sums of columns `rows`
+// tall (the window's height at this row). The rounded mean (sum + count / 2) / count exceeds m exactly when
+// sum + count / 2 >= (m + 1) * count: a product in place of a division.
+static void binarizeRow(unsigned char* row, const uint32_t* prefix, int width, int radius, int rows) {
+  // Where the box lies wholly inside the row its count is the same for
+  // every pixel, and below 2^23 the products fit 32 bits.
+  int wholeFrom = radius, wholeTo = width - radius;
+  uint64_t wholeCount = (uint64_t)(2 * radius + 1) * (uint64_t)rows;
+  for (int x = 0; x < width; x++) {
+    if (x == wholeFrom && wholeFrom < wholeTo && wholeCount < (1u << 23)) {
+      binarizeWholeBoxes(row, prefix, wholeFrom, wholeTo, radius, (uint32_t)wholeCount);
+      x = wholeTo - 1;
+      continue;
+    }
+    int left = x - radius < 0 ? 0 : x - radius;
+    int right = x + radius + 1 > width ? width : x + radius + 1;
+    uint32_t boxSum = prefix[right] - prefix[left];
+    uint64_t count = (uint64_t)(right - left) * (uint64_t)rows;
+    uint64_t darkFrom = (uint64_t)(kLightUpTo.of[row[x]] + 1) * count;
+    row[x] = (uint64_t)boxSum + count / 2 >= darkFrom ? 1 : 0;
   }
 }
 
@@ -87,40 +132,29 @@ void adaptiveBinarize(unsigned char* pixels, int width, int height, int window) 
   if (window < MIN_WINDOW) window = MIN_WINDOW;
   if (window > MAX_WINDOW) window = MAX_WINDOW;
   int radius = window / 2;
-  uint32_t* sums = integralImage(pixels, width, height);
-  if (!sums) {
+  BoxSums b;
+  if (!allocateBoxSums(&b, width, height, radius)) {
+    freeBoxSums(&b);
     binarizeByGlobalMean(pixels, width, height);
     return;
   }
-  // Every box is read from the untouched sums, so overwriting pixels is safe.
-  // The rounded mean (sum + count / 2) / count exceeds m exactly when
-  // sum + count / 2 >= (m + 1) * count: a product in place of a division.
-  size_t stride = (size_t)width + 1;
+  // Row y's window holds rows [y - radius, y + radius], clipped. A row joins
+  // it before any row at or below it is overwritten, and leaves it from the
+  // copy kept when it was overwritten: the keptRows rows since then went to
+  // other slots.
+  for (int y = 0; y < radius && y < height; y++)
+    for (int x = 0; x < width; x++) b.columns[x] += pixels[(size_t)y * width + x];
   for (int y = 0; y < height; y++) {
-    int top = y - radius < 0 ? 0 : y - radius;
-    int bottom = y + radius + 1 > height ? height : y + radius + 1;
-    const uint32_t* above = sums + (size_t)top * stride;
-    const uint32_t* below = sums + (size_t)bottom * stride;
+    int entering = y + radius, leaving = y - radius - 1;
+    slideWindow(b.columns, b.prefix, entering < height ? pixels + (size_t)entering * width : b.blank,
+                leaving >= 0 ? b.kept + (size_t)(leaving % b.keptRows) * width : b.blank, width);
     unsigned char* row = pixels + (size_t)y * width;
-    // Where the box lies wholly inside the row its count is the same for
-    // every pixel, and below 2^23 the products fit 32 bits.
-    int wholeFrom = radius, wholeTo = width - radius;
-    uint64_t wholeCount = (uint64_t)(2 * radius + 1) * (uint64_t)(bottom - top);
-    for (int x = 0; x < width; x++) {
-      if (x == wholeFrom && wholeFrom < wholeTo && wholeCount < (1u << 23)) {
-        binarizeWholeBoxes(row, above, below, wholeFrom, wholeTo, radius, (uint32_t)wholeCount);
-        x = wholeTo - 1;
-        continue;
-      }
-      int left = x - radius < 0 ? 0 : x - radius;
-      int right = x + radius + 1 > width ? width : x + radius + 1;
-      uint32_t boxSum = below[right] - below[left] - above[right] + above[left];
-      uint64_t count = (uint64_t)(right - left) * (uint64_t)(bottom - top);
-      uint64_t darkFrom = (uint64_t)(kLightUpTo.of[row[x]] + 1) * count;
-      row[x] = (uint64_t)boxSum + count / 2 >= darkFrom ? 1 : 0;
-    }
+    memcpy(b.kept + (size_t)(y % b.keptRows) * width, row, (size_t)width);
+    int top = y - radius < 0 ? 0 : y - radius;
+    int bottom = entering + 1 > height ? height : entering + 1;
+    binarizeRow(row, b.prefix, width, radius, bottom - top);
   }
-  free(sums);
+  freeBoxSums(&b);
 }
 
 // The level t maximising the between-class variance w0 * w1 * (m0 - m1)^2,
