@@ -518,6 +518,21 @@ static void insideRun(double x, double y, double dx, double dy, int first, int e
   if (*to < *from) *to = *from;
 }
 
+// Whether every sample of a piece, grid points (gx0, gy0) to (gx1, gy1) taken
+// to picture points (x0, y0) and (x1, y1), lies more than a pixel beyond one
+// side of the picture, where filledSample gives the fill. A projective map
+// takes the piece's straight line to a straight line and, where its
+// denominator keeps one sign between the ends, the piece to the segment
+// between their images; the margin dwarfs the rounding of each sample.
+static bool pieceBeyondPicture(const ProjectiveMap& m, double gx0, double gy0, double gx1, double gy1, double x0,
+                               double y0, double x1, double y1, int srcWidth, int srcHeight) {
+  double w0 = m.a13 * gx0 + m.a23 * gy0 + (double)m.a33, w1 = m.a13 * gx1 + m.a23 * gy1 + (double)m.a33;
+  if (!((w0 > 0 && w1 > 0) || (w0 < 0 && w1 < 0))) return false;
+  const double margin = 1e-3, low = -1.0 - margin;
+  return (x0 <= low && x1 <= low) || (y0 <= low && y1 <= low) || (x0 >= srcWidth + margin && x1 >= srcWidth + margin) ||
+         (y0 >= srcHeight + margin && y1 >= srcHeight + margin);
+}
+
 // A grid row is split into pieces short enough that the projective map is
 // straight along them to a hundredth of a pixel (a whole row when the map
 // bends less than that over it, as a frame seen face on does); what lies
@@ -554,6 +569,12 @@ void sampleMappedLine(const unsigned char* src, int srcWidth, int srcHeight, con
     if (to > from)
       sampleRowInside(src, srcWidth, x0 + stepX * (from - first), y0 + stepY * (from - first), stepX, stepY,
                       out + from, to - from);
+    else if (pieceBeyondPicture(m, x + dx * first, y + dy * first, x + dx * (first + n), y + dy * (first + n), x0, y0,
+                                x1, y1, srcWidth, srcHeight)) {
+      std::memset(out + first, fill, (size_t)n);
+      x0 = x1, y0 = y1;
+      continue;
+    }
     for (int j = first; j < first + n; j++) {
       if (j == from && to > from) j = to;
       if (j >= first + n) break;
