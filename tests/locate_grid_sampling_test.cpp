@@ -228,3 +228,25 @@ TEST(GridSampling, ShortCutsGiveTheSameBytesAsEveryPixelFiltered) {
       }
   }
 }
+
+// A line of the linear sampler reads the fill beyond the picture and the
+// picture wherever a sample lands in it, even where the map's denominator
+// changes sign between two samples that both land beyond the same side.
+TEST(GridSampling, LinearLinesReadTheFillOnlyBeyondThePicture) {
+  Picture src = randomPicture(40, 30, 141, 3);
+  for (auto& v : src.pixels) v = (unsigned char)(v + 60);  // 60..200, never the fill
+  const unsigned char fill = 7;
+  std::vector<unsigned char> out(100);
+  // Grid (x, y) to picture (x, y - 8): row 3 lies above the picture, row 20 in it.
+  const ProjectiveMap shift = {1, 0, 0, 0, 1, 0, 0, -8, 1};
+  sampleMappedLine(src.pixels.data(), 40, 30, shift, -30.0, 3.0, 1.0, 0.0, out.data(), 100, fill);
+  for (unsigned char v : out) EXPECT_EQ(v, fill);
+  sampleMappedLine(src.pixels.data(), 40, 30, shift, 2.0, 20.0, 0.3, 0.0, out.data(), 100, fill);
+  for (unsigned char v : out) EXPECT_NE(v, fill);
+  // x = (150 - 3.5 gx) / (gx - 50), y = 10: grid x 38 and 54 both land left
+  // of the picture, yet x 43 to 49 land inside it, past the pole at 50.
+  const ProjectiveMap pole = {-3.5f, 10, 1, 0, 0, 0, 150, -500, -50};
+  sampleMappedLine(src.pixels.data(), 40, 30, pole, -10.0, 0.0, 1.0, 0.0, out.data(), 100, fill);
+  for (int gx = 43; gx <= 49; gx++) EXPECT_NE(out[gx + 10], fill) << gx;
+  for (int gx = 55; gx <= 89; gx++) EXPECT_EQ(out[gx + 10], fill) << gx;
+}
