@@ -529,8 +529,9 @@ static bool pieceBeyondPicture(const ProjectiveMap& m, double gx0, double gy0, d
   double w0 = m.a13 * gx0 + m.a23 * gy0 + (double)m.a33, w1 = m.a13 * gx1 + m.a23 * gy1 + (double)m.a33;
   if (!((w0 > 0 && w1 > 0) || (w0 < 0 && w1 < 0))) return false;
   const double margin = 1e-3, low = -1.0 - margin;
-  return (x0 <= low && x1 <= low) || (y0 <= low && y1 <= low) || (x0 >= srcWidth + margin && x1 >= srcWidth + margin) ||
-         (y0 >= srcHeight + margin && y1 >= srcHeight + margin);
+  double right = srcWidth + margin, bottom = srcHeight + margin;
+  return (x0 <= low && x1 <= low) || (y0 <= low && y1 <= low) || (x0 >= right && x1 >= right) ||
+         (y0 >= bottom && y1 >= bottom);
 }
 
 // A grid row is split into pieces short enough that the projective map is
@@ -572,8 +573,7 @@ void sampleMappedLine(const unsigned char* src, int srcWidth, int srcHeight, con
     else if (pieceBeyondPicture(m, x + dx * first, y + dy * first, x + dx * (first + n), y + dy * (first + n), x0, y0,
                                 x1, y1, srcWidth, srcHeight)) {
       std::memset(out + first, fill, (size_t)n);
-      x0 = x1, y0 = y1;
-      continue;
+      from = first, to = first + n;  // nothing left to sample point by point
     }
     for (int j = first; j < first + n; j++) {
       if (j == from && to > from) j = to;

@@ -11,6 +11,8 @@ import os
 import sys
 
 CLUSTER_INDEX = {0: 0, 3: 1, 6: 2}
+# The key index: 2048 buckets of the keys' bits 15..5.
+BUCKETS, BUCKET_SHIFT = 2048, 5
 
 def main():
     rows = []
@@ -37,14 +39,12 @@ def main():
                 out.write("    " + ", ".join("%d" % r[1] for r in chunk) + ",\n")
         out.write("};\n\n")
     # Every key lies in [0x10000, 0x20000): it begins with a bar and is 17
-    # modules long. Bucket b holds the keys k with (k >> 5) - 0x800 == b.
+    # modules long. Bucket b holds the keys k with (k >> BUCKET_SHIFT) - 0x800 == b.
     assert all(0x10000 <= k < 0x20000 for k in keys)
     starts = [bisect.bisect_left(keys, 0x10000 + (bucket << BUCKET_SHIFT)) for bucket in range(BUCKETS + 1)]
     out.write("const short codewordPatternBuckets[kPatternBuckets + 1] = {\n")
     for i in range(0, len(starts), 12):
         out.write("    " + ", ".join("%d" % v for v in starts[i:i + 12]) + ",\n")
     out.write("};\n")
-
-BUCKETS, BUCKET_SHIFT = 2048, 5
 
 main()
