@@ -93,8 +93,12 @@ static void slideWindow(uint32_t* columns, uint32_t* prefix, const unsigned char
   }
 }
 
+// The rounded mean (sum + count / 2) / count exceeds m exactly when
+// sum + count / 2 >= (m + 1) * count: a product in place of a division.
+
 // Pixels [from, to) of a row whose boxes, prefix columns x - radius to
-// x + radius, all hold `count` pixels.
+// x + radius, all hold `count` pixels, fewer than 2^23: the products fit
+// 32 bits.
 static void binarizeWholeBoxes(unsigned char* row, const uint32_t* prefix, int from, int to, int radius,
                                uint32_t count) {
   uint32_t half = count / 2;
@@ -104,20 +108,11 @@ static void binarizeWholeBoxes(unsigned char* row, const uint32_t* prefix, int f
   }
 }
 
-// One row against its boxes, taken from the prefix sums of columns `rows`
-// tall (the window's height at this row). The rounded mean (sum + count / 2) / count exceeds m exactly when
-// sum + count / 2 >= (m + 1) * count: a product in place of a division.
-static void binarizeRow(unsigned char* row, const uint32_t* prefix, int width, int radius, int rows) {
-  // Where the box lies wholly inside the row its count is the same for
-  // every pixel, and below 2^23 the products fit 32 bits.
-  int wholeFrom = radius, wholeTo = width - radius;
-  uint64_t wholeCount = (uint64_t)(2 * radius + 1) * (uint64_t)rows;
-  for (int x = 0; x < width; x++) {
-    if (x == wholeFrom && wholeFrom < wholeTo && wholeCount < (1u << 23)) {
-      binarizeWholeBoxes(row, prefix, wholeFrom, wholeTo, radius, (uint32_t)wholeCount);
-      x = wholeTo - 1;
-      continue;
-    }
+// Pixels [from, to) of a row against their boxes clipped to the row's
+// width, of columns `rows` tall.
+static void binarizeClippedBoxes(unsigned char* row, const uint32_t* prefix, int from, int to, int width, int radius,
+                                 int rows) {
+  for (int x = from; x < to; x++) {
     int left = x - radius < 0 ? 0 : x - radius;
     int right = x + radius + 1 > width ? width : x + radius + 1;
     uint32_t boxSum = prefix[right] - prefix[left];
@@ -125,6 +120,21 @@ static void binarizeRow(unsigned char* row, const uint32_t* prefix, int width, i
     uint64_t darkFrom = (uint64_t)(kLightUpTo.of[row[x]] + 1) * count;
     row[x] = (uint64_t)boxSum + count / 2 >= darkFrom ? 1 : 0;
   }
+}
+
+// One row against its boxes, taken from the prefix sums of columns `rows`
+// tall (the window's height at this row). Where the box lies wholly inside
+// the row its count is the same for every pixel.
+static void binarizeRow(unsigned char* row, const uint32_t* prefix, int width, int radius, int rows) {
+  int wholeFrom = radius, wholeTo = width - radius;
+  uint64_t wholeCount = (uint64_t)(2 * radius + 1) * (uint64_t)rows;
+  if (wholeFrom >= wholeTo || wholeCount >= (1u << 23)) {
+    binarizeClippedBoxes(row, prefix, 0, width, width, radius, rows);
+    return;
+  }
+  binarizeClippedBoxes(row, prefix, 0, wholeFrom, width, radius, rows);
+  binarizeWholeBoxes(row, prefix, wholeFrom, wholeTo, radius, (uint32_t)wholeCount);
+  binarizeClippedBoxes(row, prefix, wholeTo, width, width, radius, rows);
 }
 
 void adaptiveBinarize(unsigned char* pixels, int width, int height, int window) {

@@ -493,7 +493,6 @@ bool readFrameGrid(ScanContext* ctx, const Frame& f, int rows, GridOutcome* out)
   return true;
 }
 
-// The grid point (x, y) in picture pixel indexes.
 // The map from a grid's points to the picture's.
 ProjectiveMap gridMap(const GridOutcome& g) {
   float w = (float)g.gridWidth, h = (float)g.gridHeight;
@@ -501,6 +500,7 @@ ProjectiveMap gridMap(const GridOutcome& g) {
   return mapQuadToQuad(grid, g.corners);
 }
 
+// The grid point (x, y) in picture pixel indexes.
 Vec gridToPicture(const GridOutcome& g, double x, double y) {
   ProjectiveMap m = gridMap(g);
   double wp = m.a13 * x + m.a23 * y + m.a33;
