@@ -168,10 +168,13 @@ SummaryValue sexOf(const CardElements& card, std::vector<std::string>* warnings)
 
 long long centimetresOfInches(long long inches) { return std::lround((double)inches * 2.54); }
 
+// How a plain number of a height element is taken.
+enum class PlainHeight { Refused, Centimetres, FeetAndInches };
+
 // "068 in", "175 cm", and version 1's feet and inches: "5-09", "5'09\"",
-// "509". A plain number is in DAV's centimetres or, in DAU, version 1's
-// feet and inches.
-std::optional<long long> heightOf(const std::string& text, bool plainIsFeet) {
+// "509". A plain number is in version 1's DAV centimetres or its DAU feet
+// and inches; later versions always write the unit.
+std::optional<long long> heightOf(const std::string& text, PlainHeight plain) {
   std::string lower;
   for (char c : text)
     if (c != ' ') lower += (char)(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
@@ -182,8 +185,9 @@ std::optional<long long> heightOf(const std::string& text, bool plainIsFeet) {
   if (value < 0) return std::nullopt;
   if (unit == "in" || unit == "\"") return centimetresOfInches(value);
   if (unit == "cm") return value;
-  if (unit.empty() && !plainIsFeet) return value;
-  if (unit.empty() && number.size() == 3 && value % 100 < 12) return centimetresOfInches(value / 100 * 12 + value % 100);
+  if (unit.empty() && plain == PlainHeight::Centimetres) return value;
+  if (unit.empty() && plain == PlainHeight::FeetAndInches && number.size() == 3 && value % 100 < 12)
+    return centimetresOfInches(value / 100 * 12 + value % 100);
   bool feetMark = unit.size() > 1 && (unit[0] == '-' || unit[0] == '\'');
   if (!feetMark || number.size() != 1) return std::nullopt;
   std::string rest = unit.substr(1);
@@ -199,7 +203,8 @@ SummaryValue heightValue(const CardElements& card, int version, std::vector<std:
   std::optional<std::string> text = card.value(id);
   if (!text && version1) text = card.value(id = "DAV");
   if (!text) return nullValue();
-  std::optional<long long> centimetres = heightOf(*text, version1 && id[2] == 'U');
+  PlainHeight plain = !version1 ? PlainHeight::Refused : id[2] == 'U' ? PlainHeight::FeetAndInches : PlainHeight::Centimetres;
+  std::optional<long long> centimetres = heightOf(*text, plain);
   if (!centimetres) {
     warnings->push_back(std::string(id) + ": not a height");
     return nullValue();

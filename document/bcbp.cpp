@@ -63,6 +63,7 @@ struct Reader {
   const std::string& bytes;
   Document* document;
   size_t at = 0;
+  bool cutShort = false;  // the record ended inside an item: warned about once
 
   // The item's bytes (fewer where `end` comes first), recorded as a field.
   std::string take(const Item& item, size_t end, int leg = 0) {
@@ -70,17 +71,22 @@ struct Reader {
     size_t size = at < end ? std::min(item.size, end - at) : 0;
     std::string value = bytes.substr(std::min(at, bytes.size()), size);
     at += size;
-    if (value.empty()) return value;
     std::string name = item.name;
     if (leg > 0) name += " (leg " + std::to_string(leg) + ")";
+    if (size < item.size && at >= bytes.size() && !cutShort) {
+      cutShort = true;
+      warn("the record ends inside " + name);
+    }
+    if (value.empty()) return value;
     document->fields.push_back(DocumentField{item.id, name, textOf(value), ""});
     return value;
   }
 
   // A hexadecimal size item; -1 when it is not one.
   long long takeSize(const Item& item, size_t end, int leg, const std::string& what) {
-    long long size = hexValue(take(item, end, leg));
-    if (size < 0) warn(what + ": size is not a hexadecimal number");
+    std::string digits = take(item, end, leg);
+    long long size = hexValue(digits);
+    if (size < 0 && !digits.empty()) warn(what + ": size is not a hexadecimal number");
     return size;
   }
 
@@ -173,10 +179,6 @@ std::vector<SummaryItem> readLeg(Reader* reader, int leg) {
       }
     }
     summary.push_back(SummaryItem{kKeys[k], summaryValue});
-  }
-  if (reader->at >= end) {
-    reader->warn("the record ends inside " + legName(leg));
-    return summary;
   }
   long long size = reader->takeSize({"6", "Field size of variable size field", 2}, end, leg, legName(leg) + " variable part");
   readVariablePart(reader, leg, reader->sectionEnd(size, end, legName(leg) + " variable part"));
