@@ -44,14 +44,52 @@ std::string shippingEnvelope() {
          "10ABC\x1e\x04";
 }
 
+// A card of each version: names as the version writes them, US dates
+// (MMDDCCYY) on even versions, Canadian ones (CCYYMMDD) on odd ones.
+static std::string cardOfVersion(int version) {
+  bool canadian = version % 2 == 1;
+  std::vector<std::string> elements = {"DAQ" + digits(1000 + version, 7), canadian ? "DBB19750315" : "DBB03151975",
+                                       "DBC2", canadian ? "DAU165 cm" : "DAU065 in"};
+  if (version <= 1) {
+    elements.push_back("DAAROY,MARIE,CLAIRE");
+  } else if (version <= 3) {
+    elements.insert(elements.end(), {"DCSROY", "DCTMARIE,CLAIRE"});
+  } else {
+    elements.insert(elements.end(), {"DCSROY", "DACMARIE", "DADCLAIRE", canadian ? "DCGCAN" : "DCGUSA"});
+  }
+  return aamvaRecord(version, {{"DL", elements}}, canadian ? "636012" : "636000");
+}
+
+// The US licence with one deviation real cards carry.
+static std::string quirkyLicence(const std::string& from, const std::string& to) {
+  std::string bytes = usLicenceRecord();
+  size_t at = bytes.find(from);
+  if (at != std::string::npos) bytes.replace(at, from.size(), to);
+  return bytes;
+}
+
 std::vector<NamedRecord> sampleDocumentRecords() {
-  return {
-      {"aamva-v8", usLicenceRecord()},
-      {"aamva-v1", aamvaRecord(1, {{"DL", {"DAQ1234567", "DAASMITH,JOHN,QUINCY", "DBB19800229", "DBCM", "DAU5-09"}}})},
-      {"aamva-v3-id", aamvaRecord(3, {{"ID", {"DAQ99", "DCSTREMBLAY", "DCTMARIE,CLAIRE", "DBB19750315", "DBC2",
-                                              "DAU165 cm", "DCGCAN"}}}, "636012")},
+  std::vector<NamedRecord> records;
+  for (int version = 0; version <= 10; version++)
+    records.push_back({"aamva-v" + std::to_string(version), cardOfVersion(version)});
+  std::string crLf = usLicenceRecord();
+  for (size_t at = crLf.find('\n', 2); at != std::string::npos; at = crLf.find('\n', at + 2)) crLf.insert(at, "\r");
+  std::vector<NamedRecord> more = {
+      {"aamva-separator", quirkyLicence("\x1e", "\x1c")},
+      {"aamva-aamva", quirkyLicence("ANSI ", "AAMVA")},
+      {"aamva-offset", quirkyLicence("DL0041", "DL0050")},
+      {"aamva-length", quirkyLicence("DL00410", "DL00411")},
+      {"aamva-no-jurisdiction-version", quirkyLicence("080102", "0802")},
+      {"aamva-no-cr", usLicenceRecord().substr(0, usLicenceRecord().size() - 1)},
+      {"aamva-crlf", crLf},
+      {"aamva-spaces", quirkyLicence("DACMICHAEL", "DACMICHAEL  ")},
+      {"aamva-undefined", quirkyLicence("DDAF", "DZZF")},
+      {"aamva-us", usLicenceRecord()},
+      {"aamva-id", aamvaRecord(3, {{"ID", {"DAQ99", "DCSTREMBLAY", "DCTMARIE,CLAIRE", "DBB19750315", "DBC2"}}}, "636012")},
       {"bcbp-1", oneLegPass()},
       {"bcbp-2", twoLegPass()},
       {"iso15434", shippingEnvelope()},
   };
+  records.insert(records.end(), more.begin(), more.end());
+  return records;
 }
