@@ -41,6 +41,46 @@ static Json macroJson(const std::optional<pdf417read::MacroInfo>& macro) {
   return object;
 }
 
+static Json summaryJson(const std::vector<pdf417read::SummaryItem>& items);
+
+static Json summaryValueJson(const pdf417read::SummaryValue& value) {
+  using Kind = pdf417read::SummaryValue::Kind;
+  switch (value.kind) {
+    case Kind::Text: return value.text;
+    case Kind::Number: return value.number;
+    case Kind::Bool: return value.flag;
+    case Kind::List: {
+      Json list = Json::array();
+      for (const std::vector<pdf417read::SummaryItem>& object : value.list) list.push_back(summaryJson(object));
+      return list;
+    }
+    case Kind::Null: break;
+  }
+  return nullptr;
+}
+
+static Json summaryJson(const std::vector<pdf417read::SummaryItem>& items) {
+  Json object = Json::object();
+  for (const pdf417read::SummaryItem& item : items) object[item.key] = summaryValueJson(item.value);
+  return object;
+}
+
+static Json documentJson(const std::optional<pdf417read::Document>& document) {
+  if (!document) return nullptr;
+  bool aamva = document->type == pdf417read::DocumentType::Aamva;
+  Json fields = Json::array();
+  for (const pdf417read::DocumentField& field : document->fields) {
+    Json object = {{"id", field.id}, {"name", field.name}, {"value", field.value}};
+    if (aamva) object["subfile"] = field.subfile;
+    fields.push_back(object);
+  }
+  return {{"type", pdf417read::documentTypeName(document->type)},
+          {"version", document->version ? Json(*document->version) : Json(nullptr)},
+          {"fields", fields},
+          {"summary", summaryJson(document->summary)},
+          {"warnings", document->warnings}};
+}
+
 static Json symbolJson(const pdf417read::Symbol& symbol) {
   Json corners = Json::array();
   for (const pdf417read::Point& corner : symbol.corners) corners.push_back({corner.x, corner.y});
@@ -56,7 +96,8 @@ static Json symbolJson(const pdf417read::Symbol& symbol) {
           {"mirrored", symbol.mirrored},
           {"reader_init", symbol.readerInit},
           {"macro", macroJson(symbol.macro)},
-          {"warnings", symbol.warnings}};
+          {"warnings", symbol.warnings},
+          {"document", documentJson(symbol.document)}};
 }
 
 std::string jsonLine(const std::string& file, const pdf417read::ReadResult& result) {

@@ -10,7 +10,9 @@
 //   {"file", "status", "error" (when not decoded), "symbols": [{"text",
 //    "bytes" (base64), "verified", "ec_level", "rows", "columns", "corners"
 //    ([x, y] x 4), "eci", "compact", "mirrored", "reader_init", "macro"
-//    (null or an object), "warnings"}]}
+//    (null or an object), "warnings", "document" (null or {"type",
+//    "version", "fields": [{"id", "name", "value", "subfile" (AAMVA)}],
+//    "summary", "warnings"})}]}
 // Text that is not valid UTF-8 (a file name, say) is written with U+FFFD
 // in place of the invalid bytes; it never fails.
 std::string jsonLine(const std::string& file, const pdf417read::ReadResult& result);

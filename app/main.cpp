@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "app/annotated_picture.h"
+#include "app/document_fields.h"
 #include "app/json_output.h"
 #include "app/printed_message.h"
 #include "app/segment_join.h"
@@ -33,6 +34,10 @@ static void printUsage(FILE* out) {
                "      --json           print one JSON object per picture and line instead\n"
                "      --join           join Macro PDF417 segments with the same file id and\n"
                "                       print each whole message once\n"
+               "      --fields         after each result line, print what a driver licence or\n"
+               "                       ID card (AAMVA), boarding pass (IATA BCBP) or ISO/IEC\n"
+               "                       15434 label says: one indented \"name: value\" line per\n"
+               "                       field, then its warnings (--json gives \"document\")\n"
                "      --annotate OUT   write each picture with its symbols outlined and\n"
                "                       numbered to OUT (a PNG; OUT-2.png, ... for the next)\n"
                "  -h, --help           show this help and exit\n"
@@ -51,6 +56,7 @@ struct Settings {
   int jobs = 0;  // 0: one per core
   OutputMode mode = OutputMode::Results;
   std::string annotate;  // empty: no annotated pictures
+  bool fields = false;   // --fields: a document's summary after its result line
   std::vector<std::string> pictures;
   std::vector<unsigned char> standardInput;  // the picture named "-"
 };
@@ -110,7 +116,10 @@ static void describeSymbols(const std::string& path, const pdf417read::ReadResul
                             const Settings& settings, Outcome* outcome) {
   for (const pdf417read::Symbol& symbol : result.symbols) {
     // The message may hold zero bytes: it is written whole, not as a string.
-    if (settings.mode == OutputMode::Results) outcome->out += "Result =" + printedMessage(symbol) + "\n";
+    if (settings.mode == OutputMode::Results) {
+      outcome->out += "Result =" + printedMessage(symbol) + "\n";
+      if (settings.fields && symbol.document) outcome->out += documentFieldLines(*symbol.document);
+    }
     for (const std::string& warning : symbol.warnings)
       outcome->err += "pdf417read: " + path + ": warning: " + warning + "\n";
     if (!symbol.verified) {
@@ -125,6 +134,8 @@ static Outcome decodePicture(size_t index, const Settings& settings) {
   const std::string& path = settings.pictures[index];
   Outcome outcome;
   pdf417read::Options options;
+  // Documents are read only when they are to be printed.
+  options.parseDocuments = settings.fields || settings.mode == OutputMode::Json;
   if (!settings.quiet && settings.mode != OutputMode::Json)
     options.trace = [&outcome](const std::string& text) { outcome.out += text; };
   pdf417read::ReadResult result = readPicture(path, settings, options);
@@ -254,6 +265,8 @@ static int parseOption(int argc, char** argv, int* i, Settings* settings) {
     settings->quiet = true;
   } else if (!std::strcmp(option, "--json")) {
     settings->mode = OutputMode::Json;
+  } else if (!std::strcmp(option, "--fields")) {
+    settings->fields = true;
   } else if (!std::strcmp(option, "--join")) {
     settings->mode = OutputMode::Join;
   } else if (!std::strcmp(option, "-j") || !std::strcmp(option, "--jobs")) {

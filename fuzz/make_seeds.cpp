@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "codeword/row_reader.h"
+#include "support/document_records.h"
 #include "support/fuzz_seeds.h"
 
 namespace {
@@ -139,5 +140,8 @@ int main(int argc, char** argv) {
   }
   for (const FuzzSeed& view : refusedViewSeeds()) writeSeed("read_view_fuzz", view.name, view.bytes);
   writeMessageSeeds();
+  for (const NamedRecord& record : sampleDocumentRecords())
+    for (const char* target : {"aamva_fuzz", "bcbp_fuzz", "iso15434_fuzz"})
+      writeSeed(target, record.name, std::vector<unsigned char>(record.bytes.begin(), record.bytes.end()));
   return 0;
 }

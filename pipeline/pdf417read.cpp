@@ -154,7 +154,7 @@ void convertMacro(const MacroBlock& block, Symbol* symbol) {
 
 // The symbol a reading holds; none when its codewords hold no valid
 // message (a designator that names no ECI).
-std::optional<Symbol> symbolOf(const SymbolReading& reading) {
+std::optional<Symbol> symbolOf(const SymbolReading& reading, const Options& options) {
   // Large; it lives on the heap, not on a caller's thread stack.
   std::unique_ptr<DecodedMessage> message(new DecodedMessage());
   if (decodeMessage(reading.codewords, reading.codewordCount, message.get()) == kMessageInvalid)
@@ -171,6 +171,7 @@ std::optional<Symbol> symbolOf(const SymbolReading& reading) {
   for (int k = 0; k < 4; k++) symbol.corners[k] = {reading.corners[2 * k], reading.corners[2 * k + 1]};
   symbol.compact = reading.compact != 0;
   symbol.mirrored = reading.mirrored != 0;
+  if (options.parseDocuments) symbol.document = parseDocument(symbol.bytes);
   return symbol;
 }
 
@@ -190,11 +191,11 @@ using Readings = std::unique_ptr<SymbolReading, FreeReadings>;
 // The symbols of the readings in reading order. A reading whose codewords
 // hold no valid message is left out; with none left the picture is "not
 // decoded".
-ReadResult resultOf(SymbolReading* readings, int count) {
+ReadResult resultOf(SymbolReading* readings, int count, const Options& options) {
   sortInReadingOrder(readings, count);
   ReadResult result;
   for (int i = 0; i < count; i++) {
-    std::optional<Symbol> symbol = symbolOf(readings[i]);
+    std::optional<Symbol> symbol = symbolOf(readings[i], options);
     if (symbol) result.symbols.push_back(std::move(*symbol));
   }
   if (result.symbols.empty()) return failure(Status::NotDecoded, failureText(kDecodeNotDecoded));
@@ -216,17 +217,17 @@ ReadResult readGrey(const unsigned char* grey, int width, int height, const Opti
   int exactOutcome = exactRan ? readSymbolExact(grey, width, height, exact, &trusted) : kDecodeNoSymbol;
   if (options.exactOnly || (trusted && limit == 1)) {
     if (exactOutcome != kDecodeOk) return failure(statusOf(exactOutcome), failureText(exactOutcome));
-    return resultOf(exact, 1);
+    return resultOf(exact, 1, options);
   }
   int known = trusted ? 1 : 0;
   ScanRequest request = {effortOf(options.effort), limit, exact, known};
   ScanStats stats;
   int count = known + readSymbolsByScan(grey, width, height, request, readings.get() + known, limit - known, &stats);
-  if (count > 0) return resultOf(readings.get(), count);
+  if (count > 0) return resultOf(readings.get(), count, options);
   if (!exactRan && stats.rowPairs > 0) exactOutcome = readSymbolExact(grey, width, height, exact, &trusted);
   if (exactOutcome == kDecodeOk) {
     exact->verified = trusted;
-    return resultOf(exact, 1);
+    return resultOf(exact, 1, options);
   }
   if (exactOutcome == kDecodeNoSymbol && stats.trails > 0) exactOutcome = kDecodeNotDecoded;
   return failure(statusOf(exactOutcome), failureText(exactOutcome));

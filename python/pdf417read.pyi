@@ -1,7 +1,7 @@
 """Reads PDF417 barcodes (ISO/IEC 15438) from pictures."""
 
 import os
-from typing import Any, List, Literal, Optional, Tuple, Union
+from typing import Any, Dict, List, Literal, Optional, Tuple, Union
 
 __version__: str
 
@@ -10,6 +10,10 @@ __version__: str
 Image = Union[str, os.PathLike[str], os.PathLike[bytes], bytes, bytearray, memoryview, Any]
 Effort = Literal["fast", "normal", "hard"]
 Status = Literal["decoded", "no picture", "no symbol", "not decoded"]
+# {"type": "aamva" | "bcbp" | "iso15434", "version": int | None,
+#  "fields": [{"id", "name", "value"} (+ "subfile" for AAMVA)],
+#  "summary": {...}, "warnings": [str]}
+Document = Dict[str, Any]
 
 class Macro:
     """The Macro PDF417 control block of a symbol (read-only)."""
@@ -80,6 +84,10 @@ class Symbol:
     @property
     def warnings(self) -> List[str]:
         """What the reader could not interpret."""
+    @property
+    def document(self) -> Optional[Document]:
+        """What a driver licence or ID card (AAMVA), boarding pass (IATA BCBP)
+        or ISO/IEC 15434 label says, as parse_document() gives it."""
 
 class ReadResult:
     """What read_result() found in a picture."""
@@ -108,3 +116,8 @@ def read_result(
 ) -> ReadResult:
     """Reads a picture like read(); a picture that cannot be decoded gives
     status "no picture" instead of ValueError."""
+
+def parse_document(data: Union[bytes, bytearray, memoryview]) -> Optional[Document]:
+    """Parses a message's bytes as an AAMVA DL/ID record, an IATA boarding
+    pass or an ISO/IEC 15434 envelope; None when they begin like none of
+    these. A record that breaks off gives what could be read, with warnings."""

@@ -312,6 +312,60 @@ py::list readSymbols(py::handle image, const py::kwargs& keywords) {
   return symbols;
 }
 
+py::object summaryObject(const std::vector<pdf417read::SummaryItem>& items);
+
+py::object summaryValueOf(const pdf417read::SummaryValue& value) {
+  using Kind = pdf417read::SummaryValue::Kind;
+  switch (value.kind) {
+    case Kind::Text: return textOf(value.text);
+    case Kind::Number: return py::int_(value.number);
+    case Kind::Bool: return py::bool_(value.flag);
+    case Kind::List: {
+      py::list list;
+      for (const std::vector<pdf417read::SummaryItem>& object : value.list) list.append(summaryObject(object));
+      return list;
+    }
+    case Kind::Null: break;
+  }
+  return py::none();
+}
+
+py::object summaryObject(const std::vector<pdf417read::SummaryItem>& items) {
+  py::dict object;
+  for (const pdf417read::SummaryItem& item : items) object[textOf(item.key)] = summaryValueOf(item.value);
+  return object;
+}
+
+// A document as the program's --json writes it: a dict of type, version,
+// fields (each with "subfile" on AAMVA cards), summary and warnings.
+py::object documentOf(const std::optional<pdf417read::Document>& document) {
+  if (!document) return py::none();
+  bool aamva = document->type == pdf417read::DocumentType::Aamva;
+  py::list fields;
+  for (const pdf417read::DocumentField& field : document->fields) {
+    py::dict entry;
+    entry["id"] = textOf(field.id);
+    entry["name"] = textOf(field.name);
+    entry["value"] = textOf(field.value);
+    if (aamva) entry["subfile"] = textOf(field.subfile);
+    fields.append(entry);
+  }
+  py::dict object;
+  object["type"] = pdf417read::documentTypeName(document->type);
+  object["version"] = document->version ? py::object(py::int_(*document->version)) : py::object(py::none());
+  object["fields"] = fields;
+  object["summary"] = summaryObject(document->summary);
+  object["warnings"] = textsOf(document->warnings);
+  return object;
+}
+
+py::object parseDocumentOf(py::buffer data) {
+  py::buffer_info info = data.request();
+  if (info.ndim > 1 || info.itemsize != 1) throw py::type_error("parse_document takes bytes");
+  std::string bytes(static_cast<const char*>(info.ptr), (size_t)info.size);
+  return documentOf(pdf417read::parseDocument(bytes));
+}
+
 std::string reprOf(const Symbol& symbol) {
   const py::ssize_t kShownCharacters = 40;
   py::str text = textOf(symbol.text);
@@ -387,7 +441,22 @@ mirrored: read from a mirror image.
 reader_init: carries the reader initialisation flag.
 macro: a Macro when the symbol is one segment of a Macro PDF417 message,
   else None.
-warnings: what the reader could not interpret.)";
+warnings: what the reader could not interpret.
+document: None, or a dict of what an AAMVA driver licence or ID card, an
+  IATA boarding pass or an ISO/IEC 15434 label says, as parse_document()
+  gives it.)";
+
+const char kParseDocumentDoc[] = R"(parse_document(data) -> dict | None
+
+Parses the bytes of a message (bytes, bytearray or memoryview) as an AAMVA
+DL/ID record, an IATA boarding pass (BCBP) or an ISO/IEC 15434 envelope.
+
+Returns None when they begin like none of these, else a dict:
+{"type": "aamva" | "bcbp" | "iso15434", "version": int or None,
+ "fields": [{"id", "name", "value"} (+ "subfile" for AAMVA)],
+ "summary": {...}, "warnings": [str]}.
+A record that breaks off or breaks its rules gives what could be read, with
+warnings.)";
 
 const char kMacroDoc[] = R"(The Macro PDF417 control block of a symbol (read-only).
 
@@ -432,6 +501,7 @@ void bindSymbol(py::module_& m) {
       .def_readonly("reader_init", &Symbol::readerInit)
       .def_property_readonly("macro", [](const Symbol& symbol) { return symbol.macro; })
       .def_property_readonly("warnings", [](const Symbol& symbol) { return textsOf(symbol.warnings); })
+      .def_property_readonly("document", [](const Symbol& symbol) { return documentOf(symbol.document); })
       .def("__repr__", [](const Symbol& symbol) { return reprOf(symbol); });
 }
 
@@ -460,4 +530,5 @@ PYBIND11_MODULE(pdf417read, m) {
   signatures.disable_function_signatures();
   m.def("read", readSymbols, kReadDoc, py::arg("image"));
   m.def("read_result", readResult, kReadResultDoc, py::arg("image"));
+  m.def("parse_document", parseDocumentOf, kParseDocumentDoc, py::arg("data"));
 }

@@ -98,6 +98,9 @@ struct Options {
   // prints them; empty (the default) means nothing is traced. It is called
   // on the thread that calls read.
   std::function<void(const std::string& text)> trace;
+  // Parse each message as a document (see parseDocument) into
+  // Symbol::document. Off: Symbol::document stays empty.
+  bool parseDocuments = true;
 };
 
 enum class Status {
@@ -134,6 +137,56 @@ struct MacroInfo {
   std::optional<int> checksum;      // CRC-16 of the whole message
 };
 
+// What a message means when it holds one of the records PDF417 symbols
+// commonly carry (see parseDocument). Texts are UTF-8: a value's bytes as
+// they are when they are valid UTF-8, else each byte taken as ISO-8859-1.
+enum class DocumentType {
+  Aamva,     // AAMVA DL/ID: the back of US and Canadian driver licences and ID cards
+  Bcbp,      // IATA Bar Coded Boarding Pass, format M
+  Iso15434,  // ISO/IEC 15434 envelope: shipping and parts labels
+};
+
+// "aamva", "bcbp" or "iso15434".
+PDF417READ_API const char* documentTypeName(DocumentType type);
+
+// One element of a document, in the order read.
+struct DocumentField {
+  std::string id;       // "DAQ"; a BCBP item number ("26"); a data identifier ("1J")
+  std::string name;     // what the element is; "unknown" for one its version does not define
+  std::string value;    // as read
+  std::string subfile;  // AAMVA: the subfile that holds it ("DL", "ID", "ZC"); else empty
+};
+
+struct SummaryItem;
+// A value of a document's summary, as in JSON: null, a text, a whole number,
+// a truth value, or a list of objects (a boarding pass's legs, an
+// envelope's formats), each an ordered list of items.
+struct SummaryValue {
+  enum class Kind { Null, Text, Number, Bool, List };
+  Kind kind = Kind::Null;
+  std::string text;
+  long long number = 0;
+  bool flag = false;
+  std::vector<std::vector<SummaryItem>> list;
+};
+
+struct SummaryItem {
+  std::string key;  // "family_name", "date_of_birth", "legs", ...
+  SummaryValue value;
+};
+
+struct Document {
+  DocumentType type = DocumentType::Aamva;
+  std::optional<int> version;  // AAMVA version; BCBP version when given; none for ISO/IEC 15434
+  std::vector<DocumentField> fields;
+  // What the document says, by fixed keys (per type, always the same keys in
+  // the same order; null when the record does not tell): see README.md.
+  std::vector<SummaryItem> summary;
+  // Every deviation from the record's standard that was tolerated, and what
+  // could not be read.
+  std::vector<std::string> warnings;
+};
+
 struct Symbol {
   std::string bytes;  // the message, byte for byte (zero bytes included)
   // The message as UTF-8: the bytes before any ECI as ISO-8859-1, each ECI's
@@ -154,6 +207,9 @@ struct Symbol {
   bool readerInit = false;  // carries the reader initialisation flag
   std::optional<MacroInfo> macro;
   std::vector<std::string> warnings;  // what the reader could not interpret
+  // The message parsed as a document; none for other messages, or when
+  // Options::parseDocuments is off.
+  std::optional<Document> document;
 };
 
 struct ReadResult {
@@ -169,6 +225,13 @@ PDF417READ_API ReadResult readFile(const std::string& path, const Options& optio
 // The same for the bytes of a picture file held in memory.
 PDF417READ_API ReadResult readMemory(const void* bytes, size_t size,
                                      const Options& options = Options());
+
+// Parses a message as an AAMVA DL/ID record, an IATA boarding pass (BCBP) or
+// an ISO/IEC 15434 envelope, told apart by how they begin. None when the
+// bytes begin like none of them; a record that begins like one but breaks
+// off or breaks its rules gives what could be read, with warnings. Never
+// throws.
+PDF417READ_API std::optional<Document> parseDocument(const std::string& bytes);
 
 // The character set of an ECI as iconv names it ("ISO-8859-2", "SHIFT_JIS",
 // "UTF-8", ...), "binary" for ECI 899, or null for an ECI this library does

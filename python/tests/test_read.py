@@ -244,7 +244,7 @@ def test_stubs_name_what_the_module_has():
     functions = {node.name for node in tree.body if isinstance(node, ast.FunctionDef)}
     classes = {node.name: {item.name for item in node.body if isinstance(item, ast.FunctionDef)}
                for node in tree.body if isinstance(node, ast.ClassDef)}
-    assert functions == {"read", "read_result"}
+    assert functions == {"read", "read_result", "parse_document"}
     for name, members in classes.items():
         public = {member for member in dir(getattr(pdf417read, name)) if not member.startswith("_")}
         assert members == public, name

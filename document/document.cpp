@@ -1,0 +1,33 @@
+// The public parseDocument: which kind of record a message holds, told by
+// how it begins, handed to that record's parser.
+#include <pdf417read/pdf417read.h>
+
+#include <new>
+
+#include "document/aamva.h"
+#include "document/bcbp.h"
+#include "document/iso15434.h"
+
+namespace pdf417read {
+
+const char* documentTypeName(DocumentType type) {
+  switch (type) {
+    case DocumentType::Aamva: return "aamva";
+    case DocumentType::Bcbp: return "bcbp";
+    case DocumentType::Iso15434: return "iso15434";
+  }
+  return "unknown";
+}
+
+std::optional<Document> parseDocument(const std::string& bytes) {
+  try {
+    if (looksLikeAamva(bytes)) return parseAamva(bytes);
+    if (looksLikeBcbp(bytes)) return parseBcbp(bytes);
+    if (looksLikeIso15434(bytes)) return parseIso15434(bytes);
+  } catch (const std::bad_alloc&) {
+    // Too little memory for a record's fields: the message stays without one.
+  }
+  return std::nullopt;
+}
+
+}  // namespace pdf417read
