@@ -7,7 +7,7 @@ include(CMakePackageConfigHelpers)
 set(PDF417_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/pdf417read)
 set(PDF417_PKGCONFIG_DIR ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
 
-if(BUILD_SHARED_LIBS)
+if(BUILD_SHARED_LIBS AND TARGET pdf417read)
   # The installed program finds libpdf417read where it was installed with it.
   file(RELATIVE_PATH program_to_libdir ${CMAKE_INSTALL_FULL_BINDIR} ${CMAKE_INSTALL_FULL_LIBDIR})
   set_target_properties(pdf417read PROPERTIES INSTALL_RPATH "$ORIGIN/${program_to_libdir}")
@@ -17,7 +17,9 @@ install(TARGETS pdf417read_library EXPORT pdf417readTargets
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
   RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(TARGETS pdf417read RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+if(TARGET pdf417read)
+  install(TARGETS pdf417read RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+endif()
 install(FILES ${PROJECT_SOURCE_DIR}/include/pdf417read/pdf417read.h
   DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/pdf417read)
 
