@@ -96,6 +96,9 @@ struct PixelThresholds {
   int at(int x) const { return levels[x]; }
 };
 
+#ifdef __SSE2__
+// The vector paths' helpers.
+
 // The set bits of a 16-bit mask, without a processor instruction for it.
 inline int bitsSet16(unsigned int x) {
   x = x - ((x >> 1) & 0x5555u);
@@ -132,7 +135,6 @@ inline int appendChanges(unsigned int changes, int base, int* crossings, int cou
   return count + n;
 }
 
-#ifdef __SSE2__
 // Darker than the threshold: 16 pixels to 16 bits.
 inline unsigned int darkBits(const unsigned char* values, __m128i levels) {
   __m128i v = _mm_loadu_si128((const __m128i*)values);
@@ -272,11 +274,12 @@ bool mayMatch(const Runs<Threshold>& runs, int first, const PatternShape& shape)
 // tolerances of runsMatch a module is under 1.8 / 6.2 = 0.29 of the wide
 // bar and three modules under 5/8 of it; whole-pixel runs move that by a
 // pixel each. In print and text the runs beside a dark run mostly fail.
-// Tested all at once, without a branch for each run.
+// Tested all at once, without a branch for each run: as ints, since && would
+// branch.
 template <typename Threshold>
 __attribute__((always_inline)) inline bool thinSide(const Runs<Threshold>& runs, int wide, int side) {
   int w = runs.width(wide) + 1;
-  auto oneModule = [&](int k) { return 3 * (runs.width(wide + side * k) - 1) <= w; };
+  auto oneModule = [&](int k) -> int { return 3 * (runs.width(wide + side * k) - 1) <= w; };
   return oneModule(1) & oneModule(2) & oneModule(4) & oneModule(5) &
          (8 * (runs.width(wide + 3 * side) - 1) <= 5 * w);
 }
@@ -807,15 +810,13 @@ void gatherDiagonals(const unsigned char* grey, int width, const Diagonal* lines
   int lastKey = dx > 0 ? lines[count - 1].x - lines[count - 1].y : lines[count - 1].x + lines[count - 1].y;
   int lowKey = firstKey < lastKey ? firstKey : lastKey, highKey = firstKey < lastKey ? lastKey : firstKey;
   for (int band = top; band < bottom; band += kBand) {
-#ifdef __SSE2__
     // The next band's stretch of each row, fetched while this band is read.
     for (int y = band + kBand; fetchAhead && y < band + 2 * kBand && y < bottom; y++) {
       int from = dx > 0 ? lowKey + y - 1 : lowKey - y - 1, to = dx > 0 ? highKey + y + 1 : highKey - y + 1;
       from = from < 0 ? 0 : from;
       to = to >= width ? width - 1 : to;
-      for (int x = from & ~63; x <= to; x += 64) _mm_prefetch((const char*)(grey + (size_t)y * width + x), _MM_HINT_T0);
+      for (int x = from & ~63; x <= to; x += 64) __builtin_prefetch(grey + (size_t)y * width + x, 0, 3);
     }
-#endif
     for (int k = 0; k < count; k++) {
       const Diagonal& d = lines[k];
       int from = band > d.y ? band - d.y : 0;
