@@ -67,15 +67,13 @@ void gatherDiagonals(const unsigned char* grey, int width, const Diagonal* lines
   int lastKey = dx > 0 ? lines[count - 1].x - lines[count - 1].y : lines[count - 1].x + lines[count - 1].y;
   int lowKey = firstKey < lastKey ? firstKey : lastKey, highKey = firstKey < lastKey ? lastKey : firstKey;
   for (int band = top; band < bottom; band += kBand) {
-#ifdef __SSE2__
     // The next band's stretch of each row, fetched while this band is read.
     for (int y = band + kBand; fetchAhead && y < band + 2 * kBand && y < bottom; y++) {
       int from = dx > 0 ? lowKey + y - 1 : lowKey - y - 1, to = dx > 0 ? highKey + y + 1 : highKey - y + 1;
       from = from < 0 ? 0 : from;
       to = to >= width ? width - 1 : to;
-      for (int x = from & ~63; x <= to; x += 64) _mm_prefetch((const char*)(grey + (size_t)y * width + x), _MM_HINT_T0);
+      for (int x = from & ~63; x <= to; x += 64) __builtin_prefetch(grey + (size_t)y * width + x, 0, 3);
     }
-#endif
     for (int k = 0; k < count; k++) {
       const Diagonal& d = lines[k];
       int from = band > d.y ? band - d.y : 0;

@@ -75,11 +75,12 @@ bool mayMatch(const Runs<Threshold>& runs, int first, const PatternShape& shape)
 // tolerances of runsMatch a module is under 1.8 / 6.2 = 0.29 of the wide
 // bar and three modules under 5/8 of it; whole-pixel runs move that by a
 // pixel each. In print and text the runs beside a dark run mostly fail.
-// Tested all at once, without a branch for each run.
+// Tested all at once, without a branch for each run: as ints, since && would
+// branch.
 template <typename Threshold>
 __attribute__((always_inline)) inline bool thinSide(const Runs<Threshold>& runs, int wide, int side) {
   int w = runs.width(wide) + 1;
-  auto oneModule = [&](int k) { return 3 * (runs.width(wide + side * k) - 1) <= w; };
+  auto oneModule = [&](int k) -> int { return 3 * (runs.width(wide + side * k) - 1) <= w; };
   return oneModule(1) & oneModule(2) & oneModule(4) & oneModule(5) &
          (8 * (runs.width(wide + 3 * side) - 1) <= 5 * w);
 }
