@@ -145,24 +145,6 @@ static unsigned char greyLevel(double value) {
   return (unsigned char)(int)rounded;
 }
 
-double linearSample(const unsigned char* src, float u, double v, int srcWidth, int srcHeight) {
-  if (!src || srcWidth <= 0 || srcHeight <= 0) return LIGHT;
-  if (!std::isfinite(u) || !std::isfinite(v)) return LIGHT;
-  double x = u, y = v;
-  if (x < -1.0) x = -1.0;
-  if (x > srcWidth) x = srcWidth;
-  if (y < -1.0) y = -1.0;
-  if (y > srcHeight) y = srcHeight;
-  double left = std::floor(x), top = std::floor(y);
-  long long xi = (long long)left, yi = (long long)top;
-  double fx = x - left, fy = y - top;
-  double upper = sourceAt(src, xi, yi, srcWidth, srcHeight) * (1 - fx) +
-                 sourceAt(src, xi + 1, yi, srcWidth, srcHeight) * fx;
-  double lower = sourceAt(src, xi, yi + 1, srcWidth, srcHeight) * (1 - fx) +
-                 sourceAt(src, xi + 1, yi + 1, srcWidth, srcHeight) * fx;
-  return upper * (1 - fy) + lower * fy;
-}
-
 // Grid points are mapped, then sampled, this many at a time.
 enum { kSampleRun = 256 };
 
@@ -274,10 +256,6 @@ static void cubicRun(const SampleSource& s, const float* us, const double* vs, i
   if (p < pending) out[points[p].index] = cubicSingle(points[p], stride);
 }
 
-static void linearRun(const SampleSource& s, const float* us, const double* vs, int n, unsigned char* out) {
-  for (int k = 0; k < n; k++) out[k] = greyLevel(linearSample(s.pixels, us[k], vs[k], s.width, s.height));
-}
-
 // Samples rows [firstRow, endRow) of a dstWidth x dstHeight grid, row i at
 // dst + (i - firstRow) * dstStride. Where each grid point lands is worked out
 // a run of points at a time, two at once, before the points are sampled.
@@ -339,12 +317,6 @@ void sampleGridRows(const unsigned char* src, const float* corners, int srcWidth
   int endRow = rowCount < dstHeight - firstRow ? firstRow + rowCount : dstHeight;
   sampleQuad<cubicRun>(src, corners, srcWidth, srcHeight, dst, dstStride, dstWidth, dstHeight, firstRow,
                         endRow);
-}
-
-void sampleGridLinear(const unsigned char* src, const float* corners, int srcWidth, int srcHeight,
-                      unsigned char* dst, int dstWidth, int dstHeight) {
-  sampleQuad<linearRun>(src, corners, srcWidth, srcHeight, dst, (size_t)dstWidth, dstWidth, dstHeight, 0,
-                         dstHeight);
 }
 
 void sampleGrid(const unsigned char* src, int x0, int y0, int x1, int y1, int x2, int y2,
