@@ -10,8 +10,8 @@
 #include <emmintrin.h>
 #endif
 
-static const double ONE_EIGHTEENTH = 1.0 / 18.0;
-static const double LIGHT = 255.0;
+static const double kOneEighteenth = 1.0 / 18.0;
+static const double kLight = 255.0;
 
 // Maps are built in single precision throughout.
 ProjectiveMap mapSquareToQuad(float x0, float y0, float x1, float y1, float x2, float y2,
@@ -83,7 +83,7 @@ static inline Value cubicPolynomial(Value t, Value p0, Value p1, Value p2, Value
   return ((((7.0 * p3 - 7.0 * p0 + 21.0 * p1 - 21.0 * p2) * t + (15.0 * p0 - 36.0 * p1 + 27.0 * p2 - 6.0 * p3)) * t +
            (9.0 * p2 - 9.0 * p0)) * t +
           (p0 + 16.0 * p1 + p2)) *
-         ONE_EIGHTEENTH;
+         kOneEighteenth;
 }
 
 double cubicInterpolate(double t, double p0, double p1, double p2, double p3) {
@@ -105,8 +105,8 @@ static double sourceAt(const unsigned char* src, long long x, long long y, int s
 }
 
 double cubicSample(const unsigned char* src, float u, double v, int srcWidth, int srcHeight) {
-  if (!src || srcWidth <= 0 || srcHeight <= 0) return LIGHT;
-  if (!std::isfinite(u) || !std::isfinite(v)) return LIGHT;
+  if (!src || srcWidth <= 0 || srcHeight <= 0) return kLight;
+  if (!std::isfinite(u) || !std::isfinite(v)) return kLight;
   // Further out every tap lands on the border pixel, so pulling the position
   // in changes nothing and keeps the integer parts in range.
   double x = u, y = v;
@@ -186,7 +186,7 @@ static inline Double2 rowPasses(Double2 t, const unsigned char* a, const unsigne
   Double2 c3 = 7.0 * outer + 21.0 * inner;
   Double2 c2 = -(6.0 * outer + 36.0 * inner) - c1;
   Double2 c0 = p0 + 16.0 * p1 + p2;
-  return (((c3 * t + c2) * t + c1) * t + c0) * ONE_EIGHTEENTH;
+  return (((c3 * t + c2) * t + c1) * t + c0) * kOneEighteenth;
 }
 
 static inline uint32_t fourBytes(const unsigned char* p) {
