@@ -29,7 +29,7 @@
 
 #include "image/gray_conversion.h"
 #include "image/picture_bitmap.h"
-#include "pipeline/picture_variants.h"
+#include "support/picture_variants.h"
 #include "support/corpus_pictures.h"
 #include "support/symbol_pictures.h"
 

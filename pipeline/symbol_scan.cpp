@@ -164,9 +164,9 @@ int readSymbolsByScan(const unsigned char* grey, int width, int height, const Sc
   ScanSettings settings;
   int light = 255;
   sampleLevels(grey, width, height, &settings.globalLevel, &light);
-  settings.step = stepFor(request.effort, width, height);
-  settings.thresholds = request.effort == kEffortFast ? 1 << kGlobalThreshold
-                                                      : (1 << kGlobalThreshold) | (1 << kLocalThreshold);
+  const ScanEffort& effort = scanEffortOf(request.effort);
+  settings.step = lineStep(effort, width, height);
+  settings.thresholds = effort.thresholds;
   int side = width < height ? width : height;
   settings.window = side / 8 < 31 ? 31 : side / 8 > 255 ? 255 : side / 8;
   // Diagonals about as far apart as the rows and columns.
@@ -180,7 +180,7 @@ int readSymbolsByScan(const unsigned char* grey, int width, int height, const Sc
   ctx.width = width;
   ctx.height = height;
   ctx.fill = (unsigned char)light;
-  ctx.maxReadings = request.effort == kEffortFast ? 12 : request.effort == kEffortHard ? 160 : 48;
+  ctx.maxReadings = effort.maxReadings;
   ctx.maxSymbols = request.maxSymbols;
   ctx.readings = readings;
   ctx.capacity = capacity;
@@ -191,7 +191,7 @@ int readSymbolsByScan(const unsigned char* grey, int width, int height, const Sc
   ctx.codewords = (int*)std::malloc(sizeof(int) * kCodewordBufferSize);
   ctx.erasures = (int*)std::malloc(sizeof(int) * kCodewordBufferSize);
   ctx.current = (SymbolReading*)std::malloc(sizeof(SymbolReading));
-  ctx.maxDeferred = request.effort == kEffortFast ? 1 : request.effort == kEffortHard ? kMaxDeferredGrids : 4;
+  ctx.maxDeferred = effort.maxDeferred;
   if (hits.hits && trails && candidates && ctx.reading && ctx.codewords && ctx.erasures && ctx.current &&
       scanForPatterns(grey, width, height, settings, &hits)) {
     stats->hits = hits.count;
@@ -201,10 +201,9 @@ int readSymbolsByScan(const unsigned char* grey, int width, int height, const Sc
     for (int i = 0; i < count; i++)
       stats->rowPairs += candidates[i].start.present && candidates[i].stop.present &&
                          std::fabs(candidates[i].across.x) > std::fabs(candidates[i].across.y);
-    int maxCandidates = request.effort == kEffortFast ? 8 : request.effort == kEffortHard ? 64 : 24;
     Tried tried;
     tried.count = 0;
-    for (int i = 0; i < count && i < maxCandidates && !enoughSymbols(&ctx); i++) {
+    for (int i = 0; i < count && i < effort.maxCandidates && !enoughSymbols(&ctx); i++) {
       if (stats->readings >= ctx.maxReadings) break;
       const Candidate& c = candidates[i];
       Vec centre = candidateCentre(c);
