@@ -197,7 +197,8 @@ std::string joined(const std::vector<std::string>& ids) {
 void addElement(const std::string& token, const Subfile& subfile, int version, Quirks* quirks, Document* document) {
   const std::string& type = subfile.designator.type;
   if (token.size() < 3) {
-    quirks->tooShort.push_back(type);
+    if (std::find(quirks->tooShort.begin(), quirks->tooShort.end(), type) == quirks->tooShort.end())
+      quirks->tooShort.push_back(type);
     return;
   }
   DocumentField field;
