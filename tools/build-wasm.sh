@@ -7,7 +7,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 top=$(pwd)
-out=$top/build-wasm
+out=${PDF417_WASM_OUT:-$top/build-wasm}
 
 need=(emscripten libstb-dev)
 command -v node >/dev/null || need+=(nodejs)
@@ -28,9 +28,11 @@ if command -v ccache >/dev/null; then
 fi
 # 128-bit SIMD with the SSE2 intrinsics emulated: the reader's SSE2 paths run
 # as on x86-64, with the same results.
+# PDF417_WASM_SIMD=0 builds without, for comparison.
 simd="-msimd128 -msse2"
+if [ "${PDF417_WASM_SIMD:-1}" = 0 ]; then simd=""; fi
 emcmake cmake -S . -B "$out/lib" -DCMAKE_BUILD_TYPE=Release "${launcher[@]}" \
-  -DCMAKE_CXX_FLAGS="$simd" -DPDF417_PROGRAM=OFF -DPDF417_PYTHON=OFF -DPDF417_TESTS=OFF \
+  -DCMAKE_CXX_FLAGS="$simd" -DCMAKE_C_FLAGS="$simd" -DPDF417_PROGRAM=OFF -DPDF417_PYTHON=OFF -DPDF417_TESTS=OFF \
   -DPDF417_BENCH=OFF -DPDF417_INSTALL=OFF >/dev/null
 cmake --build "$out/lib" -j"$(nproc)" --target pdf417read_library
 

@@ -3,7 +3,7 @@
 # packed npm package into a scratch folder and runs, with node --test, the
 # package's tests in Node (the corpus read as the native program reads it)
 # and the demo page's in headless Chromium. Needs the native program
-# (build/app/pdf417read, built when missing). Screenshots and the camera's
+# (build/pdf417read, built when missing). Screenshots and the camera's
 # time per frame go to build-wasm/artifacts/.
 #   PDF417_CORPUS   the corpus folder (default: ../shared/corpus beside the repository)
 set -euo pipefail
@@ -12,7 +12,7 @@ top=$(pwd)
 
 bash tools/install-deps.sh chromium ffmpeg
 bash tools/build-wasm.sh
-if [ ! -x build/app/pdf417read ]; then
+if [ ! -x build/pdf417read ]; then
   cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
   cmake --build build -j"$(nproc)" --target pdf417read
 fi
