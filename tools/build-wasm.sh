@@ -15,12 +15,6 @@ command -v npm >/dev/null || need+=(npm)
 bash tools/install-deps.sh "${need[@]}"
 # Debian's emcc runs JavaScript tools that need Debian's Node.js modules (acorn).
 export NODE_PATH=/usr/share/nodejs${NODE_PATH:+:$NODE_PATH}
-# The emscripten cache under /usr/share is read-only for other users; keep ours apart.
-export EM_CACHE=${EM_CACHE:-$out/em-cache}
-if [ ! -d "$EM_CACHE" ] && [ -d /usr/share/emscripten/cache ]; then
-  mkdir -p "$(dirname "$EM_CACHE")"
-  cp -r /usr/share/emscripten/cache "$EM_CACHE"
-fi
 
 launcher=()
 if command -v ccache >/dev/null; then
