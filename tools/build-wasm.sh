@@ -7,7 +7,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 top=$(pwd)
-out=$top/build-wasm
+out=${PDF417_WASM_OUT:-$top/build-wasm}
 
 need=(emscripten libstb-dev)
 command -v node >/dev/null || need+=(nodejs)
@@ -15,12 +15,6 @@ command -v npm >/dev/null || need+=(npm)
 bash tools/install-deps.sh "${need[@]}"
 # Debian's emcc runs JavaScript tools that need Debian's Node.js modules (acorn).
 export NODE_PATH=/usr/share/nodejs${NODE_PATH:+:$NODE_PATH}
-# The emscripten cache under /usr/share is read-only for other users; keep ours apart.
-export EM_CACHE=${EM_CACHE:-$out/em-cache}
-if [ ! -d "$EM_CACHE" ] && [ -d /usr/share/emscripten/cache ]; then
-  mkdir -p "$(dirname "$EM_CACHE")"
-  cp -r /usr/share/emscripten/cache "$EM_CACHE"
-fi
 
 launcher=()
 if command -v ccache >/dev/null; then
@@ -28,9 +22,11 @@ if command -v ccache >/dev/null; then
 fi
 # 128-bit SIMD with the SSE2 intrinsics emulated: the reader's SSE2 paths run
 # as on x86-64, with the same results.
+# PDF417_WASM_SIMD=0 builds without, for comparison.
 simd="-msimd128 -msse2"
+if [ "${PDF417_WASM_SIMD:-1}" = 0 ]; then simd=""; fi
 emcmake cmake -S . -B "$out/lib" -DCMAKE_BUILD_TYPE=Release "${launcher[@]}" \
-  -DCMAKE_CXX_FLAGS="$simd" -DPDF417_PROGRAM=OFF -DPDF417_PYTHON=OFF -DPDF417_TESTS=OFF \
+  -DCMAKE_CXX_FLAGS="$simd" -DCMAKE_C_FLAGS="$simd" -DPDF417_PROGRAM=OFF -DPDF417_PYTHON=OFF -DPDF417_TESTS=OFF \
   -DPDF417_BENCH=OFF -DPDF417_INSTALL=OFF >/dev/null
 cmake --build "$out/lib" -j"$(nproc)" --target pdf417read_library
 

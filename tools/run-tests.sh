@@ -32,3 +32,6 @@ TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
   "${norandom[@]}" ctest --test-dir build-tsan --output-on-failure -j"$jobs"
 
 bash tools/check-install.sh
+
+# The WebAssembly build: the npm package in Node and the demo page in headless Chromium.
+bash tools/run-web-tests.sh

@@ -2,7 +2,10 @@
 //   const worker = new Worker(new URL("pdf417read/worker.js", import.meta.url), {type: "module"});
 //   worker.postMessage({id, input, options});   // input as read() takes it (transfer ImageBitmaps)
 //   worker.onmessage = ({data}) => data.symbols ?? data.error;   // {id, symbols} or {id, error}
-import { read } from "./pdf417read.js";
+import { read, version } from "./pdf417read.js";
+
+// Load the module now, so that the first picture does not wait for it.
+version().catch(() => {});
 
 self.addEventListener("message", async (event) => {
   const { id, input, options } = event.data || {};

@@ -1,7 +1,7 @@
 // The corpus pictures and what the native program reads in them, for the
 // package's tests. PDF417_TOP is the repository's top folder;
 // PDF417_CORPUS (default ../shared/corpus beside it) and PDF417_PROGRAM
-// (default build/app/pdf417read) may point elsewhere.
+// (default build/pdf417read) may point elsewhere.
 import { execFileSync } from "node:child_process";
 import { existsSync, readdirSync, readFileSync } from "node:fs";
 import path from "node:path";
@@ -9,7 +9,9 @@ import { fileURLToPath } from "node:url";
 
 export const top = process.env.PDF417_TOP || path.resolve(fileURLToPath(new URL(".", import.meta.url)), "../..");
 export const corpusDir = process.env.PDF417_CORPUS || path.resolve(top, "../shared/corpus");
-export const programPath = process.env.PDF417_PROGRAM || path.join(top, "build/app/pdf417read");
+export const programPath = process.env.PDF417_PROGRAM ||
+  ["build/pdf417read", "build/app/pdf417read"].map((p) => path.join(top, p)).find(existsSync) ||
+  path.join(top, "build/pdf417read");
 
 // Every picture with its expected content (NAME.txt or NAME.bin beside it), sorted.
 export function corpusPictures() {

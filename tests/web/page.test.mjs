@@ -23,7 +23,7 @@ let origin;
 function startServer(root) {
   return new Promise((resolve, reject) => {
     const child = spawn("python3", ["-u", "-m", "http.server", "--bind", "127.0.0.1", "0"], {
-      cwd: root, stdio: ["ignore", "pipe", "inherit"],
+      cwd: root, stdio: ["ignore", "pipe", "ignore"],
     });
     child.on("error", reject);
     child.stdout.on("data", (chunk) => {

@@ -19,18 +19,25 @@ test("the corpus is there and the program reads all of it", () => {
   }
 });
 
+// Every field as the program has it, corners within a pixel or two: the C
+// libraries' hypot (and sin, cos) differ in the last bit between glibc and
+// the WebAssembly build's musl, which moves a corner's fit on some photos.
+function assertSameAsProgram(symbols, file) {
+  const expected = native.get(file);
+  const withoutCorners = (list) => list.map(({ corners, ...rest }) => rest);
+  assert.deepEqual(withoutCorners(symbols.map(comparable)), withoutCorners(expected), file);
+  symbols.forEach((symbol, i) => symbol.corners.forEach((p, j) => {
+    const q = expected[i].corners[j];
+    assert.ok(Math.hypot(p.x - q.x, p.y - q.y) < 2, `${file}: corner ${j} at ${p.x},${p.y}, not ${q.x},${q.y}`);
+  }));
+}
+
 test("reads every corpus picture from its file bytes as the program does", async () => {
-  for (const { file } of pictures) {
-    const symbols = await read(readFileSync(file));
-    assert.deepEqual(symbols.map(comparable), native.get(file), file);
-  }
+  for (const { file } of pictures) assertSameAsProgram(await read(readFileSync(file)), file);
 });
 
 test("reads every corpus picture from RGBA pixels as the program reads the file", async () => {
-  for (const { file } of pictures) {
-    const symbols = await read(pixelsOf(file, "rgba"));
-    assert.deepEqual(symbols.map(comparable), native.get(file), file);
-  }
+  for (const { file } of pictures) assertSameAsProgram(await read(pixelsOf(file, "rgba")), file);
 });
 
 test("takes grey pixels, an ArrayBuffer and a Blob", async () => {
