@@ -7,6 +7,7 @@
 #include "codeword/row_reader.h"
 #include "ecc/reed_solomon.h"
 #include "highlevel/data_decoder.h"
+#include "highlevel/walk_trace.h"
 #include "locate/binarize.h"
 #include "locate/edge_lines.h"
 #include "locate/grid_sampling.h"
@@ -224,9 +225,7 @@ static void resetDecodeState() {
 // version; both are only read from here on.
 static DecodeResult* decodeBinarised(const unsigned char* grey, const unsigned char* binary, int width,
                                      int height) {
-  char text[kTextBufferSize];
   int codewords[kCodewordBufferSize];
-  std::memset(text, 0, sizeof text);
   bool rotated = false;
   StartStopCorners* found = findStartStopUpright(binary, width, height);
   if (!found) {
@@ -274,9 +273,13 @@ static DecodeResult* decodeBinarised(const unsigned char* grey, const unsigned c
   if (corrected < 0 && !acceptUncorrected(codewords)) return failDecode(kDecodeNotDecoded);
 
   std::memcpy(decodedCodewords, codewords, sizeof codewords);
-  decodeDataCodewords(codewords, codewordCount, text);
-  int length = (int)strnlen(text, kTextBufferSize - 1);
-  DecodeResult* result = buildResult(text, length, corners, corrected >= 0);
+  // Large; it lives on the heap, not on a caller's thread stack.
+  DecodedMessage* message = (DecodedMessage*)std::malloc(sizeof(DecodedMessage));
+  if (!message) return failDecode(kDecodeNotDecoded);
+  TracedText traced;
+  decodeDataCodewords(codewords, codewordCount, message, &traced);
+  std::free(message);
+  DecodeResult* result = buildResult(traced.text, traced.length, corners, corrected >= 0);
   if (!result) return failDecode(kDecodeNotDecoded);
   return result;
 }

@@ -8,7 +8,7 @@
 #include <new>
 
 #include "highlevel/eci_text.h"
-#include "highlevel/message_decoder.h"
+#include "highlevel/data_decoder.h"
 #include "image/gray_conversion.h"
 #include "image/picture_bitmap.h"
 #include "pipeline/robust_decode.h"
@@ -156,7 +156,7 @@ void convertMacro(const MacroBlock& block, Symbol* symbol) {
 std::optional<Symbol> symbolOf(const SymbolReading& reading) {
   // Large; it lives on the heap, not on a caller's thread stack.
   std::unique_ptr<DecodedMessage> message(new DecodedMessage());
-  if (decodeMessage(reading.codewords, reading.codewordCount, message.get()) == kMessageInvalid)
+  if (decodeDataCodewords(reading.codewords, reading.codewordCount, message.get()) == kMessageInvalid)
     return std::nullopt;
   Symbol symbol;
   symbol.bytes.assign(message->bytes, (size_t)message->length);

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "highlevel/message_decoder.h"
+#include "highlevel/data_decoder.h"
 #include "image/gray_conversion.h"
 #include "image/picture_bitmap.h"
 #include "pipeline/decode_pipeline.h"
@@ -79,7 +79,7 @@ DecodeResult* decodeImageRobust(const unsigned char* grey, int width, int height
   if (reading && message) {
     decodeFailure = readSymbolRobust(grey, width, height, kEffortNormal, reading);
     if (decodeFailure == kDecodeOk) {
-      decodeMessage(reading->codewords, reading->codewordCount, message);
+      decodeDataCodewords(reading->codewords, reading->codewordCount, message);
       const float* c = reading->corners;
       int corners[16] = {(int)std::lround(c[0]), (int)std::lround(c[1]), (int)std::lround(c[6]),
                          (int)std::lround(c[7]), 0, 0, 0, 0, 0, 0, 0, 0,
