@@ -53,6 +53,6 @@ int decodeDataCodewords(const int* codewords, int totalCodewords, DecodedMessage
   int whole = codewords ? walkDataCodewords(codewords, totalCodewords, &walk) : 0;
   message->length = walk.length;
   message->readerInit = walk.readerInit;
-  if (!eciNumbersValid(message->ecis)) return kMessageInvalid;
-  return whole ? kMessageWhole : kMessageCut;
+  message->outcome = !eciNumbersValid(message->ecis) ? kMessageInvalid : whole ? kMessageWhole : kMessageCut;
+  return message->outcome;
 }

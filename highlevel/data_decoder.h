@@ -16,6 +16,7 @@ struct DecodedMessage {
   EciMarks ecis;     // where each ECI's bytes start, in order
   int readerInit;    // a 921 was met
   MacroBlock macro;  // macro.present: the symbol holds a control block
+  int outcome;       // a MessageOutcome
 };
 
 enum MessageOutcome {
@@ -27,7 +28,7 @@ enum MessageOutcome {
 // codewords: a codeword buffer whose entry 0 is the length descriptor;
 // totalCodewords: how many codewords were read (none beyond them is read).
 // With traced, the walk prints its trace lines and traced holds the text
-// as the trace showed it. Returns a MessageOutcome.
+// as the trace showed it. Returns message->outcome.
 int decodeDataCodewords(const int* codewords, int totalCodewords, DecodedMessage* message,
                         TracedText* traced = nullptr);
 

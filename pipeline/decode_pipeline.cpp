@@ -222,9 +222,10 @@ static void resetDecodeState() {
 }
 
 // The pipeline after binarisation: grey is the picture, binary its 0/1
-// version; both are only read from here on.
+// version; both are only read from here on. The data is decoded into
+// message, traced.
 static DecodeResult* decodeBinarised(const unsigned char* grey, const unsigned char* binary, int width,
-                                     int height) {
+                                     int height, DecodedMessage* message) {
   int codewords[kCodewordBufferSize];
   bool rotated = false;
   StartStopCorners* found = findStartStopUpright(binary, width, height);
@@ -273,13 +274,9 @@ static DecodeResult* decodeBinarised(const unsigned char* grey, const unsigned c
   if (corrected < 0 && !acceptUncorrected(codewords)) return failDecode(kDecodeNotDecoded);
 
   std::memcpy(decodedCodewords, codewords, sizeof codewords);
-  // Large; it lives on the heap, not on a caller's thread stack.
-  DecodedMessage* message = (DecodedMessage*)std::malloc(sizeof(DecodedMessage));
-  if (!message) return failDecode(kDecodeNotDecoded);
   TracedText traced;
   decodeDataCodewords(codewords, codewordCount, message, &traced);
-  std::free(message);
-  DecodeResult* result = buildResult(traced.text, traced.length, corners, corrected >= 0);
+  DecodeResult* result = buildResult(message->bytes, message->length, corners, corrected >= 0);
   if (!result) return failDecode(kDecodeNotDecoded);
   return result;
 }
@@ -292,18 +289,28 @@ DecodeResult* decodeImage(unsigned char* pixels, int width, int height) {
   if (!grey) return failDecode(kDecodeNoSymbol);
   std::memcpy(grey, pixels, pictureBytes);
   binarizeImage(pixels, width, height);
-  DecodeResult* result = decodeBinarised(grey, pixels, width, height);
+  // Large; it lives on the heap, not on a caller's thread stack.
+  DecodedMessage* message = (DecodedMessage*)std::malloc(sizeof(DecodedMessage));
+  DecodeResult* result = message ? decodeBinarised(grey, pixels, width, height, message)
+                                 : failDecode(kDecodeNotDecoded);
+  std::free(message);
   std::free(grey);
   return result;
 }
 
-DecodeResult* decodeImageKeeping(const unsigned char* grey, int width, int height) {
+DecodeResult* decodeImageKeeping(const unsigned char* grey, int width, int height, DecodedMessage* message) {
   resetDecodeState();
   if (!grey || width < 1 || height < 1) return failDecode(kDecodeNoSymbol);
   unsigned char* binary = (unsigned char*)std::malloc((size_t)width * height);
-  if (!binary) return failDecode(kDecodeNotDecoded);
-  binarizeImageInto(grey, binary, width, height);
-  DecodeResult* result = decodeBinarised(grey, binary, width, height);
+  DecodedMessage* own = message ? nullptr : (DecodedMessage*)std::malloc(sizeof(DecodedMessage));
+  DecodeResult* result = nullptr;
+  if (binary && (message || own)) {
+    binarizeImageInto(grey, binary, width, height);
+    result = decodeBinarised(grey, binary, width, height, message ? message : own);
+  } else {
+    failDecode(kDecodeNotDecoded);
+  }
   std::free(binary);
+  std::free(own);
   return result;
 }
