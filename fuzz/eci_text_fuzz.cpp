@@ -9,7 +9,7 @@
 #include "codeword/codeword_buffer.h"
 #include "fuzz_input.h"
 #include "highlevel/eci_text.h"
-#include "highlevel/message_decoder.h"
+#include "highlevel/data_decoder.h"
 #include "highlevel/mode_codewords.h"
 
 namespace {
@@ -70,7 +70,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // Two check codewords after the data, as in any symbol.
   codewords[count] = codewords[count + 1] = 0;
   static DecodedMessage message;
-  if (decodeMessage(codewords, count + 2, &message) == kMessageInvalid) return 0;
+  if (decodeDataCodewords(codewords, count + 2, &message) == kMessageInvalid) return 0;
   static char text[4 * kTextBufferSize + 4];
   int length = 0;
   int start = 0;

@@ -8,7 +8,7 @@
 
 #include "codeword/codeword_buffer.h"
 #include "fuzz_input.h"
-#include "highlevel/message_decoder.h"
+#include "highlevel/data_decoder.h"
 #include "highlevel/mode_codewords.h"
 
 namespace {
@@ -36,7 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   codewords[0] = count;
   codewords[count] = codewords[count + 1] = 0;
   static DecodedMessage message;
-  decodeMessage(codewords, count + 2, &message);
+  decodeDataCodewords(codewords, count + 2, &message);
   const MacroBlock& block = message.macro;
   if (!block.present) return 0;
   expectBounded(block.fileId);

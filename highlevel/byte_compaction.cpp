@@ -4,8 +4,7 @@
 
 #include "highlevel/eci_designator.h"
 #include "highlevel/mode_codewords.h"
-#include "highlevel/text_buffer.h"
-#include "runtime/trace.h"
+#include "highlevel/walk_trace.h"
 
 struct ByteGroup {
   int codewords[5];
@@ -15,6 +14,10 @@ struct ByteGroup {
   // run of groups above 2^48, whose carries grow until they overflow, wraps
   // instead of being undefined; encoders never write such groups.
   uint64_t accumulator;
+  // The ECI marks met since the group began, from this index on, wait for
+  // its bytes: until they are placed, a mark's position holds how many of
+  // the group's codewords came before its designator.
+  int firstWaitingMark;
 };
 
 static bool endsByteSegment(int codeword) {
@@ -31,78 +34,96 @@ static void addToGroup(ByteGroup* group, int codeword) {
     group->accumulator = group->accumulator * 900 + codeword;
 }
 
-// Five codewords as six bytes, most significant first. The bytes after a
-// zero byte are not appended, as the group is appended as a string.
-static void emitSixBytes(ByteGroup* group, int mode, char* text, KeptBytes* kept) {
+static void markWithinGroup(ByteGroup* group, int eci, DataWalk* walk) {
+  int index = markEci(walk, eci);
+  if (index >= 0) walk->ecis->marks[index].position = group->count;
+}
+
+// The waiting marks whose designators came after at most `before` of the
+// group's codewords start here, at the message's current end.
+static void placeMarks(ByteGroup* group, int before, DataWalk* walk) {
+  EciMarks* ecis = walk->ecis;
+  if (!ecis) return;
+  for (; group->firstWaitingMark < ecis->count && ecis->marks[group->firstWaitingMark].position <= before;
+       group->firstWaitingMark++)
+    ecis->marks[group->firstWaitingMark].position = walk->length;
+}
+
+// Five codewords as six bytes, most significant first. A designator within
+// the group names the set of all six; one after its fifth codeword, the
+// set of the next group.
+static void emitSixBytes(ByteGroup* group, int mode, DataWalk* walk) {
+  placeMarks(group, 4, walk);
   if (group->erased) {
     group->accumulator = 0;
   } else {
-    char bytes[7] = {0};
+    char bytes[6];
     for (int i = 5; i >= 0; i--) {
       bytes[i] = (char)(group->accumulator % 256);
       group->accumulator >>= 8;
     }
-    appendBytes(text, bytes, 6, kept);
-    if (mode == kByteLatch && !kept) trace("compaction result = %s\n", text);
+    appendBytes(walk, bytes, 6);
+    if (mode == kByteLatch && walk->traced) traceByteGroup(walk->traced);
   }
+  placeMarks(group, 5, walk);
   group->count = 0;
   group->erased = false;
 }
 
-// A group that does not fill six bytes: one byte per codeword. Only 901
-// traces them; an erased codeword gives nothing.
-static void emitSingleBytes(ByteGroup* group, int mode, char* text, KeptBytes* kept) {
+// A group that does not fill six bytes: one byte per codeword, each
+// designator starting its set right where it stands. Only 901 traces them;
+// an erased codeword gives nothing.
+static void emitSingleBytes(ByteGroup* group, int mode, DataWalk* walk) {
   for (int i = 0; i < group->count; i++) {
+    placeMarks(group, i, walk);
     int codeword = group->codewords[i];
     if (codeword < 0) continue;
-    if (mode == kByteLatch && !kept) trace("without compacton show: = %c\n", codeword);
-    appendChar(text, codeword & 0xFF, kept);
+    if (mode == kByteLatch && walk->traced) traceSingleByte(codeword);
+    appendChar(walk, codeword & 0xFF);
   }
+  placeMarks(group, group->count, walk);
   group->count = 0;
 }
 
 // The group that ends a segment: six bytes only from a whole group of 924.
-static void emitLastGroup(ByteGroup* group, int mode, char* text, KeptBytes* kept) {
+static void emitLastGroup(ByteGroup* group, int mode, DataWalk* walk) {
   if (group->count == 5 && mode == kByteLatchSix)
-    emitSixBytes(group, mode, text, kept);
+    emitSixBytes(group, mode, walk);
   else
-    emitSingleBytes(group, mode, text, kept);
+    emitSingleBytes(group, mode, walk);
 }
 
 // A byte shift at the start of the data: the codeword after the 913 is one
 // byte, and text decoding resumes after it. A mode codeword there is left
 // for the dispatcher.
-static int decodeByteShift(const int* codewords, int position, char* text, int dataEnd,
-                           KeptBytes* kept) {
+static int decodeByteShift(const int* codewords, int position, int dataEnd, DataWalk* walk) {
   int next = position + 1;
   if (next >= dataEnd) return dataEnd;
   int codeword = codewords[next];
-  if (codeword >= 0 && codeword < kFirstModeCodeword) appendChar(text, codeword & 0xFF, kept);
+  if (codeword >= 0 && codeword < kFirstModeCodeword) appendChar(walk, codeword & 0xFF);
   return next;
 }
 
-int decodeByteSegment(int mode, const int* codewords, int position, char* text, int dataEnd,
-                      KeptBytes* kept) {
-  if (mode == kByteShift) return decodeByteShift(codewords, position, text, dataEnd, kept);
-  ByteGroup group = {{0}, 0, false, 0};
+int decodeByteSegment(int mode, const int* codewords, int position, int dataEnd, DataWalk* walk) {
+  if (mode == kByteShift) return decodeByteShift(codewords, position, dataEnd, walk);
+  ByteGroup group = {{0}, 0, false, 0, walk->ecis ? walk->ecis->count : 0};
   for (; position < dataEnd; position++) {
     int codeword = codewords[position];
     if (endsByteSegment(codeword)) break;
     if (isEciDesignator(codeword)) {
-      // The designator ends the bytes of the set before it: when the bytes
-      // are kept, the group before it is that set's last. Without kept the
-      // group runs on across it, as it always has.
-      if (kept) emitLastGroup(&group, mode, text, kept);
-      markEci(eciDesignatorValue(codewords, position, dataEnd), kept);
+      markWithinGroup(&group, eciDesignatorValue(codewords, position, dataEnd), walk);
       position = eciDesignatorEnd(codewords, position, dataEnd) - 1;
       continue;
     }
-    if (codeword >= kFirstModeCodeword) continue;
+    if (codeword >= kFirstModeCodeword) {
+      meetControlCodeword(walk, codewords, position, dataEnd);
+      continue;
+    }
     // Five codewords are six bytes only when more data follows them: a last
     // group of five in a 901 segment is five single bytes.
-    if (group.count == 5) emitSixBytes(&group, mode, text, kept);
+    if (group.count == 5) emitSixBytes(&group, mode, walk);
     addToGroup(&group, codeword);
   }
-  emitLastGroup(&group, mode, text, kept);
+  emitLastGroup(&group, mode, walk);
   return position;
 }

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "codeword/codeword_buffer.h"
+#include "highlevel/data_decoder.h"
 #include "highlevel/mode_codewords.h"
 #include "highlevel/numeric_compaction.h"
 
@@ -32,9 +33,10 @@ static void decodeField(const int* codewords, int start, int end, int field, Mac
   if (isNumericField(field)) data[count++] = kNumericLatch;
   for (int p = start; p < end && count < kCodewordBufferSize; p++) data[count++] = codewords[p];
   data[0] = count;
-  KeptBytes kept;
-  decodeDataCodewords(data, count, out->bytes, &kept);
-  out->length = kept.count;
+  // A field's own walk: no designators recorded, no control block within.
+  DataWalk walk = startWalk(out->bytes, nullptr, nullptr, nullptr);
+  walkDataCodewords(data, count, &walk);
+  out->length = walk.length;
   out->present = 1;
 }
 

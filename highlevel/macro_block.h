@@ -13,7 +13,7 @@
 #ifndef PDF417_HIGHLEVEL_MACRO_BLOCK_H
 #define PDF417_HIGHLEVEL_MACRO_BLOCK_H
 
-#include "highlevel/data_decoder.h"
+#include "highlevel/data_walk.h"
 
 enum MacroField {
   kMacroFileName,

@@ -5,7 +5,6 @@
 
 #include "highlevel/eci_designator.h"
 #include "highlevel/mode_codewords.h"
-#include "highlevel/text_buffer.h"
 #include "runtime/trace.h"
 
 const char powersOf900[16][kDecimalWidth + 1] = {
@@ -139,10 +138,10 @@ struct NumericGroup {
   bool erased;  // an erased codeword makes the group's digits unknown
 };
 
-static void closeGroup(NumericGroup* group, char* text, KeptBytes* kept) {
+static void closeGroup(NumericGroup* group, DataWalk* walk) {
   if (group->count > 0 && !group->erased) {
     char* digits = decodeBase900toBase10(group->codewords, group->count);
-    if (digits) appendText(text, digits, kept);
+    if (digits) appendText(walk, digits);
     free(digits);
   }
   group->count = 0;
@@ -154,17 +153,16 @@ static bool endsNumericSegment(int codeword) {
          codeword == kMacroOptionalField || codeword == kByteLatchSix || codeword == kMacroControlBlock;
 }
 
-int decodeNumericSegment(const int* codewords, int position, char* text, int dataEnd,
-                         KeptBytes* kept) {
+int decodeNumericSegment(const int* codewords, int position, int dataEnd, DataWalk* walk) {
   NumericGroup group = {{0}, 0, false};
   bool ended = false;
   while (position < dataEnd && !ended) {
     int codeword = codewords[position];
     if (isEciDesignator(codeword)) {
-      markEci(eciDesignatorValue(codewords, position, dataEnd), kept);
+      markEci(walk, eciDesignatorValue(codewords, position, dataEnd));
       position = eciDesignatorEnd(codewords, position, dataEnd);
       ended = position == dataEnd;
-      if (ended) closeGroup(&group, text, kept);
+      if (ended) closeGroup(&group, walk);
       continue;
     }
     position++;
@@ -175,9 +173,11 @@ int decodeNumericSegment(const int* codewords, int position, char* text, int dat
     } else if (endsNumericSegment(codeword)) {
       ended = true;
       position--;
+    } else if (codeword != kNumericLatch) {
+      meetControlCodeword(walk, codewords, position - 1, dataEnd);
     }
     // 902 closes the group and the segment goes on with a new one.
-    if (group.count == kMaxNumericGroup || codeword == kNumericLatch || ended) closeGroup(&group, text, kept);
+    if (group.count == kMaxNumericGroup || codeword == kNumericLatch || ended) closeGroup(&group, walk);
   }
   return position;
 }

@@ -4,7 +4,7 @@
 #ifndef PDF417_HIGHLEVEL_NUMERIC_COMPACTION_H
 #define PDF417_HIGHLEVEL_NUMERIC_COMPACTION_H
 
-#include "highlevel/text_buffer.h"
+#include "highlevel/data_walk.h"
 
 enum { kDecimalWidth = 45, kMaxNumericGroup = 15 };
 
@@ -13,12 +13,10 @@ enum { kDecimalWidth = 45, kMaxNumericGroup = 15 };
 extern const char powersOf900[16][kDecimalWidth + 1];
 
 // Decodes the numeric segment that starts at position and appends its
-// digits to text. dataEnd is the first position not to be read. Returns the
-// position of the codeword that ended the segment, or dataEnd when the data
-// ran out.
-// With kept, every byte is kept and nothing is traced (see text_buffer.h).
-int decodeNumericSegment(const int* codewords, int position, char* text, int dataEnd,
-                         KeptBytes* kept = nullptr);
+// digits to the walk. dataEnd is the first position not to be read. Returns
+// the position of the codeword that ended the segment, or dataEnd when the
+// data ran out.
+int decodeNumericSegment(const int* codewords, int position, int dataEnd, DataWalk* walk);
 
 // The decimal digits of a group of count (1..15) codewords 0..899, the
 // leading 1 left out. A new string the caller frees; null when memory ran

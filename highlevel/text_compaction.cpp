@@ -3,7 +3,6 @@
 #include <cstdlib>
 
 #include "highlevel/eci_designator.h"
-#include "highlevel/text_buffer.h"
 #include "runtime/trace.h"
 
 enum SubMode { kAlpha, kLower, kMixed, kPunctuation, kPunctuationShift, kAlphaShift };
@@ -16,82 +15,87 @@ static const char kPunctuationCharacters[29] = {
     '\n', '-', '.', '$', '/', '"',  '|', '*', '(', ')', '?', '{', '}',  '\''};
 
 // The shifted codeword's low eight bits; an erased codeword gives nothing.
-static void emitShiftedByte(int codeword, char* text, KeptBytes* kept) {
-  if (codeword >= 0) appendChar(text, codeword & 0xFF, kept);
+static void emitShiftedByte(int codeword, DataWalk* walk) {
+  if (codeword >= 0) appendChar(walk, codeword & 0xFF);
 }
 
 // One value in a latched sub-mode. Returns the sub-mode that follows it;
 // *saved receives the sub-mode a shift returns to.
-static int alphaValue(int value, char* text, int* saved, KeptBytes* kept) {
-  if (value >= 0 && value <= 25) appendChar(text, 'A' + value, kept);
-  if (value == 26) appendChar(text, ' ', kept);
+static int alphaValue(int value, int* saved, DataWalk* walk) {
+  if (value >= 0 && value <= 25) appendChar(walk, 'A' + value);
+  if (value == 26) appendChar(walk, ' ');
   if (value == 27) return kLower;
   if (value == 28) return kMixed;
   if (value == 29) return *saved = kAlpha, kPunctuationShift;
   return kAlpha;
 }
 
-static int lowerValue(int value, char* text, int* saved, KeptBytes* kept) {
-  if (value >= 0 && value <= 25) appendChar(text, 'a' + value, kept);
-  if (value == 26) appendChar(text, ' ', kept);
+static int lowerValue(int value, int* saved, DataWalk* walk) {
+  if (value >= 0 && value <= 25) appendChar(walk, 'a' + value);
+  if (value == 26) appendChar(walk, ' ');
   if (value == 27) return *saved = kLower, kAlphaShift;
   if (value == 28) return kMixed;
   if (value == 29) return *saved = kLower, kPunctuationShift;
   return kLower;
 }
 
-static int mixedValue(int value, char* text, int* saved, KeptBytes* kept) {
-  if (value >= 0 && value <= 24) appendChar(text, kMixedCharacters[value], kept);
+static int mixedValue(int value, int* saved, DataWalk* walk) {
+  if (value >= 0 && value <= 24) appendChar(walk, kMixedCharacters[value]);
   if (value == 25) return kPunctuation;
-  if (value == 26) appendChar(text, ' ', kept);
+  if (value == 26) appendChar(walk, ' ');
   if (value == 27) return kLower;
   if (value == 28) return kAlpha;
   if (value == 29) return *saved = kMixed, kPunctuationShift;
   return kMixed;
 }
 
-static int punctuationValue(int value, char* text, KeptBytes* kept) {
-  if (value >= 0 && value <= 28) appendChar(text, kPunctuationCharacters[value], kept);
+static int punctuationValue(int value, DataWalk* walk) {
+  if (value >= 0 && value <= 28) appendChar(walk, kPunctuationCharacters[value]);
   if (value == 29) return kAlpha;
   return kPunctuation;
 }
 
 // A shift covers exactly one value: the saved sub-mode is current again
 // after it, unless the shifted value latches elsewhere.
-static int punctuationShiftValue(int value, char* text, int saved, KeptBytes* kept) {
-  if (value >= 0 && value <= 28) appendChar(text, kPunctuationCharacters[value], kept);
+static int punctuationShiftValue(int value, int saved, DataWalk* walk) {
+  if (value >= 0 && value <= 28) appendChar(walk, kPunctuationCharacters[value]);
   if (value == 29) return kAlpha;
   return saved;
 }
 
-static int alphaShiftValue(int value, char* text, int saved, KeptBytes* kept) {
-  if (value >= 0 && value <= 25) appendChar(text, 'A' + value, kept);
-  if (value == 26) appendChar(text, ' ', kept);
+static int alphaShiftValue(int value, int saved, DataWalk* walk) {
+  if (value >= 0 && value <= 25) appendChar(walk, 'A' + value);
+  if (value == 26) appendChar(walk, ' ');
   return saved;
 }
 
-void textValuesToString(const int* values, const int* byteSlots, int count, char* text,
-                        KeptBytes* kept) {
+void textValuesToString(const int* values, const int* byteSlots, int count, DataWalk* walk) {
   int mode = kAlpha;
   int saved = kAlpha;
   for (int i = 0; i < count; i++) {
     int value = values[i];
+    // The control block's 928 changes nothing in the text: the message ends
+    // there, and the trace's text runs on.
+    if (value == kControlBlockMarker) {
+      closeMessage(walk);
+      continue;
+    }
     // A byte shift or an ECI designator acts in any sub-mode, also straight
     // after a shift value: encoders put a 29 before them to fill out an odd
     // count of values, and that 29 is padding.
     if (value == kByteShiftMarker || value == kEciMarker) {
-      if (value == kByteShiftMarker) emitShiftedByte(byteSlots[i], text, kept);
-      else markEci(byteSlots[i], kept);
+      if (value == kByteShiftMarker) emitShiftedByte(byteSlots[i], walk);
+      else markEci(walk, byteSlots[i]);
       if (mode == kPunctuationShift || mode == kAlphaShift) mode = saved;
       continue;
     }
     switch (mode) {
-      case kAlpha: mode = alphaValue(value, text, &saved, kept); break;
-      case kLower: mode = lowerValue(value, text, &saved, kept); break;
-      case kMixed: mode = mixedValue(value, text, &saved, kept); break;
-      case kPunctuation: mode = punctuationValue(value, text, kept); break;
-      case kPunctuationShift: mode = punctuationShiftValue(value, text, saved, kept); break;
-      default: mode = alphaShiftValue(value, text, saved, kept); break;
+      case kAlpha: mode = alphaValue(value, &saved, walk); break;
+      case kLower: mode = lowerValue(value, &saved, walk); break;
+      case kMixed: mode = mixedValue(value, &saved, walk); break;
+      case kPunctuation: mode = punctuationValue(value, walk); break;
+      case kPunctuationShift: mode = punctuationShiftValue(value, saved, walk); break;
+      default: mode = alphaShiftValue(value, saved, walk); break;
     }
   }
 }
@@ -101,7 +105,7 @@ static bool endsTextSegment(int codeword) {
          codeword == kByteLatchSix;
 }
 
-int textCompaction(const int* codewords, int position, char* text, int dataEnd, KeptBytes* kept) {
+int textCompaction(const int* codewords, int position, int dataEnd, DataWalk* walk) {
   // Two values per codeword is the most a segment can hold.
   int capacity = dataEnd > position ? 2 * (dataEnd - position) : 1;
   int* values = (int*)malloc(sizeof(int) * capacity);
@@ -109,7 +113,7 @@ int textCompaction(const int* codewords, int position, char* text, int dataEnd, 
   if (!values || !byteSlots) {
     free(values);
     free(byteSlots);
-    if (!kept) trace(" textCompaction alloc error\n");
+    if (walk->traced) trace(" textCompaction alloc error\n");
     return -1;
   }
   int count = 0;
@@ -132,9 +136,11 @@ int textCompaction(const int* codewords, int position, char* text, int dataEnd, 
     } else if (codeword < kFirstModeCodeword) {
       values[count++] = codeword / 30;
       values[count++] = codeword % 30;
+    } else if (meetControlCodeword(walk, codewords, position, dataEnd)) {
+      values[count++] = kControlBlockMarker;
     }
   }
-  textValuesToString(values, byteSlots, count, text, kept);
+  textValuesToString(values, byteSlots, count, walk);
   free(values);
   free(byteSlots);
   return position;

@@ -7,6 +7,7 @@
 #include "codeword/row_reader.h"
 #include "ecc/reed_solomon.h"
 #include "highlevel/data_decoder.h"
+#include "highlevel/walk_trace.h"
 #include "locate/binarize.h"
 #include "locate/edge_lines.h"
 #include "locate/grid_sampling.h"
@@ -221,12 +222,11 @@ static void resetDecodeState() {
 }
 
 // The pipeline after binarisation: grey is the picture, binary its 0/1
-// version; both are only read from here on.
+// version; both are only read from here on. The data is decoded into
+// message, traced.
 static DecodeResult* decodeBinarised(const unsigned char* grey, const unsigned char* binary, int width,
-                                     int height) {
-  char text[kTextBufferSize];
+                                     int height, DecodedMessage* message) {
   int codewords[kCodewordBufferSize];
-  std::memset(text, 0, sizeof text);
   bool rotated = false;
   StartStopCorners* found = findStartStopUpright(binary, width, height);
   if (!found) {
@@ -274,9 +274,9 @@ static DecodeResult* decodeBinarised(const unsigned char* grey, const unsigned c
   if (corrected < 0 && !acceptUncorrected(codewords)) return failDecode(kDecodeNotDecoded);
 
   std::memcpy(decodedCodewords, codewords, sizeof codewords);
-  decodeDataCodewords(codewords, codewordCount, text);
-  int length = (int)strnlen(text, kTextBufferSize - 1);
-  DecodeResult* result = buildResult(text, length, corners, corrected >= 0);
+  TracedText traced;
+  decodeDataCodewords(codewords, codewordCount, message, &traced);
+  DecodeResult* result = buildResult(message->bytes, message->length, corners, corrected >= 0);
   if (!result) return failDecode(kDecodeNotDecoded);
   return result;
 }
@@ -289,18 +289,28 @@ DecodeResult* decodeImage(unsigned char* pixels, int width, int height) {
   if (!grey) return failDecode(kDecodeNoSymbol);
   std::memcpy(grey, pixels, pictureBytes);
   binarizeImage(pixels, width, height);
-  DecodeResult* result = decodeBinarised(grey, pixels, width, height);
+  // Large; it lives on the heap, not on a caller's thread stack.
+  DecodedMessage* message = (DecodedMessage*)std::malloc(sizeof(DecodedMessage));
+  DecodeResult* result = message ? decodeBinarised(grey, pixels, width, height, message)
+                                 : failDecode(kDecodeNotDecoded);
+  std::free(message);
   std::free(grey);
   return result;
 }
 
-DecodeResult* decodeImageKeeping(const unsigned char* grey, int width, int height) {
+DecodeResult* decodeImageKeeping(const unsigned char* grey, int width, int height, DecodedMessage* message) {
   resetDecodeState();
   if (!grey || width < 1 || height < 1) return failDecode(kDecodeNoSymbol);
   unsigned char* binary = (unsigned char*)std::malloc((size_t)width * height);
-  if (!binary) return failDecode(kDecodeNotDecoded);
-  binarizeImageInto(grey, binary, width, height);
-  DecodeResult* result = decodeBinarised(grey, binary, width, height);
+  DecodedMessage* own = message ? nullptr : (DecodedMessage*)std::malloc(sizeof(DecodedMessage));
+  DecodeResult* result = nullptr;
+  if (binary && (message || own)) {
+    binarizeImageInto(grey, binary, width, height);
+    result = decodeBinarised(grey, binary, width, height, message ? message : own);
+  } else {
+    failDecode(kDecodeNotDecoded);
+  }
   std::free(binary);
+  std::free(own);
   return result;
 }

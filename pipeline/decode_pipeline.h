@@ -2,6 +2,7 @@
 #ifndef PDF417_PIPELINE_DECODE_PIPELINE_H
 #define PDF417_PIPELINE_DECODE_PIPELINE_H
 
+#include "highlevel/data_decoder.h"
 #include "pipeline/decode_entry.h"
 
 // The state below belongs to the calling thread's last decode: each thread
@@ -31,7 +32,9 @@ extern thread_local int correctionResult;
 // symbol was decoded; decodeFailure then says why.
 DecodeResult* decodeImage(unsigned char* pixels, int width, int height);
 // The same decode with the picture left as it is, one copy of it fewer.
-DecodeResult* decodeImageKeeping(const unsigned char* grey, int width, int height);
+// With message, the symbol's message is decoded into it.
+DecodeResult* decodeImageKeeping(const unsigned char* grey, int width, int height,
+                                 DecodedMessage* message = nullptr);
 
 // A result holding length bytes of text and the corner points 0, 1, 6 and 7
 // of a corner record (16 ints). Null when out of memory.

@@ -8,7 +8,7 @@
 #include <new>
 
 #include "highlevel/eci_text.h"
-#include "highlevel/message_decoder.h"
+#include "highlevel/data_decoder.h"
 #include "image/gray_conversion.h"
 #include "image/picture_bitmap.h"
 #include "pipeline/reading_order.h"
@@ -155,15 +155,13 @@ void convertMacro(const MacroBlock& block, Symbol* symbol) {
 // The symbol a reading holds; none when its codewords hold no valid
 // message (a designator that names no ECI).
 std::optional<Symbol> symbolOf(const SymbolReading& reading, const Options& options) {
-  // Large; it lives on the heap, not on a caller's thread stack.
-  std::unique_ptr<DecodedMessage> message(new DecodedMessage());
-  if (decodeMessage(reading.codewords, reading.codewordCount, message.get()) == kMessageInvalid)
-    return std::nullopt;
+  const DecodedMessage& message = reading.message;
+  if (message.outcome == kMessageInvalid) return std::nullopt;
   Symbol symbol;
-  symbol.bytes.assign(message->bytes, (size_t)message->length);
-  convertText(*message, &symbol);
-  symbol.readerInit = message->readerInit != 0;
-  convertMacro(message->macro, &symbol);
+  symbol.bytes.assign(message.bytes, (size_t)message.length);
+  convertText(message, &symbol);
+  symbol.readerInit = message.readerInit != 0;
+  convertMacro(message.macro, &symbol);
   symbol.verified = reading.verified != 0;
   symbol.ecLevel = reading.ecLevel;
   symbol.rows = reading.rows;
@@ -223,6 +221,10 @@ ReadResult readGrey(const unsigned char* grey, int width, int height, const Opti
   ScanRequest request = {effortOf(options.effort), limit, exact, known};
   ScanStats stats;
   int count = known + readSymbolsByScan(grey, width, height, request, readings.get() + known, limit - known, &stats);
+  // The exact pipeline decoded its message as it read; the second path's
+  // readings are decoded here, once each.
+  SymbolReading* all = readings.get();
+  for (int i = known; i < count; i++) decodeDataCodewords(all[i].codewords, all[i].codewordCount, &all[i].message);
   if (count > 0) return resultOf(readings.get(), count, options);
   if (!exactRan && stats.rowPairs > 0) exactOutcome = readSymbolExact(grey, width, height, exact, &trusted);
   if (exactOutcome == kDecodeOk) {

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "highlevel/message_decoder.h"
+#include "highlevel/data_decoder.h"
 #include "image/gray_conversion.h"
 #include "image/picture_bitmap.h"
 #include "pipeline/decode_pipeline.h"
@@ -43,7 +43,7 @@ int readSymbolExact(const unsigned char* grey, int width, int height, SymbolRead
                     bool* trusted) {
   *trusted = false;
   if (!grey || width < 1 || height < 1) return kDecodeNoSymbol;
-  DecodeResult* exact = decodeImageKeeping(grey, width, height);
+  DecodeResult* exact = decodeImageKeeping(grey, width, height, &out->message);
   if (!exact) return decodeFailure == kDecodeOk ? kDecodeNotDecoded : decodeFailure;
   exactReading(exact, out);
   *trusted = exactReadingTrusted(exact);
@@ -66,7 +66,10 @@ int readSymbolRobust(const unsigned char* grey, int width, int height, int effor
   ScanRequest request = {effort, 1, nullptr, 0};
   bool read = readSymbolsByScan(grey, width, height, request, scanned, 1, stats) == 1;
   // A verified reading replaces an unconfirmed exact one.
-  if (read) *out = *scanned;
+  if (read) {
+    *out = *scanned;
+    decodeDataCodewords(out->codewords, out->codewordCount, &out->message);
+  }
   std::free(scanned);
   if (read || exactFailure == kDecodeOk) return kDecodeOk;
   return exactFailure != kDecodeNoSymbol || stats->trails > 0 ? kDecodeNotDecoded : kDecodeNoSymbol;
@@ -74,13 +77,12 @@ int readSymbolRobust(const unsigned char* grey, int width, int height, int effor
 
 DecodeResult* decodeImageRobust(const unsigned char* grey, int width, int height) {
   SymbolReading* reading = (SymbolReading*)std::malloc(sizeof(SymbolReading));
-  DecodedMessage* message = (DecodedMessage*)std::malloc(sizeof(DecodedMessage));
   DecodeResult* result = nullptr;
   decodeFailure = kDecodeNotDecoded;
-  if (reading && message) {
+  if (reading) {
     decodeFailure = readSymbolRobust(grey, width, height, kEffortNormal, reading);
     if (decodeFailure == kDecodeOk) {
-      decodeMessage(reading->codewords, reading->codewordCount, message);
+      const DecodedMessage* message = &reading->message;
       const float* c = reading->corners;
       int corners[16] = {(int)std::lround(c[0]), (int)std::lround(c[1]), (int)std::lround(c[6]),
                          (int)std::lround(c[7]), 0, 0, 0, 0, 0, 0, 0, 0,
@@ -91,7 +93,6 @@ DecodeResult* decodeImageRobust(const unsigned char* grey, int width, int height
     }
   }
   std::free(reading);
-  std::free(message);
   return result;
 }
 

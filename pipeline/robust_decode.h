@@ -11,16 +11,17 @@
 #include "pipeline/symbol_scan.h"
 
 // The exact pipeline on a copy of grey (width * height bytes, left
-// unchanged). Fills *out and returns kDecodeOk when it gave a result, else
+// unchanged). Fills *out, its message included, and returns kDecodeOk when
+// it gave a result, else
 // why not (a DecodeFailure). *trusted: its correction had checks to spare
 // with a check count that a symbol can have.
 int readSymbolExact(const unsigned char* grey, int width, int height, SymbolReading* out,
                     bool* trusted);
 
-// grey: width * height grey bytes, left unchanged. Fills *out with the
-// exact pipeline's reading when it is trusted, else with the first reading
-// the second path verified; failing that, with the exact pipeline's reading
-// accepted without correction (verified 0). Returns kDecodeOk when *out was
+// grey: width * height grey bytes, left unchanged. Fills *out, its message
+// included, with the exact pipeline's reading when it is trusted, else with
+// the first reading the second path verified; failing that, with the exact
+// pipeline's reading accepted without correction (verified 0). Returns kDecodeOk when *out was
 // filled, else why not (a DecodeFailure). stats (may be null) tells what
 // the second path did.
 int readSymbolRobust(const unsigned char* grey, int width, int height, int effort, SymbolReading* out,

@@ -1,8 +1,10 @@
 // One symbol as a reading path delivers it: the corrected codewords, the
-// layout the row indicators gave, and where the symbol lies in the picture.
-// Turning the codewords into a message is left to the caller.
+// layout the row indicators gave, where the symbol lies in the picture, and
+// the message its codewords carry, decoded once.
 #ifndef PDF417_PIPELINE_SYMBOL_READING_H
 #define PDF417_PIPELINE_SYMBOL_READING_H
+
+#include "highlevel/data_decoder.h"
 
 enum { kMaxSymbolCodewords = 928 };
 
@@ -17,6 +19,9 @@ struct SymbolReading {
   int verified;  // 1 when error correction confirmed the codewords
   int compact;   // compact PDF417 (no right row indicator)
   int mirrored;  // read from a mirror image
+  // The exact pipeline decodes it as it reads; for the second path's
+  // readings the reader decodes it (decodeDataCodewords) once they are in.
+  DecodedMessage message;
 };
 
 #endif

@@ -1,34 +1,40 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "highlevel/data_decoder.h"
 #include "highlevel/numeric_compaction.h"
+#include "highlevel/walk_trace.h"
 #include "support/trace_capture.h"
 
 namespace {
 
 struct Decoded {
-  std::string text;
+  std::string text;   // as the trace shows it: a C string
+  std::string bytes;  // the message: every byte
   std::string trace;  // what the decoders printed
   bool complete = false;
 };
 
 // Decodes data codewords laid out as a symbol would hold them: length
-// descriptor, the data, then two check codewords. The buffers have their
-// exact sizes so that the sanitizer sees any stray access.
+// descriptor, the data, then two check codewords, in a traced walk. The
+// buffers have their exact sizes so that the sanitizer sees any stray
+// access.
 Decoded decodeWith(std::vector<int> buffer, int totalCodewords) {
   buffer.resize(3060, -2);
-  std::vector<char> text(kTextBufferSize, 0);
+  std::unique_ptr<DecodedMessage> message(new DecodedMessage());
+  std::unique_ptr<TracedText> traced(new TracedText());
   TraceCapture trace;
-  char* result = decodeDataCodewords(buffer.data(), totalCodewords, text.data());
+  int outcome = decodeDataCodewords(buffer.data(), totalCodewords, message.get(), traced.get());
   Decoded decoded;
   decoded.trace = trace.text();
-  decoded.complete = result == text.data();
-  decoded.text.assign(text.data(), strnlen(text.data(), kTextBufferSize));
+  decoded.complete = outcome == kMessageWhole;
+  decoded.text.assign(traced->text, strnlen(traced->text, kTextBufferSize));
+  decoded.bytes.assign(message->bytes, (size_t)message->length);
   return decoded;
 }
 
@@ -105,6 +111,7 @@ TEST(TextCompaction, ByteShift) {
 
 TEST(TextCompaction, SkippedAndEndingCodewords) {
   EXPECT_EQ(text({0, 928, 921, 0}), "AAAA");
+  EXPECT_EQ(decode({0, 928, 921, 0}).bytes, "AA");  // the message ends at the control block
   EXPECT_EQ(text({810, 900, 0}), "aAA");  // every text segment starts in alpha
   EXPECT_EQ(text({-1, 0, 29, -1, 1}), "AAAAB");  // erasures give nothing, end the shift
 }
@@ -137,6 +144,8 @@ TEST(ByteCompaction, LastGroupOfFiveInA901SegmentIsSingleBytes) {
 TEST(ByteCompaction, SkipsEndsAndOddGroups) {
   EXPECT_EQ(text({901, 109, 913, 326, 368, 921, 127, 330, 72}), "ABCDEFH");
   EXPECT_EQ(text({901, 0, 0, 0, 0, 65, 66}), "B");  // leading zero byte ends the group
+  // The message keeps every byte the trace leaves out.
+  EXPECT_EQ(decode({901, 0, 0, 0, 0, 65, 66}).bytes, std::string("\0\0\0\0\0AB", 7));
   EXPECT_EQ(text({901, 65, 66, 902, 123}), "AB23");
   EXPECT_EQ(text({901, 65, 928, 0}), "AAA");
   EXPECT_EQ(text({901, 109, 326, -1, 127, 330, 72, -1}), "H");  // erasures give nothing

@@ -5,12 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "highlevel/data_decoder.h"
 #include "highlevel/eci_text.h"
-#include "highlevel/message_decoder.h"
+#include "highlevel/walk_trace.h"
 #include "support/message_symbols.h"
 #include "support/trace_capture.h"
 
@@ -30,10 +31,11 @@ std::string exactText(const std::vector<int>& data) {
   std::vector<int> codewords = symbolOf(data);
   int total = (int)codewords.size();
   codewords.resize(3060, -2);
-  std::vector<char> text(kTextBufferSize, 0);
+  std::unique_ptr<DecodedMessage> message(new DecodedMessage());
+  TracedText traced;
   TraceCapture trace;
-  EXPECT_EQ(decodeDataCodewords(codewords.data(), total, text.data()), text.data());
-  return std::string(text.data(), strnlen(text.data(), kTextBufferSize));
+  EXPECT_NE(decodeDataCodewords(codewords.data(), total, message.get(), &traced), kMessageCut);
+  return std::string(traced.text, strnlen(traced.text, kTextBufferSize));
 }
 
 struct Message {
@@ -54,7 +56,7 @@ struct Message {
 std::unique_ptr<Message> decode(const std::vector<int>& data) {
   std::unique_ptr<Message> message(new Message());
   std::vector<int> codewords = symbolOf(data);
-  message->outcome = decodeMessage(codewords.data(), (int)codewords.size(), &message->decoded);
+  message->outcome = decodeDataCodewords(codewords.data(), (int)codewords.size(), &message->decoded);
   return message;
 }
 
@@ -74,6 +76,19 @@ std::vector<int> numericCodewords(const std::string& digits) {
   std::vector<int> codewords;
   for (; value > 0; value /= 900) codewords.insert(codewords.begin(), (int)(value % 900));
   return codewords;
+}
+
+// Six bytes as the five base-900 codewords of one byte-compaction group.
+std::vector<int> byteGroup(const std::string& six) {
+  unsigned long long value = 0;
+  for (unsigned char byte : six) value = value * 256 + byte;
+  std::vector<int> codewords(5);
+  for (int i = 4; i >= 0; i--, value /= 900) codewords[i] = (int)(value % 900);
+  return codewords;
+}
+
+std::vector<int> part(const std::vector<int>& codewords, size_t from, size_t to) {
+  return std::vector<int>(codewords.begin() + from, codewords.begin() + to);
 }
 
 std::vector<int> join(std::initializer_list<std::vector<int>> parts) {
@@ -119,6 +134,41 @@ TEST(EciDesignators, TheMessageRecordsWhereEachEciStarts) {
   // 926 a b is 900 (a + 1) + b, 925 n is 810900 + n.
   EXPECT_EQ(decode({926, 110, 100, 1})->ecis(), std::vector<int>{100000});
   EXPECT_EQ(decode({925, 899, 1})->ecis(), std::vector<int>{811799});
+}
+
+// Shift JIS, GB 18030 and ISO-8859-7 in whole six-byte groups, then
+// Windows-1251 and ISO-8859-2 as single bytes, after the text "AB".
+const std::string kShiftJis = "\x83\x65\x83\x58\x83\x67", kGb18030 = "\xb5\xe3\xdc\xf8\xd6\xd0",
+                  kGreek = "\xe1\xe2\xe3\xe4\xe5\xe6";
+
+std::vector<std::pair<int, int>> marksOf(const Message& message) {
+  std::vector<std::pair<int, int>> marks;
+  for (int i = 0; i < message.decoded.ecis.count; i++)
+    marks.push_back({message.decoded.ecis.marks[i].eci, message.decoded.ecis.marks[i].position});
+  return marks;
+}
+
+TEST(EciDesignators, ADesignatorAmongByteGroupsLeavesTheGroupWhole) {
+  std::vector<int> sjis = byteGroup(kShiftJis), gb = byteGroup(kGb18030), greek = byteGroup(kGreek);
+  // 901: designators inside the first and second group, between the second
+  // and third, and among the single bytes that end the segment.
+  std::vector<int> latched = join({{1, 901}, part(sjis, 0, 2), {927, 20}, part(sjis, 2, 5), part(gb, 0, 3),
+                                   {927, 29}, part(gb, 3, 5), {927, 9}, greek, {927, 22, 0xcf, 0xf0, 927, 4, 0xb3}});
+  std::string bytes = "AB" + kShiftJis + kGb18030 + kGreek + "\xcf\xf0\xb3";
+  auto message = decode(latched);
+  EXPECT_EQ(message->outcome, kMessageWhole);
+  EXPECT_EQ(message->bytes(), bytes);
+  EXPECT_EQ(marksOf(*message), (std::vector<std::pair<int, int>>{{20, 2}, {29, 8}, {9, 14}, {22, 20}, {4, 22}}));
+  EXPECT_EQ(exactText(latched), bytes);  // the trace shows the same bytes
+  // 924 with the two- and one-codeword designators: before the first group,
+  // inside it, inside the second, between the second and third, and after
+  // the last group.
+  std::vector<int> six = join({{1, 924, 926, 0, 100}, part(sjis, 0, 4), {925, 5}, part(sjis, 4, 5), part(gb, 0, 1),
+                               {927, 29}, part(gb, 1, 5), {927, 9}, greek, {927, 22, 900, 1}});
+  message = decode(six);
+  EXPECT_EQ(message->bytes(), "AB" + kShiftJis + kGb18030 + kGreek + "AB");
+  EXPECT_EQ(marksOf(*message),
+            (std::vector<std::pair<int, int>>{{1000, 2}, {810905, 2}, {29, 8}, {9, 14}, {22, 20}}));
 }
 
 TEST(EciDesignators, ADesignatorNamingNoEciLeavesTheSymbolUndecoded) {

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -153,6 +154,21 @@ TEST(DecodeImage, RepeatedDecodesGiveTheSameResult) {
   EXPECT_TRUE(first.ok);
   EXPECT_EQ(first.text, second.text);
   EXPECT_EQ(std::memcmp(&first.corners.topLeftX, &second.corners.topLeftX, 8 * sizeof(int)), 0);
+}
+
+// The text is the message the symbol's data carries, decoded once: zero
+// bytes kept, where the trace's text stops at each.
+TEST(DecodeImage, TheTextIsTheWholeMessage) {
+  const std::string input("bytes \0\x01\xff\0 then \0", 17);
+  GrayPicture picture = symbolPicture(input, SymbolOptions{}, DrawOptions{});
+  EXPECT_EQ(decodePicture(picture).text, input);
+  std::vector<unsigned char> grey = picture.pixels;
+  std::unique_ptr<DecodedMessage> message(new DecodedMessage());
+  DecodeResult* result = decodeImageKeeping(grey.data(), picture.width, picture.height, message.get());
+  ASSERT_TRUE(result);
+  EXPECT_EQ(std::string(message->bytes, (size_t)message->length), input);
+  EXPECT_EQ(message->outcome, kMessageWhole);
+  freeDecodeResult(result);
 }
 
 TEST(DecodeImage, KeepingThePictureReadsAsDecodeImageDoes) {
