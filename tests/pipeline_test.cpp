@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -16,12 +17,17 @@ struct Decoded {
   bool ok = false;
   std::string text;
   DecodeResult corners{};
+  int failure = kDecodeOk;
+  int codewordCount = 0;
 };
 
 Decoded decodePicture(const GrayPicture& picture) {
   std::vector<unsigned char> pixels = picture.pixels;
   Decoded decoded;
-  DecodeResult* result = decodeImage(pixels.data(), picture.width, picture.height);
+  std::unique_ptr<DecodeRecord> record(new DecodeRecord());
+  DecodeResult* result = decodeImage(pixels.data(), picture.width, picture.height, record.get());
+  decoded.failure = record->failure;
+  decoded.codewordCount = record->codewordCount;
   if (!result) return decoded;
   decoded.ok = true;
   decoded.text.assign(result->text, result->textLength);
@@ -73,8 +79,9 @@ TEST(DecodeImage, PictureWithoutSymbolGivesNull) {
   blank.height = 100;
   blank.pixels.assign(200 * 100, 255);
   for (int i = 0; i < 200 * 100; i += 7) blank.pixels[i] = 40;
-  EXPECT_FALSE(decodePicture(blank).ok);
-  EXPECT_EQ(decodeFailure, kDecodeNoSymbol);
+  Decoded decoded = decodePicture(blank);
+  EXPECT_FALSE(decoded.ok);
+  EXPECT_EQ(decoded.failure, kDecodeNoSymbol);
   unsigned char one = 0;
   EXPECT_EQ(decodeImage(&one, 1, 1), nullptr);
 }
@@ -192,9 +199,10 @@ TEST(DecodeImage, MoreErasuresThanTheListHoldsGiveNull) {
           if (line[m] == '1')
             picture.pixels[(size_t)(20 + r * rowPixels + y) * picture.width + 20 + m * module + p] = 0;
   }
-  EXPECT_FALSE(decodePicture(picture).ok);
-  EXPECT_EQ(decodeFailure, kDecodeNotDecoded);
-  EXPECT_GT(codewordCount, 929);
+  Decoded decoded = decodePicture(picture);
+  EXPECT_FALSE(decoded.ok);
+  EXPECT_EQ(decoded.failure, kDecodeNotDecoded);
+  EXPECT_GT(decoded.codewordCount, 929);
 }
 
 // A symbol sheared by a pixel a row, its inner edges leaning left going up,
