@@ -32,12 +32,13 @@ static void BM_DetectBStoCW(benchmark::State& state) {
   std::vector<unsigned char> grid =
       readerRows((int)state.range(0), (int)state.range(1), (int)state.range(2), &rowLen, &rows);
   std::vector<int> codewords(kCodewordBufferSize);
+  RowReaderState reader;
   for (auto _ : state) {
-    benchmark::DoNotOptimize(detectBStoCW(grid.data(), rowLen, rows, codewords.data()));
+    benchmark::DoNotOptimize(detectBStoCW(grid.data(), rowLen, rows, codewords.data(), &reader));
     benchmark::ClobberMemory();
   }
   state.counters["gridBytes"] = (double)grid.size();
-  state.counters["codewords"] = codewordWritePos;
+  state.counters["codewords"] = reader.codewordWritePos;
   state.SetBytesProcessed((int64_t)state.iterations() * (int64_t)grid.size());
 }
 BENCHMARK(BM_DetectBStoCW)->Args({6, 3, 9})->Args({15, 4, 12})->Args({30, 3, 9});

@@ -40,9 +40,10 @@ BENCHMARK(BM_BinarizeImage);
 void BM_FindStartStopUpright(benchmark::State& state) {
   GrayPicture picture = benchPicture();
   binarizeImage(picture.pixels.data(), picture.width, picture.height);
+  StartStopCorners corners;
   for (auto _ : state)
     benchmark::DoNotOptimize(
-        findStartStopUpright(picture.pixels.data(), picture.width, picture.height));
+        findStartStopUpright(picture.pixels.data(), picture.width, picture.height, &corners));
 }
 BENCHMARK(BM_FindStartStopUpright);
 

@@ -109,8 +109,9 @@ void labelPicture(benchmark::State& state, const GrayPicture& picture) {
 std::string decodeProblem(const BenchPicture& made, DecodeResult* corners = nullptr) {
   if (!made.error.empty()) return "zint refused the symbol: " + made.error;
   std::vector<unsigned char> pixels = made.picture.pixels;
-  DecodeResult* result = decodeImage(pixels.data(), made.picture.width, made.picture.height);
-  if (!result) return "decodeImage found no text (failure " + std::to_string(decodeFailure) + ")";
+  std::unique_ptr<DecodeRecord> record(new DecodeRecord());
+  DecodeResult* result = decodeImage(pixels.data(), made.picture.width, made.picture.height, record.get());
+  if (!result) return "decodeImage found no text (failure " + std::to_string(record->failure) + ")";
   bool same = std::string(result->text, result->textLength) == made.text;
   if (corners) *corners = *result;
   freeDecodeResult(result);
@@ -180,9 +181,10 @@ void sampleOnto(const unsigned char* source, const StageInputs& in, unsigned cha
 bool locateStages(StageInputs* in) {
   in->binarised = in->grey;
   binarizeImage(in->binarised.data(), in->width, in->height);
-  StartStopCorners* found = findStartStopUpright(in->binarised.data(), in->width, in->height);
-  if (!found) return (in->problem = "no upright symbol found"), false;
-  std::memcpy(in->corners, found->entries, sizeof in->corners);
+  StartStopCorners found;
+  if (!findStartStopUpright(in->binarised.data(), in->width, in->height, &found))
+    return (in->problem = "no upright symbol found"), false;
+  std::memcpy(in->corners, found.entries, sizeof in->corners);
   int* c = in->corners;
   const unsigned char* dark = in->binarised.data();
   float a, b, cc;
@@ -221,7 +223,8 @@ bool readStages(StageInputs* in) {
     std::memcpy(&in->readerRows[y * rowLength], &grid[(size_t)y * gridWidth], (size_t)gridWidth);
 
   in->codewords.assign(kCodewordBufferSize, 0);
-  if (detectBStoCW(in->readerRows.data(), gridWidth + 1, gridHeight, in->codewords.data()) < 0)
+  RowReaderState reader;
+  if (detectBStoCW(in->readerRows.data(), gridWidth + 1, gridHeight, in->codewords.data(), &reader) < 0)
     return (in->problem = "the row reader failed"), false;
   for (int j = 0; j < kCodewordBufferSize; j++)
     if (in->codewords[j] >= -1 && in->codewords[j] <= 928) in->codewordCount++;
@@ -300,8 +303,9 @@ void BM_Stage1_BinarizePicture(benchmark::State& state) {
 void BM_Stage2_FindStartStopUpright(benchmark::State& state) {
   const StageInputs* in = stageInputsFor(state);
   if (!in) return;
+  StartStopCorners corners;
   for (auto _ : state)
-    benchmark::DoNotOptimize(findStartStopUpright(in->binarised.data(), in->width, in->height));
+    benchmark::DoNotOptimize(findStartStopUpright(in->binarised.data(), in->width, in->height, &corners));
 }
 
 void BM_Stage3_FirstGridAndColumnRuns(benchmark::State& state) {
@@ -332,8 +336,9 @@ void BM_Stage5_DetectBStoCW(benchmark::State& state) {
   const StageInputs* in = stageInputsFor(state);
   if (!in) return;
   std::vector<int> codewords(kCodewordBufferSize);
+  RowReaderState reader;
   for (auto _ : state) {
-    detectBStoCW(in->readerRows.data(), in->gridWidth + 1, in->gridHeight, codewords.data());
+    detectBStoCW(in->readerRows.data(), in->gridWidth + 1, in->gridHeight, codewords.data(), &reader);
     benchmark::DoNotOptimize(codewords.data());
   }
   state.counters["codewords"] = in->codewordCount;

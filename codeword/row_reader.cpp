@@ -12,18 +12,14 @@
 const int moduleWeights[15] = {32768, 16384, 8192, 4096, 2048, 1024, 512, 256,
                                128,   64,    32,   16,   8,    4,    2};
 
-thread_local int ecLevel = -1;
-thread_local int lastLeftIndicator = 0;
-thread_local int lastRightIndicator = 0;
-thread_local int codewordWritePos = 0;
-
 enum { kWaitingForBand = 1, kInBand = 2 };
 
-void resetRowReader() {
-  ecLevel = -1;
-  lastLeftIndicator = 0;
-  lastRightIndicator = 0;
-  codewordWritePos = 0;
+void resetRowReader(RowReaderState* state) {
+  state->ecLevel = -1;
+  state->lastLeftIndicator = 0;
+  state->lastRightIndicator = 0;
+  state->codewordWritePos = 0;
+  state->bandsRead = 0;
 }
 
 // ---- one band -----------------------------------------------------------
@@ -100,17 +96,18 @@ static void storeDataCodewords(const int* bandCodewords, int count, int* codewor
 // The left indicator of the second row of each group of three and the right
 // indicator of the third both carry the error-correction level; it is taken
 // once, when the two agree.
-static void learnFromIndicators(int bandNumber, const int* bandCodewords, int count) {
+static void learnFromIndicators(int bandNumber, const int* bandCodewords, int count,
+                                RowReaderState* state) {
   int left = bandCodewords[0];
   int right = bandCodewords[count - 1];
   switch (bandNumber % 3) {
     case 1:
-      lastLeftIndicator = left;
+      state->lastLeftIndicator = left;
       break;
     case 2:
-      lastRightIndicator = right;
-      if (ecLevel < 0 && right == lastLeftIndicator && lastLeftIndicator != -1)
-        ecLevel = (right % 30 - 2) / 3;
+      state->lastRightIndicator = right;
+      if (state->ecLevel < 0 && right == state->lastLeftIndicator && state->lastLeftIndicator != -1)
+        state->ecLevel = (right % 30 - 2) / 3;
       break;
     default:
       break;
@@ -118,8 +115,8 @@ static void learnFromIndicators(int bandNumber, const int* bandCodewords, int co
 }
 
 int decodeRowBand(int rowLen, int bandNumber, int rowsInBand, const double* accumulator,
-                  const int* weights, int* codewords, int* writePos) {
-  if (rowLen < 1 || bandNumber < 0 || !accumulator || !weights || !codewords || !writePos)
+                  const int* weights, int* codewords, RowReaderState* state) {
+  if (rowLen < 1 || bandNumber < 0 || !accumulator || !weights || !codewords || !state)
     return 0;
   size_t capacity = (size_t)rowLen + 10;
   int* edges = (int*)malloc(capacity * sizeof(int));
@@ -133,8 +130,9 @@ int decodeRowBand(int rowLen, int bandNumber, int rowsInBand, const double* accu
   int bandCodewords[kBandCodewordLimit];
   int count = readBandCodewords(edges, edgeCount, rowLen, weights, bandCodewords,
                                 kBandCodewordLimit);
-  storeDataCodewords(bandCodewords, count, codewords, writePos);
-  learnFromIndicators(bandNumber, bandCodewords, count);
+  storeDataCodewords(bandCodewords, count, codewords, &state->codewordWritePos);
+  learnFromIndicators(bandNumber, bandCodewords, count, state);
+  state->bandsRead++;
   free(edges);
   return 1;
 }
@@ -173,8 +171,9 @@ static void addVotes(double* accumulator, const unsigned char* row, int rowLen) 
 // same symbol row and are voted together into one band; a row that differs
 // clearly closes the band and decodes it. Rows in between leave the band as
 // it is. A band that cannot be decoded stays open and keeps collecting rows.
-int detectBStoCW(const unsigned char* grid, int rowLen, int rows, int* codewords) {
-  resetRowReader();
+int detectBStoCW(const unsigned char* grid, int rowLen, int rows, int* codewords, RowReaderState* reader) {
+  if (!reader) return -1;
+  resetRowReader(reader);
   if (!codewords) return -1;
   for (int i = 0; i < kCodewordBufferSize; i++) codewords[i] = -2;
   // Fewer than two rows can never form a band of two voted rows.
@@ -203,7 +202,7 @@ int detectBStoCW(const unsigned char* grid, int rowLen, int rows, int* codewords
       rowsInBand++;
     } else if (differences > newBand && state == kInBand && rowsInBand > 1) {
       lastResult = decodeRowBand(rowLen, bandNumber, rowsInBand, accumulator, moduleWeights,
-                                 codewords, &codewordWritePos);
+                                 codewords, reader);
       if (lastResult == 1) {
         state = kWaitingForBand;
         bandNumber++;
@@ -212,7 +211,7 @@ int detectBStoCW(const unsigned char* grid, int rowLen, int rows, int* codewords
   }
   if (state == kInBand && rowsInBand > 1)
     lastResult = decodeRowBand(rowLen, bandNumber, rowsInBand, accumulator, moduleWeights,
-                               codewords, &codewordWritePos);
+                               codewords, reader);
 
   free(accumulator);
   return lastResult == 1 ? 1 : -1;

@@ -112,7 +112,6 @@ int main(int argc, char** argv) {
     put16(&grey, picture.width - 1);
     grey.insert(grey.end(), picture.pixels.begin(), picture.pixels.end());
     writeSeed("decode_image_fuzz", tag, grey);
-    writeSeed("decode_robust_fuzz", tag, grey);
 
     int rowLen = 0;
     std::vector<unsigned char> grid = readerGrid(symbol, &rowLen);

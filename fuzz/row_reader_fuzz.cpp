@@ -8,6 +8,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   int rowLen = takeU16(&in) % 4096 + 1;
   int rows = (int)(in.size / (size_t)rowLen);
   static int codewords[kCodewordBufferSize];
-  detectBStoCW(in.data, rowLen, rows, codewords);
+  RowReaderState state;
+  detectBStoCW(in.data, rowLen, rows, codewords, &state);
   return 0;
 }

@@ -8,27 +8,6 @@
 #include "image/picture_codec.h"
 #include "image/png_reader.h"
 
-enum { kUrlCapacity = 268 };
-
-int pathToFileUrl(const char* path, wchar_t* wideUrl, int capacity) {
-  static const char prefix[] = "file://";
-  char url[kUrlCapacity];
-  size_t prefixLength = sizeof prefix - 1;
-  size_t pathLength = std::strlen(path);
-  if (prefixLength + pathLength + 1 > sizeof url) return 0;
-  if (capacity < 1 || prefixLength + pathLength + 1 > (size_t)capacity) return 0;
-  std::memcpy(url, prefix, prefixLength);
-  std::memcpy(url + prefixLength, path, pathLength + 1);
-  for (char* p = url; *p; p++)
-    if (*p == '\\') *p = '/';
-  // Bytes widen one to one: the URL only names a file, no text is shown.
-  int count = 0;
-  do {
-    wideUrl[count] = (wchar_t)(unsigned char)url[count];
-  } while (url[count++] != 0);
-  return count;
-}
-
 // A header can claim any size. Compression shrinks a picture by a few
 // thousand times at most, so a claim far beyond the file's size is a corrupt
 // or hostile file, refused before the pixels are allocated.

@@ -37,10 +37,4 @@ void freePictureBitmap(PictureBitmap* bitmap);
 unsigned char* loadPictureGray(const char* path, int* width, int* height);
 unsigned char* decodePictureGray(const unsigned char* bytes, size_t size, int* width, int* height);
 
-// Writes "file://" + path, every backslash turned into a slash, as a
-// zero-terminated wide string into wideUrl (capacity wide characters).
-// Returns the number of wide characters written, terminator included, or 0
-// when the URL does not fit.
-int pathToFileUrl(const char* path, wchar_t* wideUrl, int capacity);
-
 #endif

@@ -17,12 +17,6 @@ enum {
   SCORE_LIMIT = 107,    // summed deviation per module, in 1/256 module
 };
 
-// The records the searches return: each thread has its own, overwritten by
-// its next search.
-static thread_local StartStopCorners uprightCorners;
-static thread_local StartStopCorners rotatedCorners;
-static thread_local PatternSpan foundSpan;
-
 int patternScore(const int* runs, const int* pattern, int count, int maxRunDeviation) {
   long long total = 0, patternTotal = 0;
   for (int k = 0; k < count; k++) {
@@ -62,10 +56,10 @@ static long long nextEqual(const unsigned char* line, long long x, long long sto
   return hit ? (const unsigned char*)hit - line : stop;
 }
 
-PatternSpan* scanRowForPattern(const unsigned char* pixels, int width, int row, int firstX,
-                               int scanLength, int terminator, const int* pattern, int count) {
-  if (!pixels || !pattern || width <= 0 || row < 0 || count < 2 || count > MAX_RUNS)
-    return nullptr;
+bool scanRowForPattern(const unsigned char* pixels, int width, int row, int firstX, int scanLength,
+                       int terminator, const int* pattern, int count, PatternSpan* span) {
+  if (!pixels || !pattern || !span || width <= 0 || row < 0 || count < 2 || count > MAX_RUNS)
+    return false;
   // Only the part of the range that lies inside the row is scanned.
   long long begin = firstX < 0 ? 0 : firstX;
   long long stop = (long long)firstX + scanLength;
@@ -87,35 +81,33 @@ PatternSpan* scanRowForPattern(const unsigned char* pixels, int width, int row, 
       continue;
     }
     if (patternScore(runs, pattern, count, RUN_DEVIATION) < SCORE_LIMIT) {
-      foundSpan.first = (int)spanStart;
-      foundSpan.end = (int)x;
-      return &foundSpan;
+      span->first = (int)spanStart;
+      span->end = (int)x;
+      return true;
     }
     spanStart += runs[0] + runs[1];
     dropTwoRuns(runs, count);
     j = count - 2;
     runs[j] = 1;
   }
-  return nullptr;
+  return false;
 }
 
 // Sweeps the rows from the top down (0 .. height - 1) or from the bottom up
 // (height - 1 .. 1: row 0 is never taken as a bottom row) until a row holds
-// the pattern; that row goes to *foundRow.
-static PatternSpan* sweepRows(const unsigned char* pixels, int width, int height, bool fromTop,
-                              int firstX, int scanLength, int terminator, const int* pattern,
-                              int count, int* foundRow) {
+// the pattern; that row goes to *foundRow and the pattern's place to *span.
+static bool sweepRows(const unsigned char* pixels, int width, int height, bool fromTop, int firstX,
+                      int scanLength, int terminator, const int* pattern, int count, int* foundRow,
+                      PatternSpan* span) {
   int y = fromTop ? 0 : height - 1;
   int step = fromTop ? 1 : -1;
   for (; fromTop ? y < height : y >= 1; y += step) {
-    PatternSpan* span =
-        scanRowForPattern(pixels, width, y, firstX, scanLength, terminator, pattern, count);
-    if (span) {
+    if (scanRowForPattern(pixels, width, y, firstX, scanLength, terminator, pattern, count, span)) {
       *foundRow = y;
-      return span;
+      return true;
     }
   }
-  return nullptr;
+  return false;
 }
 
 // Point numbers of the corner record.
@@ -157,28 +149,29 @@ static void setPoint(StartStopCorners* corners, int point, int x, int y) {
 }
 
 // Runs the four sweeps in order; the first that finds nothing ends the search.
-static StartStopCorners* runSearch(const SearchStep* steps, StartStopCorners* corners,
-                                   const unsigned char* pixels, int width, int height) {
-  if (!pixels || width <= 0 || height <= 0) return nullptr;
+static bool runSearch(const SearchStep* steps, StartStopCorners* corners, const unsigned char* pixels,
+                      int width, int height) {
+  if (!pixels || !corners || width <= 0 || height <= 0) return false;
   int half = width / 2;
   for (int k = 0; k < 4; k++) {
     const SearchStep* step = &steps[k];
     int firstX = step->part == RIGHT_HALF ? half : 0;
     int scanLength = step->part == WHOLE_ROW ? width : half;
     int y = 0;
-    PatternSpan* span = sweepRows(pixels, width, height, step->fromTop, firstX, scanLength,
-                                  step->terminator, step->pattern, step->count, &y);
-    if (!span) return nullptr;
-    setPoint(corners, step->firstPoint, span->first, y);
-    setPoint(corners, step->endPoint, span->end, y);
+    PatternSpan span;
+    if (!sweepRows(pixels, width, height, step->fromTop, firstX, scanLength, step->terminator,
+                   step->pattern, step->count, &y, &span))
+      return false;
+    setPoint(corners, step->firstPoint, span.first, y);
+    setPoint(corners, step->endPoint, span.end, y);
   }
-  return corners;
+  return true;
 }
 
-StartStopCorners* findStartStopUpright(const unsigned char* pixels, int width, int height) {
-  return runSearch(UPRIGHT_STEPS, &uprightCorners, pixels, width, height);
+bool findStartStopUpright(const unsigned char* pixels, int width, int height, StartStopCorners* corners) {
+  return runSearch(UPRIGHT_STEPS, corners, pixels, width, height);
 }
 
-StartStopCorners* findStartStopRotated(const unsigned char* pixels, int width, int height) {
-  return runSearch(ROTATED_STEPS, &rotatedCorners, pixels, width, height);
+bool findStartStopRotated(const unsigned char* pixels, int width, int height, StartStopCorners* corners) {
+  return runSearch(ROTATED_STEPS, corners, pixels, width, height);
 }

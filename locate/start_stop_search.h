@@ -21,9 +21,14 @@ struct StartStopCorners {
 };
 
 int patternScore(const int* runs, const int* pattern, int count, int maxRunDeviation);
-PatternSpan* scanRowForPattern(const unsigned char* pixels, int width, int row, int firstX,
-                               int scanLength, int terminator, const int* pattern, int count);
-StartStopCorners* findStartStopUpright(const unsigned char* pixels, int width, int height);
-StartStopCorners* findStartStopRotated(const unsigned char* pixels, int width, int height);
+// True when the row holds the pattern; *span is then where (the leftmost
+// window that passes). *span is left alone otherwise.
+bool scanRowForPattern(const unsigned char* pixels, int width, int row, int firstX, int scanLength,
+                       int terminator, const int* pattern, int count, PatternSpan* span);
+// True when the four sweeps found the patterns; *corners (the caller's) is
+// filled then. A search that fails part way leaves the points of its
+// completed sweeps written.
+bool findStartStopUpright(const unsigned char* pixels, int width, int height, StartStopCorners* corners);
+bool findStartStopRotated(const unsigned char* pixels, int width, int height, StartStopCorners* corners);
 
 #endif

@@ -5,25 +5,24 @@
 #include "image/gray_conversion.h"
 #include "pipeline/decode_pipeline.h"
 
-DecodeResult* decodeImageFile(const char* path) {
-  PictureBitmap* bitmap = loadPictureBitmap(path);
-  if (!bitmap) {
-    decodeFailure = kDecodeNoPicture;
-    return nullptr;
-  }
-  return decodeBitmap(bitmap);
+static DecodeResult* noPicture(DecodeRecord* record) {
+  if (record) record->failure = kDecodeNoPicture;
+  return nullptr;
 }
 
-DecodeResult* decodeBitmap(PictureBitmap* bitmap) {
+DecodeResult* decodeImageFile(const char* path, DecodeRecord* record) {
+  PictureBitmap* bitmap = loadPictureBitmap(path);
+  if (!bitmap) return noPicture(record);
+  return decodeBitmap(bitmap, record);
+}
+
+DecodeResult* decodeBitmap(PictureBitmap* bitmap, DecodeRecord* record) {
   int width = 0, height = 0;
   unsigned char* pixels = bitmapToGray(bitmap, &width, &height);
   // The grey copy holds all the decoder needs; the bitmap can go now.
   freePictureBitmap(bitmap);
-  if (!pixels) {
-    decodeFailure = kDecodeNoPicture;
-    return nullptr;
-  }
-  DecodeResult* result = decodeImage(pixels, width, height);
+  if (!pixels) return noPicture(record);
+  DecodeResult* result = decodeImage(pixels, width, height, record);
   std::free(pixels);
   return result;
 }

@@ -17,9 +17,12 @@ struct DecodeResult {
                  // they were taken uncorrected after correction failed
 };
 
-DecodeResult* decodeImageFile(const char* path);
+struct DecodeRecord;
+
+// record (may be null) receives what the decode found, its failure included.
+DecodeResult* decodeImageFile(const char* path, DecodeRecord* record = nullptr);
 // Converts bitmap to grey, decodes it and releases the bitmap.
-DecodeResult* decodeBitmap(PictureBitmap* bitmap);
+DecodeResult* decodeBitmap(PictureBitmap* bitmap, DecodeRecord* record = nullptr);
 void freeDecodeResult(DecodeResult* result);
 
 #endif

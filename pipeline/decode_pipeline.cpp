@@ -13,22 +13,12 @@
 #include "locate/grid_sampling.h"
 #include "locate/start_stop_search.h"
 
-enum { kErasureListSize = 929 };
-
 // A grid larger than this cannot come from a real symbol; refusing it keeps a
 // wild corner record from asking for gigabytes.
 static const size_t kMaxGridBytes = (size_t)1 << 28;
 
-thread_local int decodeFailure = kDecodeOk;
-thread_local int codewordCount = 0;
-thread_local int erasureCount = 0;
-thread_local int erasureList[kErasureListSize];
-thread_local int decodedCodewords[kCodewordBufferSize];
-thread_local int checkCodewordCount = 0;
-thread_local int correctionResult = -1;
-
-static DecodeResult* failDecode(int failure) {
-  decodeFailure = failure;
+static DecodeResult* failDecode(DecodeRecord* record, int failure) {
+  record->failure = failure;
   return nullptr;
 }
 
@@ -157,22 +147,24 @@ static unsigned char* sampleReaderRows(const unsigned char* grey, int width, int
 }
 
 // Codewords read (erasures included) and the positions of the erasures.
-static bool listErasures(const int* codewords) {
-  codewordCount = 0;
+static bool listErasures(DecodeRecord* record) {
+  const int* codewords = record->codewords;
+  record->codewordCount = 0;
   for (int j = 0; j < kCodewordBufferSize; j++)
-    if (codewords[j] >= -1 && codewords[j] <= 928) codewordCount++;
-  erasureCount = 0;
-  for (int j = 0; j < codewordCount; j++) {
+    if (codewords[j] >= -1 && codewords[j] <= 928) record->codewordCount++;
+  record->erasureCount = 0;
+  for (int j = 0; j < record->codewordCount; j++) {
     if (codewords[j] >= 0) continue;
-    if (erasureCount == kErasureListSize) return false;
-    erasureList[erasureCount++] = j;
+    if (record->erasureCount == kErasureListSize) return false;
+    record->erasureList[record->erasureCount++] = j;
   }
   return true;
 }
 
 // After a failed correction the codewords are still taken when few of the
-// data codewords look damaged: fewer than the check codewords of the level.
-static bool acceptUncorrected(const int* codewords) {
+// data codewords look damaged: fewer than the check codewords of the level
+// the row reader learned.
+static bool acceptUncorrected(const int* codewords, int ecLevel) {
   int n = codewords[0];
   if (n < 1) return false;
   if (n >= kCodewordBufferSize) n = kCodewordBufferSize - 1;
@@ -183,7 +175,9 @@ static bool acceptUncorrected(const int* codewords) {
   return bad < limit;
 }
 
-DecodeResult* buildResult(const char* text, int length, const int* corners, int verified) {
+// A result holding length bytes of text and the corner points 0, 1, 6 and 7
+// of a corner record (16 ints). Null when out of memory.
+static DecodeResult* buildResult(const char* text, int length, const int* corners, int verified) {
   DecodeResult* result = (DecodeResult*)std::malloc(sizeof *result);
   if (!result) return nullptr;
   if (length < 0) length = 0;
@@ -214,33 +208,32 @@ static int finalGridWidth(int provisionalWidth, int columns) {
   return columns * 17 * ((columnWidth + 8) / 17);
 }
 
-static void resetDecodeState() {
-  resetRowReader();
-  codewordCount = erasureCount = checkCodewordCount = 0;
-  correctionResult = -1;
-  decodeFailure = kDecodeOk;
+static void resetDecodeRecord(DecodeRecord* record) {
+  std::memset(record, 0, sizeof *record);
+  resetRowReader(&record->reader);
+  record->correctionResult = -1;
+  record->failure = kDecodeOk;
 }
 
 // The pipeline after binarisation: grey is the picture, binary its 0/1
-// version; both are only read from here on. The data is decoded into
-// message, traced.
+// version; both are only read from here on. Each stage leaves what it found
+// in *record.
 static DecodeResult* decodeBinarised(const unsigned char* grey, const unsigned char* binary, int width,
-                                     int height, DecodedMessage* message) {
-  int codewords[kCodewordBufferSize];
-  bool rotated = false;
-  StartStopCorners* found = findStartStopUpright(binary, width, height);
-  if (!found) {
-    found = findStartStopRotated(binary, width, height);
-    rotated = true;
+                                     int height, DecodeRecord* record) {
+  int* corners = record->corners.entries;
+  record->rotated = 0;
+  if (!findStartStopUpright(binary, width, height, &record->corners)) {
+    if (!findStartStopRotated(binary, width, height, &record->corners))
+      return failDecode(record, kDecodeNoSymbol);
+    record->rotated = 1;
   }
-  if (!found) return failDecode(kDecodeNoSymbol);
-  int* corners = found->entries;
+  record->found = 1;
 
   float startA, startB, startC, stopA, stopB, stopC;
   lineThroughPoints(corners + 8, corners + 10, &startA, &startB, &startC);
   lineThroughPoints(corners + 12, corners + 14, &stopA, &stopB, &stopC);
   // Outward in the symbol's own frame: a turned symbol's top lies below.
-  int up = rotated ? 1 : -1;
+  int up = record->rotated ? 1 : -1;
   walkEdge(binary, width, height, corners + 8, startA, startB, startC, up);
   walkEdge(binary, width, height, corners + 10, startA, startB, startC, -up);
   walkEdge(binary, width, height, corners + 12, stopA, stopB, stopC, up);
@@ -253,64 +246,77 @@ static DecodeResult* decodeBinarised(const unsigned char* grey, const unsigned c
   float top = (float)pointDistance(corners + 8, corners + 12);
   float bottom = (float)pointDistance(corners + 10, corners + 14);
   int provisionalWidth = (int)((top + bottom) * 0.5);
-  if (!gridFits(provisionalWidth, gridHeight)) return failDecode(kDecodeNotDecoded);
+  if (!gridFits(provisionalWidth, gridHeight)) return failDecode(record, kDecodeNotDecoded);
 
   int columns = sampledColumnRuns(binary, width, height, corners, provisionalWidth, gridHeight);
-  if (columns == 0) return failDecode(kDecodeNotDecoded);
+  record->columnRuns = columns;
+  if (columns == 0) return failDecode(record, kDecodeNotDecoded);
 
   int gridWidth = finalGridWidth(provisionalWidth, columns);
+  record->gridWidth = gridWidth;
+  record->gridHeight = gridHeight;
   unsigned char* readerRows = gridFits(gridWidth, gridHeight)
                                   ? sampleReaderRows(grey, width, height, corners, gridWidth, gridHeight)
                                   : nullptr;
-  if (!readerRows) return failDecode(kDecodeNotDecoded);
-  int readStatus = detectBStoCW(readerRows, gridWidth + 1, gridHeight, codewords);
+  if (!readerRows) return failDecode(record, kDecodeNotDecoded);
+  int* codewords = record->codewords;
+  int readStatus = detectBStoCW(readerRows, gridWidth + 1, gridHeight, codewords, &record->reader);
   std::free(readerRows);
-  if (readStatus < 0) return failDecode(kDecodeNotDecoded);
+  if (readStatus < 0) return failDecode(record, kDecodeNotDecoded);
 
-  if (!listErasures(codewords)) return failDecode(kDecodeNotDecoded);
-  checkCodewordCount = codewordCount - codewords[0];
-  int corrected = rsDecode(codewords, erasureList, erasureCount, codewordCount, checkCodewordCount, 0);
-  correctionResult = corrected;
-  if (corrected < 0 && !acceptUncorrected(codewords)) return failDecode(kDecodeNotDecoded);
+  if (!listErasures(record)) return failDecode(record, kDecodeNotDecoded);
+  record->checkCodewordCount = record->codewordCount - codewords[0];
+  int corrected = rsDecode(codewords, record->erasureList, record->erasureCount, record->codewordCount,
+                           record->checkCodewordCount, 0);
+  record->correctionResult = corrected;
+  if (corrected < 0 && !acceptUncorrected(codewords, record->reader.ecLevel))
+    return failDecode(record, kDecodeNotDecoded);
 
-  std::memcpy(decodedCodewords, codewords, sizeof codewords);
   TracedText traced;
-  decodeDataCodewords(codewords, codewordCount, message, &traced);
-  DecodeResult* result = buildResult(message->bytes, message->length, corners, corrected >= 0);
-  if (!result) return failDecode(kDecodeNotDecoded);
+  decodeDataCodewords(codewords, record->codewordCount, &record->message, &traced);
+  DecodeResult* result = buildResult(record->message.bytes, record->message.length, corners, corrected >= 0);
+  if (!result) return failDecode(record, kDecodeNotDecoded);
   return result;
 }
 
-DecodeResult* decodeImage(unsigned char* pixels, int width, int height) {
-  resetDecodeState();
-  if (!pixels || width < 1 || height < 1) return failDecode(kDecodeNoSymbol);
+// The caller's record, or one of our own for a caller that wants none.
+struct RecordHolder {
+  DecodeRecord* record;
+  DecodeRecord* owned;
+  explicit RecordHolder(DecodeRecord* given)
+      : record(given), owned(given ? nullptr : (DecodeRecord*)std::malloc(sizeof(DecodeRecord))) {
+    if (!record) record = owned;
+    if (record) resetDecodeRecord(record);
+  }
+  ~RecordHolder() { std::free(owned); }
+  RecordHolder(const RecordHolder&) = delete;
+  RecordHolder& operator=(const RecordHolder&) = delete;
+};
+
+DecodeResult* decodeImage(unsigned char* pixels, int width, int height, DecodeRecord* given) {
+  RecordHolder holder(given);
+  DecodeRecord* record = holder.record;
+  if (!record) return nullptr;
+  if (!pixels || width < 1 || height < 1) return failDecode(record, kDecodeNoSymbol);
   size_t pictureBytes = (size_t)width * height;
   unsigned char* grey = (unsigned char*)std::malloc(pictureBytes);
-  if (!grey) return failDecode(kDecodeNoSymbol);
+  if (!grey) return failDecode(record, kDecodeNoSymbol);
   std::memcpy(grey, pixels, pictureBytes);
   binarizeImage(pixels, width, height);
-  // Large; it lives on the heap, not on a caller's thread stack.
-  DecodedMessage* message = (DecodedMessage*)std::malloc(sizeof(DecodedMessage));
-  DecodeResult* result = message ? decodeBinarised(grey, pixels, width, height, message)
-                                 : failDecode(kDecodeNotDecoded);
-  std::free(message);
+  DecodeResult* result = decodeBinarised(grey, pixels, width, height, record);
   std::free(grey);
   return result;
 }
 
-DecodeResult* decodeImageKeeping(const unsigned char* grey, int width, int height, DecodedMessage* message) {
-  resetDecodeState();
-  if (!grey || width < 1 || height < 1) return failDecode(kDecodeNoSymbol);
+DecodeResult* decodeImageKeeping(const unsigned char* grey, int width, int height, DecodeRecord* given) {
+  RecordHolder holder(given);
+  DecodeRecord* record = holder.record;
+  if (!record) return nullptr;
+  if (!grey || width < 1 || height < 1) return failDecode(record, kDecodeNoSymbol);
   unsigned char* binary = (unsigned char*)std::malloc((size_t)width * height);
-  DecodedMessage* own = message ? nullptr : (DecodedMessage*)std::malloc(sizeof(DecodedMessage));
-  DecodeResult* result = nullptr;
-  if (binary && (message || own)) {
-    binarizeImageInto(grey, binary, width, height);
-    result = decodeBinarised(grey, binary, width, height, message ? message : own);
-  } else {
-    failDecode(kDecodeNotDecoded);
-  }
+  if (!binary) return failDecode(record, kDecodeNotDecoded);
+  binarizeImageInto(grey, binary, width, height);
+  DecodeResult* result = decodeBinarised(grey, binary, width, height, record);
   std::free(binary);
-  std::free(own);
   return result;
 }

@@ -5,40 +5,52 @@
 #include "highlevel/data_decoder.h"
 #include "pipeline/decode_entry.h"
 
-// The state below belongs to the calling thread's last decode: each thread
-// has its own.
+#include "codeword/codeword_buffer.h"
+#include "codeword/row_reader.h"
+#include "locate/start_stop_search.h"
 
-// Why the last decode gave no result.
+// Why a decode gave no result.
 enum DecodeFailure {
   kDecodeOk = 0,
   kDecodeNoPicture,   // the file could not be read as a picture
   kDecodeNoSymbol,    // no start and stop patterns were found
   kDecodeNotDecoded,  // a symbol was found but its codewords did not decode
 };
-extern thread_local int decodeFailure;
 
-// State of the last decode: codewords read (erasures included) and the
-// positions of the erasures among them.
-extern thread_local int codewordCount;
-extern thread_local int erasureCount;
-extern thread_local int erasureList[929];
-// The codewords the last decode handed to data decoding (3060 entries), the
-// check codeword count it corrected them with and what correction returned.
-extern thread_local int decodedCodewords[];
-extern thread_local int checkCodewordCount;
-extern thread_local int correctionResult;
+enum { kErasureListSize = 929 };
+
+// What the stages of one decode found and handed on, in the caller's
+// record: each stage writes its part, later stages and the caller read it.
+struct DecodeRecord {
+  int failure;  // a DecodeFailure; kDecodeOk when a result came
+  // The search's corner record; its inner points (4 to 7) as the edge walk
+  // left them. Valid once `found` is set.
+  StartStopCorners corners;
+  int found;    // the start and stop patterns were found
+  int rotated;  // by the search for a symbol turned by 180 degrees
+  int columnRuns;             // codeword columns counted, row indicators included
+  int gridWidth, gridHeight;  // the final grid
+  RowReaderState reader;      // what the row reader learned
+  // Codewords read (erasures included) and the positions of the erasures.
+  int codewordCount;
+  int erasureCount;
+  int erasureList[kErasureListSize];
+  // The codewords as corrected and handed to data decoding, the check
+  // codeword count they were corrected with and what correction returned.
+  int codewords[kCodewordBufferSize];
+  int checkCodewordCount;
+  int correctionResult;
+  // The message data decoding made of them, as its trace lines show it.
+  DecodedMessage message;
+};
 
 // pixels (width * height grey bytes) is binarised in place. Null when no
-// symbol was decoded; decodeFailure then says why.
-DecodeResult* decodeImage(unsigned char* pixels, int width, int height);
+// symbol was decoded; record->failure then says why. record may be null
+// when the caller wants only the result.
+DecodeResult* decodeImage(unsigned char* pixels, int width, int height, DecodeRecord* record = nullptr);
 // The same decode with the picture left as it is, one copy of it fewer.
-// With message, the symbol's message is decoded into it.
 DecodeResult* decodeImageKeeping(const unsigned char* grey, int width, int height,
-                                 DecodedMessage* message = nullptr);
-
-// A result holding length bytes of text and the corner points 0, 1, 6 and 7
-// of a corner record (16 ints). Null when out of memory.
-DecodeResult* buildResult(const char* text, int length, const int* corners, int verified);
+                                 DecodeRecord* record = nullptr);
 
 // Follows an inner edge (the line a*x + b*y + c = 0) from point (x, y) away
 // from the symbol, towards row 0 (direction -1) or the last row (+1), while

@@ -11,8 +11,9 @@
 #include "highlevel/data_decoder.h"
 #include "image/gray_conversion.h"
 #include "image/picture_bitmap.h"
+#include "pipeline/exact_reading.h"
 #include "pipeline/reading_order.h"
-#include "pipeline/robust_decode.h"
+#include "pipeline/symbol_scan.h"
 #include "runtime/trace.h"
 
 #ifndef PDF417READ_VERSION
@@ -201,38 +202,51 @@ ReadResult resultOf(SymbolReading* readings, int count, const Options& options) 
   return result;
 }
 
-// The exact pipeline runs first when its trace is wanted (that trace is all
-// it adds), else only when the second path verified nothing: an unverified
-// exact reading is returned only then.
+// A picture where nothing was decoded: "not decoded" when a symbol was
+// found, that is when the scan traced a start or stop pattern down several
+// lines of the picture (ScanStats::trails), else "no symbol".
+ReadResult nothingDecoded(const ScanStats& stats) {
+  int kind = stats.trails > 0 ? kDecodeNotDecoded : kDecodeNoSymbol;
+  return failure(statusOf(kind), failureText(kind));
+}
+
+// Only the exact path: its reading, or its own failure.
+ReadResult readExactOnly(const unsigned char* grey, int width, int height, SymbolReading* exact,
+                         const Options& options) {
+  int outcome = readSymbolExact(grey, width, height, exact);
+  if (outcome != kDecodeOk) return failure(statusOf(outcome), failureText(outcome));
+  return resultOf(exact, 1, options);
+}
+
+// The scan reads every symbol it can verify; only when it verified none,
+// and paired a start and a stop pattern as an upright or upside-down symbol
+// shows them, is the exact path's reading returned, verified only when its
+// correction had checks to spare. A watched trace changes none of this:
+// the exact path then runs first for the trace it prints, and its reading
+// is still taken only as it would be without the trace.
 ReadResult readGrey(const unsigned char* grey, int width, int height, const Options& options) {
   TraceScope traceScope(options.trace);
   int limit = options.maxSymbols > 0 && options.maxSymbols < kMaxSymbolsPerPicture ? options.maxSymbols
                                                                                    : kMaxSymbolsPerPicture;
   Readings readings((SymbolReading*)std::malloc(sizeof(SymbolReading) * (size_t)limit));
-  if (!readings) return failure(Status::NotDecoded, "out of memory");
-  SymbolReading* exact = readings.get();
-  bool trusted = false, exactRan = options.exactOnly || options.trace;
-  int exactOutcome = exactRan ? readSymbolExact(grey, width, height, exact, &trusted) : kDecodeNoSymbol;
-  if (options.exactOnly || (trusted && limit == 1)) {
-    if (exactOutcome != kDecodeOk) return failure(statusOf(exactOutcome), failureText(exactOutcome));
-    return resultOf(exact, 1, options);
-  }
-  int known = trusted ? 1 : 0;
-  ScanRequest request = {effortOf(options.effort), limit, exact, known};
+  Readings exact((SymbolReading*)std::malloc(sizeof(SymbolReading)));
+  if (!readings || !exact) return failure(Status::NotDecoded, "out of memory");
+  if (options.exactOnly) return readExactOnly(grey, width, height, exact.get(), options);
+  bool traced = (bool)options.trace;
+  int exactOutcome = traced ? readSymbolExact(grey, width, height, exact.get()) : kDecodeNoSymbol;
+  ScanRequest request = {effortOf(options.effort), limit, nullptr, 0};
   ScanStats stats;
-  int count = known + readSymbolsByScan(grey, width, height, request, readings.get() + known, limit - known, &stats);
-  // The exact pipeline decoded its message as it read; the second path's
+  int count = readSymbolsByScan(grey, width, height, request, readings.get(), limit, &stats);
+  // The exact pipeline decodes its message as it reads; the second path's
   // readings are decoded here, once each.
   SymbolReading* all = readings.get();
-  for (int i = known; i < count; i++) decodeDataCodewords(all[i].codewords, all[i].codewordCount, &all[i].message);
+  for (int i = 0; i < count; i++) decodeDataCodewords(all[i].codewords, all[i].codewordCount, &all[i].message);
   if (count > 0) return resultOf(readings.get(), count, options);
-  if (!exactRan && stats.rowPairs > 0) exactOutcome = readSymbolExact(grey, width, height, exact, &trusted);
-  if (exactOutcome == kDecodeOk) {
-    exact->verified = trusted;
-    return resultOf(exact, 1, options);
-  }
-  if (exactOutcome == kDecodeNoSymbol && stats.trails > 0) exactOutcome = kDecodeNotDecoded;
-  return failure(statusOf(exactOutcome), failureText(exactOutcome));
+  if (stats.rowPairs == 0) return nothingDecoded(stats);
+  if (!traced) exactOutcome = readSymbolExact(grey, width, height, exact.get());
+  if (exactOutcome != kDecodeOk) return nothingDecoded(stats);
+  exact->verified = exactReadingTrusted(*exact);
+  return resultOf(exact.get(), 1, options);
 }
 
 // A picture file's grey pixels (null when it could not be read) read.

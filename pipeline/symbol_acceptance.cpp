@@ -16,12 +16,13 @@ namespace symbol_scan {
 
 namespace {
 
-// Error correction with the check codewords the indicators announce.
-bool correctWord(int* codewords, int n, int* erasures, int erasureCount, int level) {
+// Error correction with the check codewords the indicators announce;
+// *found: the codewords it changed.
+bool correctWord(int* codewords, int n, int* erasures, int erasureCount, int level, int* found) {
   int checks = 2 << level;
   if (n < checks + 1 || n > kMaxWordLength || erasureCount > checks - 1) return false;
-  int found = rsDecodeSilent(codewords, erasures, erasureCount, n, checks);
-  if (found < 0 || !correctionHasSpare(checks, erasureCount, found)) return false;
+  *found = rsDecodeSilent(codewords, erasures, erasureCount, n, checks);
+  if (*found < 0 || !correctionHasSpare(checks, erasureCount, *found)) return false;
   return codewords[0] >= 1 && codewords[0] <= n - checks;
 }
 
@@ -29,8 +30,12 @@ bool correctWord(int* codewords, int n, int* erasures, int erasureCount, int lev
 // symbol of the layout: true with ctx->current's codewords and layout filled
 // when error correction confirmed them.
 bool confirmCodewords(ScanContext* ctx, int n, int erasureCount, const SymbolLayout& layout) {
-  if (n <= 0 || !correctWord(ctx->codewords, n, ctx->erasures, erasureCount, layout.level)) return false;
+  int found = 0;
+  if (n <= 0 || !correctWord(ctx->codewords, n, ctx->erasures, erasureCount, layout.level, &found))
+    return false;
   SymbolReading* out = ctx->current;
+  out->corrections = found;
+  out->erasures = erasureCount;
   std::memcpy(out->codewords, ctx->codewords, sizeof(int) * (size_t)n);
   out->codewordCount = n;
   out->ecLevel = layout.level;

@@ -11,6 +11,8 @@ enum { kMaxSymbolCodewords = 928 };
 struct SymbolReading {
   int codewords[kMaxSymbolCodewords];  // length descriptor, data, checks
   int codewordCount;
+  int corrections;    // codewords error correction changed, erasures included
+  int erasures;       // codewords read as no codeword at all
   int ecLevel;        // 0..8, -1 when unknown
   int rows, columns;  // 0 when unknown
   // Top-left, top-right, bottom-right, bottom-left in picture pixels, in the

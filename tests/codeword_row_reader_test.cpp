@@ -79,12 +79,14 @@ Grid drawGrid(const std::vector<Modules>& symbolRows, int pixelsPerModule, int r
 struct Reading {
   int result = 0;
   std::vector<int> codewords;
+  RowReaderState reader{};  // what the reader learned
 };
 
 Reading readGrid(const Grid& grid) {
   Reading reading;
   reading.codewords.assign(kCodewordBufferSize, 12345);
-  reading.result = detectBStoCW(grid.bytes.data(), grid.rowLen, grid.rows, reading.codewords.data());
+  reading.result =
+      detectBStoCW(grid.bytes.data(), grid.rowLen, grid.rows, reading.codewords.data(), &reading.reader);
   return reading;
 }
 
@@ -139,11 +141,11 @@ TEST(RowReader, ReadsGridsAtSeveralScales) {
     Reading reading = readGrid(drawGrid(symbol.rows, scale[0], scale[1]));
     EXPECT_EQ(reading.result, 1);
     EXPECT_EQ(reading.codewords, filledBuffer(symbol.data));
-    EXPECT_EQ(codewordWritePos, (int)symbol.data.size());
+    EXPECT_EQ(reading.reader.codewordWritePos, (int)symbol.data.size());
     // Indicators 30q + 6. At one pixel per module the pad byte stretches the
     // last codeword of a row by 1/17, enough to misread the right indicator.
     if (scale[0] > 1) {
-      EXPECT_EQ(ecLevel, 1);
+      EXPECT_EQ(reading.reader.ecLevel, 1);
     }
   }
 }
@@ -211,9 +213,9 @@ TEST(RowReader, StartAndStopPatternsReadAsUnreadableIndicators) {
   Reading reading = readGrid(drawGrid(rows, 3, 4));
   EXPECT_EQ(reading.result, 1);
   EXPECT_EQ(reading.codewords, filledBuffer(expected));
-  EXPECT_EQ(lastLeftIndicator, -1);
-  EXPECT_EQ(lastRightIndicator, -1);
-  EXPECT_EQ(ecLevel, -1);
+  EXPECT_EQ(reading.reader.lastLeftIndicator, -1);
+  EXPECT_EQ(reading.reader.lastRightIndicator, -1);
+  EXPECT_EQ(reading.reader.ecLevel, -1);
 }
 
 TEST(RowReader, UnreadablePatternBecomesAnErasure) {
@@ -284,8 +286,8 @@ TEST(RowReader, BandOfOnlyIndicatorsAppendsNothing) {
   Reading reading = readGrid(drawGrid(rows, 2, 3));
   EXPECT_EQ(reading.result, 1);
   EXPECT_EQ(reading.codewords, filledBuffer({}));
-  EXPECT_EQ(codewordWritePos, 0);
-  EXPECT_EQ(ecLevel, 0);  // indicators are still read: 33 = 30 + 3
+  EXPECT_EQ(reading.reader.codewordWritePos, 0);
+  EXPECT_EQ(reading.reader.ecLevel, 0);  // indicators are still read: 33 = 30 + 3
 }
 
 // ---- error-correction level ---------------------------------------------
@@ -306,28 +308,28 @@ TEST(RowReader, LevelComesFromAgreeingIndicatorsOfBandsOneAndTwo) {
       SCOPED_TRACE(indicator);
       Reading reading = readGrid(indicatorGrid(900, 901, indicator, 902, 903, indicator));
       EXPECT_EQ(reading.result, 1);
-      EXPECT_EQ(ecLevel, c[1]);
-      EXPECT_EQ(lastLeftIndicator, indicator);
-      EXPECT_EQ(lastRightIndicator, indicator);
+      EXPECT_EQ(reading.reader.ecLevel, c[1]);
+      EXPECT_EQ(reading.reader.lastLeftIndicator, indicator);
+      EXPECT_EQ(reading.reader.lastRightIndicator, indicator);
     }
   }
 }
 
 TEST(RowReader, LevelStaysUnknownUnlessTheIndicatorsAgree) {
   // Band 0 agrees with band 2, but band 0 never counts.
-  readGrid(indicatorGrid(14, 14, 15, 14, 14, 14));
-  EXPECT_EQ(ecLevel, -1);
-  EXPECT_EQ(lastLeftIndicator, 15);
-  EXPECT_EQ(lastRightIndicator, 14);
+  Reading reading = readGrid(indicatorGrid(14, 14, 15, 14, 14, 14));
+  EXPECT_EQ(reading.reader.ecLevel, -1);
+  EXPECT_EQ(reading.reader.lastLeftIndicator, 15);
+  EXPECT_EQ(reading.reader.lastRightIndicator, 14);
 
   // Both indicators unreadable: equal, but not a level.
-  readGrid(indicatorGrid(14, 14, -1, 14, 14, -1));
-  EXPECT_EQ(ecLevel, -1);
-  EXPECT_EQ(lastLeftIndicator, -1);
+  reading = readGrid(indicatorGrid(14, 14, -1, 14, 14, -1));
+  EXPECT_EQ(reading.reader.ecLevel, -1);
+  EXPECT_EQ(reading.reader.lastLeftIndicator, -1);
 
   // Bands 1 and 2 disagree; bands 4 and 5 of the next group agree.
-  readGrid(concatenate(indicatorGrid(1, 1, 8, 1, 1, 9), indicatorGrid(1, 1, 35, 1, 1, 35)));
-  EXPECT_EQ(ecLevel, 1);
+  reading = readGrid(concatenate(indicatorGrid(1, 1, 8, 1, 1, 9), indicatorGrid(1, 1, 35, 1, 1, 35)));
+  EXPECT_EQ(reading.reader.ecLevel, 1);
 }
 
 TEST(RowReader, LevelOnceLearnedIsKept) {
@@ -335,9 +337,9 @@ TEST(RowReader, LevelOnceLearnedIsKept) {
   Grid grid = concatenate(indicatorGrid(1, 1, 8, 1, 1, 8), indicatorGrid(1, 1, 35, 1, 1, 35));
   Reading reading = readGrid(grid);
   EXPECT_EQ(reading.result, 1);
-  EXPECT_EQ(ecLevel, 2);
-  EXPECT_EQ(lastLeftIndicator, 35);
-  EXPECT_EQ(lastRightIndicator, 35);
+  EXPECT_EQ(reading.reader.ecLevel, 2);
+  EXPECT_EQ(reading.reader.lastLeftIndicator, 35);
+  EXPECT_EQ(reading.reader.lastRightIndicator, 35);
   EXPECT_EQ(reading.codewords, filledBuffer({500, 501, 502, 500, 501, 502}));
 }
 
@@ -345,20 +347,22 @@ TEST(RowReader, EveryDecodeStartsFresh) {
   Grid learning = indicatorGrid(1, 1, 8, 1, 1, 8);
   Grid other = indicatorGrid(1, 1, 35, 1, 1, 35);
   Reading first = readGrid(learning);
-  int firstLevel = ecLevel;
-  readGrid(other);
-  EXPECT_EQ(ecLevel, 1);
+  int firstLevel = first.reader.ecLevel;
+  Reading reading = readGrid(other);
+  EXPECT_EQ(reading.reader.ecLevel, 1);
   Reading again = readGrid(learning);
   EXPECT_EQ(again.result, first.result);
   EXPECT_EQ(again.codewords, first.codewords);
-  EXPECT_EQ(ecLevel, firstLevel);
-  EXPECT_EQ(codewordWritePos, 3);
+  EXPECT_EQ(again.reader.ecLevel, firstLevel);
+  EXPECT_EQ(again.reader.codewordWritePos, 3);
 
-  detectBStoCW(nullptr, 0, 0, first.codewords.data());
-  EXPECT_EQ(ecLevel, -1);
-  EXPECT_EQ(codewordWritePos, 0);
-  EXPECT_EQ(lastLeftIndicator, 0);
-  EXPECT_EQ(lastRightIndicator, 0);
+  // A state full of another read's values starts afresh too.
+  RowReaderState reused = again.reader;
+  detectBStoCW(nullptr, 0, 0, first.codewords.data(), &reused);
+  EXPECT_EQ(reused.ecLevel, -1);
+  EXPECT_EQ(reused.codewordWritePos, 0);
+  EXPECT_EQ(reused.lastLeftIndicator, 0);
+  EXPECT_EQ(reused.lastRightIndicator, 0);
 }
 
 // ---- limits and hostile input -------------------------------------------
@@ -382,37 +386,40 @@ TEST(RowReader, BufferStopsAtItsLastEntry) {
   EXPECT_EQ(reading.result, 1);
   std::vector<int> kept(symbol.data.begin(), symbol.data.begin() + kCodewordBufferSize);
   EXPECT_EQ(reading.codewords, kept);
-  EXPECT_EQ(codewordWritePos, kCodewordBufferSize);
+  EXPECT_EQ(reading.reader.codewordWritePos, kCodewordBufferSize);
 }
 
 TEST(RowReader, RejectsBadArguments) {
   std::vector<int> untouched(kCodewordBufferSize, -2);
   std::vector<int> buffer(kCodewordBufferSize, 7);
   unsigned char row[4] = {1, 0, 1, 0};
-  EXPECT_EQ(detectBStoCW(nullptr, 4, 1, buffer.data()), -1);
+  RowReaderState state;
+  EXPECT_EQ(detectBStoCW(nullptr, 4, 1, buffer.data(), &state), -1);
   EXPECT_EQ(buffer, untouched);
   buffer.assign(kCodewordBufferSize, 7);
-  EXPECT_EQ(detectBStoCW(row, 0, 1, buffer.data()), -1);
+  EXPECT_EQ(detectBStoCW(row, 0, 1, buffer.data(), &state), -1);
   EXPECT_EQ(buffer, untouched);
   buffer.assign(kCodewordBufferSize, 7);
-  EXPECT_EQ(detectBStoCW(row, 4, -3, buffer.data()), -1);
+  EXPECT_EQ(detectBStoCW(row, 4, -3, buffer.data(), &state), -1);
   EXPECT_EQ(buffer, untouched);
-  EXPECT_EQ(detectBStoCW(row, 4, 0, buffer.data()), -1);
-  EXPECT_EQ(detectBStoCW(row, 4, 1, nullptr), -1);
+  EXPECT_EQ(detectBStoCW(row, 4, 0, buffer.data(), &state), -1);
+  EXPECT_EQ(detectBStoCW(row, 4, 1, nullptr, &state), -1);
+  EXPECT_EQ(detectBStoCW(row, 4, 1, buffer.data(), nullptr), -1);
 
   double votes[4] = {0, 0, 0, 0};
-  int pos = 0;
-  EXPECT_EQ(decodeRowBand(4, 0, 2, votes, moduleWeights, buffer.data(), &pos), 0);  // no dark column
+  resetRowReader(&state);
+  EXPECT_EQ(decodeRowBand(4, 0, 2, votes, moduleWeights, buffer.data(), &state), 0);  // no dark column
   votes[3] = 2;
-  EXPECT_EQ(decodeRowBand(4, 0, 2, votes, moduleWeights, buffer.data(), &pos), 0);  // dark at the end
-  EXPECT_EQ(decodeRowBand(4, 0, 2, votes, nullptr, buffer.data(), &pos), 0);
-  EXPECT_EQ(decodeRowBand(0, 0, 2, votes, moduleWeights, buffer.data(), &pos), 0);
-  pos = kCodewordBufferSize + 5;  // a write position past the end stores nothing
+  EXPECT_EQ(decodeRowBand(4, 0, 2, votes, moduleWeights, buffer.data(), &state), 0);  // dark at the end
+  EXPECT_EQ(decodeRowBand(4, 0, 2, votes, nullptr, buffer.data(), &state), 0);
+  EXPECT_EQ(decodeRowBand(0, 0, 2, votes, moduleWeights, buffer.data(), &state), 0);
+  EXPECT_EQ(decodeRowBand(4, 0, 2, votes, moduleWeights, buffer.data(), nullptr), 0);
+  state.codewordWritePos = kCodewordBufferSize + 5;  // a write position past the end stores nothing
   std::vector<double> band(3 * 17 + 1, 0.0);
   Modules modules = symbolRow(0, 1, {2}, 3);
   for (size_t m = 0; m < modules.size(); m++) band[m] = modules[m] ? 2.0 : 0.0;
   buffer.assign(kCodewordBufferSize, -2);
-  EXPECT_EQ(decodeRowBand((int)band.size(), 0, 2, band.data(), moduleWeights, buffer.data(), &pos), 1);
+  EXPECT_EQ(decodeRowBand((int)band.size(), 0, 2, band.data(), moduleWeights, buffer.data(), &state), 1);
   EXPECT_EQ(buffer, untouched);
 }
 
@@ -433,8 +440,8 @@ TEST(RowReader, HostileGridsStayWithinTheBuffer) {
     Reading reading = readGrid(grid);
     EXPECT_TRUE(reading.result == 1 || reading.result == -1);
     for (int v : reading.codewords) ASSERT_TRUE(v >= -2 && v <= 928) << v;
-    EXPECT_GE(codewordWritePos, 0);
-    EXPECT_LE(codewordWritePos, kCodewordBufferSize);
+    EXPECT_GE(reading.reader.codewordWritePos, 0);
+    EXPECT_LE(reading.reader.codewordWritePos, kCodewordBufferSize);
   }
 }
 
@@ -475,7 +482,7 @@ TEST(RowReader, ReadsSymbolsMadeByZint) {
     EXPECT_EQ(reading.codewords, filledBuffer(expected));
     if (c.options.eccLevel >= 0) {
       int indicator = 3 * c.options.eccLevel + (symbol.rows - 1) % 3;
-      EXPECT_EQ(ecLevel, (indicator - 2) / 3);
+      EXPECT_EQ(reading.reader.ecLevel, (indicator - 2) / 3);
     }
   }
 }

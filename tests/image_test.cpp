@@ -14,14 +14,6 @@
 
 namespace {
 
-std::string urlOf(const char* path) {
-  wchar_t wide[268];
-  if (pathToFileUrl(path, wide, 268) == 0) return "<none>";
-  std::string narrow;
-  for (int i = 0; wide[i]; i++) narrow += (char)wide[i];
-  return narrow;
-}
-
 // A small picture with every grey level a test needs, and colours.
 struct RgbPicture {
   int width = 0, height = 0;
@@ -72,22 +64,6 @@ unsigned char grayOfPixel(unsigned char blue, unsigned char green, unsigned char
 }
 
 }  // namespace
-
-TEST(FileUrl, BackslashesBecomeSlashes) {
-  EXPECT_EQ(urlOf("c:\\24.bmp"), "file://c:/24.bmp");
-  EXPECT_EQ(urlOf("c:\\a\\b\\\\c.png"), "file://c:/a/b//c.png");
-  EXPECT_EQ(urlOf("/tmp/x.png"), "file:///tmp/x.png");
-  EXPECT_EQ(urlOf(""), "file://");
-}
-
-TEST(FileUrl, TooLongForTheBufferGivesNothing) {
-  std::string longPath(261, 'a');
-  EXPECT_EQ(urlOf(longPath.c_str()), "<none>");
-  std::string longest(260, 'a');
-  EXPECT_EQ(urlOf(longest.c_str()), "file://" + longest);
-  wchar_t small[8];
-  EXPECT_EQ(pathToFileUrl("abc", small, 8), 0);
-}
 
 TEST(GrayConversion, WeighsBlueGreenRedAndTruncates) {
   EXPECT_EQ(grayOfPixel(255, 255, 255), 255);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -28,9 +29,30 @@ std::vector<unsigned char> rowWith(int lead, const std::string& modules, int sca
   return row;
 }
 
-PatternSpan* scanWhole(const std::vector<unsigned char>& row, const int* pattern, int count,
+// The searches with their results as values: none when nothing was found.
+std::optional<PatternSpan> scanRow(const unsigned char* pixels, int width, int row, int firstX,
+                                   int scanLength, int terminator, const int* pattern, int count) {
+  PatternSpan span;
+  if (!scanRowForPattern(pixels, width, row, firstX, scanLength, terminator, pattern, count, &span))
+    return std::nullopt;
+  return span;
+}
+
+std::optional<StartStopCorners> searchUpright(const unsigned char* pixels, int width, int height) {
+  StartStopCorners corners;
+  if (!findStartStopUpright(pixels, width, height, &corners)) return std::nullopt;
+  return corners;
+}
+
+std::optional<StartStopCorners> searchRotated(const unsigned char* pixels, int width, int height) {
+  StartStopCorners corners;
+  if (!findStartStopRotated(pixels, width, height, &corners)) return std::nullopt;
+  return corners;
+}
+
+std::optional<PatternSpan> scanWhole(const std::vector<unsigned char>& row, const int* pattern, int count,
                        int terminator = 0) {
-  return scanRowForPattern(row.data(), (int)row.size(), 0, 0, (int)row.size(), terminator,
+  return scanRow(row.data(), (int)row.size(), 0, 0, (int)row.size(), terminator,
                            pattern, count);
 }
 
@@ -56,24 +78,24 @@ TEST(PatternScore, SummedLimitAndShortWindows) {
   std::vector<unsigned char> row(3, 0);
   for (int k = 0; k < 5; k++) appendModules(&row, std::string(32, '1') + std::string(8, '0'), 1);
   row.push_back(1);
-  EXPECT_EQ(scanWhole(row, ones, 10), nullptr);
+  EXPECT_EQ(scanWhole(row, ones, 10), std::nullopt);
 
   // 16 pixels cannot hold the 17 modules of the start pattern.
   const int tooShort[8] = {8, 1, 1, 1, 1, 1, 1, 2};
   EXPECT_EQ(patternScore(tooShort, startPattern, 8, 204), 32767);
-  EXPECT_EQ(scanWhole(rowWith(4, "1111111101010100", 1), startPattern, 8), nullptr);
+  EXPECT_EQ(scanWhole(rowWith(4, "1111111101010100", 1), startPattern, 8), std::nullopt);
 }
 
 TEST(ScanRow, FindsThePatternBetweenLightPixels) {
   std::vector<unsigned char> row = rowWith(7, START_MODULES, 3);
-  PatternSpan* span = scanWhole(row, startPattern, 8);
-  ASSERT_NE(span, nullptr);
+  std::optional<PatternSpan> span = scanWhole(row, startPattern, 8);
+  ASSERT_NE(span, std::nullopt);
   EXPECT_EQ(span->first, 7);
   EXPECT_EQ(span->end, 7 + 17 * 3);
 
   row = rowWith(0, STOP_MODULES, 2);  // starts right at the row's first pixel
   span = scanWhole(row, stopPattern, 9);
-  ASSERT_NE(span, nullptr);
+  ASSERT_NE(span, std::nullopt);
   EXPECT_EQ(span->first, 0);
   EXPECT_EQ(span->end, 18 * 2);
 }
@@ -86,14 +108,14 @@ TEST(ScanRow, LeftmostPassingWindowWins) {
   int second = (int)row.size();
   appendModules(&row, START_MODULES, 3);
   row.push_back(1);
-  PatternSpan* span = scanWhole(row, startPattern, 8);
-  ASSERT_NE(span, nullptr);
+  std::optional<PatternSpan> span = scanWhole(row, startPattern, 8);
+  ASSERT_NE(span, std::nullopt);
   EXPECT_EQ(span->first, 4 + 18 * 3);
   EXPECT_EQ(span->end, 4 + 18 * 3 + 34);
 
   // From the end of the first pattern on, the second one is found.
-  span = scanRowForPattern(row.data(), (int)row.size(), 0, span->end, 1000, 0, startPattern, 8);
-  ASSERT_NE(span, nullptr);
+  span = scanRow(row.data(), (int)row.size(), 0, span->end, 1000, 0, startPattern, 8);
+  ASSERT_NE(span, std::nullopt);
   EXPECT_EQ(span->first, second);
 }
 
@@ -101,13 +123,13 @@ TEST(ScanRow, PatternMustBeClosedInsideTheRange) {
   // Nothing after the last bar of the stop pattern: never reported.
   std::vector<unsigned char> row(5, 0);
   appendModules(&row, STOP_MODULES, 2);
-  EXPECT_EQ(scanWhole(row, stopPattern, 9), nullptr);
+  EXPECT_EQ(scanWhole(row, stopPattern, 9), std::nullopt);
   // The same with a light pixel after it is found; cutting the range just
   // before that pixel loses it again.
   row.push_back(0);
-  ASSERT_NE(scanWhole(row, stopPattern, 9), nullptr);
+  ASSERT_NE(scanWhole(row, stopPattern, 9), std::nullopt);
   int width = (int)row.size();
-  EXPECT_EQ(scanRowForPattern(row.data(), width, 0, 0, width - 1, 0, stopPattern, 9), nullptr);
+  EXPECT_EQ(scanRow(row.data(), width, 0, 0, width - 1, 0, stopPattern, 9), std::nullopt);
 }
 
 TEST(ScanRow, RangeIsClippedToTheRow) {
@@ -118,25 +140,25 @@ TEST(ScanRow, RangeIsClippedToTheRow) {
   std::vector<unsigned char> rows(3 * (size_t)width, 1);
   std::copy(row.begin(), row.end(), rows.begin() + width);
   const unsigned char* pixels = rows.data();
-  PatternSpan* span = scanRowForPattern(pixels, width, 1, -50, 1000, 0, startPattern, 8);
-  ASSERT_NE(span, nullptr);
+  std::optional<PatternSpan> span = scanRow(pixels, width, 1, -50, 1000, 0, startPattern, 8);
+  ASSERT_NE(span, std::nullopt);
   EXPECT_EQ(span->first, 3);
   EXPECT_EQ(span->end, 3 + 34);
-  EXPECT_EQ(scanRowForPattern(pixels, width, 1, -2000000000, 2000000000, 0, startPattern, 8),
-            nullptr);
-  EXPECT_NE(scanRowForPattern(pixels, width, 1, 0, 2147483647, 0, startPattern, 8), nullptr);
-  EXPECT_EQ(scanRowForPattern(pixels, width, 1, width, 100, 0, startPattern, 8), nullptr);
-  EXPECT_EQ(scanRowForPattern(pixels, width, 1, 3, -5, 0, startPattern, 8), nullptr);
-  EXPECT_EQ(scanRowForPattern(pixels, width, -1, 0, width, 0, startPattern, 8), nullptr);
-  EXPECT_EQ(scanRowForPattern(pixels, width, 1, 0, width, 0, startPattern, 11), nullptr);
+  EXPECT_EQ(scanRow(pixels, width, 1, -2000000000, 2000000000, 0, startPattern, 8),
+            std::nullopt);
+  EXPECT_NE(scanRow(pixels, width, 1, 0, 2147483647, 0, startPattern, 8), std::nullopt);
+  EXPECT_EQ(scanRow(pixels, width, 1, width, 100, 0, startPattern, 8), std::nullopt);
+  EXPECT_EQ(scanRow(pixels, width, 1, 3, -5, 0, startPattern, 8), std::nullopt);
+  EXPECT_EQ(scanRow(pixels, width, -1, 0, width, 0, startPattern, 8), std::nullopt);
+  EXPECT_EQ(scanRow(pixels, width, 1, 0, width, 0, startPattern, 11), std::nullopt);
 }
 
 TEST(ScanRow, LightFirstRunWithTerminatorOne) {
   std::vector<unsigned char> row(6, 1);  // a dark lead: the light run starts after it
   appendModules(&row, "00010101011111111", 2);
   row.push_back(0);
-  PatternSpan* span = scanWhole(row, startPatternReversed, 8, 1);
-  ASSERT_NE(span, nullptr);
+  std::optional<PatternSpan> span = scanWhole(row, startPatternReversed, 8, 1);
+  ASSERT_NE(span, std::nullopt);
   EXPECT_EQ(span->first, 6);
   EXPECT_EQ(span->end, 6 + 34);
 }
@@ -150,11 +172,11 @@ TEST(StartStopSearch, BottomRowsStopAtRowOne) {
   int width = (int)row.size();
   std::vector<unsigned char> picture(3 * (size_t)width, 0);
   std::copy(row.begin(), row.end(), picture.begin());
-  EXPECT_EQ(findStartStopUpright(picture.data(), width, 3), nullptr);
-  EXPECT_EQ(findStartStopUpright(picture.data(), width, 1), nullptr);
+  EXPECT_EQ(searchUpright(picture.data(), width, 3), std::nullopt);
+  EXPECT_EQ(searchUpright(picture.data(), width, 1), std::nullopt);
   std::copy(row.begin(), row.end(), picture.begin() + width);
-  StartStopCorners* corners = findStartStopUpright(picture.data(), width, 3);
-  ASSERT_NE(corners, nullptr);
+  std::optional<StartStopCorners> corners = searchUpright(picture.data(), width, 3);
+  ASSERT_NE(corners, std::nullopt);
   const int expected[16] = {4, 0, 4, 1, 4 + 2 * 45, 0, 4 + 2 * 45, 1,
                             4 + 34, 0, 4 + 34, 1, 4 + 2 * 27, 0, 4 + 2 * 27, 1};
   for (int k = 0; k < 16; k++) EXPECT_EQ(corners->entries[k], expected[k]) << "entry " << k;
@@ -202,9 +224,9 @@ TEST(StartStopSearch, UprightZintSymbols) {
     for (int contrast = 0; contrast < 2; contrast++) {
       DrawnSymbol d = contrast ? binarisedSymbol(text, 0, 40, 210) : binarisedSymbol(text, 0, 0, 255);
       Edges e = uprightEdges(d);
-      StartStopCorners* corners =
-          findStartStopUpright(d.picture.pixels.data(), d.picture.width, d.picture.height);
-      ASSERT_NE(corners, nullptr) << text;
+      std::optional<StartStopCorners> corners =
+          searchUpright(d.picture.pixels.data(), d.picture.width, d.picture.height);
+      ASSERT_NE(corners, std::nullopt) << text;
       const int expected[16] = {e.startOuter, e.top,    e.startOuter, e.bottom,
                                 e.stopOuter,  e.top,    e.stopOuter,  e.bottom,
                                 e.startInner, e.top,    e.startInner, e.bottom,
@@ -226,8 +248,8 @@ TEST(StartStopSearch, ZintSymbolsTurnedHalfway) {
     // between upright columns x - 1 and x lies at column width - x.
     Edges e = uprightEdges(d);
     int top = height - 1 - e.top, bottom = height - 1 - e.bottom;
-    StartStopCorners* corners = findStartStopRotated(pixels, width, height);
-    ASSERT_NE(corners, nullptr) << text;
+    std::optional<StartStopCorners> corners = searchRotated(pixels, width, height);
+    ASSERT_NE(corners, std::nullopt) << text;
     const int expected[16] = {width - e.startOuter, top,    width - e.startOuter, bottom,
                               width - e.stopOuter,  top,    width - e.stopOuter,  bottom,
                               width - e.startInner, top,    width - e.startInner, bottom,
@@ -239,8 +261,8 @@ TEST(StartStopSearch, ZintSymbolsTurnedHalfway) {
 
 TEST(StartStopSearch, EmptyPicturesAreNotFound) {
   std::vector<unsigned char> light(50 * 20, 0);
-  EXPECT_EQ(findStartStopUpright(light.data(), 50, 20), nullptr);
-  EXPECT_EQ(findStartStopRotated(light.data(), 50, 20), nullptr);
-  EXPECT_EQ(findStartStopUpright(light.data(), 0, 20), nullptr);
-  EXPECT_EQ(findStartStopRotated(light.data(), 1, 20), nullptr);
+  EXPECT_EQ(searchUpright(light.data(), 50, 20), std::nullopt);
+  EXPECT_EQ(searchRotated(light.data(), 50, 20), std::nullopt);
+  EXPECT_EQ(searchUpright(light.data(), 0, 20), std::nullopt);
+  EXPECT_EQ(searchRotated(light.data(), 1, 20), std::nullopt);
 }

@@ -17,12 +17,17 @@ struct Decoded {
   bool ok = false;
   std::string text;
   DecodeResult corners{};
+  int failure = kDecodeOk;
+  int codewordCount = 0;
 };
 
 Decoded decodePicture(const GrayPicture& picture) {
   std::vector<unsigned char> pixels = picture.pixels;
   Decoded decoded;
-  DecodeResult* result = decodeImage(pixels.data(), picture.width, picture.height);
+  std::unique_ptr<DecodeRecord> record(new DecodeRecord());
+  DecodeResult* result = decodeImage(pixels.data(), picture.width, picture.height, record.get());
+  decoded.failure = record->failure;
+  decoded.codewordCount = record->codewordCount;
   if (!result) return decoded;
   decoded.ok = true;
   decoded.text.assign(result->text, result->textLength);
@@ -74,8 +79,9 @@ TEST(DecodeImage, PictureWithoutSymbolGivesNull) {
   blank.height = 100;
   blank.pixels.assign(200 * 100, 255);
   for (int i = 0; i < 200 * 100; i += 7) blank.pixels[i] = 40;
-  EXPECT_FALSE(decodePicture(blank).ok);
-  EXPECT_EQ(decodeFailure, kDecodeNoSymbol);
+  Decoded decoded = decodePicture(blank);
+  EXPECT_FALSE(decoded.ok);
+  EXPECT_EQ(decoded.failure, kDecodeNoSymbol);
   unsigned char one = 0;
   EXPECT_EQ(decodeImage(&one, 1, 1), nullptr);
 }
@@ -163,11 +169,12 @@ TEST(DecodeImage, TheTextIsTheWholeMessage) {
   GrayPicture picture = symbolPicture(input, SymbolOptions{}, DrawOptions{});
   EXPECT_EQ(decodePicture(picture).text, input);
   std::vector<unsigned char> grey = picture.pixels;
-  std::unique_ptr<DecodedMessage> message(new DecodedMessage());
-  DecodeResult* result = decodeImageKeeping(grey.data(), picture.width, picture.height, message.get());
+  std::unique_ptr<DecodeRecord> record(new DecodeRecord());
+  DecodeResult* result = decodeImageKeeping(grey.data(), picture.width, picture.height, record.get());
   ASSERT_TRUE(result);
-  EXPECT_EQ(std::string(message->bytes, (size_t)message->length), input);
-  EXPECT_EQ(message->outcome, kMessageWhole);
+  const DecodedMessage& message = record->message;
+  EXPECT_EQ(std::string(message.bytes, (size_t)message.length), input);
+  EXPECT_EQ(message.outcome, kMessageWhole);
   freeDecodeResult(result);
 }
 
@@ -208,9 +215,10 @@ TEST(DecodeImage, MoreErasuresThanTheListHoldsGiveNull) {
           if (line[m] == '1')
             picture.pixels[(size_t)(20 + r * rowPixels + y) * picture.width + 20 + m * module + p] = 0;
   }
-  EXPECT_FALSE(decodePicture(picture).ok);
-  EXPECT_EQ(decodeFailure, kDecodeNotDecoded);
-  EXPECT_GT(codewordCount, 929);
+  Decoded decoded = decodePicture(picture);
+  EXPECT_FALSE(decoded.ok);
+  EXPECT_EQ(decoded.failure, kDecodeNotDecoded);
+  EXPECT_GT(decoded.codewordCount, 929);
 }
 
 // A symbol sheared by a pixel a row, its inner edges leaning left going up,

@@ -23,7 +23,7 @@ work=build-fuzz/runs
 mkdir -p "$work"
 ./build/tests/make_fuzz_seeds "$work/seeds"
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(picture_fuzz decode_image_fuzz row_reader_fuzz reed_solomon_fuzz data_decoder_fuzz decode_robust_fuzz
+[ ${#targets[@]} -gt 0 ] || targets=(picture_fuzz decode_image_fuzz row_reader_fuzz reed_solomon_fuzz data_decoder_fuzz
                                    eci_text_fuzz macro_block_fuzz json_output_fuzz segment_join_fuzz read_memory_fuzz
                                    read_view_fuzz aamva_fuzz bcbp_fuzz iso15434_fuzz)
 binary() {

@@ -83,20 +83,19 @@ enum class Effort {
 };
 
 struct Options {
-  // Only the exact pipeline: one reading, upright or upside down, as the
-  // decoder's reference algorithm has it. Off: the picture is scanned for
-  // every symbol in any orientation; the exact pipeline still runs first
-  // when `trace` is set (its trace is all it adds), and otherwise only when
-  // nothing was verified, so that its unconfirmed reading can be returned.
+  // Only the reading that prints the trace: one symbol, upright or upside
+  // down. Off: the picture is scanned for every symbol in any orientation,
+  // and the reading that prints the trace gives the result only when the
+  // scan verified nothing. Either way the result does not depend on `trace`.
   bool exactOnly = false;
   Effort effort = Effort::Normal;
   // At most this many symbols are returned; 0 means no limit (up to 64). 1
   // stops at the first verified symbol, which need not be the first in
   // reading order.
   int maxSymbols = 0;
-  // Receives the decoder's diagnostic trace lines, as the reference program
-  // prints them; empty (the default) means nothing is traced. It is called
-  // on the thread that calls read.
+  // Receives the diagnostic trace lines of the reading that prints the
+  // trace; empty (the default) means nothing is traced. It is called on the
+  // thread that calls read. Watching the trace changes no result.
   std::function<void(const std::string& text)> trace;
   // Parse each message as a document (see parseDocument) into
   // Symbol::document. Off: Symbol::document stays empty.

@@ -1,8 +1,9 @@
-// The robust entry on generated symbols of every shape, in every quarter
+// The public read on generated symbols of every shape, in every quarter
 // turn, clean and damaged within what the check codewords can repair: each
 // must read back to exactly its bytes, and nothing may be passed off as
 // verified that is not the symbol's content.
 #include <gtest/gtest.h>
+#include <pdf417read/pdf417read.h>
 
 #include <cmath>
 #include <cstdlib>
@@ -11,8 +12,7 @@
 #include <vector>
 
 #include "codeword/pattern_table.h"
-#include "pipeline/decode_pipeline.h"
-#include "pipeline/robust_decode.h"
+#include "pipeline/symbol_scan.h"
 #include "support/symbol_pictures.h"
 
 namespace {
@@ -72,19 +72,22 @@ struct Outcome {
   bool verified = false;
 };
 
+pdf417read::ReadResult readPicture(const GrayPicture& picture) {
+  pdf417read::ImageView view(picture.pixels.data(), picture.width, picture.height, pdf417read::PixelFormat::Gray);
+  return pdf417read::read(view);
+}
+
 Outcome decodeCase(const Case& c, std::mt19937* random, bool* encoded) {
   ModuleMatrix symbol;
   Outcome outcome;
   *encoded = encodeSymbol(c.data, c.options, &symbol);
   if (!*encoded) return outcome;
   damageSymbol(&symbol, c.damage, random);
-  GrayPicture picture = drawSymbol(symbol, c.draw);
-  DecodeResult* result = decodeImageRobust(picture.pixels.data(), picture.width, picture.height);
-  if (!result) return outcome;
+  pdf417read::ReadResult result = readPicture(drawSymbol(symbol, c.draw));
+  if (result.symbols.empty()) return outcome;
   outcome.read = true;
-  outcome.verified = result->verified != 0;
-  outcome.exact = std::string(result->text, result->textLength) == c.data;
-  freeDecodeResult(result);
+  outcome.verified = result.symbols[0].verified;
+  outcome.exact = result.symbols[0].bytes == c.data;
   return outcome;
 }
 
@@ -120,25 +123,23 @@ void runCases(int count, unsigned seed, bool damaged) {
 
 }  // namespace
 
-TEST(RobustDecode, CleanSymbolsOfEveryShapeAndTurn) { runCases(120, 2026, false); }
+TEST(ReadShapes, CleanSymbolsOfEveryShapeAndTurn) { runCases(120, 2026, false); }
 
-TEST(RobustDecode, DamageWithinTheCheckCodewordsIsRepaired) { runCases(60, 417, true); }
+TEST(ReadShapes, DamageWithinTheCheckCodewordsIsRepaired) { runCases(60, 417, true); }
 
-TEST(RobustDecode, PictureWithoutSymbolFailsAsNoSymbol) {
+TEST(ReadShapes, PictureWithoutSymbolFailsAsNoSymbol) {
   std::mt19937 random(5);
   GrayPicture noise;
   noise.width = 300;
   noise.height = 200;
   for (int i = 0; i < 300 * 200; i++) noise.pixels.push_back((unsigned char)random());
-  EXPECT_EQ(decodeImageRobust(noise.pixels.data(), noise.width, noise.height), nullptr);
+  EXPECT_NE(readPicture(noise).status, pdf417read::Status::Decoded);
   SymbolReading reading;
   ScanStats stats;
-  EXPECT_NE(readSymbolRobust(noise.pixels.data(), noise.width, noise.height, kEffortNormal, &reading, &stats),
-            kDecodeOk);
+  ScanRequest request = {kEffortNormal, 1, nullptr, 0};
+  EXPECT_EQ(readSymbolsByScan(noise.pixels.data(), noise.width, noise.height, request, &reading, 1, &stats), 0);
   EXPECT_LE(stats.readings, 8);
-  std::vector<unsigned char> white(100 * 100, 255);
-  EXPECT_EQ(decodeImageRobust(white.data(), 100, 100), nullptr);
-  EXPECT_EQ(decodeFailure, kDecodeNoSymbol);
+  EXPECT_EQ(readPicture(blankPicture(100, 100)).status, pdf417read::Status::NoSymbol);
 }
 
 namespace {
@@ -150,16 +151,14 @@ GrayPicture pictureOf(const std::string& data, const SymbolOptions& options, con
 }
 
 std::string robustText(const GrayPicture& picture, bool* verified) {
-  DecodeResult* result = decodeImageRobust(picture.pixels.data(), picture.width, picture.height);
-  *verified = result && result->verified;
-  std::string text = result ? std::string(result->text, result->textLength) : "<none>";
-  freeDecodeResult(result);
-  return text;
+  pdf417read::ReadResult result = readPicture(picture);
+  *verified = !result.symbols.empty() && result.symbols[0].verified;
+  return result.symbols.empty() ? "<none>" : result.symbols[0].bytes;
 }
 
 }  // namespace
 
-TEST(RobustDecode, SymbolWithItsRightPartCutOff) {
+TEST(ReadShapes, SymbolWithItsRightPartCutOff) {
   SymbolOptions options;
   options.columns = 6;
   options.eccLevel = 7;
@@ -180,7 +179,7 @@ TEST(RobustDecode, SymbolWithItsRightPartCutOff) {
   EXPECT_TRUE(verified);
 }
 
-TEST(RobustDecode, TiltedUnevenlyLitAndBorderTouchingSymbols) {
+TEST(ReadShapes, TiltedUnevenlyLitAndBorderTouchingSymbols) {
   const std::string data = "Photos are never straight, evenly lit or well framed";
   DrawOptions draw;
   draw.modulePixels = 3;
@@ -222,7 +221,7 @@ TEST(RobustDecode, TiltedUnevenlyLitAndBorderTouchingSymbols) {
 
 // Far more damage than the check codewords repair: the symbol may be read
 // uncorrected, but never passes as verified with a text that is not its own.
-TEST(RobustDecode, DamageBeyondRepairIsNeverVerified) {
+TEST(ReadShapes, DamageBeyondRepairIsNeverVerified) {
   std::mt19937 random(11);
   for (int trial = 0; trial < 12; trial++) {
     SymbolOptions options;
