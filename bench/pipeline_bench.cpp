@@ -401,7 +401,7 @@ void BM_LoadPicture(benchmark::State& state) {
 }
 BENCHMARK(BM_LoadPicture)->Unit(benchmark::kMillisecond);
 
-// The same through a 24-bit bitmap, as decodeImageFile loads.
+// The same through a 24-bit bitmap, then converted to grey.
 void BM_LoadPictureBitmap(benchmark::State& state) {
   const char* path = std::getenv("PDF417_BENCH_PICTURE");
   if (!path || !*path) return state.SkipWithError("set PDF417_BENCH_PICTURE to a picture file");

@@ -1,8 +1,6 @@
-// Decode entry points: picture file or bitmap in, decoded text out.
+// The exact path's answer: the decoded text and where the symbol was found.
 #ifndef PDF417_PIPELINE_DECODE_ENTRY_H
 #define PDF417_PIPELINE_DECODE_ENTRY_H
-
-#include "image/picture_bitmap.h"
 
 // The decoder's answer. Coordinates are pixels of the input picture, in the
 // symbol's own frame (start pattern on the left).
@@ -17,12 +15,6 @@ struct DecodeResult {
                  // they were taken uncorrected after correction failed
 };
 
-struct DecodeRecord;
-
-// record (may be null) receives what the decode found, its failure included.
-DecodeResult* decodeImageFile(const char* path, DecodeRecord* record = nullptr);
-// Converts bitmap to grey, decodes it and releases the bitmap.
-DecodeResult* decodeBitmap(PictureBitmap* bitmap, DecodeRecord* record = nullptr);
 void freeDecodeResult(DecodeResult* result);
 
 #endif
