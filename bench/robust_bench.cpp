@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "image/gray_conversion.h"
-#include "image/picture_bitmap.h"
+#include "image/picture_reader.h"
 #include "pipeline/robust_decode.h"
 #include "support/corpus_pictures.h"
 

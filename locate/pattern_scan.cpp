@@ -9,7 +9,7 @@
 #include <emmintrin.h>
 #endif
 
-#include "image/picture_bitmap.h"
+#include "image/picture_limits.h"
 #include "locate/adaptive_binarize.h"
 
 namespace {

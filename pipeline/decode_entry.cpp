@@ -2,23 +2,12 @@
 
 #include <cstdlib>
 
-#include "image/gray_conversion.h"
+#include "image/picture_reader.h"
 #include "pipeline/decode_pipeline.h"
 
 DecodeResult* decodeImageFile(const char* path) {
-  PictureBitmap* bitmap = loadPictureBitmap(path);
-  if (!bitmap) {
-    decodeFailure = kDecodeNoPicture;
-    return nullptr;
-  }
-  return decodeBitmap(bitmap);
-}
-
-DecodeResult* decodeBitmap(PictureBitmap* bitmap) {
   int width = 0, height = 0;
-  unsigned char* pixels = bitmapToGray(bitmap, &width, &height);
-  // The grey copy holds all the decoder needs; the bitmap can go now.
-  freePictureBitmap(bitmap);
+  unsigned char* pixels = loadPictureGray(path, &width, &height);
   if (!pixels) {
     decodeFailure = kDecodeNoPicture;
     return nullptr;

@@ -1,8 +1,6 @@
-// Decode entry points: picture file or bitmap in, decoded text out.
+// Decode entry point: picture file in, decoded text out.
 #ifndef PDF417_PIPELINE_DECODE_ENTRY_H
 #define PDF417_PIPELINE_DECODE_ENTRY_H
-
-#include "image/picture_bitmap.h"
 
 // The decoder's answer. Coordinates are pixels of the input picture, in the
 // symbol's own frame (start pattern on the left).
@@ -18,8 +16,6 @@ struct DecodeResult {
 };
 
 DecodeResult* decodeImageFile(const char* path);
-// Converts bitmap to grey, decodes it and releases the bitmap.
-DecodeResult* decodeBitmap(PictureBitmap* bitmap);
 void freeDecodeResult(DecodeResult* result);
 
 #endif

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "image/picture_bitmap.h"
+#include "image/picture_limits.h"
 
 enum {
   MIN_ENLARGE = 2, MAX_ENLARGE = 4,

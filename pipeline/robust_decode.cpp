@@ -5,8 +5,7 @@
 #include <cstring>
 
 #include "highlevel/message_decoder.h"
-#include "image/gray_conversion.h"
-#include "image/picture_bitmap.h"
+#include "image/picture_reader.h"
 #include "pipeline/decode_pipeline.h"
 
 // The exact pipeline takes its check codeword count from the length
@@ -95,10 +94,8 @@ DecodeResult* decodeImageRobust(const unsigned char* grey, int width, int height
 }
 
 DecodeResult* decodeImageFileRobust(const char* path) {
-  PictureBitmap* bitmap = loadPictureBitmap(path);
   int width = 0, height = 0;
-  unsigned char* grey = bitmap ? bitmapToGray(bitmap, &width, &height) : nullptr;
-  freePictureBitmap(bitmap);
+  unsigned char* grey = loadPictureGray(path, &width, &height);
   if (!grey) {
     decodeFailure = kDecodeNoPicture;
     return nullptr;

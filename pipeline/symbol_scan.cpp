@@ -9,7 +9,7 @@
 #include "codeword/indicator_reader.h"
 #include "codeword/shape_matching.h"
 #include "ecc/reed_solomon.h"
-#include "image/picture_bitmap.h"
+#include "image/picture_limits.h"
 #include "locate/adaptive_binarize.h"
 #include "locate/binarize.h"
 #include "locate/grid_sampling.h"

@@ -80,6 +80,10 @@ class Symbol:
     @property
     def warnings(self) -> List[str]:
         """What the reader could not interpret."""
+    @property
+    def page(self) -> int:
+        """The page of a multi-page file (TIFF) it is on, from 1; 0 for a
+        picture of one page."""
 
 class ReadResult:
     """What read_result() found in a picture."""
