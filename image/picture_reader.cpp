@@ -102,6 +102,14 @@ bool claimedSize(Format format, const unsigned char* bytes, size_t size, long lo
   return true;
 }
 
+// Whether a BMP's pixels are run-length encoded (compression 1 or 2), which
+// the general reader does not decode.
+bool runLengthBmp(const unsigned char* bytes, size_t size) {
+  if (size < 34 || little32(bytes + 14) < 40) return false;
+  long long compression = little32(bytes + 30);
+  return compression == 1 || compression == 2;
+}
+
 // A page visitor that keeps the first page and stops.
 bool keepFirstPage(void* context, DecodedPicture* page, int, int) {
   DecodedPicture* first = static_cast<DecodedPicture*>(context);
@@ -179,6 +187,10 @@ bool readPicturePages(const unsigned char* bytes, size_t size, int channels, Pag
   if (!bytes || size == 0) return pictureFails(status, kPictureEmpty);
   if (size > (size_t)kMaxPictureFileBytes) return pictureFails(status, kPictureFileTooLarge);
   Format format = formatOf(bytes, size, &status->format);
+  if (format == kBmp && runLengthBmp(bytes, size)) {
+    status->format = "run-length encoded BMP";
+    format = kUnsupported;
+  }
   if (format == kUnsupported) return pictureFails(status, kPictureUnsupported);
   long long width = 0, height = 0;
   if (claimedSize(format, bytes, size, &width, &height) && !pictureSizeAllowed(size, width, height, status))

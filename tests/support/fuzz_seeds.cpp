@@ -154,11 +154,19 @@ std::vector<FuzzSeed> convertedSeeds(const SeedSymbol& seed) {
     const char* options;
     const char* target;
     const char* name;
-  } kVariants[] = {{"-interlace PNG", "png:", "-interlaced.png"}, {"-depth 16", "png48:", "-16.png"},
-                   {"-depth 16 -colorspace Gray", "png:", "-grey16.png"},
-                   {"-interlace JPEG", "jpg:", "-progressive.jpg"}, {"-type Palette", "bmp3:", "-palette.bmp"},
-                   {"-type Palette -compress RLE", "bmp3:", "-rle.bmp"}, {"-type Palette", "tga:", "-palette.tga"},
-                   {"-compress RLE", "tga:", "-rle.tga"}, {"-type Palette", "gif:", "-palette.gif"}};
+  } kVariants[] = {
+      {"-interlace PNG", "png:", "-interlaced.png"},
+      {"-depth 16", "png48:", "-16.png"},
+      {"-define png:bit-depth=16 -define png:color-type=0", "png:", "-grey16.png"},
+      {"-interlace JPEG", "jpg:", "-progressive.jpg"},
+      {"-type Palette", "bmp3:", "-palette.bmp"},
+      {"-type Palette -compress RLE", "bmp3:", "-rle.bmp"},  // refused, as unsupported
+      // One red pixel: a grey picture would be written as grey, not with a palette.
+      {"-fill '#ff0000' -draw 'point 0,0' -type Palette", "tga:", "-palette.tga"},
+      {"-fill '#ff0000' -draw 'point 0,0' -type Palette -compress RLE", "tga:", "-palette-rle.tga"},
+      {"-compress RLE", "tga:", "-rle.tga"},
+      {"-type Palette", "gif:", "-palette.gif"},
+  };
   for (const auto& variant : kVariants) {
     std::string target = workPath("convert-seed-out");
     std::string command = std::string("convert '") + source + "' " + variant.options + " '" + variant.target +

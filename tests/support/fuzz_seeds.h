@@ -31,7 +31,8 @@ std::vector<SeedSymbol> seedSymbols();
 std::vector<FuzzSeed> pictureFileSeeds(const SeedSymbol& seed);
 
 // The kinds only ImageMagick writes here: interlaced and 16-bit PNG,
-// progressive JPEG, palette and RLE BMP and TGA, palette GIF. Empty when
+// progressive JPEG, palette and RLE BMP and TGA (RLE BMP is refused as
+// unsupported), palette GIF. Empty when
 // its convert is not installed (tools/run-fuzz.sh installs it).
 std::vector<FuzzSeed> convertedSeeds(const SeedSymbol& seed);
 
