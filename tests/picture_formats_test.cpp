@@ -117,8 +117,13 @@ TEST(PictureFormats, FilesThatCannotBeReadSayWhy) {
   png.resize(png.size() / 2);
   EXPECT_EQ(readBack(png), "(truncated PNG file)");
 
+  // A run-length encoded BMP: the reader knows it and says it does not read it.
+  ASSERT_TRUE(writePicture(picture, workPath("rle.bmp")));
+  std::vector<unsigned char> bmp = readBytes(workPath("rle.bmp"));
+  bmp[30] = 1;
+  EXPECT_EQ(readBack(bmp), "(unsupported picture format: run-length encoded BMP)");
+
   // Headers claiming more than the limits, or than their file could hold.
-  EXPECT_EQ(readBack(pnmFile(blankPicture(1, 1), "P5")).find("(damaged"), std::string::npos);
   std::string huge = "P5 40000 10 255\n";
   EXPECT_EQ(readBack(std::vector<unsigned char>(huge.begin(), huge.end())),
             "(picture too large: 40000 x 10 pixels (limit 32767 pixels a side, 134217728 in all))");

@@ -216,6 +216,15 @@ class TestPillow:
             assert_message(pdf417read.read(image))
         assert_message(pdf417read.read(self.Image.fromarray(wide.astype(np.int32), "I")))
 
+    def test_pages_of_a_tiff_file_are_named(self, grey, tmp_path):
+        pages = tmp_path / "pages.tif"
+        first = self.Image.fromarray(grey)
+        first.save(pages, save_all=True, append_images=[first.transpose(self.Image.Transpose.ROTATE_180)])
+        symbols = pdf417read.read(pages)
+        assert [symbol.page for symbol in symbols] == [1, 2]
+        assert pdf417read.read(pages.read_bytes())[1].text == MESSAGE
+        assert pdf417read.read(grey)[0].page == 0
+
     def test_opened_file_and_empty_image(self, picture):
         with self.Image.open(picture) as image:
             assert_message(pdf417read.read(image))
