@@ -248,25 +248,38 @@ struct PageReading {
 // A page's result joins the file's: its symbols, named by page when the
 // file holds several, and the best failure while none decoded ("not
 // decoded" before "no symbol").
+void joinPage(ReadResult* file, ReadResult page, int index, int count, bool first) {
+  for (Symbol& symbol : page.symbols) {
+    symbol.page = count > 1 ? index + 1 : 0;
+    file->symbols.push_back(std::move(symbol));
+  }
+  if (!file->symbols.empty()) {
+    file->status = Status::Decoded;
+    file->error.clear();
+  } else if (first || (int)page.status > (int)file->status) {
+    bool named = count > 1 && page.status != Status::NoSymbol;
+    file->status = page.status;
+    file->error = named ? "page " + std::to_string(index + 1) + ": " + page.error : page.error;
+  }
+}
+
+// Reads a page and joins its result to the file's. The reading stops once
+// the file holds as many symbols as asked for.
 bool readPage(void* context, DecodedPicture* page, int index, int count) {
   PageReading* reading = static_cast<PageReading*>(context);
-  ReadResult pageResult = readGrey(page->pixels, page->width, page->height, *reading->options);
+  const Options& options = *reading->options;
   ReadResult& file = reading->result;
-  for (Symbol& symbol : pageResult.symbols) {
-    symbol.page = count > 1 ? index + 1 : 0;
-    file.symbols.push_back(std::move(symbol));
-  }
-  if (!file.symbols.empty()) {
-    file.status = Status::Decoded;
-    file.error.clear();
-  } else if (reading->pages == 0 || (int)pageResult.status > (int)file.status) {
-    file.status = pageResult.status;
-    file.error = count > 1 && pageResult.status != Status::NoSymbol
-                     ? "page " + std::to_string(index + 1) + ": " + pageResult.error
-                     : pageResult.error;
+  // No exception may leave through the picture reader, which holds the
+  // file's decoder open.
+  try {
+    joinPage(&file, readGrey(page->pixels, page->width, page->height, options), index, count, reading->pages == 0);
+  } catch (const std::bad_alloc&) {
+    joinPage(&file, failure(Status::NotDecoded, "out of memory"), index, count, reading->pages == 0);
   }
   reading->pages++;
-  return true;
+  if (options.maxSymbols <= 0 || (int)file.symbols.size() < options.maxSymbols) return true;
+  file.symbols.resize((size_t)options.maxSymbols);
+  return false;
 }
 
 // The result of reading a picture file's pages. A page that cannot be read

@@ -82,6 +82,10 @@ TEST(PictureFormats, EveryPageOfATiffIsReadAndNamed) {
   EXPECT_EQ(result.symbols[0].page, 1);
   EXPECT_EQ(result.symbols[1].text, "third page");
   EXPECT_EQ(result.symbols[1].page, 3);
+  // A limit on the symbols counts those of every page.
+  pdf417read::Options one;
+  one.maxSymbols = 1;
+  EXPECT_EQ(pdf417read::readMemory(file.data(), file.size(), one).symbols.size(), 1u);
   // One page: no page named.
   file = tiffFile({pages[0]}, TiffLayout{});
   result = pdf417read::readMemory(file.data(), file.size());
