@@ -62,7 +62,7 @@ struct SampleScale {
   }
 };
 
-// Row x of the samples, one to three a pixel, as 8-bit values.
+// The file's samples a row at a time, one or three a pixel, as 8-bit values.
 class SampleReader {
  public:
   SampleReader(Cursor* in, const PnmHeader& header) : in_(in), header_(header), scale_{header.maxValue} {}
