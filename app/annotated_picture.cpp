@@ -72,6 +72,9 @@ void drawNumber(const Canvas& canvas, int number, int x, int y, int scale, Colou
 void annotate(const Canvas& canvas, const std::vector<pdf417read::Symbol>& symbols) {
   int scale = std::max(2, std::min(canvas.width, canvas.height) / 150);
   for (size_t s = 0; s < symbols.size(); s++) {
+    // The picture is a multi-page file's first page: the symbols of the
+    // other pages are not on it.
+    if (symbols[s].page > 1) continue;
     const auto& corners = symbols[s].corners;
     for (int k = 0; k < 4; k++) drawLine(canvas, corners[k], corners[(k + 1) % 4], kOutline);
     // The label sits above the top-left corner, inside the picture.

@@ -10,7 +10,8 @@
 
 // Decodes the picture file's bytes again, draws each symbol's outline (3
 // pixels wide) and its number (1, 2, ... in the order given) beside its
-// top-left corner, and writes the result as a PNG to path. False with the
+// top-left corner, and writes the result as a PNG to path. Of a multi-page
+// file the first page is drawn, with its symbols. False with the
 // reason in *error when the picture cannot be read or the file written.
 bool writeAnnotatedPicture(const std::string& path, const std::vector<unsigned char>& pictureFile,
                            const std::vector<pdf417read::Symbol>& symbols, std::string* error);

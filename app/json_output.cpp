@@ -84,20 +84,23 @@ static Json documentJson(const std::optional<pdf417read::Document>& document) {
 static Json symbolJson(const pdf417read::Symbol& symbol) {
   Json corners = Json::array();
   for (const pdf417read::Point& corner : symbol.corners) corners.push_back({corner.x, corner.y});
-  return {{"text", symbol.text},
-          {"bytes", base64(symbol.bytes)},
-          {"verified", symbol.verified},
-          {"ec_level", symbol.ecLevel},
-          {"rows", symbol.rows},
-          {"columns", symbol.columns},
-          {"corners", corners},
-          {"eci", symbol.eci},
-          {"compact", symbol.compact},
-          {"mirrored", symbol.mirrored},
-          {"reader_init", symbol.readerInit},
-          {"macro", macroJson(symbol.macro)},
-          {"warnings", symbol.warnings},
-          {"document", documentJson(symbol.document)}};
+  Json object = {{"text", symbol.text},
+                 {"bytes", base64(symbol.bytes)},
+                 {"verified", symbol.verified},
+                 {"ec_level", symbol.ecLevel},
+                 {"rows", symbol.rows},
+                 {"columns", symbol.columns},
+                 {"corners", corners},
+                 {"eci", symbol.eci},
+                 {"compact", symbol.compact},
+                 {"mirrored", symbol.mirrored},
+                 {"reader_init", symbol.readerInit},
+                 {"macro", macroJson(symbol.macro)},
+                 {"warnings", symbol.warnings},
+                 {"document", documentJson(symbol.document)}};
+  // Only a multi-page file's symbols name their page (from 1).
+  if (symbol.page > 0) object["page"] = symbol.page;
+  return object;
 }
 
 std::string jsonLine(const std::string& file, const pdf417read::ReadResult& result) {

@@ -112,9 +112,11 @@ static void annotatePicture(const std::string& path, size_t index, const pdf417r
 }
 
 // Result lines (or, for --join, the symbols kept) and the warnings.
-static void describeSymbols(const std::string& path, const pdf417read::ReadResult& result,
+static void describeSymbols(const std::string& file, const pdf417read::ReadResult& result,
                             const Settings& settings, Outcome* outcome) {
   for (const pdf417read::Symbol& symbol : result.symbols) {
+    // A multi-page file's messages name the page.
+    std::string path = symbol.page > 0 ? file + ": page " + std::to_string(symbol.page) : file;
     // The message may hold zero bytes: it is written whole, not as a string.
     if (settings.mode == OutputMode::Results) {
       outcome->out += "Result =" + printedMessage(symbol) + "\n";

@@ -28,7 +28,7 @@
 #include <vector>
 
 #include "image/gray_conversion.h"
-#include "image/picture_bitmap.h"
+#include "image/picture_reader.h"
 #include "support/picture_variants.h"
 #include "support/corpus_pictures.h"
 #include "support/symbol_pictures.h"
@@ -139,10 +139,8 @@ void appendBytes(void* context, void* data, int size) {
 GrayPicture jpeg(const GrayPicture& p, int quality) {
   std::vector<unsigned char> bytes;
   stbi_write_jpg_to_func(appendBytes, &bytes, p.width, p.height, 1, p.pixels.data(), quality);
-  PictureBitmap* bitmap = decodePictureBytes(bytes.data(), bytes.size());
   int w = 0, h = 0;
-  unsigned char* grey = bitmap ? bitmapToGray(bitmap, &w, &h) : nullptr;
-  freePictureBitmap(bitmap);
+  unsigned char* grey = decodePictureGray(bytes.data(), bytes.size(), &w, &h);
   return adoptPicture(grey, w, h);
 }
 

@@ -103,7 +103,9 @@ int main(int argc, char** argv) {
     const ModuleMatrix& symbol = seed.symbol;
     const GrayPicture& picture = seed.picture;
     std::string tag = std::to_string(index++);
-    for (const FuzzSeed& file : pictureFileSeeds(seed)) {
+    std::vector<FuzzSeed> files = pictureFileSeeds(seed), converted = convertedSeeds(seed);
+    files.insert(files.end(), converted.begin(), converted.end());
+    for (const FuzzSeed& file : files) {
       writeSeed("picture_fuzz", tag + file.name, file.bytes);
       writeSeed("read_memory_fuzz", tag + file.name, file.bytes);
     }

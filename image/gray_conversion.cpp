@@ -3,7 +3,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "runtime/trace.h"
 
 namespace {
 
@@ -25,6 +24,9 @@ struct GreyLevels {
 };
 constexpr GreyLevels kGreyOfGrey;
 
+// A colour composited over white paper by its alpha (0 transparent, 255
+// opaque): how every transparent pixel of every format is read, as a viewer
+// shows it on a page. The one place that says so.
 unsigned char overWhite(unsigned char value, unsigned char alpha) {
   return (unsigned char)((value * alpha + 255 * (255 - alpha) + 127) / 255);
 }
@@ -70,35 +72,38 @@ void pixelRowToGray(const unsigned char* pixels, int count, int pixelBytes, int 
   }
 }
 
-unsigned char* bitmapToGray(const PictureBitmap* bitmap, int* width, int* height) {
-  if (!bitmap || !bitmap->pixels || bitmap->width < 1 || bitmap->height < 1) return nullptr;
-  int w = bitmap->width, h = bitmap->height;
-  *width = w;
-  *height = h;
-  size_t pixelCount = (size_t)w * h;
-  unsigned char* gray = (unsigned char*)std::malloc(pixelCount);
-  if (!gray) {
-    trace(" image alloc error\n");
-    return nullptr;
+// A row to red, green, blue over white. out may be pixels itself when
+// pixelBytes is 3 or more: each pixel is read before its colour is written.
+static void pixelRowToRgb(const unsigned char* pixels, int count, int pixelBytes, int redOffset, int greenOffset,
+                          int blueOffset, int alphaOffset, unsigned char* out) {
+  const unsigned char* pixel = pixels;
+  for (int x = 0; x < count; x++, pixel += pixelBytes, out += 3) {
+    unsigned char alpha = alphaOffset < 0 ? 255 : pixel[alphaOffset];
+    unsigned char red = overWhite(pixel[redOffset], alpha), green = overWhite(pixel[greenOffset], alpha);
+    unsigned char blue = overWhite(pixel[blueOffset], alpha);
+    out[0] = red, out[1] = green, out[2] = blue;
   }
-  for (size_t i = 0; i < pixelCount; i++) {
-    const unsigned char* bgr = bitmap->pixels + 3 * i;
-    gray[i] = grayOf(bgr[2], bgr[1], bgr[0]);
-  }
-  return gray;
 }
 
-void packedToGrayInPlace(unsigned char* pixels, size_t count, int channels) {
-  if (!pixels || channels < 1 || channels > 4) return;
+void pixelRowTo(int outChannels, const unsigned char* pixels, int count, int pixelBytes, int redOffset,
+                int greenOffset, int blueOffset, int alphaOffset, unsigned char* out) {
+  if (outChannels == 1)
+    pixelRowToGray(pixels, count, pixelBytes, redOffset, greenOffset, blueOffset, alphaOffset, out);
+  else
+    pixelRowToRgb(pixels, count, pixelBytes, redOffset, greenOffset, blueOffset, alphaOffset, out);
+}
+
+void packedPixelsInPlace(unsigned char* pixels, size_t count, int channels, int outChannels) {
+  if (!pixels || channels < 1 || channels > 4 || outChannels > channels) return;
   bool colour = channels >= 3, alpha = channels == 2 || channels == 4;
   int green = colour ? 1 : 0, blue = colour ? 2 : 0;
-  // Pixel i starts at byte i * channels, at or after byte i where its grey
-  // goes, so every pixel is read before anything overwrites it.
+  // Pixel i starts at byte i * channels, at or after byte i * outChannels
+  // where it goes, so every pixel is read before anything overwrites it.
   const size_t chunk = 1 << 20;
   for (size_t first = 0; first < count; first += chunk) {
     size_t n = count - first < chunk ? count - first : chunk;
-    pixelRowToGray(pixels + first * channels, (int)n, channels, 0, green, blue, alpha ? channels - 1 : -1,
-                   pixels + first);
+    pixelRowTo(outChannels, pixels + first * channels, (int)n, channels, 0, green, blue, alpha ? channels - 1 : -1,
+               pixels + first * outChannels);
   }
 }
 

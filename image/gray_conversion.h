@@ -1,25 +1,19 @@
-// 24-bit bitmap, or pixels of any layout, to 8-bit grey.
+// Pixels of any layout to 8-bit grey, or to red, green, blue on white.
 #ifndef PDF417_IMAGE_GRAY_CONVERSION_H
 #define PDF417_IMAGE_GRAY_CONVERSION_H
 
-#include "image/picture_bitmap.h"
-
-// Returns a heap buffer of width * height grey bytes, top row first, no row
-// padding, grey = blue * 0.11 + green * 0.59 + red * 0.3 truncated. Writes the
-// size through width and height. Null (after " image alloc error\n" on
-// standard output) when the buffer cannot be allocated, or when the bitmap is
-// null or empty. The caller frees the buffer with free().
-unsigned char* bitmapToGray(const PictureBitmap* bitmap, int* width, int* height);
+#include <cstddef>
 
 // Pixels packed one to four bytes each (grey; grey, alpha; red, green, blue;
-// red, green, blue, alpha) turned to grey where they lie: the grey of pixel
-// i goes to byte i, weighed as bitmapToGray weighs a bitmap whose pixels
-// were composited over white. The buffer keeps its size.
-void packedToGrayInPlace(unsigned char* pixels, size_t count, int channels);
+// red, green, blue, alpha) turned where they lie into outChannels bytes a
+// pixel: 1 for grey as pixelRowToGray weighs it, 3 for red, green, blue
+// composited over white. Pixel i goes to bytes i * outChannels onwards; the
+// buffer keeps its size.
+void packedPixelsInPlace(unsigned char* pixels, size_t count, int channels, int outChannels);
 
-// Grey from pixels in the caller's memory, weighed as above: `height` rows
-// of `width` pixels, each row `rowStride` bytes after the one before, each
-// pixel `pixelBytes` bytes with red, green and blue at the given offsets.
+// Grey from pixels in the caller's memory, weighed as grayOf weighs:
+// `height` rows of `width` pixels, each row `rowStride` bytes after the one
+// before, each pixel `pixelBytes` bytes with red, green and blue at the given offsets.
 // With an alpha offset (not -1) the pixel is first composited over white, as
 // a picture file with transparency is. One byte a pixel without alpha is
 // grey already and copied as it is. A new buffer the caller frees with
@@ -29,7 +23,7 @@ unsigned char* pixelsToGray(const unsigned char* pixels, int width, int height, 
                             int pixelBytes, int redOffset, int greenOffset, int blueOffset,
                             int alphaOffset);
 
-// Grey of one pixel, weighed as above: blue * 0.11 + green * 0.59, then
+// Grey of one pixel: blue * 0.11 + green * 0.59, then
 // red * 0.3 added, in double precision and truncated. The three products
 // come from tables made with the same multiplications, so the sums, and the
 // grey levels, are the same to the bit.
@@ -40,5 +34,12 @@ unsigned char grayOf(unsigned char red, unsigned char green, unsigned char blue)
 // is read before its grey is written.
 void pixelRowToGray(const unsigned char* pixels, int count, int pixelBytes, int redOffset, int greenOffset,
                     int blueOffset, int alphaOffset, unsigned char* out);
+
+// The same row to outChannels bytes a pixel: grey (1) as above, or red,
+// green, blue (3) composited over white. The readers of every format hand
+// their rows on through it, so that a picture's grey and its colour are
+// always the same pixels.
+void pixelRowTo(int outChannels, const unsigned char* pixels, int count, int pixelBytes, int redOffset,
+                int greenOffset, int blueOffset, int alphaOffset, unsigned char* out);
 
 #endif

@@ -1,6 +1,7 @@
 #include "image/png_reader.h"
 
 #include "image/gray_conversion.h"
+#include "image/picture_limits.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -30,28 +31,6 @@ int channelsOf(int colourType) {
   }
 }
 
-// Alpha composited over white, as the general reader's pictures are.
-unsigned char overWhite(unsigned char value, unsigned char alpha) {
-  return (unsigned char)((value * alpha + 255 * (255 - alpha) + 127) / 255);
-}
-
-// Native pixels (channels bytes each) to blue, green, red.
-void toBgr(const unsigned char* in, size_t pixels, int channels, unsigned char* out) {
-  for (size_t i = 0; i < pixels; i++, in += channels, out += 3) {
-    unsigned char r, g, b, a = 255;
-    if (channels <= 2) {
-      r = g = b = in[0];
-      if (channels == 2) a = in[1];
-    } else {
-      r = in[0], g = in[1], b = in[2];
-      if (channels == 4) a = in[3];
-    }
-    out[0] = overWhite(b, a);
-    out[1] = overWhite(g, a);
-    out[2] = overWhite(r, a);
-  }
-}
-
 // Hands the file to the context and reads its header.
 bool openPng(spng_ctx* ctx, const unsigned char* bytes, size_t size, spng_ihdr* header) {
   return spng_set_png_buffer(ctx, bytes, size) == 0 &&
@@ -60,25 +39,24 @@ bool openPng(spng_ctx* ctx, const unsigned char* bytes, size_t size, spng_ihdr* 
 
 // Whether a file of `size` bytes can hold the header's picture, and the
 // decoder's rows are rowBytes each.
-bool plausiblePicture(spng_ctx* ctx, const spng_ihdr& header, size_t size, size_t rowBytes) {
-  long long pixels = (long long)header.width * header.height;
-  // A header can claim any size; compression shrinks a picture a few
-  // thousand times at most.
-  if (pixels < 1 || pixels > kMaxPicturePixels || pixels > (long long)size * 4096 + 65536) return false;
+bool plausiblePicture(spng_ctx* ctx, const spng_ihdr& header, size_t size, size_t rowBytes, PictureStatus* status) {
+  if (!pictureSizeAllowed(size, header.width, header.height, status)) return false;
   size_t length = 0;
-  return spng_decoded_image_size(ctx, SPNG_FMT_PNG, &length) == 0 && length == rowBytes * header.height;
+  if (spng_decoded_image_size(ctx, SPNG_FMT_PNG, &length) == 0 && length == rowBytes * header.height) return true;
+  return pictureFails(status, kPictureDamaged);
 }
 
 // Whether an opened PNG is of a kind whose bytes are channels (8-bit grey,
 // grey with alpha, RGB, RGBA, no transparency chunk): *handled true with
 // the channels once it is one. False too when it cannot be taken.
-bool channelKind(spng_ctx* ctx, const spng_ihdr& header, size_t size, bool* handled, int* channels) {
+bool channelKind(spng_ctx* ctx, const spng_ihdr& header, size_t size, bool* handled, int* channels,
+                 PictureStatus* status) {
   spng_trns transparency;
   *channels = channelsOf(header.color_type);
   if (header.bit_depth != 8 || *channels == 0 || spng_get_trns(ctx, &transparency) != SPNG_ECHUNKAVAIL)
     return false;
   *handled = true;
-  return plausiblePicture(ctx, header, size, (size_t)header.width * *channels);
+  return plausiblePicture(ctx, header, size, (size_t)header.width * *channels, status);
 }
 
 // Where red, green, blue and alpha sit in a pixel of so many channels.
@@ -120,13 +98,13 @@ bool packedLayout(const spng_ihdr& header) {
 
 // Whether an opened PNG is of a packed kind decodePacked takes: *handled
 // true once it is one. False too when it cannot be taken.
-bool packedKind(spng_ctx* ctx, const spng_ihdr& header, size_t size, bool* handled) {
+bool packedKind(spng_ctx* ctx, const spng_ihdr& header, size_t size, bool* handled, PictureStatus* status) {
   if (!packedLayout(header)) return false;
   // A grey one with a transparent level is left to the general reader.
   spng_trns transparency;
   if (header.color_type == kGrey && spng_get_trns(ctx, &transparency) != SPNG_ECHUNKAVAIL) return false;
   *handled = true;
-  return plausiblePicture(ctx, header, size, ((size_t)header.width * header.bit_depth + 7) / 8);
+  return plausiblePicture(ctx, header, size, ((size_t)header.width * header.bit_depth + 7) / 8, status);
 }
 
 // The colour of each table index as red, green, blue and alpha: palette
@@ -170,16 +148,18 @@ void packedRow(const unsigned char* packed, int width, int depth, const unsigned
   }
 }
 
-// A packed picture, a row at a time, each pixel's index through the table
-// of `bytes` (1 or 3) bytes an entry to out; false on failure.
-bool decodePacked(spng_ctx* ctx, const spng_ihdr& header, const unsigned char* table, int bytes,
-                  unsigned char* out) {
+// A packed picture, a row at a time, each pixel's index through the
+// table of `channels` (1 or 3) bytes an entry; false on failure.
+bool decodePacked(spng_ctx* ctx, const spng_ihdr& header, DecodedPicture* picture) {
+  unsigned char rgba[256 * 4], table[256 * 3];
+  if (!colourTable(ctx, header, rgba)) return false;
+  pixelRowTo(picture->channels, rgba, 256, 4, 0, 1, 2, 3, table);
   size_t width = header.width, height = header.height;
   size_t rowBytes = (width * header.bit_depth + 7) / 8;
   unsigned char* packed = (unsigned char*)std::malloc(rowBytes);
   bool done = packed && decodeRows(ctx, height, packed, rowBytes, [&](size_t y) {
-    unsigned char* row = out + y * width * bytes;
-    if (bytes == 1)
+    unsigned char* row = pictureRow(*picture, (int)y);
+    if (picture->channels == 1)
       packedRow<1>(packed, (int)width, header.bit_depth, table, row);
     else
       packedRow<3>(packed, (int)width, header.bit_depth, table, row);
@@ -188,131 +168,61 @@ bool decodePacked(spng_ctx* ctx, const spng_ihdr& header, const unsigned char* t
   return done;
 }
 
-// A packed picture straight to grey; null on failure.
-unsigned char* decodePackedGray(spng_ctx* ctx, const spng_ihdr& header) {
-  unsigned char rgba[256 * 4], grey[256];
-  if (!colourTable(ctx, header, rgba)) return nullptr;
-  pixelRowToGray(rgba, 256, 4, 0, 1, 2, 3, grey);
-  unsigned char* out = (unsigned char*)std::malloc((size_t)header.width * header.height);
-  if (out && decodePacked(ctx, header, grey, 1, out)) return out;
-  std::free(out);
-  return nullptr;
-}
-
-// A packed picture as a bitmap; null on failure.
-PictureBitmap* decodePackedBitmap(spng_ctx* ctx, const spng_ihdr& header) {
-  unsigned char rgba[256 * 4], bgr[256 * 3];
-  if (!colourTable(ctx, header, rgba)) return nullptr;
-  toBgr(rgba, 256, 4, bgr);
-  PictureBitmap* bitmap = (PictureBitmap*)std::malloc(sizeof(PictureBitmap));
-  unsigned char* pixels = (unsigned char*)std::malloc((size_t)header.width * header.height * 3);
-  if (bitmap && pixels && decodePacked(ctx, header, bgr, 3, pixels)) {
-    bitmap->width = (int)header.width;
-    bitmap->height = (int)header.height;
-    bitmap->pixels = pixels;
-    return bitmap;
-  }
-  std::free(bitmap);
-  std::free(pixels);
-  return nullptr;
-}
-
-// The grey picture, decoded a row at a time (all at once when interlaced:
-// its rows come in several passes); null on failure.
-unsigned char* decodeGrayWith(spng_ctx* ctx, const spng_ihdr& header, int channels) {
+// A picture of a channel kind, decoded a row at a time (all at once when
+// interlaced: its rows come in several passes); false on failure.
+bool decodeChannels(spng_ctx* ctx, const spng_ihdr& header, int channels, DecodedPicture* picture) {
   size_t width = header.width, height = header.height, rowBytes = width * channels;
   int red, green, blue, alpha;
   channelOffsets(channels, &red, &green, &blue, &alpha);
-  unsigned char* grey = (unsigned char*)std::malloc(width * height);
+  int out = picture->channels;
   bool interlaced = header.interlace_method != SPNG_INTERLACE_NONE;
   unsigned char* native = (unsigned char*)std::malloc(interlaced ? rowBytes * height : rowBytes);
   bool done = false;
-  if (grey && native && interlaced) {
+  if (native && interlaced) {
     done = spng_decode_image(ctx, native, rowBytes * height, SPNG_FMT_PNG, 0) == 0;
     for (size_t y = 0; done && y < height; y++)
-      pixelRowToGray(native + y * rowBytes, (int)width, channels, red, green, blue, alpha, grey + y * width);
-  } else if (grey && native) {
+      pixelRowTo(out, native + y * rowBytes, (int)width, channels, red, green, blue, alpha, pictureRow(*picture, (int)y));
+  } else if (native) {
     done = decodeRows(ctx, height, native, rowBytes, [&](size_t y) {
-      pixelRowToGray(native, (int)width, channels, red, green, blue, alpha, grey + y * width);
+      pixelRowTo(out, native, (int)width, channels, red, green, blue, alpha, pictureRow(*picture, (int)y));
     });
   }
   std::free(native);
-  if (done) return grey;
-  std::free(grey);
-  return nullptr;
-}
-
-// The decoded picture of a channel kind, or null.
-PictureBitmap* decodeChannels(spng_ctx* ctx, const spng_ihdr& header, int channels) {
-  long long pixels = (long long)header.width * header.height;
-  size_t length = (size_t)pixels * channels;
-  unsigned char* native = (unsigned char*)std::malloc(length);
-  PictureBitmap* bitmap = (PictureBitmap*)std::malloc(sizeof(PictureBitmap));
-  unsigned char* bgr = (unsigned char*)std::malloc((size_t)pixels * 3);
-  if (native && bitmap && bgr && spng_decode_image(ctx, native, length, SPNG_FMT_PNG, 0) == 0) {
-    toBgr(native, (size_t)pixels, channels, bgr);
-    bitmap->width = (int)header.width;
-    bitmap->height = (int)header.height;
-    bitmap->pixels = bgr;
-    std::free(native);
-    return bitmap;
-  }
-  std::free(native);
-  std::free(bitmap);
-  std::free(bgr);
-  return nullptr;
+  return done;
 }
 
 }  // namespace
 
-PictureBitmap* decodeCommonPng(const unsigned char* bytes, size_t size, bool* handled) {
+bool decodeCommonPng(const unsigned char* bytes, size_t size, int channels, DecodedPicture* picture,
+                     PictureStatus* status, bool* handled) {
   *handled = false;
-  if (!isPng(bytes, size)) return nullptr;
-  // Checked as decodeCommonPngGray checks: both readings of a file agree.
+  if (!isPng(bytes, size)) return false;
   spng_ctx* ctx = spng_ctx_new(kContextFlags);
-  if (!ctx) return nullptr;
+  if (!ctx) return pictureFails(status, kPictureOutOfMemory);
   spng_ihdr header;
-  int channels = 0;
-  PictureBitmap* bitmap = nullptr;
+  int native = 0;
+  bool done = false;
   if (openPng(ctx, bytes, size, &header)) {
-    if (channelKind(ctx, header, size, handled, &channels))
-      bitmap = decodeChannels(ctx, header, channels);
-    else if (!*handled && packedKind(ctx, header, size, handled))
-      bitmap = decodePackedBitmap(ctx, header);
+    bool packed = false;
+    if (channelKind(ctx, header, size, handled, &native, status) ||
+        (!*handled && (packed = packedKind(ctx, header, size, handled, status)))) {
+      done = allocatePicture(picture, (int)header.width, (int)header.height, channels, status) &&
+             (packed ? decodePacked(ctx, header, picture) : decodeChannels(ctx, header, native, picture));
+      if (!done && picture->pixels) {
+        freeDecodedPicture(picture);
+        pictureFails(status, kPictureDamaged);
+      }
+    }
   }
   spng_ctx_free(ctx);
-  return bitmap;
-}
-
-unsigned char* decodeCommonPngGray(const unsigned char* bytes, size_t size, int* width, int* height, bool* handled) {
-  *handled = false;
-  if (!isPng(bytes, size)) return nullptr;
-  spng_ctx* ctx = spng_ctx_new(kContextFlags);
-  if (!ctx) return nullptr;
-  spng_ihdr header;
-  int channels = 0;
-  unsigned char* grey = nullptr;
-  if (openPng(ctx, bytes, size, &header)) {
-    if (channelKind(ctx, header, size, handled, &channels))
-      grey = decodeGrayWith(ctx, header, channels);
-    else if (!*handled && packedKind(ctx, header, size, handled))
-      grey = decodePackedGray(ctx, header);
-  }
-  spng_ctx_free(ctx);
-  if (grey) *width = (int)header.width, *height = (int)header.height;
-  return grey;
+  return done;
 }
 
 #else
 
-PictureBitmap* decodeCommonPng(const unsigned char*, size_t, bool* handled) {
+bool decodeCommonPng(const unsigned char*, size_t, int, DecodedPicture*, PictureStatus*, bool* handled) {
   *handled = false;
-  return nullptr;
-}
-
-unsigned char* decodeCommonPngGray(const unsigned char*, size_t, int*, int*, bool* handled) {
-  *handled = false;
-  return nullptr;
+  return false;
 }
 
 #endif

@@ -8,19 +8,17 @@
 
 #include <cstddef>
 
-#include "image/picture_bitmap.h"
+#include "image/decoded_picture.h"
 
 // Whether the bytes start with the PNG signature.
 bool isPng(const unsigned char* bytes, size_t size);
 
-// The picture, alpha composited over white; null when the file is not such
-// a PNG (or is damaged): *handled says whether it was one this reader takes,
-// so that a damaged one is not tried again elsewhere.
-PictureBitmap* decodeCommonPng(const unsigned char* bytes, size_t size, bool* handled);
-
-// The same picture straight to grey (as bitmapToGray weighs it), a row at a
-// time, without the picture's own pixels or a bitmap in between. A new
-// buffer the caller frees with free(); null as above.
-unsigned char* decodeCommonPngGray(const unsigned char* bytes, size_t size, int* width, int* height, bool* handled);
+// The picture with `channels` bytes a pixel (1 grey, 3 colour), a row at a
+// time, without the file's own pixels in between. *handled says whether the
+// file was of a kind this reader takes, so that a damaged one is not tried
+// again elsewhere; false, with the reason in *status, when it could not be
+// read.
+bool decodeCommonPng(const unsigned char* bytes, size_t size, int channels, DecodedPicture* picture,
+                     PictureStatus* status, bool* handled);
 
 #endif

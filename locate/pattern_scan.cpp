@@ -7,7 +7,7 @@
 #include <emmintrin.h>
 #endif
 
-#include "image/picture_bitmap.h"
+#include "image/picture_limits.h"
 #include "locate/line_gathering.h"
 #include "locate/line_thresholds.h"
 #include "locate/run_matching.h"

@@ -10,7 +10,7 @@
 #include "highlevel/eci_text.h"
 #include "highlevel/data_decoder.h"
 #include "image/gray_conversion.h"
-#include "image/picture_bitmap.h"
+#include "image/picture_reader.h"
 #include "pipeline/exact_reading.h"
 #include "pipeline/reading_order.h"
 #include "pipeline/symbol_scan.h"
@@ -249,11 +249,66 @@ ReadResult readGrey(const unsigned char* grey, int width, int height, const Opti
   return resultOf(exact.get(), 1, options);
 }
 
-// A picture file's grey pixels (null when it could not be read) read.
-ReadResult readLoaded(unsigned char* pixels, int width, int height, const Options& options) {
-  GreyPicture grey(pixels);
-  if (!grey) return failure(Status::NoPicture, failureText(kDecodeNoPicture));
-  return readGrey(grey.get(), width, height, options);
+// The text of a picture file's status, one for every place that shows it.
+std::string pictureErrorText(const PictureStatus& status) {
+  char text[160];
+  describePictureStatus(status, text, sizeof text);
+  return text;
+}
+
+// Reads each page of a picture file as it is decoded, into one result.
+struct PageReading {
+  const Options* options;
+  ReadResult result;
+  int pages = 0;  // pages read so far
+};
+
+// A page's result joins the file's: its symbols, named by page when the
+// file holds several, and the best failure while none decoded ("not
+// decoded" before "no symbol").
+void joinPage(ReadResult* file, ReadResult page, int index, int count, bool first) {
+  for (Symbol& symbol : page.symbols) {
+    symbol.page = count > 1 ? index + 1 : 0;
+    file->symbols.push_back(std::move(symbol));
+  }
+  if (!file->symbols.empty()) {
+    file->status = Status::Decoded;
+    file->error.clear();
+  } else if (first || (int)page.status > (int)file->status) {
+    bool named = count > 1 && page.status != Status::NoSymbol;
+    file->status = page.status;
+    file->error = named ? "page " + std::to_string(index + 1) + ": " + page.error : page.error;
+  }
+}
+
+// Reads a page and joins its result to the file's. The reading stops once
+// the file holds as many symbols as asked for.
+bool readPage(void* context, DecodedPicture* page, int index, int count) {
+  PageReading* reading = static_cast<PageReading*>(context);
+  const Options& options = *reading->options;
+  ReadResult& file = reading->result;
+  // No exception may leave through the picture reader, which holds the
+  // file's decoder open.
+  try {
+    joinPage(&file, readGrey(page->pixels, page->width, page->height, options), index, count, reading->pages == 0);
+  } catch (const std::bad_alloc&) {
+    joinPage(&file, failure(Status::NotDecoded, "out of memory"), index, count, reading->pages == 0);
+  }
+  reading->pages++;
+  if (options.maxSymbols <= 0 || (int)file.symbols.size() < options.maxSymbols) return true;
+  file.symbols.resize((size_t)options.maxSymbols);
+  return false;
+}
+
+// The result of reading a picture file's pages. A page that cannot be read
+// ends the reading: the file has no picture when it was the first, and
+// otherwise the pages before it stand, the error naming the page.
+ReadResult readPages(bool read, const PictureStatus& status, PageReading* reading) {
+  ReadResult& result = reading->result;
+  if (read || result.status == Status::Decoded) return std::move(result);
+  if (reading->pages == 0) return failure(Status::NoPicture, pictureErrorText(status).c_str());
+  result.error += "; page " + std::to_string(reading->pages + 1) + ": " + pictureErrorText(status);
+  return std::move(result);
 }
 
 // Where red, green, blue and alpha sit in a pixel (-1: no alpha).
@@ -326,9 +381,10 @@ ReadResult read(const ImageView& image, const Options& options) {
 
 ReadResult readFile(const std::string& path, const Options& options) {
   try {
-    int width = 0, height = 0;
-    unsigned char* grey = loadPictureGray(path.c_str(), &width, &height);
-    return readLoaded(grey, width, height, options);
+    PageReading reading{&options, {}, 0};
+    PictureStatus status;
+    bool read = readPictureFilePages(path.c_str(), 1, {readPage, &reading}, &status);
+    return readPages(read, status, &reading);
   } catch (const std::bad_alloc&) {
     return failure(Status::NotDecoded, "out of memory");
   }
@@ -336,9 +392,10 @@ ReadResult readFile(const std::string& path, const Options& options) {
 
 ReadResult readMemory(const void* bytes, size_t size, const Options& options) {
   try {
-    int width = 0, height = 0;
-    unsigned char* grey = decodePictureGray(static_cast<const unsigned char*>(bytes), size, &width, &height);
-    return readLoaded(grey, width, height, options);
+    PageReading reading{&options, {}, 0};
+    PictureStatus status;
+    bool read = readPicturePages(static_cast<const unsigned char*>(bytes), size, 1, {readPage, &reading}, &status);
+    return readPages(read, status, &reading);
   } catch (const std::bad_alloc&) {
     return failure(Status::NotDecoded, "out of memory");
   }
@@ -347,24 +404,19 @@ ReadResult readMemory(const void* bytes, size_t size, const Options& options) {
 const char* eciCharset(int eci) { return eciCharsetName(eci); }
 
 bool loadPicture(const void* bytes, size_t size, Picture* picture) {
+  DecodedPicture rgb;
+  PictureStatus status;
+  if (!decodePicture(static_cast<const unsigned char*>(bytes), size, 3, &rgb, &status)) return false;
   try {
-    std::unique_ptr<PictureBitmap, void (*)(PictureBitmap*)> bitmap(
-        decodePictureBytes(static_cast<const unsigned char*>(bytes), size), freePictureBitmap);
-    if (!bitmap) return false;
-    size_t pixelCount = (size_t)bitmap->width * bitmap->height;
-    picture->rgb.resize(pixelCount * 3);
-    for (size_t i = 0; i < pixelCount; i++) {
-      const unsigned char* bgr = bitmap->pixels + 3 * i;
-      picture->rgb[3 * i] = bgr[2];
-      picture->rgb[3 * i + 1] = bgr[1];
-      picture->rgb[3 * i + 2] = bgr[0];
-    }
-    picture->width = bitmap->width;
-    picture->height = bitmap->height;
-    return true;
+    picture->rgb.assign(rgb.pixels, rgb.pixels + (size_t)rgb.width * rgb.height * 3);
+    picture->width = rgb.width;
+    picture->height = rgb.height;
   } catch (const std::bad_alloc&) {
+    freeDecodedPicture(&rgb);
     return false;
   }
+  freeDecodedPicture(&rgb);
+  return true;
 }
 
 const char* version() { return PDF417READ_VERSION; }

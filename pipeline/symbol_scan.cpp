@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "codeword/codeword_buffer.h"
-#include "image/picture_bitmap.h"
+#include "image/picture_limits.h"
 #include "locate/picture_levels.h"
 #include "locate/pattern_scan.h"
 #include "locate/pattern_trails.h"

@@ -88,6 +88,10 @@ class Symbol:
     def document(self) -> Optional[Document]:
         """What a driver licence or ID card (AAMVA), boarding pass (IATA BCBP)
         or ISO/IEC 15434 label says, as parse_document() gives it."""
+    @property
+    def page(self) -> int:
+        """The page of a multi-page file (TIFF) it is on, from 1; 0 for a
+        picture of one page."""
 
 class ReadResult:
     """What read_result() found in a picture."""

@@ -5,11 +5,14 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include <cerrno>
 #include <climits>
 #include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
+
+#include "image/picture_status.h"
 
 namespace py = pybind11;
 using pdf417read::ImageView;
@@ -291,12 +294,41 @@ std::string nameOf(py::handle image) {
   return ": " + std::string(py::repr(py::module_::import("os").attr("fsdecode")(image)));
 }
 
+// The library's text for a file that cannot be opened.
+std::string fileErrorText(PictureError error) {
+  PictureStatus status;
+  status.error = error;
+  char text[160];
+  describePictureStatus(status, text, sizeof text);
+  return text;
+}
+
+// A file that cannot be opened raises the OSError that open() raises for
+// it (FileNotFoundError, IsADirectoryError, PermissionError), with the
+// library's reason as its text.
+void raiseFileError(const ReadResult& result, const Source& source) {
+  struct FileError {
+    PictureError error;
+    const char* exception;
+    int number;
+  };
+  const FileError kErrors[] = {{kPictureMissing, "FileNotFoundError", ENOENT},
+                               {kPictureDirectory, "IsADirectoryError", EISDIR},
+                               {kPictureNoPermission, "PermissionError", EACCES},
+                               {kPictureNotRegular, "OSError", EINVAL},
+                               {kPictureUnreadable, "OSError", EIO}};
+  for (const FileError& error : kErrors) {
+    if (result.error != fileErrorText(error.error)) continue;
+    py::object type = py::module_::import("builtins").attr(error.exception);
+    PyErr_SetObject(type.ptr(), py::make_tuple(error.number, result.error, source.pathObject).ptr());
+    throw py::error_already_set();
+  }
+}
+
 ReadResult readPicture(py::handle image, const Options& options) {
   Source source = sourceOf(image);
   ReadResult result = decode(source, options);
-  // A file that cannot be opened raises what open() raises for it.
-  if (result.status == Status::NoPicture && source.kind == Source::Path)
-    py::module_::import("io").attr("open")(source.pathObject, "rb").attr("close")();
+  if (result.status == Status::NoPicture && source.kind == Source::Path) raiseFileError(result, source);
   return result;
 }
 
@@ -444,7 +476,9 @@ macro: a Macro when the symbol is one segment of a Macro PDF417 message,
 warnings: what the reader could not interpret.
 document: None, or a dict of what an AAMVA driver licence or ID card, an
   IATA boarding pass or an ISO/IEC 15434 label says, as parse_document()
-  gives it.)";
+  gives it.
+page: the page of a multi-page file (TIFF) it is on, from 1; 0 for a
+  picture of one page.)";
 
 const char kParseDocumentDoc[] = R"(parse_document(data) -> dict | None
 
@@ -499,6 +533,7 @@ void bindSymbol(py::module_& m) {
       .def_readonly("compact", &Symbol::compact)
       .def_readonly("mirrored", &Symbol::mirrored)
       .def_readonly("reader_init", &Symbol::readerInit)
+      .def_readonly("page", &Symbol::page)
       .def_property_readonly("macro", [](const Symbol& symbol) { return symbol.macro; })
       .def_property_readonly("warnings", [](const Symbol& symbol) { return textsOf(symbol.warnings); })
       .def_property_readonly("document", [](const Symbol& symbol) { return documentOf(symbol.document); })

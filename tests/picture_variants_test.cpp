@@ -7,7 +7,7 @@
 #include <random>
 #include <vector>
 
-#include "image/picture_bitmap.h"
+#include "image/picture_limits.h"
 #include "locate/adaptive_binarize.h"
 #include "support/picture_variants.h"
 #include "support/symbol_pictures.h"

@@ -69,8 +69,8 @@ TEST(Program, FailuresNameTheFileAndTheReason) {
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.out, "Result =GOOD\n");
   EXPECT_EQ(countLines(run.err), 3);
-  EXPECT_NE(run.err.find(missing + ": cannot read the picture"), std::string::npos);
-  EXPECT_NE(run.err.find(garbage + ": cannot read the picture"), std::string::npos);
+  EXPECT_NE(run.err.find(missing + ": no such file\n"), std::string::npos);
+  EXPECT_NE(run.err.find(garbage + ": unknown picture format\n"), std::string::npos);
   EXPECT_NE(run.err.find(empty + ": no PDF417 symbol found"), std::string::npos);
 }
 

@@ -164,6 +164,19 @@ class Progress:
             sys.stderr.flush()
 
 
+def open_error(path, error):
+    """The reason the library gives for a file the client could not open (the
+    same words as a worker's), or the system's when the module is not here."""
+    try:
+        import pdf417read
+        pdf417read.read_result(path)
+    except OSError as library_error:
+        return library_error.strerror
+    except Exception:  # no module on the client, or the file changed since
+        pass
+    return error.strerror or str(error)
+
+
 def chunk_items(chunk, send_data):
     """(path, bytes or None) pairs, and the records of files the client could not read."""
     items, failures = [], []
@@ -175,7 +188,7 @@ def chunk_items(chunk, send_data):
             with open(path, "rb") as picture:
                 items.append((path, picture.read()))
         except OSError as error:
-            failures.append(failure_record(path, "no picture", error.strerror or str(error)))
+            failures.append(failure_record(path, "no picture", open_error(path, error)))
     return items, failures
 
 

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs what the build and the tests need on Debian 12, when missing.
 set -euo pipefail
-packages=(cmake make g++ pkg-config python3 libstb-dev libspng-dev libgtest-dev libbenchmark-dev zint libzint-dev
-          nlohmann-json3-dev "$@")
+packages=(cmake make g++ pkg-config python3 libstb-dev libspng-dev libtiff-dev libwebp-dev libgtest-dev
+          libbenchmark-dev zint libzint-dev nlohmann-json3-dev "$@")
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")

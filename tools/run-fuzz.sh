@@ -9,7 +9,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:-600}
 shift || true
 parallel=${FUZZ_JOBS:-2}
-bash tools/install-deps.sh clang libclang-rt-14-dev
+bash tools/install-deps.sh clang libclang-rt-14-dev imagemagick
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j"$(nproc)" --target make_fuzz_seeds
 fuzz_build() {

@@ -209,17 +209,25 @@ struct Symbol {
   // The message parsed as a document; none for other messages, or when
   // Options::parseDocuments is off.
   std::optional<Document> document;
+  // The page of a multi-page file (TIFF) the symbol is on, counted from 1;
+  // 0 for a picture file of one page and for pixels in memory.
+  int page = 0;
 };
 
 struct ReadResult {
   Status status = Status::NoPicture;
-  std::string error;            // why, when nothing was decoded
+  // Why, when nothing was decoded: for a file that cannot be read, for
+  // example "no such file", "empty file", "truncated PNG file",
+  // "unsupported picture format: HEIC" or "picture too large: ...".
+  std::string error;
   std::vector<Symbol> symbols;  // in reading order: top to bottom, then left to right
 };
 
 // Reads every PDF417 symbol in a picture.
 PDF417READ_API ReadResult read(const ImageView& image, const Options& options = Options());
-// The same for a picture file: BMP, PNG, JPEG, GIF (first frame), TGA, PNM.
+// The same for a picture file: BMP, PNG, JPEG, GIF (first frame), TGA, PBM,
+// PGM, PPM (plain and raw, 8 and 16 bits), TIFF and WebP. Every page of a
+// multi-page TIFF is read; its symbols name their page.
 PDF417READ_API ReadResult readFile(const std::string& path, const Options& options = Options());
 // The same for the bytes of a picture file held in memory.
 PDF417READ_API ReadResult readMemory(const void* bytes, size_t size,
@@ -247,7 +255,8 @@ struct Picture {
 };
 
 // Decodes the bytes of a picture file with the same reader and the same
-// limits as readMemory. False when they do not hold a readable picture.
+// limits as readMemory (the first page of a multi-page file). False when
+// they do not hold a readable picture.
 PDF417READ_API bool loadPicture(const void* bytes, size_t size, Picture* picture);
 
 // The library's version, "MAJOR.MINOR.PATCH".

@@ -82,7 +82,7 @@ def test_failures_are_recorded_and_a_restart_skips_what_is_done(tmp_path, schedu
     assert by_name["truncated.png"]["status"] == "no picture" and by_name["truncated.png"]["error"]
     assert by_name["blank.pgm"]["status"] == "no symbol"
     assert by_name["missing.png"] == {"file": str(tmp_path / "missing.png"), "status": "no picture",
-                                      "error": "No such file or directory", "symbols": []}
+                                      "error": "no such file", "symbols": []}
 
     # An interrupted run: three whole lines, then half of the fourth.
     lines = output.read_text(encoding="utf-8").splitlines(keepends=True)

@@ -151,9 +151,9 @@ class TestBadInputs:
     def test_truncated_file(self, picture, tmp_path):
         truncated = tmp_path / "truncated.png"
         truncated.write_bytes(picture.read_bytes()[:200])
-        with pytest.raises(ValueError, match="cannot read the picture.*truncated.png"):
+        with pytest.raises(ValueError, match="truncated PNG file.*truncated.png"):
             pdf417read.read(truncated)
-        with pytest.raises(ValueError, match="cannot read the picture"):
+        with pytest.raises(ValueError, match="truncated PNG file"):
             pdf417read.read(truncated.read_bytes())
         assert pdf417read.read_result(truncated).status == "no picture"
 
@@ -165,7 +165,7 @@ class TestBadInputs:
     def test_huge_bytes_are_refused_unread(self):
         # A gibibyte and one of zero pages, none of them touched by a read.
         huge = np.zeros((1 << 30) + 1, np.uint8)
-        with pytest.raises(ValueError, match="cannot read the picture"):
+        with pytest.raises(ValueError, match=r"file too large: 1073741825 bytes \(limit 1073741824 bytes\)"):
             pdf417read.read(memoryview(huge))
 
     def test_not_a_picture(self, tmp_path):
@@ -177,10 +177,14 @@ class TestBadInputs:
             pdf417read.read(text)
 
     def test_files_that_cannot_be_opened(self, tmp_path):
-        with pytest.raises(FileNotFoundError):
+        with pytest.raises(FileNotFoundError, match="no such file") as missing:
             pdf417read.read(tmp_path / "missing.png")
-        with pytest.raises(IsADirectoryError):
+        assert missing.value.filename == tmp_path / "missing.png"
+        with pytest.raises(IsADirectoryError, match="a directory, not a picture file"):
             pdf417read.read(tmp_path)
+        (tmp_path / "empty.png").write_bytes(b"")
+        with pytest.raises(ValueError, match="empty file"):
+            pdf417read.read(tmp_path / "empty.png")
         with pytest.raises(ValueError, match="null"):
             pdf417read.read(str(tmp_path / "a.png") + "\0.png")
 
@@ -211,6 +215,15 @@ class TestPillow:
             image = self.Image.frombytes(mode, grey.shape[::-1], wide.astype(raw).tobytes())
             assert_message(pdf417read.read(image))
         assert_message(pdf417read.read(self.Image.fromarray(wide.astype(np.int32), "I")))
+
+    def test_pages_of_a_tiff_file_are_named(self, grey, tmp_path):
+        pages = tmp_path / "pages.tif"
+        first = self.Image.fromarray(grey)
+        first.save(pages, save_all=True, append_images=[first.transpose(self.Image.Transpose.ROTATE_180)])
+        symbols = pdf417read.read(pages)
+        assert [symbol.page for symbol in symbols] == [1, 2]
+        assert pdf417read.read(pages.read_bytes())[1].text == MESSAGE
+        assert pdf417read.read(grey)[0].page == 0
 
     def test_opened_file_and_empty_image(self, picture):
         with self.Image.open(picture) as image:

@@ -5,8 +5,7 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "image/gray_conversion.h"
-#include "image/picture_bitmap.h"
+#include "image/picture_reader.h"
 
 namespace {
 
@@ -31,10 +30,8 @@ void collect(const std::string& folder, std::vector<CorpusPicture>* pictures) {
       continue;
     }
     if (!isPicture(name)) continue;
-    PictureBitmap* bitmap = loadPictureBitmap(path.c_str());
     int width = 0, height = 0;
-    unsigned char* grey = bitmap ? bitmapToGray(bitmap, &width, &height) : nullptr;
-    freePictureBitmap(bitmap);
+    unsigned char* grey = loadPictureGray(path.c_str(), &width, &height);
     if (!grey) continue;
     CorpusPicture picture;
     size_t slash = path.rfind('/', path.rfind('/') - 1);

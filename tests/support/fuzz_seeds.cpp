@@ -2,7 +2,11 @@
 
 #include <zint.h>
 
+#include <cstdlib>
+
 #include <cstdio>
+
+#include "support/picture_files.h"
 
 namespace {
 
@@ -89,11 +93,28 @@ std::vector<FuzzSeed> pictureFileSeeds(const SeedSymbol& seed) {
     files.push_back({extension, writtenAs(seed.picture, extension, false)});
   files.push_back({"-grey.png", writtenAs(seed.picture, ".png", true)});
   const GrayPicture& picture = seed.picture;
-  std::string header = "P5\n" + std::to_string(picture.width) + " " + std::to_string(picture.height) + "\n255\n";
-  std::vector<unsigned char> pgm(header.begin(), header.end());
-  pgm.insert(pgm.end(), picture.pixels.begin(), picture.pixels.end());
-  files.push_back({".pgm", pgm});
+  // Netpbm of every kind: bits, grey and colour, plain and raw, 8 and 16
+  // bits, and a maximum that is neither.
+  const struct {
+    const char* magic;
+    int maxValue;
+    const char* name;
+  } kNetpbm[] = {{"P1", 1, "-plain.pbm"},   {"P2", 255, "-plain.pgm"}, {"P3", 1000, "-plain.ppm"},
+                 {"P4", 1, ".pbm"},         {"P5", 255, ".pgm"},       {"P6", 255, ".ppm"},
+                 {"P5", 65535, "-16.pgm"},  {"P6", 65535, "-16.ppm"},  {"P5", 100, "-100.pgm"}};
+  for (const auto& kind : kNetpbm) files.push_back({kind.name, pnmFile(picture, kind.magic, kind.maxValue)});
   files.push_back({".gif", gifOf(seed.message)});
+  // TIFF of the common layouts, one of two pages; WebP both ways.
+  const struct {
+    TiffLayout layout;
+    const char* name;
+  } kTiff[] = {{{1, false, kTiffG4, 0, 1000}, "-g4.tif"},     {{1, false, kTiffG3, 0, 16}, "-g3.tif"},
+               {{8, false, kTiffLzw, 0, 8}, "-lzw.tif"},      {{16, false, kTiffDeflate, 0, 16}, "-16.tif"},
+               {{8, true, kTiffJpeg, 16, 0}, "-tiles.tif"}};
+  for (const auto& kind : kTiff) files.push_back({kind.name, tiffFile({picture}, kind.layout)});
+  files.push_back({"-pages.tif", tiffFile({picture, picture}, TiffLayout{})});
+  files.push_back({"-lossless.webp", webpFile(picture, true)});
+  files.push_back({".webp", webpFile(picture, false)});
   std::vector<FuzzSeed> written;
   for (FuzzSeed& file : files)
     if (!file.bytes.empty()) written.push_back(std::move(file));
@@ -121,4 +142,39 @@ std::vector<FuzzSeed> refusedViewSeeds() {
     views.push_back({"refused-" + std::to_string(views.size()), bytes});
   }
   return views;
+}
+
+std::vector<FuzzSeed> convertedSeeds(const SeedSymbol& seed) {
+  std::vector<FuzzSeed> files;
+  if (std::system("command -v convert >/dev/null 2>&1") != 0) return files;
+  std::string source = workPath("convert-seed.png");
+  if (!writePicture(seed.picture, source)) return files;
+  // ImageMagick's output type and options for each variant.
+  const struct {
+    const char* options;
+    const char* target;
+    const char* name;
+  } kVariants[] = {
+      {"-interlace PNG", "png:", "-interlaced.png"},
+      {"-depth 16", "png48:", "-16.png"},
+      {"-define png:bit-depth=16 -define png:color-type=0", "png:", "-grey16.png"},
+      {"-interlace JPEG", "jpg:", "-progressive.jpg"},
+      {"-type Palette", "bmp3:", "-palette.bmp"},
+      {"-type Palette -compress RLE", "bmp3:", "-rle.bmp"},  // refused, as unsupported
+      // One red pixel: a grey picture would be written as grey, not with a palette.
+      {"-fill '#ff0000' -draw 'point 0,0' -type Palette", "tga:", "-palette.tga"},
+      {"-fill '#ff0000' -draw 'point 0,0' -type Palette -compress RLE", "tga:", "-palette-rle.tga"},
+      {"-compress RLE", "tga:", "-rle.tga"},
+      {"-type Palette", "gif:", "-palette.gif"},
+  };
+  for (const auto& variant : kVariants) {
+    std::string target = workPath("convert-seed-out");
+    std::string command = std::string("convert '") + source + "' " + variant.options + " '" + variant.target +
+                          target + "' >/dev/null 2>&1";
+    std::vector<unsigned char> bytes = std::system(command.c_str()) == 0 ? readBytes(target) : std::vector<unsigned char>();
+    if (!bytes.empty()) files.push_back({variant.name, bytes});
+    std::remove(target.c_str());
+  }
+  std::remove(source.c_str());
+  return files;
 }

@@ -25,8 +25,16 @@ struct SeedSymbol {
 std::vector<SeedSymbol> seedSymbols();
 
 // The picture as files of every format the reader takes: PNG (colour and
-// grey), BMP, JPEG, TGA, PGM, and the encoder's own GIF of the message.
+// grey), BMP, JPEG, TGA, Netpbm of every kind (plain and raw, 8 and 16
+// bits), TIFF (G3, G4, LZW, Deflate 16-bit, JPEG tiles, two pages), WebP
+// (lossless and lossy) and the encoder's own GIF of the message.
 std::vector<FuzzSeed> pictureFileSeeds(const SeedSymbol& seed);
+
+// The kinds only ImageMagick writes here: interlaced and 16-bit PNG,
+// progressive JPEG, palette and RLE BMP and TGA (RLE BMP is refused as
+// unsupported), palette GIF. Empty when
+// its convert is not installed (tools/run-fuzz.sh installs it).
+std::vector<FuzzSeed> convertedSeeds(const SeedSymbol& seed);
 
 // read_view_fuzz inputs (fuzz/view_input.h): the picture in every pixel
 // format, some with padded rows; and views read must refuse.

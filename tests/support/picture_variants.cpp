@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "image/picture_bitmap.h"
+#include "image/picture_reader.h"
 #include "locate/grey_histogram.h"
 
 enum {
