@@ -139,7 +139,8 @@ TEST(MessageRoundTrip, DesignatorsAmongByteGroups) {
     std::string bytes, text;
     std::vector<int> ecis;
   } cases[] = {
-      {latched, "AB" + sjis + gb + greek + "\xcf\xf0\xb3", "ABテスト点茗中αβγδεζПрł", {20, 1000, 29, 810905, 9, 22, 4}},
+      {latched, "AB" + sjis + gb + greek + "\xcf\xf0\xb3", "ABテスト点茗中αβγδεζПрł",
+       {20, 1000, 29, 810905, 9, 22, 4}},
       {six, "AB" + sjis + gb + greek + "AB", "ABテスト点茗中αβγδεζAB", {20, 29, 9}},
   };
   for (const Case& c : cases) {
