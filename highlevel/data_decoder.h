@@ -14,7 +14,7 @@ struct DecodedMessage {
   char bytes[kTextBufferSize];
   int length;
   EciMarks ecis;     // where each ECI's bytes start, in order
-  int readerInit;    // a 921 was met
+  int readerInit;    // a 921 was met before the control block
   MacroBlock macro;  // macro.present: the symbol holds a control block
   int outcome;       // a MessageOutcome
 };

@@ -7,49 +7,9 @@
 
 #include "codeword/row_reader.h"
 #include "ecc/reed_solomon.h"
+#include "support/codeword_symbols.h"
 #include "support/symbol_pictures.h"
 #include "support/trace_capture.h"
-
-// Field arithmetic of the reference encoder, kept apart from the decoder's
-// tables so that the two check each other.
-static int modPrime(long long v) { return (int)(((v % 929) + 929) % 929); }
-
-static int powerOfThree(int exponent) {
-  long long result = 1;
-  for (int i = 0; i < exponent; i++) result = result * 3 % 929;
-  return (int)result;
-}
-
-// g(x) = (x - 3)(x - 3^2)...(x - 3^t), highest power first.
-static std::vector<int> generatorPolynomial(int t) {
-  std::vector<int> g{1};
-  for (int k = 1; k <= t; k++) {
-    int root = powerOfThree(k);
-    std::vector<int> next(g.size() + 1, 0);
-    for (size_t i = 0; i < g.size(); i++) {
-      next[i] = modPrime(next[i] + g[i]);
-      next[i + 1] = modPrime(next[i + 1] - (long long)g[i] * root);
-    }
-    g = next;
-  }
-  return g;
-}
-
-// A PDF417 codeword: data (entry 0 the highest power) followed by the
-// negated remainder of data(x) * x^t by g(x), so the whole is divisible by g.
-static std::vector<int> encodeWord(const std::vector<int>& data, int t) {
-  std::vector<int> g = generatorPolynomial(t);
-  std::vector<int> work(data);
-  work.resize(data.size() + t, 0);
-  for (size_t i = 0; i < data.size(); i++) {
-    int coefficient = work[i];
-    if (coefficient == 0) continue;
-    for (int j = 1; j <= t; j++) work[i + j] = modPrime(work[i + j] - (long long)coefficient * g[j]);
-  }
-  std::vector<int> word(data);
-  for (int j = 0; j < t; j++) word.push_back(modPrime(-work[data.size() + j]));
-  return word;
-}
 
 static int checkCount(int level) { return 2 << level; }
 

@@ -12,6 +12,7 @@
 #include "highlevel/data_decoder.h"
 #include "highlevel/eci_text.h"
 #include "highlevel/walk_trace.h"
+#include "support/codeword_symbols.h"
 #include "support/message_symbols.h"
 #include "support/trace_capture.h"
 
@@ -78,15 +79,6 @@ std::vector<int> numericCodewords(const std::string& digits) {
   return codewords;
 }
 
-// Six bytes as the five base-900 codewords of one byte-compaction group.
-std::vector<int> byteGroup(const std::string& six) {
-  unsigned long long value = 0;
-  for (unsigned char byte : six) value = value * 256 + byte;
-  std::vector<int> codewords(5);
-  for (int i = 4; i >= 0; i--, value /= 900) codewords[i] = (int)(value % 900);
-  return codewords;
-}
-
 std::vector<int> part(const std::vector<int>& codewords, size_t from, size_t to) {
   return std::vector<int>(codewords.begin() + from, codewords.begin() + to);
 }
@@ -149,7 +141,8 @@ std::vector<std::pair<int, int>> marksOf(const Message& message) {
 }
 
 TEST(EciDesignators, ADesignatorAmongByteGroupsLeavesTheGroupWhole) {
-  std::vector<int> sjis = byteGroup(kShiftJis), gb = byteGroup(kGb18030), greek = byteGroup(kGreek);
+  std::vector<int> sjis = byteCompactionGroup(kShiftJis), gb = byteCompactionGroup(kGb18030),
+                   greek = byteCompactionGroup(kGreek);
   // 901: designators inside the first and second group, between the second
   // and third, and among the single bytes that end the segment.
   std::vector<int> latched = join({{1, 901}, part(sjis, 0, 2), {927, 20}, part(sjis, 2, 5), part(gb, 0, 3),

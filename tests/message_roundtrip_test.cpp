@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "support/codeword_symbols.h"
 #include "support/message_symbols.h"
 
 namespace {
@@ -100,6 +101,61 @@ TEST(MessageRoundTrip, MixedEciSegmentsConvertEachPartOnItsOwn) {
   EXPECT_EQ(symbol->eci, (std::vector<int>{3, 7, 26, 20, 9}));
   EXPECT_EQ(symbol->bytes, "ABC" + convertTo("ISO-8859-5", "Привет") + "点茗" +
                                convertTo("SHIFT_JIS", "テスト") + convertTo("ISO-8859-7", "αβγ 42"));
+}
+
+TEST(MessageRoundTrip, MixedCharacterSetsKeepEveryByte) {
+  MessageSymbol message;
+  message.segments = {{3, "AB"}, {20, "テスト"}, {32, "点茗中"}, {9, "αβγδεζ"}, {22, "Пр"}, {4, "ł"}};
+  std::optional<pdf417read::Symbol> symbol = onlySymbol(message);
+  ASSERT_TRUE(symbol);
+  EXPECT_EQ(symbol->text, "ABテスト点茗中αβγδεζПрł");
+  EXPECT_EQ(symbol->bytes, "AB" + convertTo("SHIFT_JIS", "テスト") + convertTo("GB18030", "点茗中") +
+                               convertTo("ISO-8859-7", "αβγδεζ") + convertTo("CP1251", "Пр") +
+                               convertTo("ISO-8859-2", "ł"));
+  // ECIs from 900 up: the encoder writes 926 a b and 925 n.
+  MessageSymbol binary;
+  binary.binary = true;
+  binary.segments = {{3, "AB"}, {1000, "\x83\x65\x83\x58\x83\x67\xb5"}, {811000, "\xe3\xdc\xf8\xd6\xd0"}};
+  symbol = onlySymbol(binary);
+  ASSERT_TRUE(symbol);
+  EXPECT_EQ(symbol->bytes, "AB\x83\x65\x83\x58\x83\x67\xb5\xe3\xdc\xf8\xd6\xd0");
+  EXPECT_EQ(symbol->eci, (std::vector<int>{3, 1000, 811000}));
+}
+
+// An encoder may write a designator among the codewords of a byte-compaction
+// group, or between two groups of one run; the groups' bytes stand as
+// encoded, each in the set its designator names.
+TEST(MessageRoundTrip, DesignatorsAmongByteGroups) {
+  const std::string sjis = "\x83\x65\x83\x58\x83\x67", gb = "\xb5\xe3\xdc\xf8\xd6\xd0",
+                    greek = "\xe1\xe2\xe3\xe4\xe5\xe6";
+  std::vector<int> s = byteCompactionGroup(sjis), g = byteCompactionGroup(gb), e = byteCompactionGroup(greek);
+  std::vector<int> latched = {1, 901, s[0], s[1], 927, 20, s[2], s[3], s[4], 926, 0, 100, g[0], g[1], g[2],
+                              927, 29, g[3], g[4], 925, 5, 927, 9, e[0], e[1], e[2], e[3], e[4],
+                              927, 22, 0xcf, 0xf0, 927, 4, 0xb3};
+  std::vector<int> six = {1, 924, s[0], 927, 20, s[1], s[2], s[3], s[4], g[0], g[1], g[2], g[3],
+                          927, 29, g[4], 927, 9, e[0], e[1], e[2], e[3], e[4], 900, 1};
+  struct Case {
+    std::vector<int> codewords;
+    std::string bytes, text;
+    std::vector<int> ecis;
+  } cases[] = {
+      {latched, "AB" + sjis + gb + greek + "\xcf\xf0\xb3", "ABテスト点茗中αβγδεζПрł",
+       {20, 1000, 29, 810905, 9, 22, 4}},
+      {six, "AB" + sjis + gb + greek + "AB", "ABテスト点茗中αβγδεζAB", {20, 29, 9}},
+  };
+  for (const Case& c : cases) {
+    ModuleMatrix matrix;
+    ASSERT_TRUE(encodeCodewordSymbol(c.codewords, &matrix));
+    GrayPicture picture = drawSymbol(matrix, DrawOptions{});
+    pdf417read::ReadResult result = pdf417read::read(
+        pdf417read::ImageView(picture.pixels.data(), picture.width, picture.height, pdf417read::PixelFormat::Gray));
+    ASSERT_EQ(result.symbols.size(), 1u) << result.error;
+    const pdf417read::Symbol& symbol = result.symbols[0];
+    EXPECT_TRUE(symbol.verified);
+    EXPECT_EQ(symbol.bytes, c.bytes);
+    EXPECT_EQ(symbol.text, c.text);
+    EXPECT_EQ(symbol.eci, c.ecis);
+  }
 }
 
 TEST(MessageRoundTrip, TextModeCarriesOnAcrossADesignator) {
