@@ -70,7 +70,8 @@ std::vector<SummaryItem> readFormat(const std::string& format, const std::string
     size_t idLength = identified ? identifierLength(element) : 0;
     if (identified && idLength == 0) unidentified = true;
     DocumentField field{textOf(element.substr(0, idLength)), formatName(format), textOf(element.substr(idLength)), ""};
-    fields.push_back({SummaryItem{"id", textValue(element.substr(0, idLength))}, SummaryItem{"value", textValue(element.substr(idLength))}});
+    fields.push_back({SummaryItem{"id", textValue(element.substr(0, idLength))},
+                      SummaryItem{"value", textValue(element.substr(idLength))}});
     document->fields.push_back(std::move(field));
   }
   if (unidentified) document->warnings.push_back("format " + textOf(format) + ": elements without a data identifier");
@@ -94,7 +95,8 @@ Document parseIso15434(const std::string& bytes) {
   while (at < bytes.size()) {
     if (bytes[at] == kEndOfTransmission) {
       ended = true;
-      if (at + 1 < bytes.size()) document.warnings.push_back(std::to_string(bytes.size() - at - 1) + " bytes after EOT");
+      if (at + 1 < bytes.size())
+        document.warnings.push_back(std::to_string(bytes.size() - at - 1) + " bytes after EOT");
       break;
     }
     if (!digitsAt(bytes, at, 2)) {
