@@ -146,14 +146,20 @@ std::vector<Subfile> locateSubfiles(const std::string& bytes, const std::vector<
       subfile.typeAt = offset;
     } else {
       subfile.typeAt = findSubfileType(bytes, designator.type, searchFrom);
-      if (subfile.typeAt == std::string::npos) {
+      if (subfile.typeAt == std::string::npos && offset >= searchFrom && offset < bytes.size()) {
+        // Another type where the offset points: the offset is the better guess.
+        document->warnings.push_back("subfile " + designator.type + ": another type at offset " +
+                                     std::to_string(designator.offset) + ", read from there");
+        subfile.typeAt = offset;
+      } else if (subfile.typeAt == std::string::npos) {
         document->warnings.push_back("subfile " + designator.type + " not found");
         continue;
-      }
-      document->warnings.push_back("subfile " + designator.type + ": offset " + std::to_string(designator.offset) +
+      } else {
+        document->warnings.push_back("subfile " + designator.type + ": offset " + std::to_string(designator.offset) +
                                    " is wrong, found by its type at " + std::to_string(subfile.typeAt));
+      }
     }
-    subfile.begin = subfile.typeAt + 2;
+    subfile.begin = std::min(subfile.typeAt + 2, bytes.size());
     subfiles.push_back(subfile);
   }
   std::sort(subfiles.begin(), subfiles.end(), [](const Subfile& a, const Subfile& b) { return a.typeAt < b.typeAt; });

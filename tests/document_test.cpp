@@ -181,6 +181,7 @@ TEST(AamvaDocument, ToleratesWhatRealCardsDoWithAWarningEach) {
       {"aamva-aamva", "header: \"AAMVA\" in place of \"ANSI \""},
       {"aamva-offset", "subfile DL: offset 50 is wrong, found by its type at 41"},
       {"aamva-length", "subfile DL: length 1"},
+      {"aamva-type", "subfile DL: another type at offset 41, read from there"},
       {"aamva-no-jurisdiction-version", "header: no jurisdiction version"},
       {"aamva-no-cr", "subfile ZV: no final CR"},
       {"aamva-spaces", "trailing spaces in DAC"},
@@ -198,7 +199,7 @@ TEST(AamvaDocument, ToleratesWhatRealCardsDoWithAWarningEach) {
       EXPECT_EQ(summary(document, "given_names"), "MICHAEL JOHN") << quirk[0];
       EXPECT_EQ(summary(document, "height_cm"), "173") << quirk[0];
     }
-  EXPECT_EQ(tried, 9);
+  EXPECT_EQ(tried, 10);
 }
 
 TEST(AamvaDocument, EveryVersionUsAndCanadian) {

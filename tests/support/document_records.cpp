@@ -106,6 +106,7 @@ std::vector<NamedRecord> sampleDocumentRecords() {
       {"aamva-aamva", quirkyLicence("ANSI ", "AAMVA")},
       {"aamva-offset", quirkyLicence("DL0041", "DL0050")},
       {"aamva-length", quirkyLicence("DL00410", "DL00411")},
+      {"aamva-type", quirkyLicence("DLDAQ", "DXDAQ")},
       {"aamva-no-jurisdiction-version", quirkyLicence("080102", "0802")},
       {"aamva-no-cr", usLicenceRecord().substr(0, usLicenceRecord().size() - 1)},
       {"aamva-crlf", crLf},
