@@ -274,8 +274,17 @@ TEST(EnvelopeDocument, FormatsWithDataIdentifiersAndGs1Elements) {
       read += " " + shown(*find(field, "id")) + "=" + shown(*find(field, "value"));
     read += "; ";
   }
-  EXPECT_EQ(read, "06: P=1234 Q=10 1J=UN123456789 25S=UN043325711; 05: null=0109501101530003 null=10ABC; ");
+  EXPECT_EQ(read, "06: P=1234 Q=10 1J=UN123456789 25S=UN043325711; 05: 01=09501101530003 10=ABC; ");
   EXPECT_EQ(envelope.fields.size(), 6u);
+  Document gs1 = parsed(
+      "[)>\x1e"
+      "05\x1d"
+      "0109501101530003172512311012AB\x1d"
+      "8X\x1e\x04");
+  std::string elements;
+  for (const pdf417read::DocumentField& field : gs1.fields) elements += field.id + "=" + field.value + " ";
+  EXPECT_EQ(elements, "01=09501101530003 17=251231 10=12AB =8X ");
+  EXPECT_EQ(warnings(gs1), "format 05: elements without a known application identifier; ");
   Document unended = parsed(
       "[)>\x1e"
       "12\x1d"
