@@ -15,7 +15,7 @@ namespace {
 const char kLineFeed = '\n';
 const char kRecordSeparator = '\x1e';
 const char kCarriageReturn = '\r';
-const size_t kFileTypeAt = 4;  // after "@", LF, RS, CR
+const size_t kFileTypeAt = 4;       // after "@", LF, RS, CR
 const size_t kDesignatorSize = 10;  // type (2), offset (4), length (4)
 // A count of entries beyond this is a misread header, not a card.
 const int kMaxSubfiles = 20;
@@ -50,8 +50,8 @@ bool isUpperAt(const std::string& bytes, size_t at, size_t count) {
 }
 
 bool isDesignatorAt(const std::string& bytes, size_t at) {
-  return isUpperAt(bytes, at, 1) && at + 1 < bytes.size() && (isUpper(bytes[at + 1]) || (bytes[at + 1] >= '0' && bytes[at + 1] <= '9')) &&
-         digitsAt(bytes, at + 2, 8);
+  return isUpperAt(bytes, at, 1) && at + 1 < bytes.size() &&
+         (isUpper(bytes[at + 1]) || (bytes[at + 1] >= '0' && bytes[at + 1] <= '9')) && digitsAt(bytes, at + 2, 8);
 }
 
 void expectByte(const std::string& bytes, size_t at, char expected, const char* name, Document* document) {
@@ -146,18 +146,23 @@ std::vector<Subfile> locateSubfiles(const std::string& bytes, const std::vector<
       subfile.typeAt = offset;
     } else {
       subfile.typeAt = findSubfileType(bytes, designator.type, searchFrom);
-      if (subfile.typeAt == std::string::npos) {
+      if (subfile.typeAt == std::string::npos && offset >= searchFrom && offset < bytes.size()) {
+        // Another type where the offset points: the offset is the better guess.
+        document->warnings.push_back("subfile " + designator.type + ": another type at offset " +
+                                     std::to_string(designator.offset) + ", read from there");
+        subfile.typeAt = offset;
+      } else if (subfile.typeAt == std::string::npos) {
         document->warnings.push_back("subfile " + designator.type + " not found");
         continue;
-      }
-      document->warnings.push_back("subfile " + designator.type + ": offset " + std::to_string(designator.offset) +
+      } else {
+        document->warnings.push_back("subfile " + designator.type + ": offset " + std::to_string(designator.offset) +
                                    " is wrong, found by its type at " + std::to_string(subfile.typeAt));
+      }
     }
-    subfile.begin = subfile.typeAt + 2;
+    subfile.begin = std::min(subfile.typeAt + 2, bytes.size());
     subfiles.push_back(subfile);
   }
-  std::sort(subfiles.begin(), subfiles.end(),
-            [](const Subfile& a, const Subfile& b) { return a.typeAt < b.typeAt; });
+  std::sort(subfiles.begin(), subfiles.end(), [](const Subfile& a, const Subfile& b) { return a.typeAt < b.typeAt; });
   for (size_t k = 0; k < subfiles.size(); k++)
     subfiles[k].limit = k + 1 < subfiles.size() ? std::max(subfiles[k].begin, subfiles[k + 1].typeAt) : bytes.size();
   return subfiles;
@@ -278,12 +283,14 @@ Document parseAamva(const std::string& bytes) {
   document.type = pdf417read::DocumentType::Aamva;
   Header header = readHeader(bytes, &document);
   if (header.version >= 0) document.version = header.version;
-  if (header.version > 10) document.warnings.push_back("version " + std::to_string(header.version) +
-                                                       " is newer than 10; read with version 10's elements");
+  if (header.version > 10)
+    document.warnings.push_back("version " + std::to_string(header.version) +
+                                " is newer than 10; read with version 10's elements");
   std::vector<Designator> designators;
   if (header.designatorsAt != std::string::npos) designators = readDesignators(bytes, header, &document);
-  size_t searchFrom = header.designatorsAt == std::string::npos ? kFileTypeAt
-                                                                : header.designatorsAt + kDesignatorSize * designators.size();
+  size_t searchFrom = header.designatorsAt == std::string::npos
+                          ? kFileTypeAt
+                          : header.designatorsAt + kDesignatorSize * designators.size();
   std::vector<Subfile> subfiles = designators.empty() ? guessSubfiles(bytes, searchFrom, &document)
                                                       : locateSubfiles(bytes, designators, searchFrom, &document);
   int elementVersion = header.version < 0 ? 10 : header.version;

@@ -203,7 +203,9 @@ SummaryValue heightValue(const CardElements& card, int version, std::vector<std:
   std::optional<std::string> text = card.value(id);
   if (!text && version1) text = card.value(id = "DAV");
   if (!text) return nullValue();
-  PlainHeight plain = !version1 ? PlainHeight::Refused : id[2] == 'U' ? PlainHeight::FeetAndInches : PlainHeight::Centimetres;
+  PlainHeight plain = !version1      ? PlainHeight::Refused
+                      : id[2] == 'U' ? PlainHeight::FeetAndInches
+                                     : PlainHeight::Centimetres;
   std::optional<long long> centimetres = heightOf(*text, plain);
   if (!centimetres) {
     warnings->push_back(std::string(id) + ": not a height");

@@ -23,11 +23,16 @@ struct Item {
 
 // The mandatory items of every leg, up to the size of its variable part.
 const Item kLegItems[] = {
-    {"7", "Operating carrier PNR Code", 7},   {"26", "From City Airport Code", 3},
-    {"38", "To City Airport Code", 3},        {"42", "Operating carrier Designator", 3},
-    {"43", "Flight Number", 5},               {"46", "Date of Flight (Julian Date)", 3},
-    {"71", "Compartment Code", 1},            {"104", "Seat Number", 4},
-    {"107", "Check-In Sequence Number", 5},   {"113", "Passenger Status", 1},
+    {"7", "Operating carrier PNR Code", 7},
+    {"26", "From City Airport Code", 3},
+    {"38", "To City Airport Code", 3},
+    {"42", "Operating carrier Designator", 3},
+    {"43", "Flight Number", 5},
+    {"46", "Date of Flight (Julian Date)", 3},
+    {"71", "Compartment Code", 1},
+    {"104", "Seat Number", 4},
+    {"107", "Check-In Sequence Number", 5},
+    {"113", "Passenger Status", 1},
 };
 const size_t kLegItemCount = sizeof kLegItems / sizeof kLegItems[0];
 
@@ -46,16 +51,11 @@ const Item kUniqueItems[] = {
 
 // Each leg's repeated conditional items, in order.
 const Item kRepeatedItems[] = {
-    {"142", "Airline Numeric Code", 3},
-    {"143", "Document Form/Serial Number", 10},
-    {"18", "Selectee indicator", 1},
-    {"108", "International Documentation Verification", 1},
-    {"19", "Marketing carrier designator", 3},
-    {"20", "Frequent Flyer Airline Designator", 3},
-    {"236", "Frequent Flyer Number", 16},
-    {"89", "ID/AD Indicator", 1},
-    {"118", "Free Baggage Allowance", 3},
-    {"254", "Fast Track", 1},
+    {"142", "Airline Numeric Code", 3},        {"143", "Document Form/Serial Number", 10},
+    {"18", "Selectee indicator", 1},           {"108", "International Documentation Verification", 1},
+    {"19", "Marketing carrier designator", 3}, {"20", "Frequent Flyer Airline Designator", 3},
+    {"236", "Frequent Flyer Number", 16},      {"89", "ID/AD Indicator", 1},
+    {"118", "Free Baggage Allowance", 3},      {"254", "Fast Track", 1},
 };
 
 // Reads items off the record in order, never beyond `end`.
@@ -162,7 +162,7 @@ SummaryValue trimmedText(const std::string& value) { return textValue(trimBoth(v
 
 // One leg's mandatory items and variable part; its summary object.
 std::vector<SummaryItem> readLeg(Reader* reader, int leg) {
-  static const char* const kKeys[kLegItemCount] = {"pnr",     "from",        "to",   "carrier",  "flight",
+  static const char* const kKeys[kLegItemCount] = {"pnr",         "from",        "to",   "carrier",  "flight",
                                                    "day_of_year", "compartment", "seat", "sequence", "status"};
   std::vector<SummaryItem> summary;
   size_t end = reader->bytes.size();
@@ -180,7 +180,8 @@ std::vector<SummaryItem> readLeg(Reader* reader, int leg) {
     }
     summary.push_back(SummaryItem{kKeys[k], summaryValue});
   }
-  long long size = reader->takeSize({"6", "Field size of variable size field", 2}, end, leg, legName(leg) + " variable part");
+  long long size =
+      reader->takeSize({"6", "Field size of variable size field", 2}, end, leg, legName(leg) + " variable part");
   readVariablePart(reader, leg, reader->sectionEnd(size, end, legName(leg) + " variable part"));
   return summary;
 }
@@ -239,7 +240,6 @@ Document parseBcbp(const std::string& bytes) {
   }
   readSecurity(&reader);
   document.summary = {SummaryItem{"passenger_name", trimmedText(name)},
-                      SummaryItem{"electronic_ticket", boolValue(ticket == "E")},
-                      SummaryItem{"legs", legList}};
+                      SummaryItem{"electronic_ticket", boolValue(ticket == "E")}, SummaryItem{"legs", legList}};
   return document;
 }

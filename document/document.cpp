@@ -2,7 +2,7 @@
 // how it begins, handed to that record's parser.
 #include <pdf417read/pdf417read.h>
 
-#include <new>
+#include <exception>
 
 #include "document/aamva.h"
 #include "document/bcbp.h"
@@ -24,8 +24,10 @@ std::optional<Document> parseDocument(const std::string& bytes) {
     if (looksLikeAamva(bytes)) return parseAamva(bytes);
     if (looksLikeBcbp(bytes)) return parseBcbp(bytes);
     if (looksLikeIso15434(bytes)) return parseIso15434(bytes);
-  } catch (const std::bad_alloc&) {
-    // Too little memory for a record's fields: the message stays without one.
+  } catch (const std::exception&) {
+    // Too little memory for a record's fields (the parsers check every
+    // position they read, so nothing else throws): the message stays
+    // without a document rather than the caller's program ending.
   }
   return std::nullopt;
 }

@@ -2,11 +2,6 @@
 
 #include <cstdio>
 
-std::string pieceAt(const std::string& bytes, size_t at, size_t count) {
-  if (at >= bytes.size()) return std::string();
-  return bytes.substr(at, count);
-}
-
 bool textAt(const std::string& bytes, size_t at, const std::string& text) {
   return at <= bytes.size() && bytes.size() - at >= text.size() && bytes.compare(at, text.size(), text) == 0;
 }
@@ -65,7 +60,10 @@ namespace {
 size_t utf8SequenceAt(const std::string& bytes, size_t at) {
   unsigned char lead = (unsigned char)bytes[at];
   if (lead < 0x80) return 1;
-  size_t length = lead >= 0xC2 && lead <= 0xDF ? 2 : lead >= 0xE0 && lead <= 0xEF ? 3 : lead >= 0xF0 && lead <= 0xF4 ? 4 : 0;
+  size_t length = lead >= 0xC2 && lead <= 0xDF   ? 2
+                  : lead >= 0xE0 && lead <= 0xEF ? 3
+                  : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                                 : 0;
   if (length == 0 || bytes.size() - at < length) return 0;
   unsigned char second = (unsigned char)bytes[at + 1];
   unsigned char low = lead == 0xE0 ? 0xA0 : lead == 0xF0 ? 0x90 : 0x80;

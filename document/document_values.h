@@ -8,9 +8,6 @@
 #include <optional>
 #include <string>
 
-// The `count` bytes at `at`, or fewer (none) where the record ends first.
-std::string pieceAt(const std::string& bytes, size_t at, size_t count);
-
 // True when `text` stands at `at`.
 bool textAt(const std::string& bytes, size_t at, const std::string& text);
 

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "document/document_values.h"
+#include "document/gs1_elements.h"
 
 using pdf417read::Document;
 using pdf417read::DocumentField;
@@ -54,26 +55,48 @@ SummaryValue listOf(std::vector<std::vector<SummaryItem>> objects) {
   return value;
 }
 
-// One format's elements: split at GS, each with its data identifier where
-// the format has them.
+struct Element {
+  std::string id;
+  std::string value;
+};
+
+// The elements of one GS-separated piece: led by a data identifier in
+// formats 06 and 12, GS1 element strings in format 05, else the piece whole.
+// `unidentified` is set when an identifier was expected and is missing.
+std::vector<Element> elementsOf(const std::string& format, const std::string& piece, bool* unidentified) {
+  if (format == "05") {
+    std::vector<Element> elements;
+    for (const Gs1Element& element : gs1Elements(piece)) {
+      if (element.ai.empty()) *unidentified = true;
+      elements.push_back({element.ai, element.data});
+    }
+    return elements;
+  }
+  if (!identifiedFormat(format)) return {{"", piece}};
+  size_t idLength = identifierLength(piece);
+  if (idLength == 0) *unidentified = true;
+  return {{piece.substr(0, idLength), piece.substr(idLength)}};
+}
+
+// One format's elements, split at GS.
 std::vector<SummaryItem> readFormat(const std::string& format, const std::string& content, Document* document) {
   std::vector<std::vector<SummaryItem>> fields;
-  bool identified = identifiedFormat(format);
   bool unidentified = false;
   size_t at = 0;
   while (at <= content.size()) {
     size_t end = content.find(kGroupSeparator, at);
     if (end == std::string::npos) end = content.size();
-    std::string element = content.substr(at, end - at);
+    std::string piece = content.substr(at, end - at);
     at = end + 1;
-    if (element.empty()) continue;
-    size_t idLength = identified ? identifierLength(element) : 0;
-    if (identified && idLength == 0) unidentified = true;
-    DocumentField field{textOf(element.substr(0, idLength)), formatName(format), textOf(element.substr(idLength)), ""};
-    fields.push_back({SummaryItem{"id", textValue(element.substr(0, idLength))}, SummaryItem{"value", textValue(element.substr(idLength))}});
-    document->fields.push_back(std::move(field));
+    if (piece.empty()) continue;
+    for (const Element& element : elementsOf(format, piece, &unidentified)) {
+      document->fields.push_back(DocumentField{textOf(element.id), formatName(format), textOf(element.value), ""});
+      fields.push_back({SummaryItem{"id", textValue(element.id)}, SummaryItem{"value", textValue(element.value)}});
+    }
   }
-  if (unidentified) document->warnings.push_back("format " + textOf(format) + ": elements without a data identifier");
+  if (unidentified)
+    document->warnings.push_back("format " + textOf(format) + ": elements without a " +
+                                 (format == "05" ? "known application identifier" : "data identifier"));
   return {SummaryItem{"format", textValue(format)}, SummaryItem{"fields", listOf(std::move(fields))}};
 }
 
@@ -94,7 +117,8 @@ Document parseIso15434(const std::string& bytes) {
   while (at < bytes.size()) {
     if (bytes[at] == kEndOfTransmission) {
       ended = true;
-      if (at + 1 < bytes.size()) document.warnings.push_back(std::to_string(bytes.size() - at - 1) + " bytes after EOT");
+      if (at + 1 < bytes.size())
+        document.warnings.push_back(std::to_string(bytes.size() - at - 1) + " bytes after EOT");
       break;
     }
     if (!digitsAt(bytes, at, 2)) {

@@ -1,7 +1,7 @@
 // ISO/IEC 15434 envelopes: "[)>" RS, formats each ending with RS, then EOT.
 // Formats 06 and 12 hold data elements led by ANSI MH10.8.2 data
-// identifiers, format 05 GS1 element strings; every format's elements are
-// split at GS.
+// identifiers, format 05 GS1 element strings (see gs1_elements.h); every
+// format's elements are split at GS.
 #ifndef PDF417_DOCUMENT_ISO15434_H
 #define PDF417_DOCUMENT_ISO15434_H
 
@@ -13,7 +13,8 @@
 bool looksLikeIso15434(const std::string& bytes);
 
 // Every data element in `fields` (its data identifier as id in formats 06
-// and 12, else empty) and the summary {formats: [{format, fields: [{id,
+// and 12, its GS1 application identifier in format 05, else empty) and the
+// summary {formats: [{format, fields: [{id,
 // value}]}]}.
 pdf417read::Document parseIso15434(const std::string& bytes);
 

@@ -70,6 +70,12 @@ TEST(DocumentRoundTrip, ProgramPrintsFieldsAndJsonOnlyWhenAsked) {
   EXPECT_NE(fields.out.find("\n  height_cm: 173\n  eye_color: BRO\nResult =M2"), std::string::npos);
   EXPECT_NE(fields.out.find("\n  legs[2].from: FRA\n  legs[2].to: GVA\n"), std::string::npos);
   EXPECT_NE(fields.out.find("\n  legs[2].status: 1\nResult =Just a note\n"), std::string::npos);
+  std::string cut = writeMessageSymbol(binarySymbol(usLicenceRecord().substr(0, 60)), "cut-licence.png");
+  ProgramRun warned = runProgram({"-q", "--fields", cut});
+  EXPECT_NE(
+      warned.out.find("\n  eye_color: null\n  warning: subfile ZV not found\n  warning: subfile DL: no final CR\n"),
+      std::string::npos)
+      << warned.out;
   ProgramRun json = runProgram({"--json", licence, plain});
   EXPECT_NE(json.out.find("\"document\":{\"type\":\"aamva\",\"version\":8,\"fields\":[{\"id\":\"DAQ\",\"name\":"
                           "\"Customer ID Number\",\"value\":\"T64235789\",\"subfile\":\"DL\"}"),

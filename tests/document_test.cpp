@@ -64,13 +64,23 @@ TEST(AamvaDocument, ReadsAUsLicence) {
   EXPECT_EQ(document.type, DocumentType::Aamva);
   EXPECT_EQ(document.version, 8);
   EXPECT_EQ(warnings(document), "");
-  const char* const expected[][2] = {
-      {"issuer_iin", "636000"},     {"document_type", "DL"},          {"family_name", "SAMPLE"},
-      {"given_names", "MICHAEL JOHN"}, {"name_suffix", "JR"},         {"date_of_birth", "1986-06-06"},
-      {"issue_date", "2016-06-06"}, {"expiry_date", "2024-12-10"},    {"sex", "M"},
-      {"document_number", "T64235789"}, {"street", "2300 WEST BROAD STREET"}, {"city", "RICHMOND"},
-      {"state", "VA"},              {"postal_code", "232690000"},     {"country", "USA"},
-      {"height_cm", "173"},         {"eye_color", "BRO"}};
+  const char* const expected[][2] = {{"issuer_iin", "636000"},
+                                     {"document_type", "DL"},
+                                     {"family_name", "SAMPLE"},
+                                     {"given_names", "MICHAEL JOHN"},
+                                     {"name_suffix", "JR"},
+                                     {"date_of_birth", "1986-06-06"},
+                                     {"issue_date", "2016-06-06"},
+                                     {"expiry_date", "2024-12-10"},
+                                     {"sex", "M"},
+                                     {"document_number", "T64235789"},
+                                     {"street", "2300 WEST BROAD STREET"},
+                                     {"city", "RICHMOND"},
+                                     {"state", "VA"},
+                                     {"postal_code", "232690000"},
+                                     {"country", "USA"},
+                                     {"height_cm", "173"},
+                                     {"eye_color", "BRO"}};
   ASSERT_EQ(document.summary.size(), sizeof expected / sizeof expected[0]);
   for (size_t k = 0; k < document.summary.size(); k++) {
     EXPECT_EQ(document.summary[k].key, expected[k][0]);
@@ -115,10 +125,8 @@ TEST(AamvaDocument, DatesInEitherOrderAndImpossibleOnes) {
   const char* const cases[][2] = {
       {"03151975", "1975-03-15"},  // US: MMDDCCYY
       {"19750315", "1975-03-15"},  // Canada: CCYYMMDD
-      {"20000229", "2000-02-29"},  {"02292000", "2000-02-29"},
-      {"02291900", "null"},        {"20231301", "null"},
-      {"13012023", "null"},        {"0315197", "null"},
-      {"031519X5", "null"},
+      {"20000229", "2000-02-29"}, {"02292000", "2000-02-29"}, {"02291900", "null"}, {"20231301", "null"},
+      {"13012023", "null"},       {"0315197", "null"},        {"031519X5", "null"},
   };
   for (const auto& c : cases) {
     Document document = card(8, {std::string("DBB") + c[0]});
@@ -129,8 +137,8 @@ TEST(AamvaDocument, DatesInEitherOrderAndImpossibleOnes) {
 }
 
 TEST(AamvaDocument, SexAndHeight) {
-  const char* const sexes[][2] = {{"1", "M"}, {"2", "F"}, {"9", "X"}, {"M", "M"}, {"F", "F"},
-                                  {"X", "X"}, {"0", "null"}, {"Q", "null"}};
+  const char* const sexes[][2] = {{"1", "M"}, {"2", "F"}, {"9", "X"},    {"M", "M"},
+                                  {"F", "F"}, {"X", "X"}, {"0", "null"}, {"Q", "null"}};
   for (const auto& c : sexes) EXPECT_EQ(summary(card(8, {std::string("DBC") + c[0]}), "sex"), c[1]) << c[0];
   struct Height {
     int version;
@@ -173,6 +181,7 @@ TEST(AamvaDocument, ToleratesWhatRealCardsDoWithAWarningEach) {
       {"aamva-aamva", "header: \"AAMVA\" in place of \"ANSI \""},
       {"aamva-offset", "subfile DL: offset 50 is wrong, found by its type at 41"},
       {"aamva-length", "subfile DL: length 1"},
+      {"aamva-type", "subfile DL: another type at offset 41, read from there"},
       {"aamva-no-jurisdiction-version", "header: no jurisdiction version"},
       {"aamva-no-cr", "subfile ZV: no final CR"},
       {"aamva-spaces", "trailing spaces in DAC"},
@@ -190,7 +199,7 @@ TEST(AamvaDocument, ToleratesWhatRealCardsDoWithAWarningEach) {
       EXPECT_EQ(summary(document, "given_names"), "MICHAEL JOHN") << quirk[0];
       EXPECT_EQ(summary(document, "height_cm"), "173") << quirk[0];
     }
-  EXPECT_EQ(tried, 9);
+  EXPECT_EQ(tried, 10);
 }
 
 TEST(AamvaDocument, EveryVersionUsAndCanadian) {
@@ -217,8 +226,9 @@ TEST(BoardingPassDocument, OneLegWithoutConditionalItems) {
   ASSERT_TRUE(legs && legs->list.size() == 1);
   std::string leg;
   for (const SummaryItem& item : legs->list[0]) leg += item.key + "=" + shown(item.value) + " ";
-  EXPECT_EQ(leg, "pnr=ABC123 from=YUL to=FRA carrier=AC flight=0834 day_of_year=326 compartment=J seat=001A "
-                 "sequence=0025 status=1 ");
+  EXPECT_EQ(leg,
+            "pnr=ABC123 from=YUL to=FRA carrier=AC flight=0834 day_of_year=326 compartment=J seat=001A "
+            "sequence=0025 status=1 ");
 }
 
 TEST(BoardingPassDocument, TwoLegsWithConditionalItemsAndSecurityData) {
@@ -264,15 +274,27 @@ TEST(EnvelopeDocument, FormatsWithDataIdentifiersAndGs1Elements) {
       read += " " + shown(*find(field, "id")) + "=" + shown(*find(field, "value"));
     read += "; ";
   }
-  EXPECT_EQ(read, "06: P=1234 Q=10 1J=UN123456789 25S=UN043325711; 05: null=0109501101530003 null=10ABC; ");
+  EXPECT_EQ(read, "06: P=1234 Q=10 1J=UN123456789 25S=UN043325711; 05: 01=09501101530003 10=ABC; ");
   EXPECT_EQ(envelope.fields.size(), 6u);
-  Document unended = parsed("[)>\x1e" "12\x1d" "1PABC");
+  Document gs1 = parsed(
+      "[)>\x1e"
+      "05\x1d"
+      "0109501101530003172512311012AB\x1d"
+      "8X\x1e\x04");
+  std::string elements;
+  for (const pdf417read::DocumentField& field : gs1.fields) elements += field.id + "=" + field.value + " ";
+  EXPECT_EQ(elements, "01=09501101530003 17=251231 10=12AB =8X ");
+  EXPECT_EQ(warnings(gs1), "format 05: elements without a known application identifier; ");
+  Document unended = parsed(
+      "[)>\x1e"
+      "12\x1d"
+      "1PABC");
   EXPECT_EQ(warnings(unended), "format 12 does not end with RS; no EOT at the end; ");
 }
 
 TEST(Document, PlainMessagesAreNone) {
-  for (const char* text : {"", "Hello", "@home", "@\n", "M1", "M1 hello world, this is a note", "M5DESMARAIS/LUC       E",
-                           "[)", "ANSI 636000", "1JUN123456789"})
+  for (const char* text : {"", "Hello", "@home", "@\n", "M1", "M1 hello world, this is a note",
+                           "M5DESMARAIS/LUC       E", "[)", "ANSI 636000", "1JUN123456789"})
     EXPECT_FALSE(pdf417read::parseDocument(text).has_value()) << text;
 }
 

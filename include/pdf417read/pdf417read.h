@@ -150,7 +150,7 @@ PDF417READ_API const char* documentTypeName(DocumentType type);
 
 // One element of a document, in the order read.
 struct DocumentField {
-  std::string id;       // "DAQ"; a BCBP item number ("26"); a data identifier ("1J")
+  std::string id;       // "DAQ"; a BCBP item number ("26"); a data identifier ("1J") or GS1 AI ("01")
   std::string name;     // what the element is; "unknown" for one its version does not define
   std::string value;    // as read
   std::string subfile;  // AAMVA: the subfile that holds it ("DL", "ID", "ZC"); else empty

@@ -9,8 +9,8 @@ static std::string digits(int value, int width) {
 }
 
 std::string aamvaRecord(int version, const std::vector<AamvaSubfile>& subfiles, const std::string& iin) {
-  std::string header = "@\n\x1e\rANSI " + iin + digits(version, 2) + (version >= 2 ? "01" : "") +
-                       digits((int)subfiles.size(), 2);
+  std::string header =
+      "@\n\x1e\rANSI " + iin + digits(version, 2) + (version >= 2 ? "01" : "") + digits((int)subfiles.size(), 2);
   size_t offset = header.size() + 10 * subfiles.size();
   std::string designators, body;
   for (const AamvaSubfile& subfile : subfiles) {
@@ -24,10 +24,32 @@ std::string aamvaRecord(int version, const std::vector<AamvaSubfile>& subfiles, 
 }
 
 std::string usLicenceRecord() {
-  return aamvaRecord(8, {{"DL", {"DAQT64235789", "DCSSAMPLE", "DDEN", "DACMICHAEL", "DDFN", "DADJOHN", "DDGN",
-                                 "DCUJR", "DCAD", "DCBK", "DCDPH", "DBD06062016", "DBB06061986", "DBA12102024",
-                                 "DBC1", "DAU068 in", "DAYBRO", "DAG2300 WEST BROAD STREET", "DAIRICHMOND", "DAJVA",
-                                 "DAK232690000  ", "DCF2424244747474786102204", "DCGUSA", "DDAF", "DDD1"}},
+  return aamvaRecord(8, {{"DL",
+                          {"DAQT64235789",
+                           "DCSSAMPLE",
+                           "DDEN",
+                           "DACMICHAEL",
+                           "DDFN",
+                           "DADJOHN",
+                           "DDGN",
+                           "DCUJR",
+                           "DCAD",
+                           "DCBK",
+                           "DCDPH",
+                           "DBD06062016",
+                           "DBB06061986",
+                           "DBA12102024",
+                           "DBC1",
+                           "DAU068 in",
+                           "DAYBRO",
+                           "DAG2300 WEST BROAD STREET",
+                           "DAIRICHMOND",
+                           "DAJVA",
+                           "DAK232690000  ",
+                           "DCF2424244747474786102204",
+                           "DCGUSA",
+                           "DDAF",
+                           "DDD1"}},
                          {"ZV", {"ZVA01"}}});
 }
 
@@ -40,7 +62,12 @@ std::string twoLegPass() {
 }
 
 std::string shippingEnvelope() {
-  return "[)>\x1e" "06\x1dP1234\x1dQ10\x1d" "1JUN123456789\x1d" "25SUN043325711\x1e" "05\x1d" "0109501101530003\x1d"
+  return "[)>\x1e"
+         "06\x1dP1234\x1dQ10\x1d"
+         "1JUN123456789\x1d"
+         "25SUN043325711\x1e"
+         "05\x1d"
+         "0109501101530003\x1d"
          "10ABC\x1e\x04";
 }
 
@@ -79,13 +106,15 @@ std::vector<NamedRecord> sampleDocumentRecords() {
       {"aamva-aamva", quirkyLicence("ANSI ", "AAMVA")},
       {"aamva-offset", quirkyLicence("DL0041", "DL0050")},
       {"aamva-length", quirkyLicence("DL00410", "DL00411")},
+      {"aamva-type", quirkyLicence("DLDAQ", "DXDAQ")},
       {"aamva-no-jurisdiction-version", quirkyLicence("080102", "0802")},
       {"aamva-no-cr", usLicenceRecord().substr(0, usLicenceRecord().size() - 1)},
       {"aamva-crlf", crLf},
       {"aamva-spaces", quirkyLicence("DACMICHAEL", "DACMICHAEL  ")},
       {"aamva-undefined", quirkyLicence("DDAF", "DZZF")},
       {"aamva-us", usLicenceRecord()},
-      {"aamva-id", aamvaRecord(3, {{"ID", {"DAQ99", "DCSTREMBLAY", "DCTMARIE,CLAIRE", "DBB19750315", "DBC2"}}}, "636012")},
+      {"aamva-id",
+       aamvaRecord(3, {{"ID", {"DAQ99", "DCSTREMBLAY", "DCTMARIE,CLAIRE", "DBB19750315", "DBC2"}}}, "636012")},
       {"bcbp-1", oneLegPass()},
       {"bcbp-2", twoLegPass()},
       {"iso15434", shippingEnvelope()},
