@@ -3,8 +3,10 @@
 // per-picture medians over the corpus as RGBA pixels, and over 1280x720
 // frames without a symbol.
 //   bash tools/build-wasm.sh
-//   (cd bench && npm install --no-save --no-audit --no-fund ../build-wasm/pdf417read-*.tgz && npm install)
-//   node bench/web_speed.mjs [RUNS]          PDF417_CORPUS: the corpus folder
+//   cd bench && npm install --no-package-lock &&
+//     npm install --no-save --no-package-lock ../build-wasm/pdf417read-*.tgz   (in this order:
+//     a plain install drops packages that package.json does not name)
+//   node web_speed.mjs [RUNS]          PDF417_CORPUS: the corpus folder
 import { readFileSync } from "node:fs";
 import { createRequire } from "node:module";
 import { performance } from "node:perf_hooks";

@@ -154,10 +154,7 @@ bool medianLine(const PatternHit* hits, int first, int end, const int* chainOf, 
   return made;
 }
 
-int compareTrails(const void* a, const void* b) {
-  int x = ((const PatternTrail*)a)->hits, y = ((const PatternTrail*)b)->hits;
-  return (x < y) - (x > y);
-}
+bool moreHits(const PatternTrail& a, const PatternTrail& b) { return a.hits > b.hits; }
 
 // Adds the trail of chain c to trails unless they are full; returns the count.
 int addTrail(const PatternHit* hits, int first, int end, const int* chainOf, const Chain& chain, int c,
@@ -200,7 +197,9 @@ int findTrails(PatternHit* hits, int hitCount, int step, PatternTrail* trails, i
   std::free(chainOf);
   std::free(active);
   std::free(chains);
-  std::qsort(trails, (size_t)count, sizeof(PatternTrail), compareTrails);
+  // Stable: trails of as many hits keep the order they were found in,
+  // whichever C library sorts (qsort's order of equals differs between them).
+  std::stable_sort(trails, trails + count, moreHits);
   return count;
 }
 

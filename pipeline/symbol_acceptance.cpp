@@ -63,9 +63,13 @@ struct SureOrder {
   int index;
 };
 
+// Equal margins in codeword order: qsort's order of equals differs from one
+// C library to another.
 int compareMargins(const void* a, const void* b) {
-  float x = ((const SureOrder*)a)->margin, y = ((const SureOrder*)b)->margin;
-  return (x > y) - (x < y);
+  const SureOrder& x = *(const SureOrder*)a;
+  const SureOrder& y = *(const SureOrder*)b;
+  if (x.margin != y.margin) return (x.margin > y.margin) - (x.margin < y.margin);
+  return (x.index > y.index) - (x.index < y.index);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "pipeline/symbol_candidates.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
@@ -151,10 +152,7 @@ int closingStop(const SeenEdge* edges, int count, int start) {
   return best;
 }
 
-int compareCandidates(const void* a, const void* b) {
-  int x = ((const Candidate*)a)->hits, y = ((const Candidate*)b)->hits;
-  return (x < y) - (x > y);
-}
+bool moreHits(const Candidate& a, const Candidate& b) { return a.hits > b.hits; }
 
 }  // namespace
 
@@ -190,7 +188,9 @@ int buildCandidates(const PatternTrail* trails, int count, Candidate* candidates
   }
   std::free(paired);
   std::free(edges);
-  std::qsort(candidates, (size_t)made, sizeof(Candidate), compareCandidates);
+  // Stable: candidates with as many hits keep the order they were made in,
+  // whichever C library sorts (qsort's order of equals differs between them).
+  std::stable_sort(candidates, candidates + made, moreHits);
   return made;
 }
 

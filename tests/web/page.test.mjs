@@ -73,6 +73,29 @@ test("?src= reads that picture at load and lists its text", async () => {
   }
 });
 
+test("in a page, read() and PDF417Detector take an image, a canvas and an ImageBitmap", async () => {
+  const browser = await launch([]);
+  try {
+    const page = await browser.newPage();
+    await page.goto(`${origin}/index.html`);
+    const texts = await page.evaluate(async () => {
+      const { read, PDF417Detector } = await import(new URL("./pdf417read/pdf417read.js", location.href).href);
+      const image = new Image();
+      image.src = "picture.png";
+      await image.decode();
+      const canvas = Object.assign(document.createElement("canvas"), { width: image.width, height: image.height });
+      canvas.getContext("2d").drawImage(image, 0, 0);
+      const bitmap = await createImageBitmap(canvas);
+      const read1 = async (source) => (await read(source)).map((symbol) => symbol.text);
+      const detected = await new PDF417Detector().detect(image);
+      return [await read1(image), await read1(canvas), await read1(bitmap), detected.map((b) => b.rawValue)];
+    });
+    assert.deepEqual(texts, [[expectedText], [expectedText], [expectedText], [expectedText]]);
+  } finally {
+    await browser.close();
+  }
+});
+
 test("?source=camera reads a symbol from the camera", async () => {
   const clip = path.join(scratch, "camera.y4m");
   execFileSync("ffmpeg", ["-v", "error", "-loop", "1", "-i", picture.file, "-t", "3", "-r", "10", "-vf",
