@@ -98,6 +98,7 @@ bool thinBarBeside(const unsigned char* values, int from, int to, int step, int 
   return false;
 }
 
+// Blurred thin runs are looked for beside dark runs of at most this many
 // pixels: the wide bar with thin runs merged into it, some fifteen modules,
 // at blur that merges runs of modules up to about four pixels.
 enum { kMaxBlurredRun = 64 };

@@ -33,10 +33,10 @@ bool medianRowLine(const int* gridRows, const int* symbolRows, int first, int en
   return made;
 }
 
-// Robust line row = offset + slope * gridRow through pairs [first, end):
-
 }  // namespace
 
+// Robust line row = offset + slope * gridRow through pairs [first, end):
+// from the median line, fitted three times to the pairs near the line so
 // far (misread indicators fall away). False when too few pairs stay.
 bool fitRows(const int* gridRows, const int* symbolRows, int first, int end, double* slope, double* offset) {
   *slope = *offset = 0;
@@ -74,6 +74,7 @@ int medianRow(const int* symbolRows, int count, int k) {
 
 }  // namespace
 
+// The grid rows that showed symbol rows, cut where the rows jump back (two
 // symbols stacked along one edge), each piece fitted on its own: the piece
 // with the most rows first, its ends where `rows` rows would end; the others
 // where their rows were seen, a row wider. Returns the number of spans.

@@ -22,7 +22,9 @@ struct Frame {
 };
 
 // A line (point, direction) `modules` modules further across.
-inline Vec shifted(Vec point, Vec across, double modules, double module) { return point + across * (modules * module); }
+inline Vec shifted(Vec point, Vec across, double modules, double module) {
+  return point + across * (modules * module);
+}
 
 // Levels (projections on the down direction) where a frame's sides are cut:
 // a pair of them for the left side and one for the right.

@@ -20,11 +20,13 @@ struct Tried {
 // Whether a candidate of about these edges was tried; notes it when not.
 bool triedBefore(Tried* tried, Vec centre, Vec across, double module);
 
+// The middle of an outline of four corners (x, y pairs).
 Vec outlineCentre(const float* corners);
 
 // Whether a point (picture pixel indexes) lies on a symbol read already.
 bool alreadyRead(const ScanContext* ctx, Vec p);
 
+// Whether the readings are full or the symbols asked for were read.
 bool enoughSymbols(const ScanContext* ctx);
 
 // Keeps ctx->current unless it is a symbol read already.
