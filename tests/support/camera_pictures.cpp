@@ -100,7 +100,7 @@ GrayPicture warpCard(const GrayPicture& card, const double* quad, int width, int
   });
 }
 
-void cameraCorners(const GrayPicture& card, const CameraView& view, double* quad) {
+void cameraCorners(const GrayPicture& card, const CameraView& view, double* quad, int* width, int* height) {
   double f = view.focal * card.width, distance = f;  // card pixels match picture pixels at no tilt
   double yaw = view.yaw * M_PI / 180, pitch = view.pitch * M_PI / 180, roll = view.roll * M_PI / 180;
   double corners[8];
@@ -113,15 +113,23 @@ void cameraCorners(const GrayPicture& card, const CameraView& view, double* quad
     double x1 = xr * std::cos(yaw), z1 = xr * std::sin(yaw), y1 = yr;
     double y2 = y1 * std::cos(pitch), z2 = z1 - y1 * std::sin(pitch);
     double z = distance + z2;
-    quad[2 * k] = 0.5 * card.width + f * x1 / z;
-    quad[2 * k + 1] = 0.5 * card.height + f * y2 / z;
+    quad[2 * k] = f * x1 / z;
+    quad[2 * k + 1] = f * y2 / z;
   }
+  double left = std::min(std::min(quad[0], quad[2]), std::min(quad[4], quad[6]));
+  double top = std::min(std::min(quad[1], quad[3]), std::min(quad[5], quad[7]));
+  double right = std::max(std::max(quad[0], quad[2]), std::max(quad[4], quad[6]));
+  double bottom = std::max(std::max(quad[1], quad[3]), std::max(quad[5], quad[7]));
+  for (int k = 0; k < 4; k++) quad[2 * k] += 1 - std::floor(left), quad[2 * k + 1] += 1 - std::floor(top);
+  *width = (int)std::ceil(right) - (int)std::floor(left) + 2;
+  *height = (int)std::ceil(bottom) - (int)std::floor(top) + 2;
 }
 
 GrayPicture photographCard(const GrayPicture& card, const CameraView& view, unsigned char fill) {
   double quad[8];
-  cameraCorners(card, view, quad);
-  return warpCard(card, quad, card.width, card.height, fill);
+  int width, height;
+  cameraCorners(card, view, quad, &width, &height);
+  return warpCard(card, quad, width, height, fill);
 }
 
 void keystoneCorners(const GrayPicture& card, double farOverNear, int side, double* quad) {

@@ -30,16 +30,17 @@ GrayPicture warpCard(const GrayPicture& card, const double* quad, int width, int
 // axis at the distance where its pixels match the picture's, is turned by
 // `yaw` degrees about its vertical axis (its right side moves away), then
 // `pitch` degrees about its horizontal axis (its top moves away), then
-// `roll` degrees in its own plane. The focal length is `focal` picture
-// widths; the picture is the card's size.
+// `roll` degrees in its own plane. The focal length is `focal` card
+// widths; the picture is as large as the card seen that way, with a pixel
+// to spare on each side.
 struct CameraView {
   double yaw = 0, pitch = 0, roll = 0;
   double focal = 1.2;
 };
 
 // Where the card's corners land in the picture (eight coordinates, card
-// corners in the order of warpCard).
-void cameraCorners(const GrayPicture& card, const CameraView& view, double* quad);
+// corners in the order of warpCard), and the picture's size.
+void cameraCorners(const GrayPicture& card, const CameraView& view, double* quad, int* width, int* height);
 
 // The card as the camera sees it, `fill` around it.
 GrayPicture photographCard(const GrayPicture& card, const CameraView& view, unsigned char fill = 255);
