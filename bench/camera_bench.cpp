@@ -109,12 +109,10 @@ Shot plainShot(const GrayPicture& picture) {
 // How far, in modules on the card, each corner the reader gave lies from
 // the nearest true outer corner of the symbol.
 void cornerErrors(const Card& card, const Shot& shot, const pdf417read::Symbol& symbol, std::vector<double>* errors) {
-  double cardCorners[8] = {0, 0, (double)card.picture.width, 0, (double)card.picture.width,
-                           (double)card.picture.height, 0, (double)card.picture.height};
-  PlaneMap pictureToCard = quadToQuad(shot.quad, cardCorners);
+  PlaneMap toCard = pictureToCard(card.picture, shot.quad);
   for (const pdf417read::Point& corner : symbol.corners) {
     double x, y, nearest = 1e9;
-    pictureToCard.apply(corner.x + 0.5, corner.y + 0.5, &x, &y);
+    toCard.apply(corner.x + 0.5, corner.y + 0.5, &x, &y);
     for (int k = 0; k < 4; k++) nearest = std::min(nearest, std::hypot(x - card.symbol[2 * k], y - card.symbol[2 * k + 1]));
     errors->push_back(nearest / card.module);
   }

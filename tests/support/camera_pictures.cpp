@@ -90,12 +90,16 @@ PlaneMap quadToQuad(const double* from, const double* to) {
   return m;
 }
 
-GrayPicture warpCard(const GrayPicture& card, const double* quad, int width, int height, unsigned char fill) {
+PlaneMap pictureToCard(const GrayPicture& card, const double* quad) {
   double corners[8];
   cardCorners(card, corners);
-  PlaneMap pictureToCard = quadToQuad(quad, corners);
+  return quadToQuad(quad, corners);
+}
+
+GrayPicture warpCard(const GrayPicture& card, const double* quad, int width, int height, unsigned char fill) {
+  PlaneMap toCard = pictureToCard(card, quad);
   return render(card, width, height, fill, [&](double x, double y, double* cx, double* cy, double*) {
-    pictureToCard.apply(x, y, cx, cy);
+    toCard.apply(x, y, cx, cy);
     return std::isfinite(*cx) && std::isfinite(*cy);
   });
 }

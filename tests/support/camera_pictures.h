@@ -20,6 +20,9 @@ struct PlaneMap {
 // (eight coordinates each: top-left, top-right, bottom-right, bottom-left).
 PlaneMap quadToQuad(const double* from, const double* to);
 
+// The map back from a picture to the card whose corners lie at `quad` in it.
+PlaneMap pictureToCard(const GrayPicture& card, const double* quad);
+
 // The card drawn into a width x height picture with its corners at `quad`
 // (eight coordinates, in picture pixels, card corners (0,0) (w,0) (w,h) (0,h)
 // in that order), through the homography they define; 3 x 3 samples a
