@@ -6,6 +6,7 @@
 
 #include "image/picture_bitmap.h"
 #include "locate/binarize.h"
+#include "locate/grey_histogram.h"
 
 enum {
   // A pixel must lie this many levels (plus mean / 16) below its

@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <cstring>
 
+#include "locate/grey_histogram.h"
+
 // The threshold works on a smoothed histogram scaled to 0..PROFILE_TOP.
 enum { BINS = 256, PROFILE_TOP = 120, SMOOTHING_PASSES = 20, MAX_EXTREMA = BINS + 2 };
 
@@ -212,25 +214,6 @@ int selectThreshold(const int histogram[256]) {
   if (count >= 6) return mostBalancedValley(profile, extrema, count);
   if (count >= 4) return extrema[2];
   return singlePeakThreshold(profile, extrema);
-}
-
-// Four tables take turns so that runs of equal bytes do not wait on each
-// other's increments.
-void countGreyLevels(const unsigned char* pixels, int width, int height, size_t stride, unsigned histogram[256]) {
-  static_assert(BINS == 256, "a byte indexes the tables");
-  unsigned counts[4][BINS] = {};
-  for (int y = 0; y < height; y++) {
-    const unsigned char* row = pixels + (size_t)y * stride;
-    int x = 0;
-    for (; x + 4 <= width; x += 4) {
-      counts[0][row[x]]++;
-      counts[1][row[x + 1]]++;
-      counts[2][row[x + 2]]++;
-      counts[3][row[x + 3]]++;
-    }
-    for (; x < width; x++) counts[0][row[x]]++;
-  }
-  for (int k = 0; k < BINS; k++) histogram[k] = counts[0][k] + counts[1][k] + counts[2][k] + counts[3][k];
 }
 
 static void countLevels(const unsigned char* pixels, int width, int height, size_t stride, int histogram[BINS]) {

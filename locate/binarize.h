@@ -12,8 +12,6 @@ void binarizeImageInto(const unsigned char* grey, unsigned char* binary, int wid
 // bytes between the rows are neither counted nor changed.
 void binarizeRows(unsigned char* pixels, int width, int height, size_t stride);
 int histogramThreshold(const unsigned char* pixels, int width, int height);
-// Counts of the grey levels of height rows of width bytes, stride bytes apart.
-void countGreyLevels(const unsigned char* pixels, int width, int height, size_t stride, unsigned histogram[256]);
 // dst[i] = 1 where src[i] < threshold, else 0, for count bytes; dst may be src.
 void applyThreshold(const unsigned char* src, unsigned char* dst, size_t count, int threshold);
 int selectThreshold(const int histogram[256]);

@@ -48,11 +48,6 @@ struct ScanSettings {
   int diagonalStep;
 };
 
-// From the histogram of a sample of the picture's pixels: the global
-// threshold (halfway between the dark and the light class of the split of
-// least variance) and the paper's level (the 90th percentile).
-void sampleLevels(const unsigned char* grey, int width, int height, int* threshold, int* light);
-
 // Appends the sightings of both patterns on the scanned rows and columns.
 // Stops adding when the list is full. Returns false only when a working
 // buffer could not be allocated.

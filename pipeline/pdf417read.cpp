@@ -11,6 +11,7 @@
 #include "highlevel/message_decoder.h"
 #include "image/gray_conversion.h"
 #include "image/picture_bitmap.h"
+#include "pipeline/reading_order.h"
 #include "pipeline/robust_decode.h"
 #include "runtime/trace.h"
 

@@ -8,6 +8,7 @@
 #include "image/gray_conversion.h"
 #include "image/picture_bitmap.h"
 #include "pipeline/decode_pipeline.h"
+#include "pipeline/symbol_acceptance.h"
 
 // The exact pipeline takes its check codeword count from the length
 // descriptor, which damage can change: its correction is trusted only when

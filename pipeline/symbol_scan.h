@@ -42,13 +42,4 @@ struct ScanRequest {
 int readSymbolsByScan(const unsigned char* grey, int width, int height, const ScanRequest& request,
                       SymbolReading* readings, int capacity, ScanStats* stats);
 
-// Sorts readings into reading order: symbols whose middles lie within the
-// height of another share its line; lines top to bottom, each left to right.
-void sortInReadingOrder(SymbolReading* readings, int count);
-
-// A correction is believed only with check codewords to spare: at full
-// capacity any word corrects to some valid word, right or not. `found` is
-// what the Reed-Solomon decoder returned.
-bool correctionHasSpare(int checks, int erasureCount, int found);
-
 #endif

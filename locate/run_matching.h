@@ -1,0 +1,26 @@
+// The patterns of a line cut at its threshold: the runs between its
+// crossings, edges placed between pixels, matched against the patterns'
+// shapes around every dark run wide enough to be a wide bar.
+#ifndef PDF417_LOCATE_RUN_MATCHING_H
+#define PDF417_LOCATE_RUN_MATCHING_H
+
+#include "locate/line_crossings.h"
+#include "locate/pattern_scan.h"
+
+namespace pattern_scan {
+
+// Every pattern of a line: the wide bar is dark in all four shapes and 5.6
+// pixels or more (seven modules of 0.8 pixel), and a run is less than a
+// pixel wider than its whole pixels, so only dark runs of five whole pixels
+// or more are tried. A line that crosses its threshold as often as noise
+// does is not searched. With one level for the line and its darkest value
+// `blurLow` (>= 0), a dark run that matched nothing but hides thin runs is
+// searched again as blurred. starts: room for `length + 1` ints. False for
+// such a line.
+template <typename Threshold>
+bool scanRuns(const unsigned char* values, int length, Threshold threshold, float line, int direction,
+              int thresholdKind, int* starts, HitList* hits, int blurLow = -1);
+
+}  // namespace pattern_scan
+
+#endif

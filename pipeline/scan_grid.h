@@ -1,0 +1,71 @@
+// A grid the scan path sampled, what its reading found, and the map between
+// its points and the picture's.
+#ifndef PDF417_PIPELINE_SCAN_GRID_H
+#define PDF417_PIPELINE_SCAN_GRID_H
+
+#include "codeword/indicator_reader.h"
+#include "locate/grid_sampling.h"
+#include "pipeline/row_fitting.h"
+#include "pipeline/scan_frame.h"
+#include "pipeline/symbol_reading.h"
+
+namespace symbol_scan {
+
+struct GridOutcome {
+  bool verified;
+  bool indicatorsRead;  // the row indicators gave a layout
+  SymbolLayout layout;
+  int gridHeight;
+  bool spanFound;
+  RowSpan span;  // the symbol the layout belongs to
+  int otherSpans;
+  RowSpan others[kMaxRowSpans - 1];  // other symbols stacked with it
+  float corners[8];  // the grid's corners, picture pixel indexes
+  int gridWidth, modulePixels;
+  bool rightIndicatorInside;  // the start of the last grid column lies inside the picture
+  RowFit sides[2];  // left and right, over the rows of the symbol the layout belongs to
+};
+
+// Where a grid's symbol rows lie: each side's row fit through the first
+// grid's map, between the left indicator's start and the stop pattern's.
+struct RowGeometry {
+  ProjectiveMap map;
+  RowFit left, right;
+  double leftX, rightX;  // grid x of the left indicator's and the stop pattern's first module
+  int lines;             // lines sampled across each row
+};
+
+struct ScanContext;
+
+// The map from a grid's points to the picture's.
+ProjectiveMap gridMap(const GridOutcome& g);
+
+// The grid point (x, y) in picture pixel indexes.
+Vec gridToPicture(const GridOutcome& g, double x, double y);
+
+// The symbol's outline: the start pattern's outer edge to the stop
+// pattern's, its first row's top to its last row's bottom, in the symbol's
+// own frame.
+void fillOutline(const GridOutcome& g, const Frame& f, const RowSpan& span, SymbolReading* out);
+
+// The grid row where a side meets symbol row position `row` (fractional).
+double gridRowOf(const RowFit& fit, double row);
+
+// The outline from the sides' row fits: row 0's top to the last row's bottom.
+void fillOutlineFromRows(const GridOutcome& g, const RowFit& left, const RowFit& right, int rows, bool compact,
+                         SymbolReading* out);
+
+// Lines sampled across each symbol row: about one per pixel of its height,
+// two to five, spread over its middle so that none strays into the next.
+int linesPerRow(const GridOutcome& g, const RowFit& fit, const Frame& f);
+
+// The grey samples of line k of symbol row r from grid x `x` in steps of dx.
+void sampleRowLine(const ScanContext* ctx, const RowGeometry& rg, int r, int k, double x, double dx,
+                   unsigned char* out, int count);
+
+// The levels of a frame's grid rows top and bottom.
+Levels levelsOf(const Frame& f, const GridOutcome& g, double top, double bottom);
+
+}  // namespace symbol_scan
+
+#endif
