@@ -5,9 +5,9 @@
 // measure about 1.5 and 1.2 pixels, re-encoded as low-quality JPEG, and given
 // noise or blur, blur also at modules of 1.5 pixels, and seen by a camera
 // as a card tilted up to 60 degrees or pulled into a keystone. Each
-// transformed picture is read with the public read; the report counts per transformation how many
-// still read exactly and verified, lists the ones that do not, and counts any
-// wrong text passed as verified.
+// transformed picture is read with the public read; the report counts per
+// transformation how many still read exactly and verified, lists the ones
+// that do not, and counts any wrong text passed as verified.
 //
 //   ./invariance_bench [--benchmark_filter=jpeg]
 //
