@@ -186,7 +186,8 @@ GrayPicture shadowStep(const GrayPicture& picture, double factor, double degrees
 
 GrayPicture fadedContrast(const GrayPicture& picture, int dark, int light) {
   GrayPicture out = picture;
-  for (unsigned char& v : out.pixels) v = (unsigned char)std::lround(dark + (light - dark) * (v / 255.0));
+  for (unsigned char& v : out.pixels)
+    v = (unsigned char)std::clamp(std::lround(dark + (light - dark) * (v / 255.0)), 0L, 255L);
   return out;
 }
 
