@@ -30,9 +30,9 @@
 
 #include "image/gray_conversion.h"
 #include "image/picture_bitmap.h"
-#include "pipeline/picture_variants.h"
 #include "support/camera_pictures.h"
 #include "support/corpus_pictures.h"
+#include "support/picture_variants.h"
 #include "support/symbol_pictures.h"
 
 namespace {

@@ -11,11 +11,11 @@
 enum {
   // A pixel must lie this many levels (plus mean / 16) below its
   // neighbourhood's mean to count as dark.
-  FLAT_CONTRAST = 5,
-  MIN_WINDOW = 3,
+  kFlatContrast = 5,
+  kMinWindow = 3,
   // Box sums live in wrapping 32-bit integers; a box of up to 4095 x 4095
   // pixels of 255 sums below 2^32, so its sum comes out exact.
-  MAX_WINDOW = 4095,
+  kMaxWindow = 4095,
 };
 
 static bool validPicture(const unsigned char* pixels, int width, int height) {
@@ -24,7 +24,7 @@ static bool validPicture(const unsigned char* pixels, int width, int height) {
 }
 
 static constexpr bool darkerThanMean(int pixel, int mean) {
-  return pixel < mean - FLAT_CONTRAST - mean / 16;
+  return pixel < mean - kFlatContrast - mean / 16;
 }
 
 static void binarizeByGlobalMean(unsigned char* pixels, int width, int height) {
@@ -54,7 +54,7 @@ static constexpr LightUpTo kLightUpTo;
 // window's rows, their prefix sums along the row, and the original values
 // of the rows that will leave the window, which binarising overwrites.
 // Sums wrap in 32 bits: a box's sum, taken as a difference, comes out exact
-// whenever its true sum fits (MAX_WINDOW).
+// whenever its true sum fits (kMaxWindow).
 struct BoxSums {
   uint32_t* columns;  // width
   uint32_t* prefix;   // width + 1
@@ -140,8 +140,8 @@ static void binarizeRow(unsigned char* row, const uint32_t* prefix, int width, i
 
 void adaptiveBinarize(unsigned char* pixels, int width, int height, int window) {
   if (!validPicture(pixels, width, height)) return;
-  if (window < MIN_WINDOW) window = MIN_WINDOW;
-  if (window > MAX_WINDOW) window = MAX_WINDOW;
+  if (window < kMinWindow) window = kMinWindow;
+  if (window > kMaxWindow) window = kMaxWindow;
   int radius = window / 2;
   BoxSums b;
   if (!allocateBoxSums(&b, width, height, radius)) {

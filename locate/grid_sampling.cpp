@@ -10,8 +10,8 @@
 #include <emmintrin.h>
 #endif
 
-static const double ONE_EIGHTEENTH = 1.0 / 18.0;
-static const double LIGHT = 255.0;
+static const double kOneEighteenth = 1.0 / 18.0;
+static const double kLight = 255.0;
 
 // Maps are built in single precision throughout.
 ProjectiveMap mapSquareToQuad(float x0, float y0, float x1, float y1, float x2, float y2,
@@ -83,7 +83,7 @@ static inline Value cubicPolynomial(Value t, Value p0, Value p1, Value p2, Value
   return ((((7.0 * p3 - 7.0 * p0 + 21.0 * p1 - 21.0 * p2) * t + (15.0 * p0 - 36.0 * p1 + 27.0 * p2 - 6.0 * p3)) * t +
            (9.0 * p2 - 9.0 * p0)) * t +
           (p0 + 16.0 * p1 + p2)) *
-         ONE_EIGHTEENTH;
+         kOneEighteenth;
 }
 
 double cubicInterpolate(double t, double p0, double p1, double p2, double p3) {
@@ -105,8 +105,8 @@ static double sourceAt(const unsigned char* src, long long x, long long y, int s
 }
 
 double cubicSample(const unsigned char* src, float u, double v, int srcWidth, int srcHeight) {
-  if (!src || srcWidth <= 0 || srcHeight <= 0) return LIGHT;
-  if (!std::isfinite(u) || !std::isfinite(v)) return LIGHT;
+  if (!src || srcWidth <= 0 || srcHeight <= 0) return kLight;
+  if (!std::isfinite(u) || !std::isfinite(v)) return kLight;
   // Further out every tap lands on the border pixel, so pulling the position
   // in changes nothing and keeps the integer parts in range.
   double x = u, y = v;
@@ -143,24 +143,6 @@ static unsigned char greyLevel(double value) {
   if (!(rounded > 0.0)) return 0;
   if (rounded >= 255.0) return 255;
   return (unsigned char)(int)rounded;
-}
-
-double linearSample(const unsigned char* src, float u, double v, int srcWidth, int srcHeight) {
-  if (!src || srcWidth <= 0 || srcHeight <= 0) return LIGHT;
-  if (!std::isfinite(u) || !std::isfinite(v)) return LIGHT;
-  double x = u, y = v;
-  if (x < -1.0) x = -1.0;
-  if (x > srcWidth) x = srcWidth;
-  if (y < -1.0) y = -1.0;
-  if (y > srcHeight) y = srcHeight;
-  double left = std::floor(x), top = std::floor(y);
-  long long xi = (long long)left, yi = (long long)top;
-  double fx = x - left, fy = y - top;
-  double upper = sourceAt(src, xi, yi, srcWidth, srcHeight) * (1 - fx) +
-                 sourceAt(src, xi + 1, yi, srcWidth, srcHeight) * fx;
-  double lower = sourceAt(src, xi, yi + 1, srcWidth, srcHeight) * (1 - fx) +
-                 sourceAt(src, xi + 1, yi + 1, srcWidth, srcHeight) * fx;
-  return upper * (1 - fy) + lower * fy;
 }
 
 // Grid points are mapped, then sampled, this many at a time.
@@ -204,7 +186,7 @@ static inline Double2 rowPasses(Double2 t, const unsigned char* a, const unsigne
   Double2 c3 = 7.0 * outer + 21.0 * inner;
   Double2 c2 = -(6.0 * outer + 36.0 * inner) - c1;
   Double2 c0 = p0 + 16.0 * p1 + p2;
-  return (((c3 * t + c2) * t + c1) * t + c0) * ONE_EIGHTEENTH;
+  return (((c3 * t + c2) * t + c1) * t + c0) * kOneEighteenth;
 }
 
 static inline uint32_t fourBytes(const unsigned char* p) {
@@ -274,10 +256,6 @@ static void cubicRun(const SampleSource& s, const float* us, const double* vs, i
   if (p < pending) out[points[p].index] = cubicSingle(points[p], stride);
 }
 
-static void linearRun(const SampleSource& s, const float* us, const double* vs, int n, unsigned char* out) {
-  for (int k = 0; k < n; k++) out[k] = greyLevel(linearSample(s.pixels, us[k], vs[k], s.width, s.height));
-}
-
 // Samples rows [firstRow, endRow) of a dstWidth x dstHeight grid, row i at
 // dst + (i - firstRow) * dstStride. Where each grid point lands is worked out
 // a run of points at a time, two at once, before the points are sampled.
@@ -339,12 +317,6 @@ void sampleGridRows(const unsigned char* src, const float* corners, int srcWidth
   int endRow = rowCount < dstHeight - firstRow ? firstRow + rowCount : dstHeight;
   sampleQuad<cubicRun>(src, corners, srcWidth, srcHeight, dst, dstStride, dstWidth, dstHeight, firstRow,
                         endRow);
-}
-
-void sampleGridLinear(const unsigned char* src, const float* corners, int srcWidth, int srcHeight,
-                      unsigned char* dst, int dstWidth, int dstHeight) {
-  sampleQuad<linearRun>(src, corners, srcWidth, srcHeight, dst, (size_t)dstWidth, dstWidth, dstHeight, 0,
-                         dstHeight);
 }
 
 void sampleGrid(const unsigned char* src, int x0, int y0, int x1, int y1, int x2, int y2,

@@ -37,14 +37,9 @@ void sampleGridRows(const unsigned char* src, const float* corners, int srcWidth
                     int rowCount);
 
 // Bilinear sampling, four taps instead of sixteen, for callers that only
-// threshold the grid: the same map, several times faster. Outside the
-// picture the border pixels are repeated.
-double linearSample(const unsigned char* src, float u, double v, int srcWidth, int srcHeight);
-void sampleGridLinear(const unsigned char* src, const float* corners, int srcWidth, int srcHeight,
-                      unsigned char* dst, int dstWidth, int dstHeight);
-
-// Bilinear sampling where every pixel outside the picture counts as `fill`:
-// a symbol touching the picture's border keeps a light quiet zone.
+// threshold the grid: the same map, several times faster. Every pixel
+// outside the picture counts as `fill`: a symbol touching the picture's
+// border keeps a light quiet zone.
 void sampleGridLinearFill(const unsigned char* src, const float* corners, int srcWidth, int srcHeight,
                           unsigned char* dst, int dstWidth, int dstHeight, unsigned char fill);
 

@@ -73,8 +73,10 @@ inline __m128i levelsAt(PixelThresholds threshold, int x) {
 // on, and `length` after the last. Sixteen pixels are compared at once and
 // only their colour changes visited, so a line costs little where it runs
 // through plain paper or a solid bar. Returns the number of crossings.
+// Inlined: it is the hot loop of every line scanned.
 template <typename Threshold>
-int findCrossings(const unsigned char* values, int length, Threshold threshold, int* starts) {
+__attribute__((always_inline)) inline int findCrossings(const unsigned char* values, int length, Threshold threshold,
+                                                        int* starts) {
   int* crossings = starts + 1;
   int count = 0, x = 0;
   unsigned int previous = values[0] < threshold.at(0);

@@ -126,20 +126,6 @@ void scanDiagonals(const unsigned char* grey, int width, int height, const ScanS
 
 }  // namespace
 
-void scanLine(const unsigned char* values, int length, const int* thresholds, float line, int direction,
-              int threshold, HitList* hits) {
-  if (!values || length < 17 || !thresholds || !hits) return;
-  int* crossings = (int*)std::malloc(sizeof(int) * (size_t)(length + 1));
-  unsigned char* levels = (unsigned char*)std::malloc((size_t)length);
-  if (crossings && levels) {
-    // Levels beyond a grey byte's range make every pixel dark or light alike.
-    for (int x = 0; x < length; x++) levels[x] = (unsigned char)(thresholds[x] < 0 ? 0 : thresholds[x] > 255 ? 255 : thresholds[x]);
-    scanRuns(values, length, PixelThresholds{levels}, line, direction, threshold, crossings, hits);
-  }
-  std::free(crossings);
-  std::free(levels);
-}
-
 bool scanForPatterns(const unsigned char* grey, int width, int height, const ScanSettings& settings,
                      HitList* hits) {
   if (!grey || width < 1 || height < 1 || width > kMaxPictureSide || height > kMaxPictureSide || !hits)

@@ -54,9 +54,4 @@ struct ScanSettings {
 bool scanForPatterns(const unsigned char* grey, int width, int height, const ScanSettings& settings,
                      HitList* hits);
 
-// The sightings on one line of `length` grey values (appended to *hits):
-// exposed for tests. `line` and `direction` are copied into each hit.
-void scanLine(const unsigned char* values, int length, const int* thresholds, float line, int direction,
-              int threshold, HitList* hits);
-
 #endif

@@ -27,6 +27,5 @@ struct PatternTrail {
 int findTrails(PatternHit* hits, int hitCount, int step, PatternTrail* trails, int capacity);
 
 inline double trailInner(const PatternTrail& trail, double line) { return trail.slope * line + trail.offset; }
-inline double trailOuter(const PatternTrail& trail, double line) { return trail.slope * line + trail.outerOffset; }
 
 #endif

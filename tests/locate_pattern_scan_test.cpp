@@ -8,6 +8,7 @@
 
 #include "locate/pattern_scan.h"
 #include "locate/pattern_trails.h"
+#include "locate/run_matching.h"
 #include "support/symbol_pictures.h"
 
 namespace {
@@ -32,8 +33,10 @@ std::vector<unsigned char> drawLine(const std::vector<int>& widths, double start
 std::vector<PatternHit> scan(const std::vector<unsigned char>& line) {
   std::vector<PatternHit> room(16);
   HitList hits = {room.data(), (int)room.size(), 0};
-  std::vector<int> thresholds(line.size(), 130);
-  scanLine(line.data(), (int)line.size(), thresholds.data(), 7.5f, kScanRows, kGlobalThreshold, &hits);
+  std::vector<unsigned char> thresholds(line.size(), 130);
+  std::vector<int> starts(line.size() + 1);
+  pattern_scan::scanRuns(line.data(), (int)line.size(), pattern_scan::PixelThresholds{thresholds.data()}, 7.5f,
+                         kScanRows, kGlobalThreshold, starts.data(), &hits);
   room.resize(hits.count);
   return room;
 }

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "pipeline/picture_variants.h"
+#include "support/picture_variants.h"
 #include "support/symbol_pictures.h"
 
 namespace {

@@ -1,10 +1,11 @@
-#include "pipeline/picture_variants.h"
+#include "support/picture_variants.h"
 
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 
 #include "image/picture_bitmap.h"
+#include "locate/grey_histogram.h"
 
 enum {
   MIN_ENLARGE = 2, MAX_ENLARGE = 4,
@@ -207,14 +208,7 @@ unsigned char* rotatePicture(const unsigned char* grey, int width, int height,
 
 int lightLevel(const unsigned char* grey, int width, int height) {
   if (!validPicture(grey, width, height)) return 255;
-  long long histogram[256] = {0};
-  long long count = (long long)width * height;
-  for (long long i = 0; i < count; i++) histogram[grey[i]]++;
-  long long wanted = (count * 9 + 9) / 10;  // ceil(90% of the pixels)
-  long long seen = 0;
-  for (int level = 0; level < 256; level++) {
-    seen += histogram[level];
-    if (seen >= wanted) return level;
-  }
-  return 255;
+  unsigned histogram[256];
+  countGreyLevels(grey, width, height, (size_t)width, histogram);
+  return greyPercentile(histogram, 90);
 }

@@ -9,7 +9,7 @@
 
 #include "image/picture_bitmap.h"
 #include "locate/adaptive_binarize.h"
-#include "pipeline/picture_variants.h"
+#include "support/picture_variants.h"
 #include "support/symbol_pictures.h"
 
 namespace {

@@ -1,5 +1,5 @@
-// Other views of a grey picture, for reading it again when the first reading
-// fails: a light border, enlarged or shrunk copies and turned copies.
+// Other views of a grey picture, for tests and benchmarks that read a symbol
+// in many guises: a light border, enlarged or shrunk copies and turned copies.
 //
 // Every function that makes a picture returns a new malloc'd grey buffer
 // (row-major, no padding, 0 black .. 255 white) that the caller frees with
@@ -8,8 +8,8 @@
 // picture or size pointer, a width or height below 1, an input picture beyond
 // kMaxPictureSide / kMaxPicturePixels, a factor, margin or angle outside its
 // range, a result beyond those limits, or an allocation failure.
-#ifndef PDF417_PIPELINE_PICTURE_VARIANTS_H
-#define PDF417_PIPELINE_PICTURE_VARIANTS_H
+#ifndef PDF417_TESTS_SUPPORT_PICTURE_VARIANTS_H
+#define PDF417_TESTS_SUPPORT_PICTURE_VARIANTS_H
 
 // margin >= 0 pixels of level added on every side.
 unsigned char* padPicture(const unsigned char* grey, int width, int height, int margin,
