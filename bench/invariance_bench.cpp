@@ -3,10 +3,11 @@
 // set of generated symbols that read as they are are turned by quarter turns
 // and by angles up to 45 degrees, mirrored, scaled down until modules
 // measure about 1.5 and 1.2 pixels, re-encoded as low-quality JPEG, and given
-// noise or blur, blur also at modules of 1.5 pixels. Each transformed picture
-// is read with the public read; the report counts per transformation how many
-// still read exactly and verified, lists the ones that do not, and counts any
-// wrong text passed as verified.
+// noise or blur, blur also at modules of 1.5 pixels, and seen by a camera
+// as a card tilted up to 60 degrees or pulled into a keystone. Each
+// transformed picture is read with the public read; the report counts per
+// transformation how many still read exactly and verified, lists the ones
+// that do not, and counts any wrong text passed as verified.
 //
 //   ./invariance_bench [--benchmark_filter=jpeg]
 //
@@ -29,8 +30,9 @@
 
 #include "image/gray_conversion.h"
 #include "image/picture_reader.h"
-#include "support/picture_variants.h"
+#include "support/camera_pictures.h"
 #include "support/corpus_pictures.h"
+#include "support/picture_variants.h"
 #include "support/symbol_pictures.h"
 
 namespace {
@@ -189,6 +191,22 @@ std::vector<Transformation> transformations() {
   all.push_back({"mirrored", [](const Sample& s) { return mirrored(s.picture); }});
   for (double degrees : {3.0, 8.0, 15.0, 20.0, 25.0, 30.0, 35.0, 40.0, 45.0, -8.0, -20.0, -30.0, -40.0, -45.0})
     all.push_back({"angle " + std::to_string((int)degrees), [degrees](const Sample& s) { return turned(s.picture, degrees); }});
+  // The picture as a card turned in front of a pinhole camera (focal length
+  // 1.2 picture widths) about its vertical axis, then its horizontal one;
+  // and pure keystones, the far side shortened to a share of the near one.
+  for (const char* axis : {"yaw", "pitch"})
+    for (int degrees = 10; degrees <= 60; degrees += 10)
+      all.push_back({std::string(axis) + " " + std::to_string(degrees), [axis, degrees](const Sample& s) {
+                       CameraView view;
+                       (axis[0] == 'y' ? view.yaw : view.pitch) = degrees;
+                       return photographCard(s.picture, view, (unsigned char)lightLevel(s.picture.pixels.data(),
+                                                                                       s.picture.width, s.picture.height));
+                     }});
+  for (double ratio : {0.6, 0.33})
+    all.push_back({"keystone " + std::to_string(ratio).substr(0, 4), [ratio](const Sample& s) {
+                     return keystoneCard(s.picture, ratio, 1, (unsigned char)lightLevel(s.picture.pixels.data(),
+                                                                                      s.picture.width, s.picture.height));
+                   }});
   for (double target : {1.5, 1.2})
     all.push_back({"modules " + std::to_string(target).substr(0, 3) + " px", [target](const Sample& s) {
                      return s.module > target ? scaled(s.picture, target / s.module) : GrayPicture();

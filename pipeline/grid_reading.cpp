@@ -66,14 +66,22 @@ bool readFrameGrid(ScanContext* ctx, const Frame& f, int rows, GridOutcome* out)
   // time.
   int modulePixels = (int)std::lround(1.5 * f.module);
   modulePixels = modulePixels < 3 ? 3 : modulePixels > 5 ? 5 : modulePixels;
-  double margin = kGridMargin * f.module;
-  Vec corners[4] = {f.leftTop - f.across * margin, f.rightTop + f.across * margin,
-                    f.rightBottom + f.across * margin, f.leftBottom - f.across * margin};
   double pixels = std::fmax(std::hypot(f.leftBottom.x - f.leftTop.x, f.leftBottom.y - f.leftTop.y),
                             std::hypot(f.rightBottom.x - f.rightTop.x, f.rightBottom.y - f.rightTop.y));
   int width = (17 * f.gridColumns + 2 * kGridMargin) * modulePixels;
   int height = gridHeightFor(pixels, f.module, rows);
   if (height == 0 || width > kMaxGridSide) return false;
+  // The grid's outer corners through the map that takes the grid's inner
+  // edges to the frame's sides: the margins widen and narrow with the
+  // perspective.
+  float inner[8] = {(float)(kGridMargin * modulePixels), 0.0f, (float)(width - kGridMargin * modulePixels), 0.0f,
+                    (float)(width - kGridMargin * modulePixels), (float)height, (float)(kGridMargin * modulePixels),
+                    (float)height};
+  float sides[8] = {(float)f.leftTop.x, (float)f.leftTop.y, (float)f.rightTop.x, (float)f.rightTop.y,
+                    (float)f.rightBottom.x, (float)f.rightBottom.y, (float)f.leftBottom.x, (float)f.leftBottom.y};
+  ProjectiveMap frameMap = mapQuadToQuad(inner, sides);
+  Vec corners[4] = {mapPoint(frameMap, 0, 0), mapPoint(frameMap, width, 0), mapPoint(frameMap, width, height),
+                    mapPoint(frameMap, 0, height)};
   for (int k = 0; k < 4; k++) {
     out->corners[2 * k] = (float)(corners[k].x - 0.5);
     out->corners[2 * k + 1] = (float)(corners[k].y - 0.5);
@@ -121,6 +129,33 @@ bool readFrameGrid(ScanContext* ctx, const Frame& f, int rows, GridOutcome* out)
 
 namespace {
 
+// Whether the symbol ends as a compact one does, told by its own bars: a
+// bar one module wide where the right row indicator would begin, then
+// nothing dark for seven modules, where every codeword (a right row
+// indicator's too) shows a bar. Looked at along the middle of every row,
+// against the darkest and lightest of the last data column; most rows must
+// show it. Beyond the picture counts as its paper, so a compact symbol
+// touching the picture's edge is still told.
+bool endsInCompactStop(const ScanContext* ctx, const RowGeometry& symbol, int modulePixels, int rows) {
+  enum { kPerModule = 3, kModules = 17 + 8, kSamples = kModules * kPerModule };
+  RowGeometry middle = symbol;
+  middle.lines = 1;
+  double from = symbol.rightX - 34.0 * modulePixels, step = (double)modulePixels / kPerModule;
+  int compactRows = 0;
+  for (int r = 0; r < rows; r++) {
+    unsigned char values[kSamples];
+    sampleRowLine(ctx, middle, r, 0, from + 0.5 * step, step, values, kSamples);
+    int low = 255, high = 0;
+    for (int i = 0; i < 17 * kPerModule; i++) low = values[i] < low ? values[i] : low, high = values[i] > high ? values[i] : high;
+    double half = 0.5 * (low + high);
+    const unsigned char* stop = values + 17 * kPerModule;
+    bool bar = high - low >= 32 && stop[1] < half;
+    for (int i = kPerModule + 1; bar && i < 8 * kPerModule; i++) bar = stop[i] >= half;
+    compactRows += bar;
+  }
+  return 2 * compactRows > rows;
+}
+
 // Corrects what the grid read; true with ctx->current filled when error
 // correction confirmed it.
 bool verifyGrid(ScanContext* ctx, const Frame& f, const GridOutcome& g) {
@@ -128,10 +163,20 @@ bool verifyGrid(ScanContext* ctx, const Frame& f, const GridOutcome& g) {
   SymbolReading* out = ctx->current;
   RowSpan whole = {0.0, (double)g.gridHeight, 1};
   Frame outline = f;
-  // Nothing where the right row indicator would be, though the picture
-  // shows that place: a compact symbol.
-  outline.compact = ctx->reading->rightIndicatorReads == 0 && g.rightIndicatorInside;
-  fillOutline(g, outline, g.spanFound ? g.span : whole, out);
+  bool rightUnread = ctx->reading->rightIndicatorReads == 0;
+  if (g.sides[0].fitted || g.sides[1].fitted) {
+    // The outline through the symbol's own map, where the indicators say.
+    const RowFit& left = g.sides[0].fitted ? g.sides[0] : g.sides[1];
+    const RowFit& right = g.sides[1].fitted ? g.sides[1] : g.sides[0];
+    RowGeometry symbol = symbolGeometry(g, left, right, g.layout.rows, f.gridColumns);
+    bool compact = rightUnread && endsInCompactStop(ctx, symbol, g.modulePixels, g.layout.rows);
+    fillOutlineOf(symbol, g.modulePixels, g.layout.rows, compact, out);
+  } else {
+    // Nothing where the right row indicator would be, though the picture
+    // shows that place: a compact symbol.
+    outline.compact = rightUnread && g.rightIndicatorInside;
+    fillOutline(g, outline, g.spanFound ? g.span : whole, out);
+  }
   return true;
 }
 
@@ -145,9 +190,11 @@ void deferShapeReading(ScanContext* ctx, const Frame& f, const GridOutcome& g, c
 }  // namespace
 
 // Reads the symbol again along its own rows: each side's row indicators
-// tell where that side meets every row, and each row is sampled along the
-// straight line between its two ends through the first grid's map, so that
-// rows of two or three pixels stay apart however the frame lay askew. A
+// tell where that side meets every row; the four ends of the first row's
+// top and the last row's bottom give the symbol's own map, and each row is
+// sampled along it, so that rows of two or three pixels stay apart however
+// the frame lay askew, and modules narrow along a row and rows down the
+// symbol as the perspective makes them. A
 // side whose indicators said too little takes the other side's rows. True
 // with ctx->current filled when error correction confirmed the reading.
 bool readAlongRows(ScanContext* ctx, const Frame& f, const GridOutcome& g) {
@@ -160,7 +207,9 @@ bool readAlongRows(ScanContext* ctx, const Frame& f, const GridOutcome& g) {
   // Both sides must count the rows the same way, and about as far apart.
   double ratio = rg.right.slope / rg.left.slope;
   if (!(ratio > 0.5 && ratio < 2.0)) return false;
-  rg.lines = linesPerRow(g, rg.left, f);
+  int lines = linesPerRow(g, rg.left, f);
+  rg = symbolGeometry(g, rg.left, rg.right, rows, f.gridColumns);
+  rg.lines = lines;
   int width = g.gridWidth, height = rows * rg.lines;
   size_t bytes = (size_t)width * height;
   unsigned char* grid = (unsigned char*)std::malloc(2 * bytes);
@@ -171,8 +220,6 @@ bool readAlongRows(ScanContext* ctx, const Frame& f, const GridOutcome& g) {
     return false;
   }
   if (ctx->stats) ctx->stats->readings++;
-  rg.map = gridMap(g);
-  rg.leftX = kGridMargin * g.modulePixels, rg.rightX = (kGridMargin + 17.0 * f.gridColumns) * g.modulePixels;
   for (int r = 0; r < rows; r++)
     for (int k = 0; k < rg.lines; k++) {
       int line = r * rg.lines + k;
@@ -197,8 +244,8 @@ bool readAlongRows(ScanContext* ctx, const Frame& f, const GridOutcome& g) {
   }
   std::free(grid);
   std::free(knownRows);
-  bool compact = ctx->reading->rightIndicatorReads == 0 && g.rightIndicatorInside;
-  if (verified) fillOutlineFromRows(g, rg.left, rg.right, rows, compact, ctx->current);
+  bool compact = ctx->reading->rightIndicatorReads == 0 && endsInCompactStop(ctx, rg, g.modulePixels, rows);
+  if (verified) fillOutlineOf(rg, g.modulePixels, rows, compact, ctx->current);
   else deferShapeReading(ctx, f, g, rg, compact);
   return verified;
 }

@@ -77,9 +77,11 @@ bool readByRowCount(ScanContext* ctx, const Frame& f, const GridOutcome& g, int 
   }
   GridOutcome shaped = g;
   shaped.layout = {rows, f.gridColumns - 2, level};
-  rg.lines = linesPerRow(g, rg.left, f);
+  int lines = linesPerRow(g, rg.left, f);
+  rg = symbolGeometry(g, rg.left, rg.right, rows, f.gridColumns);
+  rg.lines = lines;
   if (!readRowsByShape(ctx, f, shaped, rg)) return false;
-  fillOutlineFromRows(shaped, rg.left, rg.right, rows, false, ctx->current);
+  fillOutlineOf(rg, g.modulePixels, rows, false, ctx->current);
   return true;
 }
 

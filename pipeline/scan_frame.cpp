@@ -73,10 +73,14 @@ Levels candidateLevels(const Candidate& c, int step) {
   edgeLevels(left, down, &levels.leftTop, &levels.leftBottom);
   edgeLevels(right, down, &levels.rightTop, &levels.rightBottom);
   // A side seen much shorter than the other was hidden in part (damage,
-  // a stroke across it): both sides take the longer one's levels.
+  // a stroke across it): both sides take the longer one's levels. Not so
+  // when its modules are narrower still: that side lies further away.
   double leftLength = levels.leftBottom - levels.leftTop, rightLength = levels.rightBottom - levels.rightTop;
-  if (rightLength < 0.75 * leftLength) levels.rightTop = levels.leftTop, levels.rightBottom = levels.leftBottom;
-  if (leftLength < 0.75 * rightLength) levels.leftTop = levels.rightTop, levels.leftBottom = levels.rightBottom;
+  bool farther = c.start.present && c.stop.present &&
+                 std::fmin(left.module, right.module) / std::fmax(left.module, right.module) <
+                     0.9 * std::fmin(leftLength, rightLength) / std::fmax(leftLength, rightLength);
+  if (!farther && rightLength < 0.75 * leftLength) levels.rightTop = levels.leftTop, levels.rightBottom = levels.leftBottom;
+  if (!farther && leftLength < 0.75 * rightLength) levels.leftTop = levels.rightTop, levels.leftBottom = levels.rightBottom;
   double pad = step + left.module;
   levels.leftTop -= pad, levels.rightTop -= pad;
   levels.leftBottom += pad, levels.rightBottom += pad;

@@ -13,12 +13,14 @@ ProjectiveMap gridMap(const GridOutcome& g) {
   return mapQuadToQuad(grid, g.corners);
 }
 
-// The grid point (x, y) in picture pixel indexes.
-Vec gridToPicture(const GridOutcome& g, double x, double y) {
-  ProjectiveMap m = gridMap(g);
-  double wp = m.a13 * x + m.a23 * y + m.a33;
-  return {(m.a11 * x + m.a21 * y + m.a31) / wp, (m.a12 * x + m.a22 * y + m.a32) / wp};
+// The point (x, y) through a map.
+Vec mapPoint(const ProjectiveMap& m, double x, double y) {
+  double w = m.a13 * x + m.a23 * y + m.a33;
+  return {(m.a11 * x + m.a21 * y + m.a31) / w, (m.a12 * x + m.a22 * y + m.a32) / w};
 }
+
+// The grid point (x, y) in picture pixel indexes.
+Vec gridToPicture(const GridOutcome& g, double x, double y) { return mapPoint(gridMap(g), x, y); }
 
 // The symbol's outline: the start pattern's outer edge to the stop
 // pattern's, its first row's top to its last row's bottom, in the symbol's
@@ -43,20 +45,36 @@ void fillOutline(const GridOutcome& g, const Frame& f, const RowSpan& span, Symb
 // The grid row where a side meets symbol row position `row` (fractional).
 double gridRowOf(const RowFit& fit, double row) { return (row - fit.offset) / fit.slope; }
 
-// The outline from the sides' row fits: row 0's top to the last row's bottom.
-void fillOutlineFromRows(const GridOutcome& g, const RowFit& left, const RowFit& right, int rows, bool compact,
-                         SymbolReading* out) {
+RowGeometry symbolGeometry(const GridOutcome& g, const RowFit& left, const RowFit& right, int rows, int gridColumns) {
+  RowGeometry rg;
   double mp = g.modulePixels;
-  double leftX = (kGridMargin - 17) * mp;
-  double rightX = compact ? g.gridWidth - (kGridMargin + 16) * mp : g.gridWidth - (kGridMargin - 18) * mp;
+  rg.leftX = kGridMargin * mp, rg.rightX = (kGridMargin + 17.0 * gridColumns) * mp;
   double top = -0.5, bottom = rows - 0.5;
-  Vec points[4] = {gridToPicture(g, leftX, gridRowOf(left, top)), gridToPicture(g, rightX, gridRowOf(right, top)),
-                   gridToPicture(g, rightX, gridRowOf(right, bottom)), gridToPicture(g, leftX, gridRowOf(left, bottom))};
+  Vec corners[4] = {gridToPicture(g, rg.leftX, gridRowOf(left, top)), gridToPicture(g, rg.rightX, gridRowOf(right, top)),
+                    gridToPicture(g, rg.rightX, gridRowOf(right, bottom)),
+                    gridToPicture(g, rg.leftX, gridRowOf(left, bottom))};
+  float from[8] = {(float)rg.leftX, (float)top, (float)rg.rightX, (float)top, (float)rg.rightX, (float)bottom,
+                   (float)rg.leftX, (float)bottom};
+  float to[8];
+  for (int k = 0; k < 4; k++) to[2 * k] = (float)corners[k].x, to[2 * k + 1] = (float)corners[k].y;
+  rg.map = mapQuadToQuad(from, to);
+  rg.left = rg.right = {true, 1.0, 0.0};
+  rg.lines = 0;
+  rg.mirrored = left.slope < 0;
+  return rg;
+}
+
+void fillOutlineOf(const RowGeometry& symbol, int modulePixels, int rows, bool compact, SymbolReading* out) {
+  double left = symbol.leftX - 17.0 * modulePixels;
+  double right = compact ? symbol.rightX - 16.0 * modulePixels : symbol.rightX + 18.0 * modulePixels;
+  double top = -0.5, bottom = rows - 0.5;
+  Vec points[4] = {mapPoint(symbol.map, left, top), mapPoint(symbol.map, right, top),
+                   mapPoint(symbol.map, right, bottom), mapPoint(symbol.map, left, bottom)};
   for (int k = 0; k < 4; k++) {
     out->corners[2 * k] = (float)points[k].x;
     out->corners[2 * k + 1] = (float)points[k].y;
   }
-  out->mirrored = left.slope < 0;
+  out->mirrored = symbol.mirrored;
   out->compact = compact;
 }
 

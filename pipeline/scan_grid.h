@@ -33,12 +33,16 @@ struct RowGeometry {
   RowFit left, right;
   double leftX, rightX;  // grid x of the left indicator's and the stop pattern's first module
   int lines;             // lines sampled across each row
+  bool mirrored;         // the symbol's rows count up the first grid
 };
 
 struct ScanContext;
 
 // The map from a grid's points to the picture's.
 ProjectiveMap gridMap(const GridOutcome& g);
+
+// The point (x, y) through a map.
+Vec mapPoint(const ProjectiveMap& m, double x, double y);
 
 // The grid point (x, y) in picture pixel indexes.
 Vec gridToPicture(const GridOutcome& g, double x, double y);
@@ -51,9 +55,19 @@ void fillOutline(const GridOutcome& g, const Frame& f, const RowSpan& span, Symb
 // The grid row where a side meets symbol row position `row` (fractional).
 double gridRowOf(const RowFit& fit, double row);
 
-// The outline from the sides' row fits: row 0's top to the last row's bottom.
-void fillOutlineFromRows(const GridOutcome& g, const RowFit& left, const RowFit& right, int rows, bool compact,
-                         SymbolReading* out);
+// The symbol's own map, from where the sides' row fits put the first row's
+// top and the last row's bottom on the inner edges of the first grid `g`
+// of `gridColumns` columns: its grid x is the first grid's (modulePixels a
+// module) and its grid y the symbol row position (row r from r - 0.5 to
+// r + 0.5), so that module widths change along a row, and row heights down
+// the symbol, as the perspective makes them. Every row fit of the result is
+// row = y. `lines` is left to the caller.
+RowGeometry symbolGeometry(const GridOutcome& g, const RowFit& left, const RowFit& right, int rows, int gridColumns);
+
+// The outline through a symbol's own map: the start pattern's outer edge to
+// the stop pattern's (a compact symbol's one-module stop bar), row 0's top
+// to the last row's bottom.
+void fillOutlineOf(const RowGeometry& symbol, int modulePixels, int rows, bool compact, SymbolReading* out);
 
 // Lines sampled across each symbol row: about one per pixel of its height,
 // two to five, spread over its middle so that none strays into the next.

@@ -115,37 +115,77 @@ int seenEdges(const PatternTrail* trails, int count, SeenEdge* edges) {
   return made;
 }
 
-// The stop edge that closes a start edge: facing the same way, ahead of it
-// by at least the two row indicators and at most the widest symbol, with
-// modules of about the same width, leaning apart by no more than
-// perspective makes them (20 degrees), and beside it over most of the
-// shorter one's length. Compared in the start edge's own frame, so that a
-// symbol at any angle pairs alike. -1 when none.
+// Whether two edges' modules may belong to one symbol. Without
+// perspective they are about as wide. Seen in perspective the far edge's
+// modules are narrower, down to a third, and the far edge shorter too:
+// heights shrink as the distance grows, widths across the line of sight
+// about as its square, so the ratio of modules lies near the square of
+// the ratio of lengths, and never much above the ratio of lengths itself.
+bool modulesAgree(const Edge& a, double aLength, const Edge& b, double bLength) {
+  bool bFar = b.module < a.module;
+  double modules = bFar ? b.module / a.module : a.module / b.module;
+  double lengths = bFar ? bLength / aLength : aLength / bLength;
+  if (modules >= 0.7) return true;
+  return modules >= 0.1 && modules >= 0.6 * lengths * lengths && modules <= 1.25 * lengths;
+}
+
+// The unit vector halfway between two edges' directions, taken the same
+// way round: the symbol's own down when the edges lean apart in perspective.
+Vec betweenAlongs(Vec a, Vec b) {
+  if (dot(a, b) < 0) b = b * -1.0;
+  Vec sum = a + b;
+  double length = std::sqrt(dot(sum, sum));
+  return length > 1e-9 ? sum * (1.0 / length) : a;
+}
+
+// Whether the lines of two edges, `down` halfway between their directions,
+// meet beyond both ends of the shorter one's stretch by a margin: the sides
+// of a symbol in perspective lean towards a point away from the symbol,
+// never across it.
+bool meetAway(const Edge& s, const Edge& e, Vec down, double first, double last) {
+  double denominator = cross(s.along, e.along);
+  if (std::fabs(denominator) < 1e-6) return true;  // parallel
+  double t = cross(e.point - s.point, e.along) / denominator;
+  double level = dot(s.point + s.along * t - s.point, down);
+  double margin = 0.5 * (last - first);
+  return level < first - margin || level > last + margin;
+}
+
+// The stop edge that closes a start edge: facing about the same way, ahead
+// of it by at least the two row indicators and at most the widest symbol,
+// with modules that agree (see modulesAgree), leaning apart by no more than
+// a steep keystone makes them (some 70 degrees, their lines meeting well
+// away from the symbol), and beside it over most of the shorter one's
+// length, measured along the direction halfway between the two. Compared in
+// the start edge's own frame, so that a symbol at any angle pairs alike. -1
+// when none.
 int closingStop(const SeenEdge* edges, int count, int start) {
   const Edge& s = edges[start].edge;
   int best = -1;
   double bestDistance = 0;
   for (int i = 0; i < count; i++) {
-    if (edges[i].kind != kStopPatternKind || dot(edges[i].across, edges[start].across) < 0.94) continue;
+    if (edges[i].kind != kStopPatternKind || dot(edges[i].across, edges[start].across) < 0.3) continue;
     const Edge& e = edges[i].edge;
-    double ratio = e.module / s.module;
+    Vec down = betweenAlongs(s.along, e.along);
     double sFirst, sLast, eFirst, eLast;
-    stretchAlong(s, s.point, s.along, &sFirst, &sLast);
-    stretchAlong(e, s.point, s.along, &eFirst, &eLast);
+    stretchAlong(s, s.point, down, &sFirst, &sLast);
+    stretchAlong(e, s.point, down, &eFirst, &eLast);
     double overlap = std::fmin(sLast, eLast) - std::fmax(sFirst, eFirst);
     double shorter = std::fmin(sLast - sFirst, eLast - eFirst);
     double longer = std::fmax(sLast - sFirst, eLast - eFirst);
     // A stray sighting in the data or the background shows over a few lines
     // only; the patterns of one symbol run along most of its height, and
     // the same scans see both about as often.
-    if (ratio < 0.7 || ratio > 1.43 || overlap < 0.5 * shorter || shorter < 0.2 * longer) continue;
+    if (overlap < 0.5 * shorter || shorter < 0.2 * longer) continue;
+    if (!meetAway(s, e, down, std::fmax(sFirst, eFirst), std::fmin(sLast, eLast))) continue;
+    if (!modulesAgree(s, sLast - sFirst, e, eLast - eFirst)) continue;
     double sDensity = s.hits / (sLast - sFirst + 1.0), eDensity = e.hits / (eLast - eFirst + 1.0);
     if (eDensity < 0.2 * sDensity || sDensity < 0.2 * eDensity) continue;
     double middle = (std::fmax(sFirst, eFirst) + std::fmin(sLast, eLast)) * 0.5;
-    Vec onStart = s.point + s.along * middle;
-    Vec onStop = atLevel(e.point, e.along, s.along, dot(onStart, s.along));
+    Vec onStart = atLevel(s.point, s.along, down, dot(s.point, down) + middle);
+    Vec onStop = atLevel(e.point, e.along, down, dot(s.point, down) + middle);
     double distance = dot(onStop - onStart, edges[start].across);
-    double modules = distance / s.module;
+    double modules = distance / std::sqrt(s.module * e.module);
     if (modules < 30 || modules > 17 * (kMaxGridColumns + 1)) continue;
     if (best < 0 || distance < bestDistance) best = i, bestDistance = distance;
   }
@@ -173,6 +213,10 @@ int buildCandidates(const PatternTrail* trails, int count, Candidate* candidates
       int stop = closingStop(edges, edgeCount, i);
       if (stop >= 0) {
         c.stop = edges[stop].edge;
+        // Across the symbol halfway between the two sides: in perspective
+        // they lean apart.
+        Vec both = c.across + edges[stop].across;
+        c.across = both * (1.0 / std::sqrt(dot(both, both)));
         paired[stop] = true;
       }
       c.hits = c.start.hits + (stop >= 0 ? c.stop.hits : 0);

@@ -32,7 +32,7 @@ void readDeferredGrids(ScanContext* ctx) {
   for (int i = 0; i < ctx->deferredCount && !enoughSymbols(ctx); i++) {
     const DeferredGrid& p = ctx->deferred[i];
     if (alreadyRead(ctx, outlineCentre(p.grid.corners)) || !readRowsByShape(ctx, p.frame, p.grid, p.rows)) continue;
-    fillOutlineFromRows(p.grid, p.rows.left, p.rows.right, p.grid.layout.rows, p.compact, ctx->current);
+    fillOutlineOf(p.rows, p.grid.modulePixels, p.grid.layout.rows, p.compact, ctx->current);
     keepReading(ctx);
   }
   for (int i = 0; i < ctx->rowCountGridCount && !enoughSymbols(ctx); i++) {
@@ -120,7 +120,9 @@ bool readStretch(ScanContext* ctx, const Candidate& c, const Levels& levels, int
     // Both patterns: the distance between them says how many columns, and
     // the indicators read in that grid correct it when it is off by one.
     Frame whole = frameOf(c, 1, levels);
-    int estimate = (int)std::lround(whole.module / (0.5 * (c.start.module + c.stop.module)));
+    // Under perspective the modules between narrow steadily from the near
+    // pattern's to the far one's: on average to the geometric mean.
+    int estimate = (int)std::lround(whole.module / std::sqrt(c.start.module * c.stop.module));
     if (estimate < 3 || estimate > kMaxGridColumns) return false;
     if (readColumns(ctx, c, estimate, 0, levels, depth, &layout, &indicatorsRead)) return true;
     int others[3] = {indicatorsRead ? layout.columns + 2 : estimate + 1, indicatorsRead ? 0 : estimate - 1, 0};

@@ -67,6 +67,20 @@ TEST(ReadSymbols, CompactSymbolsReadInEveryTurnAndAreFlagged) {
   EXPECT_FALSE(full.compact);
 }
 
+TEST(ReadSymbols, CompactSymbolTouchingThePictureEdgeIsFlagged) {
+  const std::string data = "Compact, its stop bar the picture's last column";
+  SymbolOptions options;
+  options.compact = true;
+  options.columns = 4;
+  DrawOptions draw;
+  GrayPicture drawn = symbolPicture(data, options, draw);
+  // Cut right after the one-module stop bar.
+  GrayPicture cut = blankPicture(drawn.width - draw.quietPixels, drawn.height);
+  for (int y = 0; y < cut.height; y++)
+    for (int x = 0; x < cut.width; x++) cut.pixels[(size_t)y * cut.width + x] = drawn.pixels[(size_t)y * drawn.width + x];
+  EXPECT_TRUE(readOne(cut, data, "compact at the edge").compact);
+}
+
 TEST(ReadSymbols, MirroredSymbolsReadInEveryTurnAndAreFlagged) {
   const std::string data = "Seen through film: every row reads right to left";
   for (bool compact : {false, true}) {

@@ -1,0 +1,110 @@
+// The public read on symbols as a camera sees them: cards tilted far about
+// either axis, keystones, and the corners it reports, compared with where a
+// known transform put the symbol.
+#include <gtest/gtest.h>
+
+#include <pdf417read/pdf417read.h>
+
+#include <cmath>
+#include <string>
+
+#include "support/camera_pictures.h"
+#include "support/symbol_pictures.h"
+
+namespace {
+
+// A licence-sized symbol (10 data columns, modules of 3 pixels, rows of 9)
+// on a card half as wide again, and the symbol's outer corners on the card
+// in its own frame: the start pattern's top first, then the stop pattern's.
+struct Card {
+  GrayPicture picture;
+  double symbol[8];
+};
+
+const std::string kLicence =
+    "@\n\x1e\rANSI 636014090102DL00410278ZC03190024DLDCSPUBLIC\nDACJOHN\nDADQ\nDBD08242015\nDBB01311970\n"
+    "DBA08242020\nDBC1\nDAYBRO\nDAU070 IN\nDAG2300 WEST BROAD STREET\nDAIRICHMOND\nDAJVA\nDAK232690000\n";
+
+Card licenceCard(bool mirrored) {
+  SymbolOptions options;
+  options.columns = 10;
+  options.eccLevel = 4;
+  ModuleMatrix symbol;
+  EXPECT_TRUE(encodeSymbol(kLicence, options, &symbol));
+  DrawOptions draw;
+  draw.modulePixels = 3;
+  draw.rowPixels = 9;
+  // The card half as wide again as the symbol.
+  draw.quietPixels = symbol.width * 3 / 4;
+  draw.mirrored = mirrored;
+  Card card;
+  card.picture = drawSymbol(symbol, draw);
+  double left = draw.quietPixels, top = draw.quietPixels, right = left + 3.0 * symbol.width, bottom = top + 9.0 * symbol.rows;
+  const double upright[8] = {left, top, right, top, right, bottom, left, bottom};
+  const double reversed[8] = {right, top, left, top, left, bottom, right, bottom};
+  for (int k = 0; k < 8; k++) card.symbol[k] = mirrored ? reversed[k] : upright[k];
+  return card;
+}
+
+// Reads the card's picture, whose corners lie at `quad`; the symbol must
+// read exactly, verified, and each corner lie within a module of its place
+// on the card.
+void expectReadWithCorners(const Card& card, const GrayPicture& picture, const double* quad, const std::string& what) {
+  pdf417read::ImageView view(picture.pixels.data(), picture.width, picture.height, pdf417read::PixelFormat::Gray);
+  pdf417read::ReadResult result = pdf417read::read(view);
+  ASSERT_EQ(result.symbols.size(), 1u) << what;
+  const pdf417read::Symbol& symbol = result.symbols[0];
+  EXPECT_EQ(symbol.bytes, kLicence) << what;
+  EXPECT_TRUE(symbol.verified) << what;
+  PlaneMap toCard = pictureToCard(card.picture, quad);
+  for (int k = 0; k < 4; k++) {
+    double x, y;
+    toCard.apply(symbol.corners[k].x + 0.5, symbol.corners[k].y + 0.5, &x, &y);
+    double modules = std::hypot(x - card.symbol[2 * k], y - card.symbol[2 * k + 1]) / 3.0;
+    EXPECT_LT(modules, 1.0) << what << ", corner " << k;
+  }
+}
+
+}  // namespace
+
+// About the vertical axis the far side's modules fall to about a pixel at
+// 55 degrees, beyond which its stop pattern is no longer seen.
+TEST(CameraRead, TiltedCardsReadUpTo55DegreesAboutTheVerticalAxisAnd60AboutTheHorizontal) {
+  Card card = licenceCard(false);
+  for (int axis = 0; axis < 2; axis++)
+    for (double degrees : {30.0, axis == 0 ? 55.0 : 60.0}) {
+      CameraView camera;
+      (axis == 0 ? camera.yaw : camera.pitch) = degrees;
+      double quad[8];
+      int width, height;
+      cameraCorners(card.picture, camera, quad, &width, &height);
+      std::string what = (axis == 0 ? "yaw " : "pitch ") + std::to_string((int)degrees);
+      expectReadWithCorners(card, warpCard(card.picture, quad, width, height, 255), quad, what);
+    }
+}
+
+TEST(CameraRead, KeystonesWhoseFarSideIsAThirdOfTheNearOne) {
+  Card card = licenceCard(false);
+  for (int side = 0; side < 4; side++) {
+    double quad[8];
+    keystoneCorners(card.picture, 1.0 / 3, side, quad);
+    expectReadWithCorners(card, warpCard(card.picture, quad, card.picture.width, card.picture.height, 255), quad,
+                          "keystone, far side " + std::to_string(side));
+  }
+}
+
+TEST(CameraRead, CornersOfUprightTurnedAndMirroredSymbols) {
+  for (bool mirrored : {false, true}) {
+    Card card = licenceCard(mirrored);
+    for (double roll : {0.0, 90.0, 200.0, 33.0}) {
+      CameraView camera;
+      camera.roll = roll;
+      camera.yaw = roll == 33.0 ? 25 : 0;
+      double quad[8];
+      int width, height;
+      cameraCorners(card.picture, camera, quad, &width, &height);
+      std::string what = std::string(mirrored ? "mirrored" : "upright") + ", turned " + std::to_string((int)roll);
+      expectReadWithCorners(card, warpCard(card.picture, quad, width, height, 255), quad, what);
+    }
+  }
+}
