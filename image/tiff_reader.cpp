@@ -142,6 +142,64 @@ bool tilesPlausible(TIFF* tiff, uint32_t width, uint32_t height) {
   return tileWidth >= 1 && tileHeight >= 1 && tileWidth <= width + 256 && tileHeight <= height + 256;
 }
 
+// A grey page libtiff's RGBA reading does not take: samples of 1, 8 or 16
+// bits with extra samples beside the grey (as ImageMagick writes a bilevel
+// picture that had transparency), in strips. Read a row at a time, the
+// grey as the first sample and an alpha extra sample laid over white.
+bool greyWithExtraSamples(TIFF* tiff, uint16_t* bits, uint16_t* samples, bool* inverted, bool* alpha) {
+  uint16_t photometric = 0, planar = PLANARCONFIG_CONTIG, extraCount = 0;
+  uint16_t* extraKinds = nullptr;
+  TIFFGetField(tiff, TIFFTAG_PHOTOMETRIC, &photometric);
+  TIFFGetFieldDefaulted(tiff, TIFFTAG_PLANARCONFIG, &planar);
+  TIFFGetFieldDefaulted(tiff, TIFFTAG_BITSPERSAMPLE, bits);
+  TIFFGetFieldDefaulted(tiff, TIFFTAG_SAMPLESPERPIXEL, samples);
+  TIFFGetFieldDefaulted(tiff, TIFFTAG_EXTRASAMPLES, &extraCount, &extraKinds);
+  *inverted = photometric == PHOTOMETRIC_MINISWHITE;
+  *alpha = extraCount >= 1 && extraKinds && extraKinds[0] != EXTRASAMPLE_UNSPECIFIED;
+  bool grey = *inverted || photometric == PHOTOMETRIC_MINISBLACK;
+  return grey && planar == PLANARCONFIG_CONTIG && !TIFFIsTiled(tiff) && *samples >= 2 && *samples <= 4 &&
+         (*bits == 1 || *bits == 8 || *bits == 16);
+}
+
+// Sample s of pixel x in a row of `samples` samples a pixel, as 8 bits.
+unsigned char sampleOf(const unsigned char* row, uint32_t x, int s, int samples, int bits) {
+  size_t index = (size_t)x * samples + s;
+  if (bits == 1) return (row[index / 8] >> (7 - index % 8) & 1) ? 255 : 0;
+  if (bits == 8) return row[index];
+  uint16_t wide;
+  std::memcpy(&wide, row + 2 * index, 2);
+  return (unsigned char)(wide >> 8);
+}
+
+bool readGreyRows(TIFF* tiff, uint32_t width, uint32_t height, DecodedPicture* picture, PictureStatus* status) {
+  uint16_t bits = 0, samples = 0;
+  bool inverted = false, alpha = false;
+  if (!greyWithExtraSamples(tiff, &bits, &samples, &inverted, &alpha)) {
+    status->format = "TIFF of this kind (sample layout or colour space)";
+    return pictureFails(status, kPictureUnsupported);
+  }
+  tmsize_t rowBytes = TIFFScanlineSize(tiff);
+  if (rowBytes < (tmsize_t)(((uint64_t)width * samples * bits + 7) / 8)) return pictureFails(status, kPictureDamaged);
+  unsigned char* row = (unsigned char*)std::malloc((size_t)rowBytes);
+  unsigned char* pair = (unsigned char*)std::malloc((size_t)width * 2);
+  bool read = row && pair && allocatePicture(picture, (int)width, (int)height, picture->channels, status);
+  for (uint32_t y = 0; read && y < height; y++) {
+    read = TIFFReadScanline(tiff, row, y, 0) >= 0;
+    for (uint32_t x = 0; read && x < width; x++) {
+      unsigned char level = sampleOf(row, x, 0, samples, bits);
+      pair[2 * x] = inverted ? (unsigned char)(255 - level) : level;
+      pair[2 * x + 1] = alpha ? sampleOf(row, x, 1, samples, bits) : 255;
+    }
+    if (read) pixelRowTo(picture->channels, pair, (int)width, 2, 0, 0, 0, 1, pictureRow(*picture, (int)y));
+  }
+  bool memory = row && pair && picture->pixels;
+  std::free(row);
+  std::free(pair);
+  if (read) return true;
+  freeDecodedPicture(picture);
+  return pictureFails(status, memory ? kPictureDamaged : kPictureOutOfMemory);
+}
+
 // The current page, read a band of rows at a time into picture.
 bool readPage(TIFF* tiff, Source* source, size_t size, int channels, DecodedPicture* picture, PictureStatus* status) {
   uint32_t width = 0, height = 0;
@@ -151,8 +209,8 @@ bool readPage(TIFF* tiff, Source* source, size_t size, int channels, DecodedPict
   if (!tilesPlausible(tiff, width, height)) return pictureFails(status, kPictureDamaged);
   char message[1024];
   if (!TIFFRGBAImageOK(tiff, message)) {
-    status->format = "TIFF of this kind (sample layout or colour space)";
-    return pictureFails(status, kPictureUnsupported);
+    picture->channels = channels;
+    return readGreyRows(tiff, width, height, picture, status);
   }
   TIFFRGBAImage image;
   if (!TIFFRGBAImageBegin(&image, tiff, 0, message)) return pictureFails(status, kPictureDamaged);

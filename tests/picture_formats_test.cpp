@@ -66,6 +66,11 @@ TEST(PictureFormats, TiffOfEveryLayoutReadsBack) {
       {"16-bit Deflate", {16, false, kTiffDeflate, 0, 16}},
       {"RGB JPEG tiles", {8, true, kTiffJpeg, 32, 0}},
       {"8-bit tiles", {8, false, kTiffNone, 48, 0}},
+      // Grey with alpha, as ImageMagick writes a bilevel picture that had
+      // transparency: not for libtiff's RGBA reading.
+      {"1-bit with alpha", {1, false, kTiffLzw, 0, 4000, true}},
+      {"16-bit with alpha", {16, false, kTiffLzw, 0, 16, true}},
+      {"RGB with alpha", {8, true, kTiffDeflate, 0, 16, true}},
   };
   for (const Case& c : cases) EXPECT_EQ(readBack(tiffFile({picture}, c.layout)), kMessage) << c.name;
 }

@@ -60,21 +60,24 @@ namespace {
 // A row of the page as the layout stores it.
 std::vector<unsigned char> tiffRow(const unsigned char* grey, int width, const TiffLayout& layout) {
   std::vector<unsigned char> row;
+  int colours = layout.colour ? 3 : 1, samples = colours + (layout.alpha ? 1 : 0);
   if (layout.bits == 1) {
-    row.assign((width + 7) / 8, 0);
-    // Photometric min-is-white: a set bit is black.
+    row.assign(((size_t)width * samples + 7) / 8, 0);
+    // Photometric min-is-white: a set bit is black; a set alpha bit opaque.
     for (int x = 0; x < width; x++)
-      if (grey[x] < 128) row[x / 8] |= (unsigned char)(0x80 >> (x % 8));
+      for (int s = 0; s < samples; s++)
+        if (s == colours || grey[x] < 128) row[(x * samples + s) / 8] |= (unsigned char)(0x80 >> ((x * samples + s) % 8));
     return row;
   }
   for (int x = 0; x < width; x++)
-    for (int c = 0; c < (layout.colour ? 3 : 1); c++) {
+    for (int s = 0; s < samples; s++) {
+      unsigned char level = s == colours ? 255 : grey[x];
       if (layout.bits == 8) {
-        row.push_back(grey[x]);
+        row.push_back(level);
         continue;
       }
       // 16-bit samples in the machine's byte order, as libtiff takes them.
-      uint16_t sample = (uint16_t)(grey[x] * 257);
+      uint16_t sample = (uint16_t)(level * 257);
       unsigned char bytes[2];
       std::memcpy(bytes, &sample, 2);
       row.insert(row.end(), bytes, bytes + 2);
@@ -86,7 +89,11 @@ bool writePage(TIFF* tiff, const GrayPicture& page, const TiffLayout& layout) {
   TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, page.width);
   TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, page.height);
   TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, layout.bits);
-  TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, layout.colour ? 3 : 1);
+  TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, (layout.colour ? 3 : 1) + (layout.alpha ? 1 : 0));
+  if (layout.alpha) {
+    uint16_t kinds[1] = {EXTRASAMPLE_UNASSALPHA};
+    TIFFSetField(tiff, TIFFTAG_EXTRASAMPLES, 1, kinds);
+  }
   TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
   TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC,
                layout.colour ? PHOTOMETRIC_RGB : layout.bits == 1 ? PHOTOMETRIC_MINISWHITE : PHOTOMETRIC_MINISBLACK);
@@ -102,7 +109,7 @@ bool writePage(TIFF* tiff, const GrayPicture& page, const TiffLayout& layout) {
   int side = layout.tileSide;
   TIFFSetField(tiff, TIFFTAG_TILEWIDTH, side);
   TIFFSetField(tiff, TIFFTAG_TILELENGTH, side);
-  size_t pixelBytes = rows[0].size() / page.width;
+  size_t pixelBytes = rows[0].size() / page.width;  // tiles of 8 or 16 bits only
   std::vector<unsigned char> tile((size_t)side * side * pixelBytes);
   for (int top = 0; top < page.height; top += side)
     for (int left = 0; left < page.width; left += side) {

@@ -24,6 +24,7 @@ struct TiffLayout {
   int compression = kTiffNone;
   int tileSide = 0;            // tiles of this side (a multiple of 16); 0: strips
   int rowsPerStrip = 16;
+  bool alpha = false;          // an opaque alpha sample after the grey or colour
 };
 
 // Whether this build reads and writes TIFF and WebP.
