@@ -7,11 +7,14 @@
 # (tools/compare-outputs.sh).
 #   tools/cross-check.sh ARCH [SCRATCH_DIR]    ARCH: aarch64 or s390x (big-endian)
 #                                              (default SCRATCH_DIR: build-cross-ARCH)
-# The target's libzint, GoogleTest and libspng come from Debian's packages
-# for that processor, unpacked into a folder of the scratch directory: never
-# installed on this machine, whose packages stay as they are. The tests that
+# The target's libzint, GoogleTest and libspng, and the C library's character
+# set converters (iconv), come from Debian's packages for that processor,
+# unpacked into a folder of the scratch directory: never installed on this
+# machine, whose packages stay as they are. The tests that
 # start the program or zint run them through the emulator or natively.
-# Environment: CROSS_TESTS=REGEX runs only the matching tests (ctest -R).
+# Environment: CROSS_TESTS=REGEX runs only the matching tests (ctest -R);
+# NATIVE_PROGRAM=PATH compares with that build of the program instead of
+# making one.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 arch=${1:-}
@@ -40,7 +43,7 @@ target_libraries() {
     -o "APT::Architecture=$debian_arch" -o "APT::Architectures::=$debian_arch" -o "Debug::NoLocking=1" -o "APT::Sandbox::User=root")
   apt-get -qq "${options[@]}" update
   (cd "$apt/debs" && apt-get -qq "${options[@]}" download libzint-dev libzint2.11 libpng16-16 zlib1g \
-    libgtest-dev libspng-dev libspng0)
+    libgtest-dev libspng-dev libspng0 libc6)
   rm -rf "$root"
   for deb in "$apt"/debs/*.deb; do dpkg-deb -x "$deb" "$root"; done
   touch "$root/.complete"
@@ -76,6 +79,10 @@ EOF
 
 native_build() {
   local build=$scratch/native
+  if [ -n "${NATIVE_PROGRAM:-}" ]; then
+    native_program=$(realpath "$NATIVE_PROGRAM")
+    return 0
+  fi
   cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPDF417_TESTS=OFF -DPDF417_BENCH=OFF \
     -DPDF417_PYTHON=OFF -DPDF417_INSTALL=OFF >/dev/null
   cmake --build "$build" -j"$jobs" --target pdf417read >/dev/null
@@ -83,6 +90,9 @@ native_build() {
 }
 
 start=$SECONDS
+# The cross C library has no iconv converters of its own: the target's, for
+# the emulated programs only.
+export QEMU_SET_ENV=GCONV_PATH=$scratch/sysroot/usr/lib/$triple/gconv
 echo "== $arch: target libraries"
 target_libraries
 echo "== $arch: cross build"
@@ -90,7 +100,9 @@ cross_build
 echo "== native build"
 native_build
 echo "== $arch: tests under qemu-$arch"
-ctest --test-dir "$scratch/build" --output-on-failure -j"$jobs" ${CROSS_TESTS:+-R "$CROSS_TESTS"}
+# Not the threaded tests: qemu runs threads with this machine's memory order,
+# and they take most of the time; the pictures below read the corpus.
+ctest --test-dir "$scratch/build" --output-on-failure -j"$jobs" -E '^ThreadSafety\.' ${CROSS_TESTS:+-R "$CROSS_TESTS"}
 echo "== $arch: pictures"
 bash tools/compare-outputs.sh "$native_program" "${emulator[*]} $cross_program" "$arch"
 echo "cross-check $arch passed in $((SECONDS - start)) s"
