@@ -2,6 +2,7 @@
 
 #include <stb_image_write.h>
 
+#include <cctype>
 #include <cmath>
 #include <cstdlib>
 #include <memory>
@@ -85,7 +86,47 @@ void annotate(const Canvas& canvas, const std::vector<pdf417read::Symbol>& symbo
   }
 }
 
+// Where the file name's extension begins (its dot); npos when it has none.
+size_t extensionAt(const std::string& path) {
+  size_t slash = path.find_last_of('/');
+  size_t dot = path.find_last_of('.');
+  bool hasExtension = dot != std::string::npos && (slash == std::string::npos || dot > slash);
+  return hasExtension ? dot : std::string::npos;
+}
+
+// The file name's extension, lower case; empty when it has none.
+std::string extensionOf(const std::string& path) {
+  size_t dot = extensionAt(path);
+  if (dot == std::string::npos) return "";
+  std::string extension = path.substr(dot + 1);
+  for (char& c : extension) c = (char)std::tolower((unsigned char)c);
+  return extension;
+}
+
+bool writePicture(const std::string& path, int width, int height, const unsigned char* rgb) {
+  const int kJpegQuality = 90;
+  switch (annotationFormat(path)) {
+    case AnnotationFormat::Png: return stbi_write_png(path.c_str(), width, height, 3, rgb, width * 3);
+    case AnnotationFormat::Jpeg: return stbi_write_jpg(path.c_str(), width, height, 3, rgb, kJpegQuality);
+    case AnnotationFormat::Bmp: return stbi_write_bmp(path.c_str(), width, height, 3, rgb);
+    case AnnotationFormat::Tga: return stbi_write_tga(path.c_str(), width, height, 3, rgb);
+    case AnnotationFormat::None: break;
+  }
+  return false;
+}
+
 }  // namespace
+
+const char kAnnotationFormats[] = "PNG, JPEG, BMP or TGA (.png, .jpg, .jpeg, .bmp, .tga)";
+
+AnnotationFormat annotationFormat(const std::string& path) {
+  std::string extension = extensionOf(path);
+  if (extension.empty() || extension == "png") return AnnotationFormat::Png;
+  if (extension == "jpg" || extension == "jpeg") return AnnotationFormat::Jpeg;
+  if (extension == "bmp") return AnnotationFormat::Bmp;
+  if (extension == "tga") return AnnotationFormat::Tga;
+  return AnnotationFormat::None;
+}
 
 bool writeAnnotatedPicture(const std::string& path, const std::vector<unsigned char>& pictureFile,
                            const std::vector<pdf417read::Symbol>& symbols, std::string* error) {
@@ -96,7 +137,7 @@ bool writeAnnotatedPicture(const std::string& path, const std::vector<unsigned c
   }
   int width = picture.width, height = picture.height;
   annotate(Canvas{picture.rgb.data(), width, height}, symbols);
-  if (!stbi_write_png(path.c_str(), width, height, 3, picture.rgb.data(), width * 3)) {
+  if (!writePicture(path, width, height, picture.rgb.data())) {
     *error = "cannot write " + path;
     return false;
   }
@@ -105,10 +146,8 @@ bool writeAnnotatedPicture(const std::string& path, const std::vector<unsigned c
 
 std::string annotationPath(const std::string& path, size_t index) {
   if (index == 0) return path;
-  size_t slash = path.find_last_of('/');
-  size_t dot = path.find_last_of('.');
-  bool hasExtension = dot != std::string::npos && (slash == std::string::npos || dot > slash);
-  std::string stem = hasExtension ? path.substr(0, dot) : path;
-  std::string extension = hasExtension ? path.substr(dot) : "";
+  size_t dot = extensionAt(path);
+  std::string stem = path.substr(0, dot);
+  std::string extension = dot == std::string::npos ? "" : path.substr(dot);
   return stem + "-" + std::to_string(index + 1) + extension;
 }

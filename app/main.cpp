@@ -39,11 +39,13 @@ static void printUsage(FILE* out) {
                "                       15434 label says: one indented \"name: value\" line per\n"
                "                       field, then its warnings (--json gives \"document\")\n"
                "      --annotate OUT   write each picture with its symbols outlined and\n"
-               "                       numbered to OUT (a PNG; OUT-2.png, ... for the next)\n"
+               "                       numbered to OUT (.png, .jpg, .bmp or .tga; OUT-2.png,\n"
+               "                       ... for the next)\n"
                "  -h, --help           show this help and exit\n"
                "  -V, --version        show the version and exit\n"
                "\n"
                "A message with ECIs is printed as UTF-8, one without as its bytes.\n"
+               "Short options combine as usual: -qj2 is -q -j 2.\n"
                "Exit status: 0 when every picture decoded (and, with --join, every message\n"
                "was whole), 1 otherwise, 2 on a usage error.\n",
                kDefaultPicture);
@@ -53,6 +55,7 @@ enum class OutputMode { Results, Json, Join };
 
 struct Settings {
   bool quiet = false;
+  bool json = false, join = false;  // the output modes asked for
   int jobs = 0;  // 0: one per core
   OutputMode mode = OutputMode::Results;
   std::string annotate;  // empty: no annotated pictures
@@ -251,40 +254,82 @@ static int usageError(const std::string& message) {
   return 2;
 }
 
-// Reads the option at argv[*i] (and its value, moving *i past it). Returns
-// -1 when it was read, else the exit status to end with.
-static int parseOption(int argc, char** argv, int* i, Settings* settings) {
+static int showHelp() {
+  printUsage(stdout);
+  return 0;
+}
+
+static int showVersion() {
+  std::printf("pdf417read %s\n", pdf417read::version());
+  return 0;
+}
+
+// Reads a number of jobs from value (null: none given) for option.
+static int readJobs(const std::string& option, const char* value, Settings* settings) {
+  if (!value || !parseJobs(value, &settings->jobs))
+    return usageError(option + " needs a number of jobs from 1 to 1024");
+  return -1;
+}
+
+// The value of the long option at argv[*i], given as --name=VALUE or as the
+// next argument (moving *i past it); null when there is none.
+static const char* longValue(int argc, char** argv, int* i, const char* name) {
   const char* option = argv[*i];
-  if (!std::strcmp(option, "-h") || !std::strcmp(option, "--help")) {
-    printUsage(stdout);
-    return 0;
-  }
-  if (!std::strcmp(option, "-V") || !std::strcmp(option, "--version")) {
-    std::printf("pdf417read %s\n", pdf417read::version());
-    return 0;
-  }
-  if (!std::strcmp(option, "-q") || !std::strcmp(option, "--quiet")) {
+  size_t length = std::strlen(name);
+  if (!std::strncmp(option, name, length) && option[length] == '=') return option + length + 1;
+  if (*i + 1 >= argc) return nullptr;
+  return argv[++*i];
+}
+
+static bool isLongOption(const char* option, const char* name) {
+  size_t length = std::strlen(name);
+  return !std::strncmp(option, name, length) && (option[length] == '\0' || option[length] == '=');
+}
+
+// Reads the long option at argv[*i] (and its value, moving *i past it).
+// Returns -1 when it was read, else the exit status to end with.
+static int parseLongOption(int argc, char** argv, int* i, Settings* settings) {
+  const char* option = argv[*i];
+  if (!std::strcmp(option, "--help")) return showHelp();
+  if (!std::strcmp(option, "--version")) return showVersion();
+  if (!std::strcmp(option, "--quiet")) {
     settings->quiet = true;
   } else if (!std::strcmp(option, "--json")) {
-    settings->mode = OutputMode::Json;
+    settings->json = true;
   } else if (!std::strcmp(option, "--fields")) {
     settings->fields = true;
   } else if (!std::strcmp(option, "--join")) {
-    settings->mode = OutputMode::Join;
-  } else if (!std::strcmp(option, "-j") || !std::strcmp(option, "--jobs")) {
-    if (*i + 1 >= argc || !parseJobs(argv[*i + 1], &settings->jobs))
-      return usageError(std::string(option) + " needs a number of jobs from 1 to 1024");
-    ++*i;
-  } else if (!std::strncmp(option, "--jobs=", 7)) {
-    if (!parseJobs(option + 7, &settings->jobs))
-      return usageError("--jobs needs a number of jobs from 1 to 1024");
-  } else if (!std::strcmp(option, "--annotate")) {
-    if (*i + 1 >= argc || !*argv[*i + 1]) return usageError("--annotate needs a file to write");
-    settings->annotate = argv[++*i];
-  } else if (!std::strncmp(option, "--annotate=", 11) && option[11]) {
-    settings->annotate = option + 11;
+    settings->join = true;
+  } else if (isLongOption(option, "--jobs")) {
+    return readJobs("--jobs", longValue(argc, argv, i, "--jobs"), settings);
+  } else if (isLongOption(option, "--annotate")) {
+    const char* path = longValue(argc, argv, i, "--annotate");
+    if (!path || !*path) return usageError("--annotate needs a file to write");
+    if (annotationFormat(path) == AnnotationFormat::None)
+      return usageError(std::string("--annotate writes ") + kAnnotationFormats + ", not " + path);
+    settings->annotate = path;
   } else {
     return usageError(std::string("unknown option ") + option);
+  }
+  return -1;
+}
+
+// Reads the short options at argv[*i], one or several together as getopt
+// reads them: -q -j 2, -qj 2, -qj2. A value is the rest of the argument or
+// else the next one (moving *i past it). Returns -1 when they were read,
+// else the exit status to end with.
+static int parseShortOptions(int argc, char** argv, int* i, Settings* settings) {
+  for (const char* letter = argv[*i] + 1; *letter; letter++) {
+    if (*letter == 'h') return showHelp();
+    if (*letter == 'V') return showVersion();
+    if (*letter == 'q') {
+      settings->quiet = true;
+    } else if (*letter == 'j') {
+      const char* value = letter[1] ? letter + 1 : *i + 1 < argc ? argv[++*i] : nullptr;
+      return readJobs("-j", value, settings);
+    } else {
+      return usageError(std::string("unknown option -") + *letter);
+    }
   }
   return -1;
 }
@@ -297,9 +342,14 @@ static int parseArguments(int argc, char** argv, Settings* settings) {
       i++;
       break;
     }
-    int status = parseOption(argc, argv, &i, settings);
+    int status = argv[i][1] == '-' ? parseLongOption(argc, argv, &i, settings)
+                                   : parseShortOptions(argc, argv, &i, settings);
     if (status >= 0) return status;
   }
+  // Both would print each result: --json for every picture, --join once for
+  // a whole message.
+  if (settings->json && settings->join) return usageError("--json and --join cannot be used together");
+  settings->mode = settings->json ? OutputMode::Json : settings->join ? OutputMode::Join : OutputMode::Results;
   for (; i < argc; i++) settings->pictures.push_back(argv[i]);
   if (settings->pictures.empty()) settings->pictures.push_back(kDefaultPicture);
   if (std::count_if(settings->pictures.begin(), settings->pictures.end(), isStandardInput) > 1)

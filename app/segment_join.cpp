@@ -21,6 +21,10 @@ bool sameSegment(const pdf417read::Symbol& a, const pdf417read::Symbol& b) {
 
 std::string fileIdName(const std::string& fileId) { return fileId.empty() ? "(none)" : fileId; }
 
+// Segments are numbered from 1 in messages, as encoders number them; the
+// symbols hold indexes from 0.
+std::string segmentNumber(long long index) { return std::to_string(index + 1); }
+
 // The segments of one file id, by index.
 struct Group {
   std::string fileId;
@@ -34,7 +38,7 @@ void addSegment(Group* group, const FoundSegment& segment) {
   if (found == group->byIndex.end()) {
     group->byIndex[index] = &segment;
   } else if (!sameSegment(found->second->symbol, segment.symbol)) {
-    group->conflicts.push_back("segment " + std::to_string(index) + " differs between " +
+    group->conflicts.push_back("segment " + segmentNumber(index) + " differs between " +
                                found->second->file + " and " + segment.file);
   }
 }
@@ -69,9 +73,8 @@ long long segmentCount(Group* group) {
   if (lastSource) {
     long long lastIndex = lastSource->symbol.macro->segmentIndex;
     if (count >= 0 && lastIndex != count - 1) {
-      group->conflicts.push_back(lastSource->file + " is the last segment with index " +
-                                 std::to_string(lastIndex) + ", but " + countSource->file +
-                                 " says there are " + std::to_string(count));
+      group->conflicts.push_back(lastSource->file + " is the last segment, segment " + segmentNumber(lastIndex) +
+                                 ", but " + countSource->file + " says there are " + std::to_string(count));
       return -2;
     }
     count = lastIndex + 1;
@@ -82,8 +85,8 @@ long long segmentCount(Group* group) {
 bool indexesWithinCount(Group* group, long long count) {
   for (const auto& entry : group->byIndex)
     if (entry.first < 0 || entry.first >= count) {
-      group->conflicts.push_back(entry.second->file + " has segment index " + std::to_string(entry.first) +
-                                 ", beyond the segment count " + std::to_string(count));
+      group->conflicts.push_back(entry.second->file + " is segment " + segmentNumber(entry.first) + " of " +
+                                 std::to_string(count) + ", beyond the segment count");
       return false;
     }
   return true;
@@ -121,7 +124,7 @@ void findClaimsElsewhere(Group* group, const std::vector<Group>& groups, const s
     if (other.fileId == group->fileId) continue;
     for (const auto& entry : other.byIndex) {
       if (!inRuns(missing, entry.first)) continue;
-      group->conflicts.push_back("segment " + std::to_string(entry.first) + " has file id " +
+      group->conflicts.push_back("segment " + segmentNumber(entry.first) + " has file id " +
                                  fileIdName(other.fileId) + " in " + entry.second->file +
                                  ", the other segments have " + fileIdName(group->fileId));
     }
@@ -133,8 +136,8 @@ std::string missingText(const std::vector<Run>& missing, bool countKnown) {
   if (missing.size() > 1 || (!missing.empty() && missing[0].last > missing[0].first)) text += "s";
   const char* separator = " ";
   for (const Run& run : missing) {
-    text += separator + std::to_string(run.first);
-    if (run.last > run.first) text += "-" + std::to_string(run.last);
+    text += separator + segmentNumber(run.first);
+    if (run.last > run.first) text += "-" + segmentNumber(run.last);
     separator = ", ";
   }
   if (!countKnown) text += std::string(missing.empty() ? " " : ", ") + "and the last one";

@@ -223,18 +223,18 @@ TEST(HostileRead, JoinTakesTimeAndMemoryOfTheSegmentsNotOfTheirNumbers) {
   };
   JoinResult counted = joinSegments({segment("a.png", 0, INT_MAX, false), segment("b.png", 7, std::nullopt, false)});
   ASSERT_EQ(counted.errors.size(), 1u);
-  EXPECT_EQ(counted.errors[0], "file id 007: missing segments 1-6, 8-2147483646");
+  EXPECT_EQ(counted.errors[0], "file id 007: missing segments 2-7, 9-2147483647");
 
   JoinResult lastAtTheEnd = joinSegments({segment("a.png", INT_MAX, std::nullopt, true)});
   ASSERT_EQ(lastAtTheEnd.errors.size(), 1u);
-  EXPECT_EQ(lastAtTheEnd.errors[0], "file id 007: missing segments 0-2147483646");
+  EXPECT_EQ(lastAtTheEnd.errors[0], "file id 007: missing segments 1-2147483647");
 
   JoinResult unbounded = joinSegments({segment("a.png", INT_MAX - 1, std::nullopt, false)});
   ASSERT_EQ(unbounded.errors.size(), 1u);
-  EXPECT_EQ(unbounded.errors[0], "file id 007: missing segments 0-2147483645, and the last one");
+  EXPECT_EQ(unbounded.errors[0], "file id 007: missing segments 1-2147483646, and the last one");
 
   JoinResult beyond = joinSegments({segment("a.png", INT_MIN, 2, false), segment("b.png", 1, 2, true)});
   ASSERT_EQ(beyond.errors.size(), 1u);
-  EXPECT_EQ(beyond.errors[0], "file id 007: a.png has segment index -2147483648, beyond the segment count 2");
+  EXPECT_EQ(beyond.errors[0], "file id 007: a.png is segment -2147483647 of 2, beyond the segment count");
   EXPECT_TRUE(beyond.messages.empty());
 }

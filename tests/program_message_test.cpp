@@ -72,13 +72,13 @@ TEST(ProgramMessage, JoinNamesMissingSegmentsAndConflicts) {
   ProgramRun missing = runProgram({"-q", "--join", paths[2], paths[0]});
   EXPECT_EQ(missing.status, 1);
   EXPECT_EQ(missing.out, "");
-  EXPECT_NE(missing.err.find("file id 471001: missing segment 1"), std::string::npos);
+  EXPECT_NE(missing.err.find("file id 471001: missing segment 2"), std::string::npos);
 
   std::string twin = writeMessageSymbol(macroSegment(2, 3, "4711", "another second part"), "join-twin.png");
   ProgramRun twice = runProgram(withOptions({"-q", "--join", twin}, paths));
   EXPECT_EQ(twice.status, 1);
   EXPECT_EQ(twice.out, "");
-  EXPECT_NE(twice.err.find("segment 1 differs between " + twin + " and " + paths[1]), std::string::npos);
+  EXPECT_NE(twice.err.find("segment 2 differs between " + twin + " and " + paths[1]), std::string::npos);
 
   std::string longer = writeMessageSymbol(macroSegment(4, 4, "4711", "fourth"), "join-count.png");
   ProgramRun count = runProgram(withOptions({"-q", "--join", longer}, paths));
@@ -92,7 +92,7 @@ TEST(ProgramMessage, JoinNamesMissingSegmentsAndConflicts) {
   ProgramRun ids = runProgram({"-q", "--join", paths[0], stray, paths[2]});
   EXPECT_EQ(ids.status, 1);
   EXPECT_EQ(ids.out, "");
-  EXPECT_NE(ids.err.find("segment 1 has file id 471002 in " + stray), std::string::npos);
+  EXPECT_NE(ids.err.find("segment 2 has file id 471002 in " + stray), std::string::npos);
 
   // The same segment read twice is no conflict.
   ProgramRun again = runProgram(withOptions({"-q", "--join", paths[1]}, paths));
@@ -163,6 +163,18 @@ TEST(ProgramMessage, AnnotateOutlinesTheSymbolAndStandardInputIsAPicture) {
   }
   EXPECT_GT(changed, drawn.height / 2);
   EXPECT_FALSE(readBytes(workPath("annotated-2.png")).empty());
+
+  // The name's extension chooses the format.
+  std::string jpeg = workPath("annotated.JPG");
+  std::remove(jpeg.c_str());
+  EXPECT_EQ(runProgram({"-q", "--annotate", jpeg, picture}).status, 0);
+  std::vector<unsigned char> jpegFile = readBytes(jpeg);
+  ASSERT_GT(jpegFile.size(), 3u);
+  EXPECT_EQ(jpegFile[0], 0xff);
+  EXPECT_EQ(jpegFile[1], 0xd8);
+  pdf417read::Picture fromJpeg;
+  ASSERT_TRUE(pdf417read::loadPicture(jpegFile.data(), jpegFile.size(), &fromJpeg));
+  EXPECT_EQ(fromJpeg.width, input.width);
 
   ProgramRun twice = runProgram({"-", "-"}, picture);
   EXPECT_EQ(twice.status, 2);

@@ -92,6 +92,30 @@ TEST(Program, HelpVersionAndUnknownOptions) {
   EXPECT_EQ(unknown.out, "");
 }
 
+TEST(Program, OptionsAsGetoptReadsThem) {
+  std::string picture = writeSymbol("Options together", "options.png");
+  ProgramRun apart = runProgram({"-q", "-j", "2", picture, picture});
+  EXPECT_EQ(apart.status, 0);
+  EXPECT_EQ(apart.out, "Result =Options together\nResult =Options together\n");
+  for (std::vector<std::string> together : {std::vector<std::string>{"-qj2"}, {"-qj", "2"}, {"-q", "-j2"},
+                                            {"--quiet", "--jobs=2"}}) {
+    together.insert(together.end(), {picture, picture});
+    ProgramRun run = runProgram(together);
+    EXPECT_EQ(run.status, 0) << together[0];
+    EXPECT_EQ(run.out, apart.out) << together[0];
+  }
+  for (std::vector<std::string> wrong : {std::vector<std::string>{"-qx", picture}, {"-j0", picture}, {"-qj"},
+                                         {"--json", "--join", picture}, {"--annotate", "out.webp", picture}}) {
+    ProgramRun run = runProgram(wrong);
+    EXPECT_EQ(run.status, 2) << wrong[0];
+    EXPECT_EQ(run.out, "") << wrong[0];
+    EXPECT_EQ(run.err.rfind("pdf417read: ", 0), 0u) << run.err;
+  }
+  EXPECT_NE(runProgram({"-qx"}).err.find("unknown option -x"), std::string::npos);
+  EXPECT_NE(runProgram({"--json", "--join"}).err.find("--json and --join cannot be used together"),
+            std::string::npos);
+}
+
 // A symbol with an unreadable codeword: error correction fills the erasure,
 // and the decoder traces it on standard output.
 std::string writeDamagedSymbol(const std::string& data, const std::string& name) {

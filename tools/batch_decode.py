@@ -10,21 +10,30 @@ is decoded (so in the order the work finishes, not the order given):
   {"file": ..., "status": "decoded" | "no picture" | "no symbol" | "not decoded",
    "error": ... (when nothing was decoded), "symbols": [{"text", "bytes" (base64),
    "verified", "ec_level", "rows", "columns", "corners", "eci", "compact",
-   "mirrored", "reader_init", "macro"}, ...]}
+   "mirrored", "reader_init", "macro", "warnings"}, ...]}
 
 A file that cannot be read or decoded is one such line; it never stops the
-batch. Run again with the same OUT and the files already in it are skipped.
-Without --scheduler a local cluster of worker processes is started; with it,
-the work goes to that cluster's workers, which need the pdf417read module and
-either the same paths (a shared file system) or --send-data.
+batch. Run again with the same OUT and the files already in it are skipped,
+also after an interruption (Ctrl-C). Without --scheduler a local cluster of
+worker processes is started, listening on 127.0.0.1 only (--host to change);
+with it, the work goes to that cluster's workers, which need the pdf417read
+module and either the same paths (a shared file system) or --send-data.
+
+Exit status: 0 when every picture was decoded, 1 when some were not, 2 on a
+usage error or when there is no cluster to work on (the scheduler cannot be
+reached, or a worker cannot import the module), 130 when interrupted.
 """
 import argparse
 import base64
 import contextlib
 import json
+import logging
 import os
+import signal
 import sys
 import time
+
+EXIT_DECODED, EXIT_SOME_FAILED, EXIT_NO_CLUSTER, EXIT_INTERRUPTED = 0, 1, 2, 130
 
 PICTURE_SUFFIXES = {".bmp", ".png", ".jpg", ".jpeg", ".gif", ".tga", ".pnm", ".pgm", ".ppm", ".pbm"}
 
@@ -57,6 +66,7 @@ def symbol_record(symbol):
         "mirrored": symbol.mirrored,
         "reader_init": symbol.reader_init,
         "macro": macro_record(symbol.macro),
+        "warnings": list(symbol.warnings),
     }
 
 
@@ -230,13 +240,24 @@ def decode_all(client, files, options, chunk_size, send_data, emit):
             submit(chunks.pop())
 
 
+class Stop(Exception):
+    """Ends the run before the batch, with one line on standard error."""
+
+    def __init__(self, message, status):
+        super().__init__(message)
+        self.status = status
+
+
 def check_workers(client):
     """Stops before the batch when a worker lacks the module: else every file would fail."""
-    try:
-        client.run(module_version)
-    except Exception as error:
-        sys.exit("batch_decode: a worker cannot import pdf417read (%s): install it there "
-                 "(cmake --install) or put its folder on the workers' PYTHONPATH" % error)
+    answers = client.run(module_version, on_error="return")
+    for worker, answer in sorted(answers.items()):
+        if isinstance(answer, BaseException):
+            raise Stop("the worker at %s cannot import pdf417read (%s: %s): install it there (pip install "
+                       "or cmake --install) or put its folder on the workers' PYTHONPATH"
+                       % (worker, type(answer).__name__, answer), EXIT_NO_CLUSTER)
+    if not answers:
+        raise Stop("the cluster has no workers", EXIT_NO_CLUSTER)
 
 
 @contextlib.contextmanager
@@ -245,11 +266,26 @@ def cluster_client(args):
     from distributed import Client, LocalCluster
 
     if args.scheduler:
-        with Client(args.scheduler) as client:
+        try:
+            client = Client(args.scheduler, timeout=args.timeout)
+        except (OSError, ValueError, TypeError) as error:
+            raise Stop("cannot reach the scheduler at %s within %g s (%s)" % (args.scheduler, args.timeout, error),
+                       EXIT_NO_CLUSTER) from None
+        with client:
             yield client
         return
-    with LocalCluster(n_workers=args.workers, threads_per_worker=args.threads_per_worker,
-                      processes=True, dashboard_address=None) as cluster, Client(cluster) as client:
+    # Every server of the cluster, dashboards too, listens on the one host.
+    # The workers ignore Ctrl-C, which reaches every process of the terminal:
+    # the client alone ends the run, and then stops them.
+    local = "%s:0" % args.host
+    interrupt_handler = signal.signal(signal.SIGINT, signal.SIG_IGN)
+    try:
+        cluster = LocalCluster(n_workers=args.workers, threads_per_worker=args.threads_per_worker,
+                               processes=True, host=args.host, dashboard_address=local,
+                               worker_dashboard_address=local)
+    finally:
+        signal.signal(signal.SIGINT, interrupt_handler)
+    with cluster, Client(cluster) as client:
         yield client
 
 
@@ -262,6 +298,10 @@ def parse_arguments(argv):
                         help="the JSON Lines file to append to; files already in it are skipped (default: stdout)")
     parser.add_argument("--scheduler", metavar="ADDRESS",
                         help="run on this existing Dask cluster (e.g. tcp://10.0.0.5:8786) instead of a local one")
+    parser.add_argument("--host", default="127.0.0.1",
+                        help="the address the local cluster listens on (default 127.0.0.1: this machine only)")
+    parser.add_argument("--timeout", type=float, default=10,
+                        help="seconds to wait for the scheduler of --scheduler (default 10)")
     parser.add_argument("--workers", type=int, default=len(os.sched_getaffinity(0)),
                         help="worker processes of the local cluster (default: one per core)")
     parser.add_argument("--threads-per-worker", type=int, default=1, help="threads per local worker (default 1)")
@@ -278,40 +318,76 @@ def parse_arguments(argv):
         parser.error("no picture given")
     if args.workers < 1 or args.threads_per_worker < 1 or args.chunk_size < 0 or args.max_symbols < 0:
         parser.error("--workers and --threads-per-worker must be 1 or more, --chunk-size and --max-symbols 0 or more")
+    if not args.timeout > 0:
+        parser.error("--timeout must be more than 0")
+    folder = os.path.dirname(os.path.abspath(args.output))
+    if args.output != "-" and not os.path.isdir(folder):
+        parser.error("cannot write %s: the folder %s does not exist" % (args.output, folder))
     return args
+
+
+def open_output(path):
+    if path == "-":
+        return sys.stdout
+    try:
+        return open(path, "a", encoding="utf-8")
+    except OSError as error:
+        raise Stop("cannot write %s: %s" % (path, error.strerror or error), EXIT_NO_CLUSTER) from None
+
+
+def decode_on_cluster(args, files, options, emit):
+    with cluster_client(args) as client:
+        check_workers(client)
+        threads = sum(client.nthreads().values()) or 1
+        chunk_size = args.chunk_size or max(1, min(32, len(files) // (8 * threads)))
+        try:
+            decode_all(client, files, options, chunk_size, args.send_data, emit)
+        except KeyboardInterrupt:
+            # What the cluster says while it is torn down is not news.
+            logging.getLogger("distributed").setLevel(logging.CRITICAL)
+            raise
+
+
+def status_counts(counts):
+    return ", ".join("%d %s" % (counts[status], status) for status in sorted(counts)) or "none done"
 
 
 def main(argv=None):
     args = parse_arguments(argv)
     paths = args.paths + (read_list(args.files_from) if args.files_from else [])
-    done = finished_files(args.output)
-    listed = list(list_pictures(paths))
-    files = [path for path in listed if os.path.abspath(path) not in done]
-    skipped = len(listed) - len(files)
-    options = {"exact_only": args.exact_only, "effort": args.effort, "max_symbols": args.max_symbols}
     counts = {}
     started = time.monotonic()
-    output = sys.stdout if args.output == "-" else open(args.output, "a", encoding="utf-8")
-    progress = Progress(len(files), enabled=not args.no_progress and sys.stderr.isatty())
+    files, skipped = [], 0
+    try:
+        done = finished_files(args.output)
+        listed = list(list_pictures(paths))
+        files = [path for path in listed if os.path.abspath(path) not in done]
+        skipped = len(listed) - len(files)
+        options = {"exact_only": args.exact_only, "effort": args.effort, "max_symbols": args.max_symbols}
+        output = open_output(args.output)
+        progress = Progress(len(files), enabled=not args.no_progress and sys.stderr.isatty())
 
-    def emit(record):
-        output.write(json_line(record))
-        output.flush()
-        counts[record["status"]] = counts.get(record["status"], 0) + 1
-        progress.advance(1)
+        def emit(record):
+            output.write(json_line(record))
+            output.flush()
+            counts[record["status"]] = counts.get(record["status"], 0) + 1
+            progress.advance(1)
 
-    if files:
-        with cluster_client(args) as client:
-            check_workers(client)
-            threads = sum(client.nthreads().values()) or 1
-            chunk_size = args.chunk_size or max(1, min(32, len(files) // (8 * threads)))
-            decode_all(client, files, options, chunk_size, args.send_data, emit)
-    if output is not sys.stdout:
-        output.close()
-    summary = ", ".join("%d %s" % (counts[status], status) for status in sorted(counts)) or "nothing to do"
+        if files:
+            decode_on_cluster(args, files, options, emit)
+        if output is not sys.stdout:
+            output.close()
+    except Stop as stop:
+        sys.stderr.write("batch_decode: %s\n" % stop)
+        return stop.status
+    except KeyboardInterrupt:
+        done = sum(counts.values())
+        sys.stderr.write("%sbatch_decode: interrupted after %d of %d files (%s); run it again to go on\n" % (
+            "\n" if sys.stderr.isatty() else "", done, len(files), status_counts(counts)))
+        return EXIT_INTERRUPTED
     sys.stderr.write("batch_decode: %d files: %s; %d skipped as already done; %.1f s\n" % (
-        len(files), summary, skipped, time.monotonic() - started))
-    return 0
+        len(files), status_counts(counts), skipped, time.monotonic() - started))
+    return EXIT_DECODED if counts.get("decoded", 0) == len(files) else EXIT_SOME_FAILED
 
 
 if __name__ == "__main__":

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs pdf417read into a scratch prefix, once as a static and once as a
-# shared library, and checks what a user gets: the files, the exported
+# shared library, and checks what a user gets: the files (all under the
+# prefix, also through DESTDIR, the Python module too), the exported
 # symbols, the installed program, and examples/read_picture built against the
 # installation with CMake's find_package and with pkg-config, each run on the
 # sample picture.
@@ -61,6 +62,16 @@ for kind in static shared; do
     -DPDF417_TESTS=OFF -DPDF417_BENCH=OFF >/dev/null
   cmake --build "$build" -j"$jobs" >/dev/null
   cmake --install "$build" --prefix "$prefix" >/dev/null
+  # Nothing lands outside the prefix, the Python module neither.
+  staged=$scratch/$kind/staged
+  rm -rf "$staged"
+  DESTDIR=$staged cmake --install "$build" --prefix /opt/pdf417read >/dev/null
+  outside=$(cd "$staged" && find . -type f ! -path './opt/pdf417read/*')
+  [ -z "$outside" ] || fail "cmake --install writes outside the prefix:"$'\n'"$outside"
+  if [ -e "$build/python/pdf417read.pyi" ]; then
+    (cd "$staged/opt/pdf417read" && ls lib/python3*/*-packages/pdf417read*.so lib/python3*/*-packages/pdf417read.pyi) \
+      >/dev/null 2>&1 || fail "the Python module is not installed under the prefix"
+  fi
 
   for file in include/pdf417read/pdf417read.h bin/pdf417read lib/cmake/pdf417read/pdf417readConfig.cmake \
     lib/cmake/pdf417read/pdf417readConfigVersion.cmake lib/pkgconfig/pdf417read.pc; do
