@@ -44,8 +44,15 @@ target_libraries() {
   apt-get -qq "${options[@]}" update
   (cd "$apt/debs" && apt-get -qq "${options[@]}" download libzint-dev libzint2.11 libpng16-16 zlib1g \
     libgtest-dev libspng-dev libspng0 libc6)
-  rm -rf "$root"
-  for deb in "$apt"/debs/*.deb; do dpkg-deb -x "$deb" "$root"; done
+  rm -rf "$root" "$scratch/libc"
+  for deb in "$apt"/debs/*.deb; do
+    # The target's C library apart: programs load the cross compiler's, and
+    # one of another version beside it would break them.
+    case $(basename "$deb") in
+      libc6_*) dpkg-deb -x "$deb" "$scratch/libc" ;;
+      *) dpkg-deb -x "$deb" "$root" ;;
+    esac
+  done
   touch "$root/.complete"
 }
 
@@ -92,7 +99,7 @@ native_build() {
 start=$SECONDS
 # The cross C library has no iconv converters of its own: the target's, for
 # the emulated programs only.
-export QEMU_SET_ENV=GCONV_PATH=$scratch/sysroot/usr/lib/$triple/gconv
+export QEMU_SET_ENV=GCONV_PATH=$scratch/libc/usr/lib/$triple/gconv
 echo "== $arch: target libraries"
 target_libraries
 echo "== $arch: cross build"
