@@ -25,9 +25,12 @@ fi
 # PDF417_WASM_SIMD=0 builds without, for comparison.
 simd="-msimd128 -msse2"
 if [ "${PDF417_WASM_SIMD:-1}" = 0 ]; then simd=""; fi
+# libtiff and libwebp are the host's, not WebAssembly's: the package reads
+# the formats stb_image reads (-U forgets what an older configure found).
 emcmake cmake -S . -B "$out/lib" -DCMAKE_BUILD_TYPE=Release "${launcher[@]}" \
   -DCMAKE_CXX_FLAGS="$simd" -DCMAKE_C_FLAGS="$simd" -DPDF417_PROGRAM=OFF -DPDF417_PYTHON=OFF -DPDF417_TESTS=OFF \
-  -DPDF417_BENCH=OFF -DPDF417_INSTALL=OFF >/dev/null
+  -DPDF417_BENCH=OFF -DPDF417_INSTALL=OFF \
+  -DPDF417_TIFF=OFF -DPDF417_WEBP=OFF -U 'PDF417_LIBTIFF*' -U 'PDF417_LIBWEBP*' >/dev/null
 cmake --build "$out/lib" -j"$(nproc)" --target pdf417read_library
 
 version=$(sed -n 's/^project(pdf417read VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
