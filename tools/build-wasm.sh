@@ -25,9 +25,12 @@ fi
 # PDF417_WASM_SIMD=0 builds without, for comparison.
 simd="-msimd128 -msse2"
 if [ "${PDF417_WASM_SIMD:-1}" = 0 ]; then simd=""; fi
+# libtiff and libwebp are the host's, not WebAssembly's: the package reads
+# the formats stb_image reads (-U forgets what an older configure found).
 emcmake cmake -S . -B "$out/lib" -DCMAKE_BUILD_TYPE=Release "${launcher[@]}" \
   -DCMAKE_CXX_FLAGS="$simd" -DCMAKE_C_FLAGS="$simd" -DPDF417_PROGRAM=OFF -DPDF417_PYTHON=OFF -DPDF417_TESTS=OFF \
-  -DPDF417_BENCH=OFF -DPDF417_INSTALL=OFF >/dev/null
+  -DPDF417_BENCH=OFF -DPDF417_INSTALL=OFF \
+  -DPDF417_TIFF=OFF -DPDF417_WEBP=OFF -U 'PDF417_LIBTIFF*' -U 'PDF417_LIBWEBP*' >/dev/null
 cmake --build "$out/lib" -j"$(nproc)" --target pdf417read_library
 
 version=$(sed -n 's/^project(pdf417read VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
@@ -40,7 +43,7 @@ em++ -O3 $simd -std=c++17 -Wall -Wextra -Iinclude web/binding.cpp "$out/lib/libp
   -o "$npm_dir/pdf417read-core.js" \
   -sMODULARIZE=1 -sEXPORT_ES6=1 -sEXPORT_NAME=createCore -sENVIRONMENT=web,worker \
   -sALLOW_MEMORY_GROWTH=1 -sINITIAL_MEMORY=16MB -sFILESYSTEM=0 -sMALLOC=dlmalloc \
-  -sEXPORTED_FUNCTIONS=_malloc,_free,_pdf417_read_pixels,_pdf417_read_file,_pdf417_version,_pdf417_heap_in_use \
+  -sEXPORTED_FUNCTIONS=_malloc,_free,_pdf417_read_pixels,_pdf417_read_file,_pdf417_parse_document,_pdf417_version,_pdf417_heap_in_use \
   -sEXPORTED_RUNTIME_METHODS=[] -sINCOMING_MODULE_JS_API=instantiateWasm --no-entry
 mv "$npm_dir/pdf417read-core.wasm" "$npm_dir/pdf417read.wasm"
 sed -i 's/pdf417read-core\.wasm/pdf417read.wasm/g' "$npm_dir/pdf417read-core.js"

@@ -2,7 +2,10 @@
 // pdf417read::read and readMemory. A result crosses to JavaScript as one
 // UTF-8 JSON text in memory the caller frees with pdf417_free: the same
 // fields as the program's --json, named as the JavaScript API names them,
-// with the bytes as a list of numbers.
+// with the bytes as a list of numbers. A symbol's document keeps the keys the
+// program's --json gives it (they are data, not API names); its JSON is
+// written here because the program's writer needs a JSON library this build
+// leaves out, and the package's tests check the two agree.
 #include <pdf417read/pdf417read.h>
 
 #include <cmath>
@@ -11,10 +14,13 @@
 #include <cstdlib>
 #include <cstring>
 #include <malloc.h>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace {
 
+using pdf417read::Document;
 using pdf417read::MacroInfo;
 using pdf417read::ReadResult;
 using pdf417read::Symbol;
@@ -89,6 +95,94 @@ void putMacro(std::string* out, const std::optional<MacroInfo>& macro) {
   *out += '}';
 }
 
+template <typename T, typename Put>
+void putList(std::string* out, const std::vector<T>& items, Put put) {
+  *out += '[';
+  for (size_t i = 0; i < items.size(); ++i) {
+    if (i) *out += ',';
+    put(out, items[i]);
+  }
+  *out += ']';
+}
+
+void putStrings(std::string* out, const std::vector<std::string>& texts) { putList(out, texts, putString); }
+
+void putSummary(std::string* out, const std::vector<pdf417read::SummaryItem>& items);
+
+void putSummaryValue(std::string* out, const pdf417read::SummaryValue& value) {
+  using Kind = pdf417read::SummaryValue::Kind;
+  switch (value.kind) {
+    case Kind::Text: putString(out, value.text); return;
+    case Kind::Number: putInteger(out, value.number); return;
+    case Kind::Bool: putBool(out, value.flag); return;
+    case Kind::List: putList(out, value.list, putSummary); return;
+    case Kind::Null: break;
+  }
+  *out += "null";
+}
+
+void putSummary(std::string* out, const std::vector<pdf417read::SummaryItem>& items) {
+  *out += '{';
+  for (size_t i = 0; i < items.size(); ++i) {
+    if (i) *out += ',';
+    putName(out, items[i].key.c_str());
+    putSummaryValue(out, items[i].value);
+  }
+  *out += '}';
+}
+
+void putField(std::string* out, const pdf417read::DocumentField& field, bool withSubfile) {
+  *out += '{';
+  putName(out, "id");
+  putString(out, field.id);
+  *out += ',';
+  putName(out, "name");
+  putString(out, field.name);
+  *out += ',';
+  putName(out, "value");
+  putString(out, field.value);
+  if (withSubfile) {
+    *out += ',';
+    putName(out, "subfile");
+    putString(out, field.subfile);
+  }
+  *out += '}';
+}
+
+// The document as the program's --json writes it: only AAMVA fields name
+// their subfile.
+void putDocument(std::string* out, const std::optional<Document>& document) {
+  if (!document) {
+    *out += "null";
+    return;
+  }
+  bool aamva = document->type == pdf417read::DocumentType::Aamva;
+  *out += '{';
+  putName(out, "type");
+  putString(out, pdf417read::documentTypeName(document->type));
+  *out += ',';
+  putName(out, "version");
+  if (document->version) putInteger(out, *document->version);
+  else *out += "null";
+  *out += ',';
+  putName(out, "fields");
+  putList(out, document->fields,
+          [aamva](std::string* to, const pdf417read::DocumentField& field) { putField(to, field, aamva); });
+  *out += ',';
+  putName(out, "summary");
+  putSummary(out, document->summary);
+  *out += ',';
+  putName(out, "warnings");
+  putStrings(out, document->warnings);
+  *out += '}';
+}
+
+char* heapCopy(const std::string& text) {
+  char* copy = static_cast<char*>(std::malloc(text.size() + 1));
+  if (copy) std::memcpy(copy, text.c_str(), text.size() + 1);
+  return copy;
+}
+
 void putSymbol(std::string* out, const Symbol& symbol) {
   *out += '{';
   putName(out, "text");
@@ -125,12 +219,8 @@ void putSymbol(std::string* out, const Symbol& symbol) {
   }
   *out += "],";
   putName(out, "eci");
-  *out += '[';
-  for (size_t i = 0; i < symbol.eci.size(); ++i) {
-    if (i) *out += ',';
-    putInteger(out, symbol.eci[i]);
-  }
-  *out += "],";
+  putList(out, symbol.eci, putInteger);
+  *out += ',';
   putName(out, "compact");
   putBool(out, symbol.compact);
   *out += ',';
@@ -144,12 +234,14 @@ void putSymbol(std::string* out, const Symbol& symbol) {
   putMacro(out, symbol.macro);
   *out += ',';
   putName(out, "warnings");
-  *out += '[';
-  for (size_t i = 0; i < symbol.warnings.size(); ++i) {
-    if (i) *out += ',';
-    putString(out, symbol.warnings[i]);
-  }
-  *out += "]}";
+  putStrings(out, symbol.warnings);
+  *out += ',';
+  putName(out, "document");
+  putDocument(out, symbol.document);
+  *out += ',';
+  putName(out, "page");
+  putInteger(out, symbol.page);
+  *out += '}';
 }
 
 char* resultJson(const ReadResult& result) {
@@ -167,9 +259,7 @@ char* resultJson(const ReadResult& result) {
     putSymbol(&out, result.symbols[i]);
   }
   out += "]}";
-  char* copy = static_cast<char*>(std::malloc(out.size() + 1));
-  if (copy) std::memcpy(copy, out.c_str(), out.size() + 1);
-  return copy;
+  return heapCopy(out);
 }
 
 pdf417read::Options optionsOf(int effort, int maxSymbols) {
@@ -201,6 +291,13 @@ char* pdf417_read_pixels(const uint8_t* pixels, int width, int height, int forma
 // Reads the `size` bytes of a picture file.
 char* pdf417_read_file(const uint8_t* bytes, size_t size, int effort, int maxSymbols) {
   return resultJson(pdf417read::readMemory(bytes, size, optionsOf(effort, maxSymbols)));
+}
+
+// The `size` bytes of a message parsed as a document: its JSON, or "null".
+char* pdf417_parse_document(const uint8_t* bytes, size_t size) {
+  std::string document;
+  putDocument(&document, pdf417read::parseDocument(std::string(reinterpret_cast<const char*>(bytes), size)));
+  return heapCopy(document);
 }
 
 const char* pdf417_version() { return pdf417read::version(); }

@@ -50,6 +50,36 @@ export interface Macro {
   checksum?: number;
 }
 
+/**
+ * One element of a document, in the order read. Inside a document the keys
+ * are the ones the pdf417read program's --json writes (snake_case where a key
+ * has two words): they are data, written the same everywhere, not API names.
+ */
+export interface DocumentField {
+  /** "DAQ"; a boarding pass's item number ("26"); a data identifier ("1J") or GS1 AI ("01"). */
+  id: string;
+  /** What the element is; "unknown" for one its version does not define. */
+  name: string;
+  value: string;
+  /** AAMVA only: the subfile that holds it ("DL", "ID", "ZV"). */
+  subfile?: string;
+}
+
+/** A value of a document's summary: a list holds objects (a boarding pass's legs, an envelope's formats). */
+export type SummaryValue = string | number | boolean | null | { [key: string]: SummaryValue }[];
+
+/** What a message means when it is a record PDF417 symbols commonly carry; the same object as --json's "document". */
+export interface Document {
+  type: "aamva" | "bcbp" | "iso15434";
+  /** AAMVA version; boarding pass version when given; null for ISO/IEC 15434. */
+  version: number | null;
+  fields: DocumentField[];
+  /** What the document says, by fixed keys per type ("family_name", "date_of_birth", "legs", ...). */
+  summary: { [key: string]: SummaryValue };
+  /** Deviations from the record's standard that were tolerated, and what could not be read. */
+  warnings: string[];
+}
+
 export interface Symbol {
   /** The message as text (each ECI's bytes converted from its character set). */
   text: string;
@@ -69,14 +99,19 @@ export interface Symbol {
   mirrored: boolean;
   readerInit: boolean;
   macro: Macro | null;
-  /** The fields of an identity document; null until documents are parsed. */
-  document: null;
+  /** The message parsed as a document (licence, boarding pass, shipping label); null for other messages. */
+  document: Document | null;
   /** What the reader could not interpret. */
   warnings: string[];
+  /** The page of a multi-page file (TIFF) the symbol is on, from 1; 0 for other pictures and for pixels. */
+  page: number;
 }
 
 /** Reads every PDF417 symbol in a picture, in reading order; rejects with an Error when the picture cannot be read. */
 export function read(input: ReadInput, options?: ReadOptions): Promise<Symbol[]>;
+
+/** Parses a message (bytes, or a string taken as UTF-8) as a document; null when it is none. */
+export function parseDocument(message: Uint8Array | ArrayBuffer | ArrayBufferView | string): Promise<Document | null>;
 
 /** The library's version, "MAJOR.MINOR.PATCH". */
 export function version(): Promise<string>;

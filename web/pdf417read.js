@@ -102,8 +102,9 @@ function symbolsOf(json) {
     mirrored: symbol.mirrored,
     readerInit: symbol.readerInit,
     macro: symbol.macro,
-    document: null,
+    document: symbol.document,
     warnings: symbol.warnings,
+    page: symbol.page,
   }));
 }
 
@@ -184,6 +185,21 @@ async function readAny(input, options) {
  */
 export function read(input, options) {
   return readAny(input, options);
+}
+
+/**
+ * Parses a message (bytes, or a string taken as UTF-8) as an AAMVA DL/ID
+ * record, an IATA boarding pass or an ISO/IEC 15434 envelope: resolves to the
+ * document, as a symbol's `document` holds it, or null when the message is
+ * none of them.
+ */
+export async function parseDocument(message) {
+  let bytes;
+  if (typeof message === "string") bytes = new TextEncoder().encode(message);
+  else if (isFileBytes(message)) bytes = bytesOf(message);
+  else throw new Error("parseDocument takes the message's bytes or a string");
+  const module = await core();
+  return JSON.parse(withHeapCopy(module, bytes, (address) => module._pdf417_parse_document(address, bytes.length)));
 }
 
 /** The library's version, "MAJOR.MINOR.PATCH". */

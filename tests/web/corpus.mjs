@@ -3,7 +3,7 @@
 // PDF417_CORPUS (default ../shared/corpus beside it) and PDF417_PROGRAM
 // (default build/pdf417read) may point elsewhere.
 import { execFileSync } from "node:child_process";
-import { existsSync, readdirSync, readFileSync } from "node:fs";
+import { existsSync, readdirSync, readFileSync, writeFileSync } from "node:fs";
 import path from "node:path";
 import { fileURLToPath } from "node:url";
 
@@ -66,8 +66,10 @@ function packageSymbol(symbol) {
     mirrored: symbol.mirrored,
     readerInit: symbol.reader_init,
     macro: packageMacro(symbol.macro),
-    document: null,
+    // The document keeps the program's keys in the package.
+    document: symbol.document,
     warnings: symbol.warnings,
+    page: symbol.page ?? 0,
   };
 }
 
@@ -84,4 +86,23 @@ export function pixelsOf(file, format = "rgba") {
   const data = execFileSync("ffmpeg", ["-v", "error", "-i", file, "-frames:v", "1", "-f", "rawvideo",
     "-pix_fmt", format === "gray" ? "gray" : "rgba", "-"], { maxBuffer: 256 << 20 });
   return { data: new Uint8Array(data.buffer, data.byteOffset, data.byteLength), width, height, format };
+}
+
+// An AAMVA DL/ID record of version 8: header, one subfile designator, the DL subfile.
+export function aamvaRecord(elements) {
+  const subfile = "DL" + elements.join("\n") + "\r";
+  const header = "@\n\x1e\rANSI 636000080101";
+  const offset = String(header.length + 10).padStart(4, "0");
+  return header + "DL" + offset + String(subfile.length).padStart(4, "0") + subfile;
+}
+
+export const sampleLicence = aamvaRecord(["DAQT64235789", "DCSSAMPLE", "DACMICHAEL", "DBB06061986",
+                                          "DBA12102024", "DAJVA", "DCGUSA"]);
+
+// A PDF417 symbol of `message` (its characters as bytes 0-255) drawn by zint into the PNG file `picture`.
+export function symbolPicture(message, picture) {
+  const input = picture.replace(/\.png$/, ".bin");
+  writeFileSync(input, message, "latin1");
+  execFileSync("zint", ["-b", "PDF417", "--binary", "-i", input, "-o", picture, "--scale", "2"]);
+  return picture;
 }

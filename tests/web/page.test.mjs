@@ -8,7 +8,7 @@ import os from "node:os";
 import path from "node:path";
 import { after, before, test } from "node:test";
 import puppeteer from "puppeteer-core";
-import { corpusPictures, top } from "./corpus.mjs";
+import { corpusPictures, sampleLicence, symbolPicture, top } from "./corpus.mjs";
 
 const siteDir = process.env.PDF417_SITE || path.join(top, "build-wasm/site");
 const artifacts = process.env.PDF417_ARTIFACTS || path.join(top, "build-wasm/artifacts");
@@ -45,7 +45,8 @@ async function launch(extraArgs) {
 
 async function resultTexts(page) {
   await page.waitForSelector("#results li.result", { timeout: 60000 });
-  return page.$$eval("#results li.result", (items) => items.map((item) => item.textContent));
+  // The text alone: a document's fields follow it in the item.
+  return page.$$eval("#results li.result", (items) => items.map((item) => item.firstChild.textContent));
 }
 
 before(async () => {
@@ -68,6 +69,22 @@ test("?src= reads that picture at load and lists its text", async () => {
     await page.goto(`${origin}/?src=picture.png`);
     assert.deepEqual(await resultTexts(page), [expectedText]);
     await page.screenshot({ path: path.join(artifacts, "page-src.png"), fullPage: true });
+  } finally {
+    await browser.close();
+  }
+});
+
+test("?src= on a licence lists its document's fields under its text", async () => {
+  symbolPicture(sampleLicence, path.join(scratch, "site", "licence.png"));
+  const browser = await launch([]);
+  try {
+    const page = await browser.newPage();
+    await page.setViewport({ width: 1000, height: 900 });
+    await page.goto(`${origin}/?src=licence.png`);
+    assert.deepEqual(await resultTexts(page), [sampleLicence]);
+    const fields = await page.$eval("#results li.result .document", (panel) => panel.textContent);
+    assert.match(fields, /family name: SAMPLE/);
+    await page.screenshot({ path: path.join(artifacts, "page-document.png"), fullPage: true });
   } finally {
     await browser.close();
   }

@@ -54,13 +54,37 @@ function describe(symbol) {
   return parts.join(", ");
 }
 
+const DOCUMENT_KINDS = { aamva: "Driving licence or ID card", bcbp: "Boarding pass", iso15434: "Shipping label" };
+
+// What a document says, one "key: value" a line; a boarding pass's legs and
+// an envelope's formats by their own items, numbered.
+function summaryLines(summary, prefix = "") {
+  const lines = [];
+  for (const [key, value] of Object.entries(summary)) {
+    if (value === null) continue;
+    if (Array.isArray(value)) value.forEach((item, i) => lines.push(...summaryLines(item, `${prefix}${key} ${i + 1}, `)));
+    else lines.push(`${prefix}${key.replaceAll("_", " ")}: ${value}`);
+  }
+  return lines;
+}
+
+function documentPanel(symbolDocument) {
+  const panel = document.createElement("small");
+  panel.className = "document";
+  const lines = [`${DOCUMENT_KINDS[symbolDocument.type] || symbolDocument.type}`, ...summaryLines(symbolDocument.summary)];
+  panel.textContent = lines.join("\n");
+  return panel;
+}
+
+// The item's first child is the text alone, the document's fields follow.
 function listNewTexts(symbols) {
   for (const symbol of symbols) {
     if (seenTexts.has(symbol.text)) continue;
     seenTexts.add(symbol.text);
     const item = document.createElement("li");
     item.className = "result";
-    item.textContent = symbol.text;
+    item.append(document.createTextNode(symbol.text));
+    if (symbol.document) item.append(documentPanel(symbol.document));
     item.title = describe(symbol);
     results.append(item);
   }
