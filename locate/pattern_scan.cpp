@@ -75,7 +75,8 @@ void scanWithThresholds(const unsigned char* values, int length, const ScanSetti
     // Noise about the picture's level is noise about the line's own: such
     // a line is neither searched nor given its local threshold.
     if (noiseLine(values, length, level) ||
-        !scanRuns(values, length, level, line, direction, kGlobalThreshold, room.starts, hits, blurLow))
+        !scanRuns(values, length, level, line, direction, kGlobalThreshold, room.starts, hits, blurLow,
+                  settings.inverted))
       return;
   }
   if (settings.thresholds & (1 << kLocalThreshold)) {
@@ -97,6 +98,7 @@ void scanDiagonals(const unsigned char* grey, int width, int height, const ScanS
   // steep angle, which the global threshold finds as well at half the cost.
   ScanSettings globalOnly = settings;
   globalOnly.thresholds &= 1 << kGlobalThreshold;
+  globalOnly.inverted = nullptr;
   int shorter = width < height ? width : height;
   size_t stride = (size_t)2 * shorter;
   Diagonal lines[kDiagonalBlock];
