@@ -67,6 +67,8 @@ export interface Symbol {
   eci: number[];
   compact: boolean;
   mirrored: boolean;
+  /** Printed light on dark (or read from a negative). */
+  inverted: boolean;
   readerInit: boolean;
   macro: Macro | null;
   /** The fields of an identity document; null until documents are parsed. */
