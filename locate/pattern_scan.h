@@ -46,9 +46,10 @@ struct ScanSettings {
   // diagonalStep / sqrt 2 pixels apart), sampled every half pixel step,
   // with the global threshold only; 0 scans none.
   int diagonalStep;
-  // Not null: the rows and columns, at the global threshold, are searched
-  // for light-on-dark patterns too, and those sightings kept here (as the
-  // picture's negative would show them, give or take the threshold).
+  // Not null: every other row and column (2 * step apart), at the global
+  // threshold, is searched for light-on-dark patterns too, and those
+  // sightings kept here (as the negative would show them, give or take the
+  // threshold).
   HitList* inverted;
 };
 

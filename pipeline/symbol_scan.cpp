@@ -218,7 +218,7 @@ int scanAndRead(const unsigned char* grey, int width, int height, const ScanRequ
     readDeferredGrids(&ctx);
     // The candidates are read: their trails' room serves the negative's.
     if (ctx.readingCount == 0 && inverted.count >= kMinTrailHits)
-      *sawInverted = findTrails(inverted.hits, inverted.count, settings.step, trails, kMaxTrails) > 0;
+      *sawInverted = findTrails(inverted.hits, inverted.count, 2 * settings.step, trails, kMaxTrails) > 0;
   }
   std::free(inverted.hits);
   std::free(hits.hits);
@@ -231,11 +231,12 @@ int scanAndRead(const unsigned char* grey, int width, int height, const ScanRequ
   return ctx.readingCount;
 }
 
-// A symbol printed light on dark, read from the picture's negative. Its
-// sightings count as the picture's (not its row pairs: the exact path reads
-// no negative).
+// A symbol printed light on dark, read from the picture's negative. The
+// picture's stats stay those of the picture as it is: a negative that
+// reads nothing does not turn "no symbol" into "not decoded", since other
+// codes and print can show a light pattern or two.
 int readNegative(const unsigned char* grey, int width, int height, const ScanRequest& request,
-                 SymbolReading* readings, int capacity, ScanStats* stats) {
+                 SymbolReading* readings, int capacity) {
   size_t size = (size_t)width * height;
   unsigned char* negative = (unsigned char*)std::malloc(size);
   if (!negative) return 0;
@@ -244,9 +245,6 @@ int readNegative(const unsigned char* grey, int width, int height, const ScanReq
   bool ignored;
   int count = scanAndRead(negative, width, height, request, readings, capacity, &seen, false, &ignored);
   std::free(negative);
-  stats->hits += seen.hits;
-  stats->trails += seen.trails;
-  stats->readings += seen.readings;
   for (int i = 0; i < count; i++) readings[i].inverted = 1;
   return count;
 }
@@ -267,5 +265,5 @@ int readSymbolsByScan(const unsigned char* grey, int width, int height, const Sc
   int count = scanAndRead(grey, width, height, request, readings, capacity, stats, true, &sawInverted);
   for (int i = 0; i < count; i++) readings[i].inverted = 0;
   if (count > 0 || !sawInverted) return count;
-  return readNegative(grey, width, height, request, readings, capacity, stats);
+  return readNegative(grey, width, height, request, readings, capacity);
 }
