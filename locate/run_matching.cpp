@@ -131,8 +131,10 @@ bool scanRuns(const unsigned char* values, int length, Threshold threshold, floa
   int leastWide = diagonal ? 7 : 5;
   for (int run = firstDark; run <= runs.count; run += 2)
     if (runs.width(run) >= leastWide) matchAt(runs, run, line, direction, thresholdKind, hits);
+  // A light run cut by the line's ends is mostly the paper's margin, of no
+  // known width and with no quiet zone beyond it: never a light wide bar.
   if (lightBars)
-    for (int run = 1 - firstDark; run <= runs.count; run += 2)
+    for (int run = firstDark ? 2 : 1; run < runs.count; run += 2)
       if (runs.width(run) >= leastWide) matchAt(runs, run, line, direction, thresholdKind, lightBars);
   if (blurLow < 0) return true;
   // Then the blurred patterns the level did not part, each unless seen; a
