@@ -94,6 +94,7 @@ static Json symbolJson(const pdf417read::Symbol& symbol) {
                  {"eci", symbol.eci},
                  {"compact", symbol.compact},
                  {"mirrored", symbol.mirrored},
+                 {"inverted", symbol.inverted},
                  {"reader_init", symbol.readerInit},
                  {"macro", macroJson(symbol.macro)},
                  {"warnings", symbol.warnings},

@@ -9,7 +9,7 @@
 // One line (newline included) describing what was read from file:
 //   {"file", "status", "error" (when not decoded), "symbols": [{"text",
 //    "bytes" (base64), "verified", "ec_level", "rows", "columns", "corners"
-//    ([x, y] x 4), "eci", "compact", "mirrored", "reader_init", "macro"
+//    ([x, y] x 4), "eci", "compact", "mirrored", "inverted", "reader_init", "macro"
 //    (null or an object), "warnings", "document" (null or {"type",
 //    "version", "fields": [{"id", "name", "value", "subfile" (AAMVA)}],
 //    "summary", "warnings"})}]}

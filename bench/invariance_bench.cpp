@@ -3,8 +3,9 @@
 // set of generated symbols that read as they are are turned by quarter turns
 // and by angles up to 45 degrees, mirrored, scaled down until modules
 // measure about 1.5 and 1.2 pixels, re-encoded as low-quality JPEG, and given
-// noise or blur, blur also at modules of 1.5 pixels, and seen by a camera
-// as a card tilted up to 60 degrees or pulled into a keystone. Each
+// noise or blur, blur also at modules of 1.5 pixels, inverted (light on
+// dark), and seen by a camera as a card tilted up to 60 degrees or pulled
+// into a keystone. Each
 // transformed picture is read with the public read; the report counts per
 // transformation how many still read exactly and verified, lists the ones
 // that do not, and counts any wrong text passed as verified.
@@ -214,6 +215,7 @@ std::vector<Transformation> transformations() {
   for (int quality : {30, 15})
     all.push_back({"jpeg q" + std::to_string(quality), [quality](const Sample& s) { return jpeg(s.picture, quality); }});
   all.push_back({"noise 12", [](const Sample& s) { return noisy(s.picture, 12); }});
+  all.push_back({"inverted", [](const Sample& s) { return invertedPicture(s.picture); }});
   all.push_back({"blur 0.8", [](const Sample& s) { return blurred(s.picture, 0.8); }});
   // Small modules under blur: the one-module runs fade at both at once.
   all.push_back({"1.5 px, blur 0.8", [](const Sample& s) {

@@ -46,6 +46,11 @@ struct ScanSettings {
   // diagonalStep / sqrt 2 pixels apart), sampled every half pixel step,
   // with the global threshold only; 0 scans none.
   int diagonalStep;
+  // Not null: every other row and column (2 * step apart), at the global
+  // threshold, is searched for light-on-dark patterns too, and those
+  // sightings kept here (as the negative would show them, give or take the
+  // threshold).
+  HitList* inverted;
 };
 
 // Appends the sightings of both patterns on the scanned rows and columns.

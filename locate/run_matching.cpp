@@ -119,7 +119,7 @@ void matchAt(const Runs<Threshold>& runs, int wide, float line, int direction, i
 
 template <typename Threshold>
 bool scanRuns(const unsigned char* values, int length, Threshold threshold, float line, int direction,
-              int thresholdKind, int* starts, HitList* hits, int blurLow) {
+              int thresholdKind, int* starts, HitList* hits, int blurLow, HitList* lightBars) {
   Runs<Threshold> runs = {values, length, threshold, starts, 0};
   runs.count = findCrossings(values, length, threshold, starts);
   if (runs.count > noiseCrossings(length)) return false;
@@ -131,6 +131,11 @@ bool scanRuns(const unsigned char* values, int length, Threshold threshold, floa
   int leastWide = diagonal ? 7 : 5;
   for (int run = firstDark; run <= runs.count; run += 2)
     if (runs.width(run) >= leastWide) matchAt(runs, run, line, direction, thresholdKind, hits);
+  // A light run cut by the line's ends is mostly the paper's margin, of no
+  // known width and with no quiet zone beyond it: never a light wide bar.
+  if (lightBars)
+    for (int run = firstDark ? 2 : 1; run < runs.count; run += 2)
+      if (runs.width(run) >= leastWide) matchAt(runs, run, line, direction, thresholdKind, lightBars);
   if (blurLow < 0) return true;
   // Then the blurred patterns the level did not part, each unless seen; a
   // line that showed both patterns already crosses a symbol sharp enough.
@@ -145,8 +150,9 @@ bool scanRuns(const unsigned char* values, int length, Threshold threshold, floa
   return true;
 }
 
-template bool scanRuns<LevelThreshold>(const unsigned char*, int, LevelThreshold, float, int, int, int*, HitList*, int);
+template bool scanRuns<LevelThreshold>(const unsigned char*, int, LevelThreshold, float, int, int, int*, HitList*, int,
+                                       HitList*);
 template bool scanRuns<PixelThresholds>(const unsigned char*, int, PixelThresholds, float, int, int, int*, HitList*,
-                                        int);
+                                        int, HitList*);
 
 }  // namespace pattern_scan

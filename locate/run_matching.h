@@ -16,10 +16,11 @@ namespace pattern_scan {
 // does is not searched. With one level for the line and its darkest value
 // `blurLow` (>= 0), a dark run that matched nothing but hides thin runs is
 // searched again as blurred. starts: room for `length + 1` ints. False for
-// such a line.
+// such a line. With `lightBars` (not null), the light runs are matched too,
+// as the bars of a symbol printed light on dark, and kept there.
 template <typename Threshold>
 bool scanRuns(const unsigned char* values, int length, Threshold threshold, float line, int direction,
-              int thresholdKind, int* starts, HitList* hits, int blurLow = -1);
+              int thresholdKind, int* starts, HitList* hits, int blurLow = -1, HitList* lightBars = nullptr);
 
 }  // namespace pattern_scan
 

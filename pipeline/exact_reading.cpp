@@ -102,7 +102,7 @@ void exactReadingOf(const DecodeRecord& record, int verified, SymbolReading* out
   exactLayout(record, &out->rows, &out->columns);
   outerCorners(record, out->corners);
   out->verified = verified;
-  out->compact = out->mirrored = 0;
+  out->compact = out->mirrored = out->inverted = 0;
   out->message = record.message;
 }
 

@@ -170,6 +170,7 @@ std::optional<Symbol> symbolOf(const SymbolReading& reading, const Options& opti
   for (int k = 0; k < 4; k++) symbol.corners[k] = {reading.corners[2 * k], reading.corners[2 * k + 1]};
   symbol.compact = reading.compact != 0;
   symbol.mirrored = reading.mirrored != 0;
+  symbol.inverted = reading.inverted != 0;
   if (options.parseDocuments) symbol.document = parseDocument(symbol.bytes);
   return symbol;
 }

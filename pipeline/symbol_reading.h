@@ -21,6 +21,7 @@ struct SymbolReading {
   int verified;  // 1 when error correction confirmed the codewords
   int compact;   // compact PDF417 (no right row indicator)
   int mirrored;  // read from a mirror image
+  int inverted;  // printed light on dark: read from the picture's negative
   // The exact pipeline decodes it as it reads; for the second path's
   // readings the reader decodes it (decodeDataCodewords) once they are in.
   DecodedMessage message;

@@ -23,6 +23,8 @@ enum {
   kMaxHits = 1 << 18,
   kMaxTrails = 512,
   kMaxDepth = 2,  // stretches read within stretches
+  // Light-on-dark sightings kept: a symbol leaves some hundreds.
+  kMaxInvertedHits = 1 << 14,
 };
 
 // The grids deferred to a reading by shapes, each unless a symbol read
@@ -153,16 +155,12 @@ void readCandidate(ScanContext* ctx, const Candidate& c, int step) {
   }
 }
 
-}  // namespace
-
-int readSymbolsByScan(const unsigned char* grey, int width, int height, const ScanRequest& request,
-                      SymbolReading* readings, int capacity, ScanStats* stats) {
-  ScanStats ignored;
-  if (!stats) stats = &ignored;
-  std::memset(stats, 0, sizeof *stats);
-  if (!grey || width < 1 || height < 1 || width > kMaxPictureSide || height > kMaxPictureSide ||
-      (long long)width * height > kMaxPicturePixels || !readings || capacity < 1)
-    return 0;
+// Scans the picture and reads its candidates. With `lookInverted`, the scan
+// also looks for light-on-dark patterns, and *sawInverted tells whether,
+// when nothing was read, they lay along a pattern's edge over several lines.
+int scanAndRead(const unsigned char* grey, int width, int height, const ScanRequest& request,
+                SymbolReading* readings, int capacity, ScanStats* stats, bool lookInverted, bool* sawInverted) {
+  *sawInverted = false;
   ScanSettings settings;
   int light = 255;
   sampleLevels(grey, width, height, &settings.globalLevel, &light);
@@ -173,6 +171,9 @@ int readSymbolsByScan(const unsigned char* grey, int width, int height, const Sc
   settings.window = side / 8 < 31 ? 31 : side / 8 > 255 ? 255 : side / 8;
   // Diagonals about as far apart as the rows and columns.
   settings.diagonalStep = settings.step + settings.step / 2;
+  HitList inverted = {lookInverted ? (PatternHit*)std::malloc(sizeof(PatternHit) * kMaxInvertedHits) : nullptr,
+                      kMaxInvertedHits, 0};
+  settings.inverted = inverted.hits ? &inverted : nullptr;
 
   HitList hits = {(PatternHit*)std::malloc(sizeof(PatternHit) * kMaxHits), kMaxHits, 0};
   PatternTrail* trails = (PatternTrail*)std::malloc(sizeof(PatternTrail) * kMaxTrails);
@@ -215,7 +216,11 @@ int readSymbolsByScan(const unsigned char* grey, int width, int height, const Sc
       readCandidate(&ctx, c, settings.step);
     }
     readDeferredGrids(&ctx);
+    // The candidates are read: their trails' room serves the negative's.
+    if (ctx.readingCount == 0 && inverted.count >= kMinTrailHits)
+      *sawInverted = findTrails(inverted.hits, inverted.count, 2 * settings.step, trails, kMaxTrails) > 0;
   }
+  std::free(inverted.hits);
   std::free(hits.hits);
   std::free(trails);
   std::free(candidates);
@@ -224,4 +229,41 @@ int readSymbolsByScan(const unsigned char* grey, int width, int height, const Sc
   std::free(ctx.erasures);
   std::free(ctx.current);
   return ctx.readingCount;
+}
+
+// A symbol printed light on dark, read from the picture's negative. The
+// picture's stats stay those of the picture as it is: a negative that
+// reads nothing does not turn "no symbol" into "not decoded", since other
+// codes and print can show a light pattern or two.
+int readNegative(const unsigned char* grey, int width, int height, const ScanRequest& request,
+                 SymbolReading* readings, int capacity) {
+  size_t size = (size_t)width * height;
+  unsigned char* negative = (unsigned char*)std::malloc(size);
+  if (!negative) return 0;
+  for (size_t i = 0; i < size; i++) negative[i] = (unsigned char)(255 - grey[i]);
+  ScanStats seen = {};
+  bool ignored;
+  int count = scanAndRead(negative, width, height, request, readings, capacity, &seen, false, &ignored);
+  std::free(negative);
+  for (int i = 0; i < count; i++) readings[i].inverted = 1;
+  return count;
+}
+
+}  // namespace
+
+int readSymbolsByScan(const unsigned char* grey, int width, int height, const ScanRequest& request,
+                      SymbolReading* readings, int capacity, ScanStats* stats) {
+  ScanStats ignored;
+  if (!stats) stats = &ignored;
+  std::memset(stats, 0, sizeof *stats);
+  if (!grey || width < 1 || height < 1 || width > kMaxPictureSide || height > kMaxPictureSide ||
+      (long long)width * height > kMaxPicturePixels || !readings || capacity < 1)
+    return 0;
+  // Light-on-dark patterns are only noted on the way: the negative is read
+  // only when the picture read as it is gave nothing and they were seen.
+  bool sawInverted = false;
+  int count = scanAndRead(grey, width, height, request, readings, capacity, stats, true, &sawInverted);
+  for (int i = 0; i < count; i++) readings[i].inverted = 0;
+  if (count > 0 || !sawInverted) return count;
+  return readNegative(grey, width, height, request, readings, capacity);
 }

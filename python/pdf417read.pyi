@@ -77,6 +77,9 @@ class Symbol:
     def mirrored(self) -> bool:
         """Read from a mirror image."""
     @property
+    def inverted(self) -> bool:
+        """Printed light on dark (or read from a negative)."""
+    @property
     def reader_init(self) -> bool:
         """Carries the reader initialisation flag."""
     @property

@@ -470,6 +470,7 @@ corners: [(x, y)] * 4 in picture pixels: top-left, top-right, bottom-right,
 eci: the ECIs met, in order.
 compact: a compact PDF417 symbol (no right row indicator).
 mirrored: read from a mirror image.
+inverted: printed light on dark (or read from a negative).
 reader_init: carries the reader initialisation flag.
 macro: a Macro when the symbol is one segment of a Macro PDF417 message,
   else None.
@@ -532,6 +533,7 @@ void bindSymbol(py::module_& m) {
       .def_readonly("eci", &Symbol::eci)
       .def_readonly("compact", &Symbol::compact)
       .def_readonly("mirrored", &Symbol::mirrored)
+      .def_readonly("inverted", &Symbol::inverted)
       .def_readonly("reader_init", &Symbol::readerInit)
       .def_readonly("page", &Symbol::page)
       .def_property_readonly("macro", [](const Symbol& symbol) { return symbol.macro; })

@@ -47,15 +47,17 @@ Card licenceCard(bool mirrored) {
 }
 
 // Reads the card's picture, whose corners lie at `quad`; the symbol must
-// read exactly, verified, and each corner lie within a module of its place
-// on the card.
-void expectReadWithCorners(const Card& card, const GrayPicture& picture, const double* quad, const std::string& what) {
+// read exactly, verified, flagged inverted only when it is, and each corner
+// lie within a module of its place on the card.
+void expectReadWithCorners(const Card& card, const GrayPicture& picture, const double* quad, const std::string& what,
+                           bool inverted = false) {
   pdf417read::ImageView view(picture.pixels.data(), picture.width, picture.height, pdf417read::PixelFormat::Gray);
   pdf417read::ReadResult result = pdf417read::read(view);
   ASSERT_EQ(result.symbols.size(), 1u) << what;
   const pdf417read::Symbol& symbol = result.symbols[0];
   EXPECT_EQ(symbol.bytes, kLicence) << what;
   EXPECT_TRUE(symbol.verified) << what;
+  EXPECT_EQ(symbol.inverted, inverted) << what;
   PlaneMap toCard = pictureToCard(card.picture, quad);
   for (int k = 0; k < 4; k++) {
     double x, y;
@@ -105,6 +107,27 @@ TEST(CameraRead, CornersOfUprightTurnedAndMirroredSymbols) {
       cameraCorners(card.picture, camera, quad, &width, &height);
       std::string what = std::string(mirrored ? "mirrored" : "upright") + ", turned " + std::to_string((int)roll);
       expectReadWithCorners(card, warpCard(card.picture, quad, width, height, 255), quad, what);
+    }
+  }
+}
+
+// Light on dark, as a negative or a dark screen shows a symbol: read from the
+// picture's negative, where it lies in the picture, upright, turned and
+// mirrored.
+TEST(CameraRead, LightOnDarkSymbolsReadFlaggedInverted) {
+  for (bool mirrored : {false, true}) {
+    Card card = licenceCard(mirrored);
+    for (double roll : {0.0, 33.0}) {
+      CameraView camera;
+      camera.roll = roll;
+      camera.yaw = roll == 33.0 ? 25 : 0;
+      double quad[8];
+      int width, height;
+      cameraCorners(card.picture, camera, quad, &width, &height);
+      GrayPicture negative = invertedPicture(warpCard(card.picture, quad, width, height, 255));
+      std::string what = std::string(mirrored ? "mirrored" : "upright") + " light on dark, turned " +
+                         std::to_string((int)roll);
+      expectReadWithCorners(card, negative, quad, what, true);
     }
   }
 }

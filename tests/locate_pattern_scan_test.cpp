@@ -99,7 +99,7 @@ TEST(PatternTrails, LeaningSymbolGivesTwoTrailsWithItsTilt) {
       sheared.pixels[(size_t)y * sheared.width + x + y / 10] = picture.pixels[(size_t)y * picture.width + x];
   std::vector<PatternHit> room(4096);
   HitList hits = {room.data(), (int)room.size(), 0};
-  ScanSettings settings = {2, 1 << kGlobalThreshold, 128, 63, 0};
+  ScanSettings settings = {2, 1 << kGlobalThreshold, 128, 63, 0, nullptr};
   ASSERT_TRUE(scanForPatterns(sheared.pixels.data(), sheared.width, sheared.height, settings, &hits));
   std::vector<PatternTrail> trails(16);
   int count = findTrails(hits.hits, hits.count, settings.step, trails.data(), (int)trails.size());

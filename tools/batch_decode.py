@@ -10,7 +10,7 @@ is decoded (so in the order the work finishes, not the order given):
   {"file": ..., "status": "decoded" | "no picture" | "no symbol" | "not decoded",
    "error": ... (when nothing was decoded), "symbols": [{"text", "bytes" (base64),
    "verified", "ec_level", "rows", "columns", "corners", "eci", "compact",
-   "mirrored", "reader_init", "macro", "warnings"}, ...]}
+   "mirrored", "inverted", "reader_init", "macro", "warnings"}, ...]}
 
 A file that cannot be read or decoded is one such line; it never stops the
 batch. Run again with the same OUT and the files already in it are skipped,
@@ -64,6 +64,7 @@ def symbol_record(symbol):
         "eci": list(symbol.eci),
         "compact": symbol.compact,
         "mirrored": symbol.mirrored,
+        "inverted": symbol.inverted,
         "reader_init": symbol.reader_init,
         "macro": macro_record(symbol.macro),
         "warnings": list(symbol.warnings),

@@ -227,6 +227,9 @@ void putSymbol(std::string* out, const Symbol& symbol) {
   putName(out, "mirrored");
   putBool(out, symbol.mirrored);
   *out += ',';
+  putName(out, "inverted");
+  putBool(out, symbol.inverted);
+  *out += ',';
   putName(out, "readerInit");
   putBool(out, symbol.readerInit);
   *out += ',';

@@ -97,6 +97,8 @@ export interface Symbol {
   eci: number[];
   compact: boolean;
   mirrored: boolean;
+  /** Printed light on dark (or read from a negative). */
+  inverted: boolean;
   readerInit: boolean;
   macro: Macro | null;
   /** The message parsed as a document (licence, boarding pass, shipping label); null for other messages. */

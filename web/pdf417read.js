@@ -100,6 +100,7 @@ function symbolsOf(json) {
     eci: symbol.eci,
     compact: symbol.compact,
     mirrored: symbol.mirrored,
+    inverted: symbol.inverted,
     readerInit: symbol.readerInit,
     macro: symbol.macro,
     document: symbol.document,

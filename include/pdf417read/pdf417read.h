@@ -203,6 +203,7 @@ struct Symbol {
   std::array<Point, 4> corners{};
   bool compact = false;     // compact PDF417: no right row indicator
   bool mirrored = false;    // read from a mirror image
+  bool inverted = false;    // printed light on dark (or a negative)
   bool readerInit = false;  // carries the reader initialisation flag
   std::optional<MacroInfo> macro;
   std::vector<std::string> warnings;  // what the reader could not interpret

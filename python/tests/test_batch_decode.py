@@ -21,7 +21,7 @@ BATCH = REPO / "tools" / "batch_decode.py"
 CORPUS = pathlib.Path(os.environ.get("PDF417_CORPUS", "/work/shared/corpus"))
 PROGRAM = pathlib.Path(os.environ.get("PDF417READ_PROGRAM", REPO / "build" / "pdf417read"))
 SYMBOL_FIELDS = {"text", "bytes", "verified", "ec_level", "rows", "columns", "corners", "eci", "compact",
-                 "mirrored", "reader_init", "macro", "warnings"}
+                 "mirrored", "inverted", "reader_init", "macro", "warnings"}
 
 
 def run_batch(*arguments, status=0):

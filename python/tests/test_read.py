@@ -47,7 +47,7 @@ class TestRoundTrips:
         (left, top), (right, _), (_, bottom), _ = symbol.corners
         assert 0 <= left < right and 0 <= top < bottom
         assert symbol.eci == [] and symbol.macro is None and symbol.warnings == []
-        assert not symbol.mirrored and not symbol.reader_init
+        assert not symbol.mirrored and not symbol.inverted and not symbol.reader_init
         assert MESSAGE[:20] in repr(symbol)
 
     def test_every_byte_value_survives(self, pictures):
