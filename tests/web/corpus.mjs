@@ -64,6 +64,7 @@ function packageSymbol(symbol) {
     eci: symbol.eci,
     compact: symbol.compact,
     mirrored: symbol.mirrored,
+    inverted: symbol.inverted,
     readerInit: symbol.reader_init,
     macro: packageMacro(symbol.macro),
     // The document keeps the program's keys in the package.
