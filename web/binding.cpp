@@ -183,67 +183,58 @@ char* heapCopy(const std::string& text) {
   return copy;
 }
 
+// A symbol's bytes as a list of numbers.
+void putBytes(std::string* out, const std::string& bytes) {
+  *out += '[';
+  for (size_t i = 0; i < bytes.size(); ++i) {
+    if (i) *out += ',';
+    putInteger(out, (unsigned char)bytes[i]);
+  }
+  *out += ']';
+}
+
+void putCorners(std::string* out, const std::array<pdf417read::Point, 4>& corners) {
+  *out += '[';
+  for (size_t i = 0; i < corners.size(); ++i) {
+    if (i) *out += ',';
+    *out += "{\"x\":";
+    putNumber(out, corners[i].x);
+    *out += ",\"y\":";
+    putNumber(out, corners[i].y);
+    *out += '}';
+  }
+  *out += ']';
+}
+
+// ,"name":value
+template <typename T, typename Put>
+void putMember(std::string* out, const char* name, const T& value, Put put) {
+  *out += ',';
+  putName(out, name);
+  put(out, value);
+}
+
 void putSymbol(std::string* out, const Symbol& symbol) {
   *out += '{';
   putName(out, "text");
   putString(out, symbol.text);
+  putMember(out, "bytes", symbol.bytes, putBytes);
+  putMember(out, "verified", symbol.verified, putBool);
+  putMember(out, "ecLevel", symbol.ecLevel, putInteger);
+  putMember(out, "rows", symbol.rows, putInteger);
+  putMember(out, "columns", symbol.columns, putInteger);
+  putMember(out, "corners", symbol.corners, putCorners);
   *out += ',';
-  putName(out, "bytes");
-  *out += '[';
-  for (size_t i = 0; i < symbol.bytes.size(); ++i) {
-    if (i) *out += ',';
-    putInteger(out, (unsigned char)symbol.bytes[i]);
-  }
-  *out += "],";
-  putName(out, "verified");
-  putBool(out, symbol.verified);
-  *out += ',';
-  putName(out, "ecLevel");
-  putInteger(out, symbol.ecLevel);
-  *out += ',';
-  putName(out, "rows");
-  putInteger(out, symbol.rows);
-  *out += ',';
-  putName(out, "columns");
-  putInteger(out, symbol.columns);
-  *out += ',';
-  putName(out, "corners");
-  *out += '[';
-  for (size_t i = 0; i < symbol.corners.size(); ++i) {
-    if (i) *out += ',';
-    *out += "{\"x\":";
-    putNumber(out, symbol.corners[i].x);
-    *out += ",\"y\":";
-    putNumber(out, symbol.corners[i].y);
-    *out += '}';
-  }
-  *out += "],";
   putName(out, "eci");
   putList(out, symbol.eci, putInteger);
-  *out += ',';
-  putName(out, "compact");
-  putBool(out, symbol.compact);
-  *out += ',';
-  putName(out, "mirrored");
-  putBool(out, symbol.mirrored);
-  *out += ',';
-  putName(out, "inverted");
-  putBool(out, symbol.inverted);
-  *out += ',';
-  putName(out, "readerInit");
-  putBool(out, symbol.readerInit);
-  *out += ',';
-  putName(out, "macro");
-  putMacro(out, symbol.macro);
-  *out += ',';
-  putName(out, "warnings");
-  putStrings(out, symbol.warnings);
-  *out += ',';
-  putName(out, "document");
-  putDocument(out, symbol.document);
-  *out += ',';
-  putName(out, "page");
-  putInteger(out, symbol.page);
+  putMember(out, "compact", symbol.compact, putBool);
+  putMember(out, "mirrored", symbol.mirrored, putBool);
+  putMember(out, "inverted", symbol.inverted, putBool);
+  putMember(out, "readerInit", symbol.readerInit, putBool);
+  putMember(out, "macro", symbol.macro, putMacro);
+  putMember(out, "warnings", symbol.warnings, putStrings);
+  putMember(out, "document", symbol.document, putDocument);
+  putMember(out, "page", symbol.page, putInteger);
   *out += '}';
 }
 
