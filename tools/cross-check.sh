@@ -79,7 +79,8 @@ set(CMAKE_CROSSCOMPILING_EMULATOR ${emulator[*]})
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-Wl,--disable-new-dtags -Wl,-rpath,$libdirs -Wl,-rpath-link,$libdirs")
 EOF
   cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE="$build/toolchain.cmake" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DPDF417_BENCH=OFF -DPDF417_PYTHON=OFF -DPDF417_INSTALL=OFF >/dev/null
+    -DPDF417_BENCH=OFF -DPDF417_PYTHON=OFF -DPDF417_INSTALL=OFF \
+    -DPDF417_TIFF=OFF -DPDF417_WEBP=OFF >/dev/null
   cmake --build "$build" -j"$jobs" >/dev/null
   cross_program=$build/pdf417read
 }
