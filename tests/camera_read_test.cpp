@@ -67,6 +67,18 @@ void expectReadWithCorners(const Card& card, const GrayPicture& picture, const d
   }
 }
 
+// The card turned by roll degrees in the picture, and by 25 degrees of yaw
+// as well when the roll is not a multiple of a quarter turn: the picture and
+// where the card's corners lie in it.
+GrayPicture turnedCard(const Card& card, double roll, double* quad) {
+  CameraView camera;
+  camera.roll = roll;
+  camera.yaw = roll == 33.0 ? 25 : 0;
+  int width, height;
+  cameraCorners(card.picture, camera, quad, &width, &height);
+  return warpCard(card.picture, quad, width, height, 255);
+}
+
 }  // namespace
 
 // About the vertical axis the far side's modules fall to about a pixel at
@@ -99,14 +111,10 @@ TEST(CameraRead, CornersOfUprightTurnedAndMirroredSymbols) {
   for (bool mirrored : {false, true}) {
     Card card = licenceCard(mirrored);
     for (double roll : {0.0, 90.0, 200.0, 33.0}) {
-      CameraView camera;
-      camera.roll = roll;
-      camera.yaw = roll == 33.0 ? 25 : 0;
       double quad[8];
-      int width, height;
-      cameraCorners(card.picture, camera, quad, &width, &height);
+      GrayPicture picture = turnedCard(card, roll, quad);
       std::string what = std::string(mirrored ? "mirrored" : "upright") + ", turned " + std::to_string((int)roll);
-      expectReadWithCorners(card, warpCard(card.picture, quad, width, height, 255), quad, what);
+      expectReadWithCorners(card, picture, quad, what);
     }
   }
 }
@@ -118,13 +126,8 @@ TEST(CameraRead, LightOnDarkSymbolsReadFlaggedInverted) {
   for (bool mirrored : {false, true}) {
     Card card = licenceCard(mirrored);
     for (double roll : {0.0, 33.0}) {
-      CameraView camera;
-      camera.roll = roll;
-      camera.yaw = roll == 33.0 ? 25 : 0;
       double quad[8];
-      int width, height;
-      cameraCorners(card.picture, camera, quad, &width, &height);
-      GrayPicture negative = invertedPicture(warpCard(card.picture, quad, width, height, 255));
+      GrayPicture negative = invertedPicture(turnedCard(card, roll, quad));
       std::string what = std::string(mirrored ? "mirrored" : "upright") + " light on dark, turned " +
                          std::to_string((int)roll);
       expectReadWithCorners(card, negative, quad, what, true);
