@@ -384,6 +384,19 @@ static int cellCodeword(const int* values, const int* counts) {
   return values[best];
 }
 
+int cellReading(const GridReading* reading, int row, int column, float* sureness) {
+  *sureness = 0.0f;
+  if (row < 0 || row >= kMaxSymbolRows || column < 0 || column >= reading->gridColumns) return -1;
+  const int* counts = reading->count[row][column];
+  int codeword = cellCodeword(reading->value[row][column], counts);
+  if (codeword < 0) return -1;
+  int best = 0, all = 0;
+  for (int k = 0; k < kVoteCandidates; k++) best = counts[k] > best ? counts[k] : best, all += counts[k];
+  // Lead over the other candidates, shrunk when few grid rows saw the cell.
+  *sureness = (float)(2 * best - all) / (float)(all + 1);
+  return codeword;
+}
+
 int assembleCodewords(const GridReading* reading, const SymbolLayout* layout, int* codewords,
                       int* erasures, int* erasureCount) {
   *erasureCount = 0;

@@ -74,6 +74,11 @@ void readGridRows(const unsigned char* grid, int gridWidth, int gridHeight, int 
 // The layout most indicators agree on; false when they say too little.
 bool layoutFromIndicators(const GridReading* reading, SymbolLayout* layout);
 
+// The codeword of one cell as assembleCodewords takes it (-1: an erasure),
+// and how sure the grid rows were of it: 0..1, the winner's lead over the
+// other candidates, less when few rows saw it.
+int cellReading(const GridReading* reading, int row, int column, float* sureness);
+
 // The codewords in symbol order, rows * columns of them, each the one most
 // grid rows saw, or -1 (an erasure) where none was seen or two candidates are
 // close. Fills codewords (room for kMaxSymbolRows * kMaxDataColumns) and the

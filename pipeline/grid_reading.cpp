@@ -250,4 +250,32 @@ bool readAlongRows(ScanContext* ctx, const Frame& f, const GridOutcome& g) {
   return verified;
 }
 
+void reportSighting(ScanContext* ctx, const Frame& f, const GridOutcome& g) {
+  if (!ctx->observer || !g.indicatorsRead || g.layout.columns + 2 != f.gridColumns ||
+      ctx->reading->gridColumns != f.gridColumns)
+    return;
+  // The outline as a confirmed grid gets it, taken as a full symbol: a
+  // compact one's lies a column wide, near enough to follow it.
+  SymbolReading* outline = ctx->current;
+  if (g.sides[0].fitted || g.sides[1].fitted) {
+    const RowFit& left = g.sides[0].fitted ? g.sides[0] : g.sides[1];
+    const RowFit& right = g.sides[1].fitted ? g.sides[1] : g.sides[0];
+    RowGeometry symbol = symbolGeometry(g, left, right, g.layout.rows, f.gridColumns);
+    fillOutlineOf(symbol, g.modulePixels, g.layout.rows, false, outline);
+  } else {
+    RowSpan whole = {0.0, (double)g.gridHeight, 1};
+    Frame full = f;
+    full.compact = false;
+    fillOutline(g, full, g.spanFound ? g.span : whole, outline);
+  }
+  GridSighting sighting;
+  sighting.reading = ctx->reading;
+  sighting.layout = g.layout;
+  for (int k = 0; k < 8; k++) sighting.corners[k] = outline->corners[k];
+  sighting.mirrored = outline->mirrored;
+  sighting.inverted = ctx->negative;
+  sighting.rightIndicatorRead = ctx->reading->rightIndicatorReads > 0;
+  ctx->observer->see(ctx->observer->context, sighting);
+}
+
 }  // namespace symbol_scan

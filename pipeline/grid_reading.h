@@ -19,6 +19,11 @@ bool readFrameGrid(ScanContext* ctx, const Frame& f, int rows, GridOutcome* out)
 // a reading by shapes.
 bool readAlongRows(ScanContext* ctx, const Frame& f, const GridOutcome& g);
 
+// Tells the scan's observer, when there is one, what ctx->reading holds of
+// the frame's symbol: only a reading whose indicators gave the layout of
+// the grid's columns. Uses ctx->current as scratch.
+void reportSighting(ScanContext* ctx, const Frame& f, const GridOutcome& g);
+
 }  // namespace symbol_scan
 
 #endif

@@ -12,6 +12,7 @@
 #include "image/gray_conversion.h"
 #include "image/picture_reader.h"
 #include "pipeline/exact_reading.h"
+#include "pipeline/frame_reading.h"
 #include "pipeline/reading_order.h"
 #include "pipeline/symbol_scan.h"
 #include "runtime/trace.h"
@@ -219,34 +220,56 @@ ReadResult readExactOnly(const unsigned char* grey, int width, int height, Symbo
   return resultOf(exact, 1, options);
 }
 
+// A frame of a scene: the symbols it shows that were not returned before,
+// and those it completes with the frames before it. Only confirmed ones.
+ReadResult frameResult(SymbolTracks* frames, SymbolReading* readings, int count, const SymbolReading* exact,
+                       int capacity, const ScanStats& stats, const Options& options) {
+  // An exact reading whose codewords fill its layout can be followed.
+  if (exact && exact->verified && exact->codewordCount == exact->rows * exact->columns && count < capacity)
+    readings[count++] = *exact;
+  int found = count;
+  count = followFrame(frames, readings, count, capacity);
+  if (count > 0) return resultOf(readings, count, options);
+  if (found > 0) return failure(Status::NotDecoded, "every symbol read was returned before");
+  return nothingDecoded(stats);
+}
+
 // The scan reads every symbol it can verify; only when it verified none,
 // and paired a start and a stop pattern as an upright or upside-down symbol
 // shows them, is the exact path's reading returned, verified only when its
 // correction had checks to spare. A watched trace changes none of this:
 // the exact path then runs first for the trace it prints, and its reading
-// is still taken only as it would be without the trace.
-ReadResult readGrey(const unsigned char* grey, int width, int height, const Options& options) {
+// is still taken only as it would be without the trace. With `frames`, the
+// picture is the next frame of a scene (see frameResult).
+ReadResult readGrey(const unsigned char* grey, int width, int height, const Options& options,
+                    SymbolTracks* frames = nullptr) {
   TraceScope traceScope(options.trace);
   int limit = options.maxSymbols > 0 && options.maxSymbols < kMaxSymbolsPerPicture ? options.maxSymbols
                                                                                    : kMaxSymbolsPerPicture;
   Readings readings((SymbolReading*)std::malloc(sizeof(SymbolReading) * (size_t)limit));
   Readings exact((SymbolReading*)std::malloc(sizeof(SymbolReading)));
   if (!readings || !exact) return failure(Status::NotDecoded, "out of memory");
-  if (options.exactOnly) return readExactOnly(grey, width, height, exact.get(), options);
+  if (options.exactOnly && !frames) return readExactOnly(grey, width, height, exact.get(), options);
   bool traced = (bool)options.trace;
   int exactOutcome = traced ? readSymbolExact(grey, width, height, exact.get()) : kDecodeNoSymbol;
-  ScanRequest request = {effortOf(options.effort), limit, nullptr, 0};
+  GridObserver observer = {noteSighting, frames};
+  ScanRequest request = {effortOf(options.effort), limit, nullptr, 0, frames ? &observer : nullptr};
+  if (frames) beginFrame(frames);
   ScanStats stats;
   int count = readSymbolsByScan(grey, width, height, request, readings.get(), limit, &stats);
   // The exact pipeline decodes its message as it reads; the second path's
   // readings are decoded here, once each.
   SymbolReading* all = readings.get();
   for (int i = 0; i < count; i++) decodeDataCodewords(all[i].codewords, all[i].codewordCount, &all[i].message);
+  bool exactRead = false;
+  if (count == 0 && stats.rowPairs > 0) {
+    if (!traced) exactOutcome = readSymbolExact(grey, width, height, exact.get());
+    exactRead = exactOutcome == kDecodeOk;
+    if (exactRead) exact->verified = exactReadingTrusted(*exact);
+  }
+  if (frames) return frameResult(frames, all, count, exactRead ? exact.get() : nullptr, limit, stats, options);
   if (count > 0) return resultOf(readings.get(), count, options);
-  if (stats.rowPairs == 0) return nothingDecoded(stats);
-  if (!traced) exactOutcome = readSymbolExact(grey, width, height, exact.get());
-  if (exactOutcome != kDecodeOk) return nothingDecoded(stats);
-  exact->verified = exactReadingTrusted(*exact);
+  if (!exactRead) return nothingDecoded(stats);
   return resultOf(exact.get(), 1, options);
 }
 
@@ -353,7 +376,11 @@ const char* statusName(Status status) {
 static_assert(kMaxImageSide == kMaxPictureSide && kMaxImagePixels == kMaxPicturePixels,
               "the public limits are the picture reader's");
 
-ReadResult read(const ImageView& image, const Options& options) {
+namespace {
+
+// Reads a picture in the caller's memory; with `frames`, as the next frame
+// of a scene.
+ReadResult readView(const ImageView& image, const Options& options, SymbolTracks* frames) {
   try {
     int pixelBytes = bytesPerPixel(image.format);
     if (!image.pixels) return failure(Status::NoPicture, "image view: no pixels");
@@ -369,15 +396,50 @@ ReadResult read(const ImageView& image, const Options& options) {
     // Grey rows that follow each other are read where they are: reading
     // leaves the picture unchanged.
     if (image.format == PixelFormat::Gray && stride == rowBytes)
-      return readGrey(static_cast<const unsigned char*>(image.pixels), image.width, image.height, options);
+      return readGrey(static_cast<const unsigned char*>(image.pixels), image.width, image.height, options, frames);
     Layout layout = layoutOf(image.format);
     GreyPicture grey(pixelsToGray(image.pixels, image.width, image.height, stride, pixelBytes, layout.red,
                                   layout.green, layout.blue, layout.alpha));
     if (!grey) return failure(Status::NotDecoded, "out of memory");
-    return readGrey(grey.get(), image.width, image.height, options);
+    return readGrey(grey.get(), image.width, image.height, options, frames);
   } catch (const std::bad_alloc&) {
     return failure(Status::NotDecoded, "out of memory");
   }
+}
+
+}  // namespace
+
+ReadResult read(const ImageView& image, const Options& options) { return readView(image, options, nullptr); }
+
+struct FrameReader::State {
+  Options options;
+  std::unique_ptr<SymbolTracks> tracks;
+
+  explicit State(const Options& options) : options(options), tracks(new SymbolTracks) { clearTracks(tracks.get()); }
+  State(const State& other) : options(other.options), tracks(new SymbolTracks(*other.tracks)) {}
+};
+
+FrameReader::FrameReader(const Options& options) : state_(new State(options)) {}
+FrameReader::FrameReader(const FrameReader& other) : state_(other.state_ ? new State(*other.state_) : nullptr) {}
+FrameReader& FrameReader::operator=(const FrameReader& other) {
+  if (this != &other) state_.reset(other.state_ ? new State(*other.state_) : nullptr);
+  return *this;
+}
+FrameReader::FrameReader(FrameReader&& other) noexcept = default;
+FrameReader& FrameReader::operator=(FrameReader&& other) noexcept = default;
+FrameReader::~FrameReader() = default;
+
+ReadResult FrameReader::push(const ImageView& frame) {
+  try {
+    if (!state_) state_.reset(new State(Options()));
+  } catch (const std::bad_alloc&) {
+    return failure(Status::NotDecoded, "out of memory");
+  }
+  return readView(frame, state_->options, state_->tracks.get());
+}
+
+void FrameReader::reset() {
+  if (state_) clearTracks(state_->tracks.get());
 }
 
 ReadResult readFile(const std::string& path, const Options& options) {

@@ -48,6 +48,8 @@ struct ScanContext {
   const SymbolReading* known;
   int knownCount;
   ScanStats* stats;
+  const GridObserver* observer;  // null when nobody watches
+  bool negative;                 // the picture scanned is the negative
   // Scratch for one reading at a time.
   GridReading* reading;
   int* codewords;

@@ -104,8 +104,11 @@ bool readColumns(ScanContext* ctx, const Candidate& c, int gridColumns, int rows
   }
   *indicatorsRead = g.indicatorsRead;
   *layout = g.layout;
+  if (!g.verified) reportSighting(ctx, f, g);
   // The grid's rows did not confirm the symbol: its own rows may.
   bool read = g.verified || (g.indicatorsRead && readAlongRows(ctx, f, g));
+  // What the reading along the rows saw, when it read.
+  if (!read) reportSighting(ctx, f, g);
   if (!read) deferRowCounts(ctx, f, g);
   if (read) keepReading(ctx);
   return readOthers(ctx, c, f, g, depth) || read;
@@ -190,6 +193,9 @@ int scanAndRead(const unsigned char* grey, int width, int height, const ScanRequ
   ctx.known = request.known;
   ctx.knownCount = request.known ? request.knownCount : 0;
   ctx.stats = stats;
+  ctx.observer = request.observer;
+  // Only the negative is scanned without noting light-on-dark patterns.
+  ctx.negative = !lookInverted;
   ctx.reading = (GridReading*)std::malloc(sizeof(GridReading));
   ctx.codewords = (int*)std::malloc(sizeof(int) * kCodewordBufferSize);
   ctx.erasures = (int*)std::malloc(sizeof(int) * kCodewordBufferSize);

@@ -7,6 +7,7 @@
 #ifndef PDF417_PIPELINE_SYMBOL_SCAN_H
 #define PDF417_PIPELINE_SYMBOL_SCAN_H
 
+#include "pipeline/grid_sighting.h"
 #include "pipeline/symbol_reading.h"
 
 // How hard to look (see ScanRequest):
@@ -34,6 +35,9 @@ struct ScanRequest {
   // again, and they count towards maxSymbols.
   const SymbolReading* known;
   int knownCount;
+  // Told of every grid whose indicators gave a layout but whose codewords
+  // did not confirm; null: nobody watches.
+  const GridObserver* observer;
 };
 
 // grey: width * height grey bytes, left unchanged. Writes up to `capacity`

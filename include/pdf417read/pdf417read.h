@@ -14,6 +14,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -233,6 +234,38 @@ PDF417READ_API ReadResult readFile(const std::string& path, const Options& optio
 // The same for the bytes of a picture file held in memory.
 PDF417READ_API ReadResult readMemory(const void* bytes, size_t size,
                                      const Options& options = Options());
+
+// Reads the successive frames of one camera as one scene: a symbol that no
+// frame shows whole (a glare moving over a laminated card) is read from the
+// best reading of each of its codewords over the frames. Each symbol is
+// followed from frame to frame by its place, shape and layout, and a
+// symbol is returned once, by the push of the frame it first decodes in:
+// alone in that frame, or with the frames before. Error correction confirms
+// every symbol returned as it does for one picture (verified is always
+// true); codewords of different symbols are never combined into one.
+// At most 8 symbols are followed; the one seen longest ago makes room.
+// A reader is used by one thread at a time; copies are independent.
+class PDF417READ_API FrameReader {
+ public:
+  explicit FrameReader(const Options& options = Options());
+  FrameReader(const FrameReader& other);
+  FrameReader& operator=(const FrameReader& other);
+  FrameReader(FrameReader&& other) noexcept;
+  FrameReader& operator=(FrameReader&& other) noexcept;
+  ~FrameReader();
+
+  // Reads the next frame. symbols: those first decoded now; status Decoded
+  // when there are any, else as read would say of the frame, NotDecoded
+  // when the symbols it showed were all returned before. A moved-from
+  // reader starts a new scene with default options.
+  ReadResult push(const ImageView& frame);
+  // Forgets every symbol: the next frame starts a new scene.
+  void reset();
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
 
 // Parses a message as an AAMVA DL/ID record, an IATA boarding pass (BCBP) or
 // an ISO/IEC 15434 envelope, told apart by how they begin. None when the
