@@ -59,8 +59,10 @@ int combineTracks(SymbolTracks* tracks, SymbolReading* readings, int count, int 
     work.ctx->current = &readings[count];
     if (!confirmTrack(t, &work)) continue;
     fillReading(t, &readings[count]);
+    // Another grid of a symbol returned before: it is that symbol.
+    bool again = returnedBefore(tracks, readings[count]) != nullptr;
     trackDecoded(tracks, &t, readings[count]);
-    count++;
+    count += !again;
   }
   if (work.ctx) {
     std::free(work.ctx->codewords);

@@ -47,23 +47,24 @@ bool samePlace(const TrackedSymbol& t, const SymbolLayout& layout, const float* 
          a.dx * b.dx + a.dy * b.dy > 0.94;
 }
 
-// Sure cells of a symbol that another reading, just as sure, reads
-// otherwise: a few can be misreadings, many mean another symbol.
-bool disagree(int differing, int compared) { return differing >= 3 && 3 * differing > compared; }
+// How well a reading fits a symbol's sure cells: -1 when the two disagree
+// (a few differing cells can be misreadings, many mean another symbol),
+// else the cells they agree on.
+int fit(int agreeing, int differing) { return differing >= 3 && 3 * differing > agreeing + differing ? -1 : agreeing; }
 
-// Whether a grid's sure cells disagree with a symbol's.
-bool sightingDisagrees(const TrackedSymbol& t, const GridSighting& s) {
-  int differing = 0, compared = 0;
+// How well what a grid read fits a symbol (see fit).
+int sightingFit(const TrackedSymbol& t, const GridSighting& s) {
+  int agreeing = 0, differing = 0;
   for (int r = 0; r < t.layout.rows; r++)
     for (int c = 0; c < t.layout.columns; c++) {
       float sure;
       int codeword = cellReading(s.reading, r, c + 1, &sure);
       const TrackedCell& kept = t.cells[r * t.layout.columns + c];
       if (codeword < 0 || sure < kSure || kept.codeword < 0 || kept.sureness < kSure) continue;
-      compared++;
+      agreeing += kept.codeword == codeword;
       differing += kept.codeword != codeword;
     }
-  return disagree(differing, compared);
+  return fit(agreeing, differing);
 }
 
 // Whether a symbol's cells hold exactly these codewords.
@@ -75,18 +76,18 @@ bool holdsCodewords(const TrackedSymbol& t, const SymbolReading& reading) {
   return true;
 }
 
-// Whether confirmed codewords disagree with a symbol's sure cells.
-bool codewordsDisagree(const TrackedSymbol& t, const SymbolReading& reading) {
+// How well confirmed codewords fit a symbol's sure cells (see fit).
+int codewordsFit(const TrackedSymbol& t, const SymbolReading& reading) {
   int n = t.layout.rows * t.layout.columns;
-  if (reading.codewordCount != n) return true;
-  int differing = 0, compared = 0;
+  if (reading.codewordCount != n) return -1;
+  int agreeing = 0, differing = 0;
   for (int i = 0; i < n; i++) {
     const TrackedCell& kept = t.cells[i];
     if (kept.codeword < 0 || kept.sureness < kSure) continue;
-    compared++;
+    agreeing += kept.codeword == reading.codewords[i];
     differing += kept.codeword != reading.codewords[i];
   }
-  return disagree(differing, compared);
+  return fit(agreeing, differing);
 }
 
 // Room for a new symbol: a free place, else the one seen longest ago's.
@@ -113,20 +114,24 @@ TrackedSymbol* newTrack(SymbolTracks* tracks, const SymbolLayout& layout, const 
   return t;
 }
 
-// The symbol at a place that nothing read there contradicts, the nearest
-// when several are; null when none.
-template <typename Contradicts>
+// The symbol at a place that a reading fits best (`fits` gives how well,
+// -1: not at all), the nearest of those that fit as well; null when none.
+template <typename Fits>
 TrackedSymbol* findTrack(SymbolTracks* tracks, const SymbolLayout& layout, const float* corners, int mirrored,
-                         int inverted, Contradicts contradicts) {
+                         int inverted, Fits fits) {
   TrackedSymbol* found = nullptr;
+  int best = -1;
   double nearest = 0;
   Shape b = shapeOf(corners);
   for (int i = 0; i < tracks->count; i++) {
     TrackedSymbol& t = tracks->symbols[i];
-    if (!samePlace(t, layout, corners, mirrored, inverted) || contradicts(t)) continue;
+    if (!samePlace(t, layout, corners, mirrored, inverted)) continue;
+    int score = fits(t);
+    if (score < 0 || score < best) continue;
     Shape a = shapeOf(t.corners);
     double d = std::hypot(a.x - b.x, a.y - b.y);
-    if (!found || d < nearest) found = &t, nearest = d;
+    if (score == best && d >= nearest) continue;
+    found = &t, best = score, nearest = d;
   }
   return found;
 }
@@ -174,7 +179,7 @@ void noteSighting(void* context, const GridSighting& s) {
       !usableCorners(s.corners))
     return;
   TrackedSymbol* t = findTrack(tracks, s.layout, s.corners, s.mirrored, s.inverted,
-                               [&](const TrackedSymbol& t) { return sightingDisagrees(t, s); });
+                               [&](const TrackedSymbol& t) { return sightingFit(t, s); });
   if (!t) t = newTrack(tracks, s.layout, s.corners, s.mirrored, s.inverted);
   seen(tracks, t, s.corners);
   t->rightIndicatorRead |= s.rightIndicatorRead;
@@ -189,21 +194,26 @@ void noteSighting(void* context, const GridSighting& s) {
   if (changed) t->changedFrame = tracks->frame;
 }
 
+TrackedSymbol* returnedBefore(SymbolTracks* tracks, const SymbolReading& reading) {
+  SymbolLayout layout = {reading.rows, reading.columns, reading.ecLevel};
+  if (!layoutValid(layout) || !usableCorners(reading.corners)) return nullptr;
+  return findTrack(tracks, layout, reading.corners, reading.mirrored, reading.inverted,
+                   [&](const TrackedSymbol& t) { return t.decoded && holdsCodewords(t, reading) ? 0 : -1; });
+}
+
 bool noteConfirmed(SymbolTracks* tracks, const SymbolReading& reading) {
   SymbolLayout layout = {reading.rows, reading.columns, reading.ecLevel};
   if (!layoutValid(layout) || reading.codewordCount != layout.rows * layout.columns ||
       !usableCorners(reading.corners))
     return false;
   const float* corners = reading.corners;
-  // Returned before: a symbol there that was returned with these codewords.
-  TrackedSymbol* t = findTrack(tracks, layout, corners, reading.mirrored, reading.inverted,
-                               [&](const TrackedSymbol& t) { return !t.decoded || !holdsCodewords(t, reading); });
+  TrackedSymbol* t = returnedBefore(tracks, reading);
   if (t) {
     seen(tracks, t, corners);
     return true;
   }
   t = findTrack(tracks, layout, corners, reading.mirrored, reading.inverted,
-                [&](const TrackedSymbol& t) { return t.decoded || codewordsDisagree(t, reading); });
+                [&](const TrackedSymbol& t) { return t.decoded ? -1 : codewordsFit(t, reading); });
   if (!t) t = newTrack(tracks, layout, corners, reading.mirrored, reading.inverted);
   trackDecoded(tracks, t, reading);
   return false;

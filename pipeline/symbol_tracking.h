@@ -54,6 +54,10 @@ void noteSighting(void* tracks, const GridSighting& sighting);
 // noted as returned, its codewords sure, and false comes back.
 bool noteConfirmed(SymbolTracks* tracks, const SymbolReading& reading);
 
+// The symbol at the reading's place that was returned with its codewords;
+// null when none was.
+TrackedSymbol* returnedBefore(SymbolTracks* tracks, const SymbolReading& reading);
+
 // A followed symbol confirmed in this frame: returned, its cells holding
 // the reading's codewords, sure.
 void trackDecoded(SymbolTracks* tracks, TrackedSymbol* t, const SymbolReading& reading);
