@@ -124,6 +124,19 @@ def read_result(
     """Reads a picture like read(); a picture that cannot be decoded gives
     status "no picture" instead of ValueError."""
 
+class FrameReader:
+    """Reads the successive frames of one camera as one scene: a symbol that
+    no frame shows whole is read from the best reading of each codeword over
+    the frames, confirmed by error correction as for one picture. Each
+    symbol is returned once, by the push of the frame it first decodes in."""
+
+    def __init__(self, *, effort: Effort = "normal", max_symbols: int = 0) -> None: ...
+    def push(self, frame: Any) -> List[Symbol]:
+        """Reads the next frame (a NumPy array or a Pillow image); returns the
+        symbols first decoded now."""
+    def reset(self) -> None:
+        """Forgets every symbol: the next frame starts a new scene."""
+
 def parse_document(data: Union[bytes, bytearray, memoryview]) -> Optional[Document]:
     """Parses a message's bytes as an AAMVA DL/ID record, an IATA boarding
     pass or an ISO/IEC 15434 envelope; None when they begin like none of

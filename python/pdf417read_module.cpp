@@ -9,6 +9,7 @@
 #include <climits>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -506,6 +507,65 @@ status: "decoded", "no picture", "no symbol" or "not decoded".
 error: why nothing was decoded ("" when something was).
 symbols: the list of Symbol read.)";
 
+const char kFrameReaderDoc[] = R"(FrameReader(*, effort="normal", max_symbols=0)
+
+Reads the successive frames of one camera as one scene. A symbol that no
+frame shows whole (a glare moving over a laminated card) is read from the
+best reading of each of its codewords over the frames; error correction
+confirms it as for one picture, and codewords of different symbols are never
+combined. Each symbol is returned once, by the push of the frame it first
+decodes in. At most 8 symbols are followed; the one seen longest ago makes
+room. effort and max_symbols are read()'s.
+
+push(frame) -> list of Symbol: reads the next frame (a NumPy array or a
+  Pillow image, as read() takes them) and returns the symbols first decoded
+  now. Raises read()'s errors for a frame it cannot read.
+reset(): forgets every symbol; the next frame starts a new scene.)";
+
+// A reader of frames for Python: frames are pushed without the GIL, one at
+// a time however many threads push.
+struct FrameReaderObject {
+  pdf417read::FrameReader reader;
+  std::unique_ptr<std::mutex> busy{new std::mutex};
+
+  explicit FrameReaderObject(const Options& options) : reader(options) {}
+};
+
+FrameReaderObject* newFrameReader(const py::kwargs& keywords) {
+  if (keywords.contains("exact_only"))
+    throw py::type_error("FrameReader() got an unexpected keyword argument 'exact_only'");
+  return new FrameReaderObject(optionsOf("FrameReader", keywords));
+}
+
+py::list pushFrame(FrameReaderObject& frames, py::handle frame) {
+  Source source = sourceOf(frame);
+  if (source.kind != Source::Pixels)
+    throw py::type_error("a frame must be a NumPy array or a Pillow image, not " + typeName(frame));
+  ReadResult result;
+  {
+    py::gil_scoped_release unlocked;
+    std::lock_guard<std::mutex> lock(*frames.busy);
+    result = frames.reader.push(source.view);
+  }
+  if (result.status == Status::NoPicture) throw py::value_error(result.error);
+  py::list symbols;
+  for (Symbol& symbol : result.symbols) symbols.append(py::cast(std::move(symbol)));
+  return symbols;
+}
+
+void resetFrames(FrameReaderObject& frames) {
+  py::gil_scoped_release unlocked;
+  std::lock_guard<std::mutex> lock(*frames.busy);
+  frames.reader.reset();
+}
+
+void bindFrameReader(py::module_& m) {
+  py::class_<FrameReaderObject>(m, "FrameReader", kFrameReaderDoc)
+      .def(py::init(&newFrameReader))
+      .def("push", pushFrame, py::arg("frame"))
+      .def("reset", resetFrames);
+}
+
 void bindMacro(py::module_& m) {
   py::class_<MacroInfo>(m, "Macro", kMacroDoc)
       .def_readonly("segment_index", &MacroInfo::segmentIndex)
@@ -568,4 +628,5 @@ PYBIND11_MODULE(pdf417read, m) {
   m.def("read", readSymbols, kReadDoc, py::arg("image"));
   m.def("read_result", readResult, kReadResultDoc, py::arg("image"));
   m.def("parse_document", parseDocumentOf, kParseDocumentDoc, py::arg("data"));
+  bindFrameReader(m);
 }
