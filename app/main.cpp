@@ -38,6 +38,9 @@ static void printUsage(FILE* out) {
                "                       ID card (AAMVA), boarding pass (IATA BCBP) or ISO/IEC\n"
                "                       15434 label says: one indented \"name: value\" line per\n"
                "                       field, then its warnings (--json gives \"document\")\n"
+               "      --frames         read the pictures in order as frames of one scene (a\n"
+               "                       glare moving over a card): each symbol is printed\n"
+               "                       once, from the frame it first decodes in\n"
                "      --annotate OUT   write each picture with its symbols outlined and\n"
                "                       numbered to OUT (.png, .jpg, .bmp or .tga; OUT-2.png,\n"
                "                       ... for the next)\n"
@@ -46,8 +49,9 @@ static void printUsage(FILE* out) {
                "\n"
                "A message with ECIs is printed as UTF-8, one without as its bytes.\n"
                "Short options combine as usual: -qj2 is -q -j 2.\n"
-               "Exit status: 0 when every picture decoded (and, with --join, every message\n"
-               "was whole), 1 otherwise, 2 on a usage error.\n",
+               "Exit status: 0 when every picture decoded (with --frames: when the frames\n"
+               "decoded a symbol; with --join, when every message was whole too), 1\n"
+               "otherwise, 2 on a usage error.\n",
                kDefaultPicture);
 }
 
@@ -60,6 +64,7 @@ struct Settings {
   OutputMode mode = OutputMode::Results;
   std::string annotate;  // empty: no annotated pictures
   bool fields = false;   // --fields: a document's summary after its result line
+  bool frames = false;   // --frames: the pictures are frames of one scene
   std::vector<std::string> pictures;
   std::vector<unsigned char> standardInput;  // the picture named "-"
 };
@@ -239,6 +244,59 @@ static void decodeAll(const Settings& settings, Collector* collector) {
   for (std::thread& worker : workers) worker.join();
 }
 
+// A frame's pixels pushed to the reader; a frame that is no picture gives
+// the reason the library gives for it.
+static pdf417read::ReadResult pushFrame(pdf417read::FrameReader* reader, const std::string& path,
+                                        const Settings& settings) {
+  std::vector<unsigned char> bytes = isStandardInput(path) ? settings.standardInput : fileBytes(path);
+  pdf417read::Picture picture;
+  if (!pdf417read::loadPicture(bytes.data(), bytes.size(), &picture)) return readPicture(path, settings, {});
+  return reader->push(pdf417read::ImageView(picture.rgb.data(), picture.width, picture.height,
+                                            pdf417read::PixelFormat::RGB));
+}
+
+// What a frame prints: the symbols first decoded in it, as decodePicture
+// prints a picture's. A frame that shows nothing new prints nothing (but
+// its JSON line); success: it decoded something.
+static Outcome decodeFrame(size_t index, pdf417read::FrameReader* reader, std::string* trace,
+                           const Settings& settings, bool* picture) {
+  const std::string& path = settings.pictures[index];
+  Outcome outcome;
+  pdf417read::ReadResult result = pushFrame(reader, path, settings);
+  *picture = result.status != pdf417read::Status::NoPicture;
+  outcome.out = std::move(*trace);
+  trace->clear();
+  outcome.success = result.status == pdf417read::Status::Decoded && !result.symbols.empty();
+  if (settings.mode == OutputMode::Json)
+    outcome.out = jsonLine(path, result);
+  else if (!*picture)
+    outcome.err = "pdf417read: " + path + ": " + result.error + "\n";
+  else
+    describeSymbols(path, result, settings, &outcome);
+  if (!settings.annotate.empty()) annotatePicture(path, index, result, settings, &outcome);
+  return outcome;
+}
+
+// Reads the pictures in order as frames of one scene. True when some
+// symbol was decoded and every frame was a picture.
+static bool decodeFrames(const Settings& settings, Collector* collector) {
+  pdf417read::Options options;
+  options.parseDocuments = settings.fields || settings.mode == OutputMode::Json;
+  std::string trace;
+  if (!settings.quiet && settings.mode != OutputMode::Json)
+    options.trace = [&trace](const std::string& text) { trace += text; };
+  pdf417read::FrameReader reader(options);
+  bool decoded = false, pictures = true;
+  for (size_t i = 0; i < settings.pictures.size(); i++) {
+    bool picture = true;
+    Outcome outcome = decodeFrame(i, &reader, &trace, settings, &picture);
+    decoded = decoded || outcome.success;
+    pictures = pictures && picture;
+    collector->take(settings.pictures[i], &outcome);
+  }
+  return decoded && pictures;
+}
+
 // A whole number of jobs, 1 to 1024.
 static bool parseJobs(const char* text, int* jobs) {
   char* end = nullptr;
@@ -300,6 +358,8 @@ static int parseLongOption(int argc, char** argv, int* i, Settings* settings) {
     settings->fields = true;
   } else if (!std::strcmp(option, "--join")) {
     settings->join = true;
+  } else if (!std::strcmp(option, "--frames")) {
+    settings->frames = true;
   } else if (isLongOption(option, "--jobs")) {
     return readJobs("--jobs", longValue(argc, argv, i, "--jobs"), settings);
   } else if (isLongOption(option, "--annotate")) {
@@ -367,7 +427,13 @@ int main(int argc, char** argv) {
     return 1;
   }
   Collector collector;
-  decodeAll(settings, &collector);
+  bool decoded;
+  if (settings.frames) {
+    decoded = decodeFrames(settings, &collector);
+  } else {
+    decodeAll(settings, &collector);
+    decoded = collector.allDecoded;
+  }
   bool joined = settings.mode != OutputMode::Join || printJoined(collector.segments);
-  return collector.allDecoded && joined ? 0 : 1;
+  return decoded && joined ? 0 : 1;
 }

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "support/glare_clips.h"
+#include "support/program_run.h"
 #include "support/symbol_pictures.h"
 
 namespace {
@@ -94,6 +95,35 @@ TEST_P(GlareSweepTest, FramesThatFailAloneReadTogether) {
 INSTANTIATE_TEST_SUITE_P(Clips, GlareSweepTest,
                          ::testing::Values(SweepCase{6, 2, 40, 0, 0, false}, SweepCase{8, 3, 50, 12, 3, false},
                                            SweepCase{6, 2, 40, 0, 2, true}));
+
+// The program reads its pictures as frames of one scene with --frames: the
+// message once, from a clip none of whose frames reads alone; a frame that
+// is no picture is named and fails the run.
+TEST(FrameReaderTest, ProgramPrintsEachSymbolOnceFromFrames) {
+  std::string message = "PROGRAM FRAMES 0123456789 0123456789 0123456789 0123456789 0123";
+  GlareSweep sweep;
+  sweep.from = dataColumnMiddle(0);
+  sweep.to = dataColumnMiddle(5);
+  std::vector<GrayPicture> clip = glareClip(symbolCard(message, 6, 2), sweep);
+  std::vector<std::string> frames;
+  for (size_t k = 0; k < clip.size(); k++) {
+    frames.push_back(workPath("frame" + std::to_string(k) + ".png"));
+    ASSERT_TRUE(writePicture(clip[k], frames.back()));
+  }
+  std::vector<std::string> args = {"-q"};
+  args.insert(args.end(), frames.begin(), frames.end());
+  EXPECT_EQ(runProgram(args).out, "");
+  args.insert(args.begin() + 1, "--frames");
+  ProgramRun run = runProgram(args);
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "Result =" + message + "\n");
+  // The first frame twice, and a file that is missing.
+  args.insert(args.begin() + 2, {frames[0], workPath("missing.png")});
+  run = runProgram(args);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.out, "Result =" + message + "\n");
+  EXPECT_NE(run.err.find("missing.png: no such file"), std::string::npos) << run.err;
+}
 
 // A symbol that reads in every frame is returned by the first push, once;
 // a copy knows what its original returned, and reset starts a new scene.
