@@ -230,7 +230,8 @@ ReadResult frameResult(SymbolTracks* frames, SymbolReading* readings, int count,
   int found = count;
   count = followFrame(frames, readings, count, capacity);
   if (count > 0) return resultOf(readings, count, options);
-  if (found > 0) return failure(Status::NotDecoded, "every symbol read was returned before");
+  if (found > 0 || onlyReturnedSeen(frames))
+    return failure(Status::NotDecoded, "the symbols seen were returned before");
   return nothingDecoded(stats);
 }
 

@@ -219,6 +219,17 @@ bool noteConfirmed(SymbolTracks* tracks, const SymbolReading& reading) {
   return false;
 }
 
+bool onlyReturnedSeen(const SymbolTracks* tracks) {
+  bool seenNow = false;
+  for (int i = 0; i < tracks->count; i++) {
+    const TrackedSymbol& t = tracks->symbols[i];
+    if (t.lastFrame != tracks->frame) continue;
+    if (!t.decoded) return false;
+    seenNow = true;
+  }
+  return seenNow;
+}
+
 void trackDecoded(SymbolTracks* tracks, TrackedSymbol* t, const SymbolReading& reading) {
   seen(tracks, t, reading.corners);
   t->decoded = 1;

@@ -58,6 +58,9 @@ bool noteConfirmed(SymbolTracks* tracks, const SymbolReading& reading);
 // null when none was.
 TrackedSymbol* returnedBefore(SymbolTracks* tracks, const SymbolReading& reading);
 
+// Whether this frame showed followed symbols, all of them returned before.
+bool onlyReturnedSeen(const SymbolTracks* tracks);
+
 // A followed symbol confirmed in this frame: returned, its cells holding
 // the reading's codewords, sure.
 void trackDecoded(SymbolTracks* tracks, TrackedSymbol* t, const SymbolReading& reading);

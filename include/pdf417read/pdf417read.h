@@ -256,7 +256,8 @@ class PDF417READ_API FrameReader {
 
   // Reads the next frame. symbols: those first decoded now; status Decoded
   // when there are any, else as read would say of the frame, NotDecoded
-  // when the symbols it showed were all returned before. A moved-from
+  // ("the symbols seen were returned before") when all it showed were
+  // returned before. Options::exactOnly does not apply. A moved-from
   // reader starts a new scene with default options.
   ReadResult push(const ImageView& frame);
   // Forgets every symbol: the next frame starts a new scene.
