@@ -43,7 +43,7 @@ em++ -O3 $simd -std=c++17 -Wall -Wextra -Iinclude web/binding.cpp "$out/lib/libp
   -o "$npm_dir/pdf417read-core.js" \
   -sMODULARIZE=1 -sEXPORT_ES6=1 -sEXPORT_NAME=createCore -sENVIRONMENT=web,worker \
   -sALLOW_MEMORY_GROWTH=1 -sINITIAL_MEMORY=16MB -sFILESYSTEM=0 -sMALLOC=dlmalloc \
-  -sEXPORTED_FUNCTIONS=_malloc,_free,_pdf417_read_pixels,_pdf417_read_file,_pdf417_parse_document,_pdf417_version,_pdf417_heap_in_use \
+  -sEXPORTED_FUNCTIONS=_malloc,_free,_pdf417_read_pixels,_pdf417_read_file,_pdf417_parse_document,_pdf417_version,_pdf417_heap_in_use,_pdf417_frames_new,_pdf417_frames_push,_pdf417_frames_reset,_pdf417_frames_free \
   -sEXPORTED_RUNTIME_METHODS=[] -sINCOMING_MODULE_JS_API=instantiateWasm --no-entry
 mv "$npm_dir/pdf417read-core.wasm" "$npm_dir/pdf417read.wasm"
 sed -i 's/pdf417read-core\.wasm/pdf417read.wasm/g' "$npm_dir/pdf417read-core.js"

@@ -29,4 +29,5 @@ export PDF417_CORPUS=${PDF417_CORPUS:-$(cd "$top/.." && pwd)/shared/corpus}
 cd "$scratch"
 # One file after the other: the page's camera timing should not share the machine.
 node --test read.test.mjs
+node --test frames.test.mjs
 node --test page.test.mjs

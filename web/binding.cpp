@@ -1,5 +1,5 @@
 // The WebAssembly module's entry points: a plain C interface over
-// pdf417read::read and readMemory. A result crosses to JavaScript as one
+// pdf417read::read, readMemory and FrameReader. A result crosses to JavaScript as one
 // UTF-8 JSON text in memory the caller frees with pdf417_free: the same
 // fields as the program's --json, named as the JavaScript API names them,
 // with the bytes as a list of numbers. A symbol's document keeps the keys the
@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <malloc.h>
+#include <new>
 #include <optional>
 #include <string>
 #include <vector>
@@ -265,6 +266,19 @@ pdf417read::Options optionsOf(int effort, int maxSymbols) {
   return options;
 }
 
+// The pixel format code as a PixelFormat; false for an unknown code.
+bool pixelFormatOf(int format, pdf417read::PixelFormat* out) {
+  if (format < 0 || format > static_cast<int>(pdf417read::PixelFormat::BGRA)) return false;
+  *out = static_cast<pdf417read::PixelFormat>(format);
+  return true;
+}
+
+char* unknownFormat() {
+  ReadResult unknown;
+  unknown.error = "unknown pixel format";
+  return resultJson(unknown);
+}
+
 }  // namespace
 
 extern "C" {
@@ -273,12 +287,9 @@ extern "C" {
 // rows without padding. Null only when memory for the result ran out.
 char* pdf417_read_pixels(const uint8_t* pixels, int width, int height, int format, int effort,
                          int maxSymbols) {
-  if (format < 0 || format > static_cast<int>(pdf417read::PixelFormat::BGRA)) {
-    ReadResult unknown;
-    unknown.error = "unknown pixel format";
-    return resultJson(unknown);
-  }
-  pdf417read::ImageView view(pixels, width, height, static_cast<pdf417read::PixelFormat>(format));
+  pdf417read::PixelFormat pixelFormat;
+  if (!pixelFormatOf(format, &pixelFormat)) return unknownFormat();
+  pdf417read::ImageView view(pixels, width, height, pixelFormat);
   return resultJson(pdf417read::read(view, optionsOf(effort, maxSymbols)));
 }
 
@@ -293,6 +304,29 @@ char* pdf417_parse_document(const uint8_t* bytes, size_t size) {
   putDocument(&document, pdf417read::parseDocument(std::string(reinterpret_cast<const char*>(bytes), size)));
   return heapCopy(document);
 }
+
+// A reader of the frames of one scene; null when memory ran out. Freed with
+// pdf417_frames_free.
+pdf417read::FrameReader* pdf417_frames_new(int effort, int maxSymbols) {
+  try {
+    return new pdf417read::FrameReader(optionsOf(effort, maxSymbols));
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+}
+
+// Reads the next frame as pdf417_read_pixels reads a picture: the symbols
+// first decoded in it.
+char* pdf417_frames_push(pdf417read::FrameReader* frames, const uint8_t* pixels, int width, int height,
+                         int format) {
+  pdf417read::PixelFormat pixelFormat;
+  if (!pixelFormatOf(format, &pixelFormat)) return unknownFormat();
+  return resultJson(frames->push(pdf417read::ImageView(pixels, width, height, pixelFormat)));
+}
+
+void pdf417_frames_reset(pdf417read::FrameReader* frames) { frames->reset(); }
+
+void pdf417_frames_free(pdf417read::FrameReader* frames) { delete frames; }
 
 const char* pdf417_version() { return pdf417read::version(); }
 

@@ -121,6 +121,34 @@ export function version(): Promise<string>;
 /** Bytes of the module's heap in use: stays level across calls. */
 export function heapBytesInUse(): Promise<number>;
 
+/** What `FrameReader.push` takes: pixels, or a picture a page holds. */
+export type FrameInput =
+  | Pixels
+  | ImageData
+  | HTMLImageElement
+  | HTMLCanvasElement
+  | HTMLVideoElement
+  | ImageBitmap
+  | OffscreenCanvas
+  | VideoFrame;
+
+/**
+ * Reads the successive frames of one camera as one scene: a symbol no frame
+ * shows whole (a glare moving over a laminated card) is read from the best
+ * reading of each codeword over the frames, confirmed by error correction as
+ * one picture is. Each symbol is returned once, by the push of the frame it
+ * first decodes in; frames are read in the order of the calls.
+ */
+export class FrameReader {
+  constructor(options?: ReadOptions);
+  /** Reads the next frame: the symbols first decoded in it. */
+  push(frame: FrameInput): Promise<Symbol[]>;
+  /** Forgets every symbol: the next frame starts a new scene. */
+  reset(): Promise<void>;
+  /** Frees the reader's memory; pushing after it rejects. */
+  close(): Promise<void>;
+}
+
 export interface DetectedBarcode {
   rawValue: string;
   format: "pdf417";

@@ -122,7 +122,9 @@ function bytesOf(input) {
   return new Uint8Array(input.buffer, input.byteOffset, input.byteLength);
 }
 
-function readPixels(module, input, options) {
+// The pixels of {data, width, height, format}, checked: their bytes, size
+// and format code.
+function checkedPixels(input) {
   const format = input.format === undefined ? "rgba" : input.format;
   const code = PIXEL_FORMATS[format];
   if (code === undefined) throw new Error(`unknown pixel format "${format}": use "rgba" or "gray"`);
@@ -136,7 +138,12 @@ function readPixels(module, input, options) {
   if (data.length < needed) {
     throw new Error(`picture data holds ${data.length} bytes, ${width}x${height} ${format} needs ${needed}`);
   }
-  return withHeapCopy(module, data.subarray(0, needed), (address) =>
+  return { bytes: data.subarray(0, needed), width, height, code };
+}
+
+function readPixels(module, input, options) {
+  const { bytes, width, height, code } = checkedPixels(input);
+  return withHeapCopy(module, bytes, (address) =>
     module._pdf417_read_pixels(address, width, height, code, effortCode(options), maxSymbolsOf(options)));
 }
 
@@ -213,6 +220,79 @@ export async function version() {
 export async function heapBytesInUse() {
   const module = await core();
   return module._pdf417_heap_in_use() >>> 0;
+}
+
+// Frees a reader's native half when the reader itself is collected unclosed.
+const unclosedReaders = typeof FinalizationRegistry === "function"
+  ? new FinalizationRegistry(({ module, handle }) => module._pdf417_frames_free(handle)) : null;
+
+/**
+ * Reads the successive frames of one camera as one scene: a symbol that no
+ * frame shows whole (a glare moving over a laminated card) is read from the
+ * best reading of each of its codewords over the frames, confirmed by error
+ * correction as one picture is. Each symbol is returned once, by the push of
+ * the frame it first decodes in. Frames are pushed in the order of the
+ * calls. Options: read()'s `effort` and `maxSymbols`.
+ */
+export class FrameReader {
+  constructor(options) {
+    this.options = options == null ? {} : options;
+    this.native = null;  // { module, handle }, made by the first push
+    this.closed = false;
+    this.queue = Promise.resolve();
+  }
+
+  /**
+   * Reads the next frame (pixels {data, width, height, format} or a picture
+   * element, canvas, bitmap, video or video frame): resolves to the symbols
+   * first decoded in it.
+   */
+  push(frame) {
+    const pushed = this.queue.then(() => this.pushNow(frame));
+    this.queue = pushed.catch(() => {});
+    return pushed;
+  }
+
+  /** Forgets every symbol: the next frame starts a new scene. */
+  reset() {
+    const done = this.queue.then(() => {
+      if (this.native) this.native.module._pdf417_frames_reset(this.native.handle);
+    });
+    this.queue = done.catch(() => {});
+    return done;
+  }
+
+  /** Frees the reader's memory; pushing again after it is an error. */
+  close() {
+    const done = this.queue.then(() => {
+      if (this.native) {
+        unclosedReaders?.unregister(this);
+        this.native.module._pdf417_frames_free(this.native.handle);
+        this.native = null;
+      }
+      this.closed = true;
+    });
+    this.queue = done.catch(() => {});
+    return done;
+  }
+
+  async pushNow(frame) {
+    if (this.closed) throw new Error("the frame reader is closed");
+    if (typeof this.options !== "object") throw new Error("options must be an object");
+    if (isDrawable(frame)) frame = await pixelsOfDrawable(frame);
+    if (!isPixels(frame)) throw new Error("a frame must be pixels {data, width, height} or a picture element");
+    const { bytes, width, height, code } = checkedPixels(frame);
+    const module = await core();
+    if (!this.native) {
+      const handle = module._pdf417_frames_new(effortCode(this.options), maxSymbolsOf(this.options));
+      if (!handle) throw new Error("out of memory for the frame reader");
+      this.native = { module, handle };
+      unclosedReaders?.register(this, this.native, this);
+    }
+    const { handle } = this.native;
+    return symbolsOf(withHeapCopy(module, bytes, (address) =>
+      module._pdf417_frames_push(handle, address, width, height, code)));
+  }
 }
 
 function boundingBoxOf(corners) {
