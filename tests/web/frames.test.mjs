@@ -2,37 +2,27 @@
 // sweeps across it, none of whose frames reads alone, reads together, once.
 import assert from "node:assert/strict";
 import { execFileSync } from "node:child_process";
-import { mkdtempSync, rmSync } from "node:fs";
-import { tmpdir } from "node:os";
-import path from "node:path";
 import { test } from "node:test";
 import { FrameReader, heapBytesInUse, read } from "pdf417read";
-import { pixelsOf } from "./corpus.mjs";
 
 const message = "LICENCE 0123456789 ANYTOWN DRIVER CLASS C; frames read together give every codeword.";
 
-// zint's symbol of 6 data columns at level 2 as grey pixels, with a white
-// margin of 12 pixels, and where its bars begin and how wide a module is.
+// zint's symbol of 6 data columns at level 2 drawn from its module dump as
+// grey pixels: modules 2 pixels wide, rows 6 high, a white margin of 12
+// pixels; and where its bars begin and how wide a module is.
 function symbolPixels() {
-  const folder = mkdtempSync(path.join(tmpdir(), "pdf417-frames-"));
-  try {
-    const picture = path.join(folder, "symbol.png");
-    execFileSync("zint", ["-b", "PDF417", "--cols=6", "--secure=2", "-d", message, "-o", picture]);
-    const { data, width, height } = pixelsOf(picture, "gray");
-    const margin = 12, wide = width + 2 * margin, high = height + 2 * margin;
-    const padded = new Uint8Array(wide * high).fill(255);
-    let left = wide, right = -1;
-    for (let y = 0; y < height; ++y)
-      for (let x = 0; x < width; ++x) {
-        const v = data[y * width + x];
-        padded[(y + margin) * wide + x + margin] = v;
-        if (v < 128) left = Math.min(left, x + margin), right = Math.max(right, x + margin);
-      }
-    // Start pattern, two row indicators, six data columns, the stop pattern's 18 modules.
-    return { data: padded, width: wide, height: high, left, module: (right + 1 - left) / (17 * 10 + 1) };
-  } finally {
-    rmSync(folder, { recursive: true, force: true });
-  }
+  const dump = execFileSync("zint", ["-b", "PDF417", "--cols=6", "--secure=2", "--dump", "-d", message])
+    .toString().split("\n").map((row) => row.replace(/ /g, "")).filter((row) => row.length > 0);
+  const bits = dump.map((row) => [...row].map((digit) => parseInt(digit, 16).toString(2).padStart(4, "0")).join(""));
+  // Each row ends with the stop pattern's last bar: the rest is padding.
+  const modules = Math.max(...bits.map((row) => row.lastIndexOf("1") + 1));
+  const module = 2, rowHeight = 6, margin = 12;
+  const width = modules * module + 2 * margin, height = bits.length * rowHeight + 2 * margin;
+  const data = new Uint8Array(width * height).fill(255);
+  for (let y = 0; y < bits.length * rowHeight; ++y)
+    for (let x = 0; x < modules * module; ++x)
+      if (bits[Math.floor(y / rowHeight)][Math.floor(x / module)] === "1") data[(y + margin) * width + x + margin] = 0;
+  return { data, width, height, left: margin, module };
 }
 
 // The symbol with a white band 28 modules wide and a halo as wide again
