@@ -109,7 +109,10 @@ int main(int argc, char** argv) {
       writeSeed("picture_fuzz", tag + file.name, file.bytes);
       writeSeed("read_memory_fuzz", tag + file.name, file.bytes);
     }
-    for (const FuzzSeed& view : imageViewSeeds(seed)) writeSeed("read_view_fuzz", tag + view.name, view.bytes);
+    for (const FuzzSeed& view : imageViewSeeds(seed)) {
+      writeSeed("read_view_fuzz", tag + view.name, view.bytes);
+      writeSeed("frames_fuzz", tag + view.name, view.bytes);
+    }
     std::vector<unsigned char> grey;
     put16(&grey, picture.width - 1);
     grey.insert(grey.end(), picture.pixels.begin(), picture.pixels.end());

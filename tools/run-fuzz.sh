@@ -25,7 +25,7 @@ mkdir -p "$work"
 targets=("$@")
 [ ${#targets[@]} -gt 0 ] || targets=(picture_fuzz decode_image_fuzz row_reader_fuzz reed_solomon_fuzz data_decoder_fuzz
                                    eci_text_fuzz macro_block_fuzz json_output_fuzz segment_join_fuzz read_memory_fuzz
-                                   read_view_fuzz aamva_fuzz bcbp_fuzz iso15434_fuzz)
+                                   read_view_fuzz frames_fuzz aamva_fuzz bcbp_fuzz iso15434_fuzz)
 binary() {
   if [ "$1" = read_memory_fuzz ]; then echo build-fuzz-spng/fuzz/$1; else echo build-fuzz/fuzz/$1; fi
 }
