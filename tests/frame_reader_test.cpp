@@ -7,6 +7,7 @@
 #include <pdf417read/pdf417read.h>
 
 #include <algorithm>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -67,6 +68,11 @@ struct SweepCase {
   int drift;
   bool upsideDown;
 };
+
+void PrintTo(const SweepCase& c, std::ostream* out) {
+  *out << c.columns << " columns, level " << c.level << ", glare " << 2 * c.halfWidth << " px at " << c.degrees
+       << " degrees, drift " << c.drift << (c.upsideDown ? ", upside down" : "");
+}
 
 class GlareSweepTest : public ::testing::TestWithParam<SweepCase> {};
 
