@@ -5,7 +5,8 @@
 //   for (const pdf417read::Symbol& s : r.symbols) use(s.text);
 //
 // Every function is safe to call from many threads at once: a call keeps no
-// state between calls and shares none with other threads. Results are plain
+// state between calls and shares none with other threads (a FrameReader
+// keeps its scene's, and is used by one thread at a time). Results are plain
 // values. The caller's pixels are only read, never kept, changed or freed.
 #ifndef PDF417READ_PDF417READ_H
 #define PDF417READ_PDF417READ_H
