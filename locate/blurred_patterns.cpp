@@ -111,8 +111,10 @@ enum { kMaxBlurredRun = 64 };
 // level and the line's darkest value `low`) is a quarter of the run or
 // more, and within the run's width of the core, on either side, a thin
 // space, bar and space show as a peak less than a quarter of that span
-// from the level, a fall and a rise by a sixth of it. A solid bar beside
-// paper, a gradient, a shadow or grain shows no such peak.
+// from the level, a fall and a rise by a twelfth of it: blur that spreads
+// modules of a pixel and a half over two leaves their bars and spaces
+// barely that apart. A solid bar beside paper, a gradient, a shadow or grain
+// shows no such peak.
 bool hidesThinRuns(const unsigned char* values, int length, int start, int end, int level, int low) {
   int span = level - low;
   if (span < 48 || end - start > kMaxBlurredRun) return false;
@@ -124,7 +126,7 @@ bool hidesThinRuns(const unsigned char* values, int length, int start, int end, 
   bool beforeSoft = values[start + 1 < end ? start + 1 : start] >= core || (start >= 2 && values[start - 2] < light) ||
                     (start >= 3 && values[start - 3] < light);
   if (!afterSoft && !beforeSoft) return false;
-  int swing = span / 6 > 16 ? span / 6 : 16;
+  int swing = span / 12 > 8 ? span / 12 : 8;
   int coreStart = start, coreEnd = start, runStart = -1;
   for (int x = start; x <= end; x++) {
     bool dark = x < end && values[x] < core;
@@ -144,8 +146,10 @@ bool hidesThinRuns(const unsigned char* values, int length, int start, int end, 
 
 // Around the dark run [start, end) that no pattern matched at the line's
 // threshold: far enough either side for a pattern whose wide bar the run
-// holds, the line is read by its turning points. The swing is an eighth of
-// the window's contrast, so that grain does not cut runs.
+// holds, the line is read by its turning points. The swing is a sixteenth
+// of the window's contrast, eight levels at least: one-module runs that
+// blur leaves that faint still part, grain of a few levels does not cut
+// runs, and coarser grain cuts runs that then match no pattern.
 void matchBlurredAround(const unsigned char* values, int length, int start, int end, float line, int direction,
                         int threshold, int lineFirst, HitList* hits) {
   int reach = (4 * (end - start)) / 3 + 4;
@@ -155,7 +159,7 @@ void matchBlurredAround(const unsigned char* values, int length, int start, int 
     low = values[x] < low ? values[x] : low;
     high = values[x] > high ? values[x] : high;
   }
-  int swing = (high - low) / 8 > 16 ? (high - low) / 8 : 16;
+  int swing = (high - low) / 16 > 8 ? (high - low) / 16 : 8;
   matchTurns(values, from, to, swing, line, direction, threshold, lineFirst, hits);
 }
 

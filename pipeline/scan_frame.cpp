@@ -53,9 +53,10 @@ Frame recut(const Frame& f, double top, double bottom) {
 
 namespace {
 
-// The stretch of levels an edge was seen over.
+// The stretch of levels an edge's pattern was seen over.
 void edgeLevels(const Edge& edge, Vec down, double* top, double* bottom) {
-  double a = dot(edge.point + edge.along * edge.first, down), b = dot(edge.point + edge.along * edge.last, down);
+  double a = dot(edge.point + edge.along * edge.patternFirst, down);
+  double b = dot(edge.point + edge.along * edge.patternLast, down);
   *top = std::fmin(a, b);
   *bottom = std::fmax(a, b);
 }

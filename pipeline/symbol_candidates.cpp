@@ -41,6 +41,9 @@ Edge edgeOf(const PatternTrail& trail) {
   edge.last = (trail.lastLine - middle) * stretch;
   edge.module = trail.moduleAlong / stretch;
   edge.hits = trail.hits;
+  double reach = dot(pictureOf(trail.direction, 0.0, trail.outerOffset - trail.offset), edge.along);
+  edge.patternFirst = edge.first + std::fmin(reach, 0.0);
+  edge.patternLast = edge.last + std::fmax(reach, 0.0);
   return edge;
 }
 
@@ -56,6 +59,14 @@ Vec acrossOf(const PatternTrail& trail, Vec along) {
 void stretchAlong(const Edge& edge, Vec origin, Vec along, double* first, double* last) {
   double a = dot(edge.point + edge.along * edge.first - origin, along);
   double b = dot(edge.point + edge.along * edge.last - origin, along);
+  *first = std::fmin(a, b);
+  *last = std::fmax(a, b);
+}
+
+// The same for the stretch of the whole pattern (Edge::patternFirst).
+void patternAlong(const Edge& edge, Vec origin, Vec along, double* first, double* last) {
+  double a = dot(edge.point + edge.along * edge.patternFirst - origin, along);
+  double b = dot(edge.point + edge.along * edge.patternLast - origin, along);
   *first = std::fmin(a, b);
   *last = std::fmax(a, b);
 }
@@ -90,6 +101,9 @@ void mergeEdge(SeenEdge* a, const SeenEdge& b) {
   stretchAlong(b.edge, a->edge.point, a->edge.along, &bFirst, &bLast);
   a->edge.first = std::fmin(a->edge.first, bFirst);
   a->edge.last = std::fmax(a->edge.last, bLast);
+  patternAlong(b.edge, a->edge.point, a->edge.along, &bFirst, &bLast);
+  a->edge.patternFirst = std::fmin(a->edge.patternFirst, bFirst);
+  a->edge.patternLast = std::fmax(a->edge.patternLast, bLast);
   int hits = a->edge.hits + b.edge.hits;
   a->edge.module = (a->edge.module * a->edge.hits + b.edge.module * b.edge.hits) / hits;
   a->edge.hits = hits;
@@ -168,8 +182,11 @@ int closingStop(const SeenEdge* edges, int count, int start) {
     const Edge& e = edges[i].edge;
     Vec down = betweenAlongs(s.along, e.along);
     double sFirst, sLast, eFirst, eLast;
-    stretchAlong(s, s.point, down, &sFirst, &sLast);
-    stretchAlong(e, s.point, down, &eFirst, &eLast);
+    // Lines askew to a low symbol see a start pattern's inner edge near one
+    // end of it and a stop pattern's near the other: compared by where the
+    // whole patterns were seen, which both span the symbol.
+    patternAlong(s, s.point, down, &sFirst, &sLast);
+    patternAlong(e, s.point, down, &eFirst, &eLast);
     double overlap = std::fmin(sLast, eLast) - std::fmax(sFirst, eFirst);
     double shorter = std::fmin(sLast - sFirst, eLast - eFirst);
     double longer = std::fmax(sLast - sFirst, eLast - eFirst);
