@@ -53,10 +53,9 @@ Frame recut(const Frame& f, double top, double bottom) {
 
 namespace {
 
-// The stretch of levels an edge's pattern was seen over.
+// The stretch of levels an edge was seen over.
 void edgeLevels(const Edge& edge, Vec down, double* top, double* bottom) {
-  double a = dot(edge.point + edge.along * edge.patternFirst, down);
-  double b = dot(edge.point + edge.along * edge.patternLast, down);
+  double a = dot(edge.point + edge.along * edge.first, down), b = dot(edge.point + edge.along * edge.last, down);
   *top = std::fmin(a, b);
   *bottom = std::fmax(a, b);
 }

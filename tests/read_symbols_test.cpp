@@ -291,23 +291,6 @@ TEST(ReadSymbols, FaintBlurredModulesOfAPixelAndAHalf) {
   }
 }
 
-// Three rows of three modules, turned so that a row or diagonal crosses a
-// whole pattern only near one end of the symbol: the start pattern's inner
-// edge is seen near one end, the stop pattern's near the other, and the
-// two pair by where their whole patterns lie.
-TEST(ReadSymbols, ThreeRowSymbolsTurnedBetweenTheScanDirections) {
-  const std::string data = "Three rows at any angle";
-  SymbolOptions options;
-  options.rows = 3;
-  DrawOptions draw;
-  draw.modulePixels = 3;
-  draw.rowPixels = 9;
-  draw.quietPixels = 12;
-  GrayPicture flat = symbolPicture(data, options, draw);
-  for (double degrees : {0.0, 18.0, 45.0, 72.0, 108.0, 162.0, 198.0, 252.0})
-    readOne(turned(flat, degrees), data, "three rows, angle " + std::to_string(degrees));
-}
-
 // Rows one module high, modules of 1.5 pixels, blurred: the start
 // pattern's thin bars merge with its wide bar at any one level, and the
 // rows blur into each other so that no row indicator reads whole. The
