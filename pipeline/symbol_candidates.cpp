@@ -101,7 +101,8 @@ void mergeEdge(SeenEdge* a, const SeenEdge& b) {
   stretchAlong(b.edge, a->edge.point, a->edge.along, &bFirst, &bLast);
   a->edge.first = std::fmin(a->edge.first, bFirst);
   a->edge.last = std::fmax(a->edge.last, bLast);
-  patternAlong(b.edge, a->edge.point, a->edge.along, &bFirst, &bLast);
+  // Only the strongest trail's outer ends: a few sightings on lines across
+  // a corner of the pattern may end a little beyond it.
   a->edge.patternFirst = std::fmin(a->edge.patternFirst, bFirst);
   a->edge.patternLast = std::fmax(a->edge.patternLast, bLast);
   int hits = a->edge.hits + b.edge.hits;

@@ -27,6 +27,44 @@ enum {
   kMaxInvertedHits = 1 << 14,
 };
 
+enum { kMaxCloserLooks = 32 };  // places looked at again closer, per scan
+
+// Whether a trail took the sighting: one of its kind, seen the same way
+// along lines of the same direction, passes near it.
+bool onTrail(const PatternHit& hit, const PatternTrail* trails, int count, int step) {
+  float module = std::fabs(hit.outer - hit.inner) / 17.0f;
+  for (int i = 0; i < count; i++) {
+    const PatternTrail& t = trails[i];
+    if (t.direction != hit.direction || t.kind != hit.kind || t.reversed != hit.reversed) continue;
+    if (hit.line < t.firstLine - step || hit.line > t.lastLine + step) continue;
+    if (std::fabs(trailInner(t, hit.line) - hit.inner) <= 2.0 + 2.0 * module) return true;
+  }
+  return false;
+}
+
+// Sightings that no trail took, each place looked at again on the lines
+// the scan skipped (see rescanAround). True when any
+// place was.
+bool lookCloser(const unsigned char* grey, int width, int height, const ScanSettings& settings, HitList* hits,
+                const PatternTrail* trails, int trailCount) {
+  PatternHit looked[kMaxCloserLooks];
+  int lookedCount = 0, seen = hits->count;
+  int step = settings.diagonalStep > settings.step ? settings.diagonalStep : settings.step;
+  for (int i = 0; i < seen && lookedCount < kMaxCloserLooks; i++) {
+    PatternHit hit = hits->hits[i];
+    if (onTrail(hit, trails, trailCount, step)) continue;
+    float module = std::fabs(hit.outer - hit.inner) / 17.0f;
+    bool near = false;
+    for (int k = 0; k < lookedCount && !near; k++)
+      near = looked[k].direction == hit.direction && std::fabs(looked[k].line - hit.line) <= 2.0f * step &&
+             std::fabs(looked[k].inner - hit.inner) <= 20.0f * module;
+    if (near) continue;
+    looked[lookedCount++] = hit;
+    if (!rescanAround(grey, width, height, settings, hit, hits)) break;
+  }
+  return lookedCount > 0;
+}
+
 // The grids deferred to a reading by shapes, each unless a symbol read
 // since covers it; those whose indicators placed no rows last, each row
 // count in turn.
@@ -197,8 +235,10 @@ int scanAndRead(const unsigned char* grey, int width, int height, const ScanRequ
   ctx.maxDeferred = effort.maxDeferred;
   if (hits.hits && trails && candidates && ctx.reading && ctx.codewords && ctx.erasures && ctx.current &&
       scanForPatterns(grey, width, height, settings, &hits)) {
-    stats->hits = hits.count;
     int trailCount = findTrails(hits.hits, hits.count, settings.step, trails, kMaxTrails);
+    if (lookCloser(grey, width, height, settings, &hits, trails, trailCount))
+      trailCount = findTrails(hits.hits, hits.count, settings.step, trails, kMaxTrails);
+    stats->hits = hits.count;
     stats->trails = trailCount;
     int count = buildCandidates(trails, trailCount, candidates, kMaxTrails);
     for (int i = 0; i < count; i++)

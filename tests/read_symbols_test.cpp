@@ -291,6 +291,25 @@ TEST(ReadSymbols, FaintBlurredModulesOfAPixelAndAHalf) {
   }
 }
 
+// Three rows of three modules (nine in all, about half a pattern's width)
+// turned so that rows, columns and diagonals cross a whole pattern on a few
+// lines only, and see a start pattern's inner edge near one end of the
+// symbol and a stop pattern's near the other.
+TEST(ReadSymbols, ThreeRowSymbolsAtAngles) {
+  const std::string data = "Three rows at any angle";
+  SymbolOptions options;
+  options.rows = 3;
+  for (int module : {2, 3}) {
+    DrawOptions draw;
+    draw.modulePixels = module;
+    draw.rowPixels = 3 * module;
+    draw.quietPixels = 4 * module;
+    GrayPicture flat = symbolPicture(data, options, draw);
+    for (double degrees : {15.0, 24.0, 30.0, 60.0, 66.0, 72.0, 114.0, 198.0, 246.0, 336.0})
+      readOne(turned(flat, degrees), data, "modules " + std::to_string(module) + ", angle " + std::to_string(degrees));
+  }
+}
+
 // Rows one module high, modules of 1.5 pixels, blurred: the start
 // pattern's thin bars merge with its wide bar at any one level, and the
 // rows blur into each other so that no row indicator reads whole. The
