@@ -98,6 +98,24 @@ bool thinBarBeside(const unsigned char* values, int from, int to, int step, int 
   return false;
 }
 
+// The grain of values[from, to): the level a quarter of its second
+// differences stay within. Blur smooths grain away with the thin runs, and
+// a wide bar and the paper beside it hold flat stretches enough for the
+// quarter, however busy the rest.
+int grainOf(const unsigned char* values, int from, int to) {
+  enum { kMaxDifference = 510 };
+  int counts[kMaxDifference + 1] = {};
+  int n = 0;
+  for (int x = from + 1; x + 1 < to; x++, n++) {
+    int d = values[x - 1] - 2 * values[x] + values[x + 1];
+    counts[d < 0 ? -d : d]++;
+  }
+  int level = 0;
+  for (int seen = counts[0]; 4 * seen < n && level < kMaxDifference; seen += counts[++level]) {
+  }
+  return level;
+}
+
 // Blurred thin runs are looked for beside dark runs of at most this many
 // pixels: the wide bar with thin runs merged into it, some fifteen modules,
 // at blur that merges runs of modules up to about four pixels.
@@ -147,9 +165,9 @@ bool hidesThinRuns(const unsigned char* values, int length, int start, int end, 
 // Around the dark run [start, end) that no pattern matched at the line's
 // threshold: far enough either side for a pattern whose wide bar the run
 // holds, the line is read by its turning points. The swing is a sixteenth
-// of the window's contrast, eight levels at least: one-module runs that
-// blur leaves that faint still part, grain of a few levels does not cut
-// runs, and coarser grain cuts runs that then match no pattern.
+// of the window's contrast, eight levels at least, or less where the grain
+// allows: one-module runs that blur leaves that faint still part, grain
+// does not cut runs, and what coarser grain cuts matches no pattern.
 void matchBlurredAround(const unsigned char* values, int length, int start, int end, float line, int direction,
                         int threshold, int lineFirst, HitList* hits) {
   int reach = (4 * (end - start)) / 3 + 4;
@@ -160,6 +178,12 @@ void matchBlurredAround(const unsigned char* values, int length, int start, int 
     high = values[x] > high ? values[x] : high;
   }
   int swing = (high - low) / 16 > 8 ? (high - low) / 16 : 8;
+  // Where the grain is finer still, the swing comes down to three times
+  // it (a twenty-fourth of the contrast at least): the one-module runs
+  // of modules of a pixel and a half under blur swing by a few levels.
+  int grain = 3 * grainOf(values, from, to), least = (high - low) / 24 > 4 ? (high - low) / 24 : 4;
+  grain = grain > least ? grain : least;
+  swing = grain < swing ? grain : swing;
   matchTurns(values, from, to, swing, line, direction, threshold, lineFirst, hits);
 }
 
