@@ -94,8 +94,12 @@ Levels candidateLevels(const Candidate& c, int step) {
   double pad = step + left.module;
   levels.leftTop -= pad, levels.rightTop -= pad;
   levels.leftBottom += pad, levels.rightBottom += pad;
-  widenToPattern(left, down, &levels.leftTop, &levels.leftBottom);
-  widenToPattern(right, down, &levels.rightTop, &levels.rightBottom);
+  // Only a pair's: a stray sighting across a pattern's corner, alone, gives
+  // an edge whose direction, and so the reach of its outer ends, is off.
+  if (c.start.present && c.stop.present) {
+    widenToPattern(left, down, &levels.leftTop, &levels.leftBottom);
+    widenToPattern(right, down, &levels.rightTop, &levels.rightBottom);
+  }
   return levels;
 }
 

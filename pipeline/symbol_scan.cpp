@@ -193,6 +193,19 @@ void readCandidate(ScanContext* ctx, const Candidate& c, int step) {
   }
 }
 
+// Reads candidates [0, count), the first `most` of them at most, each unless
+// a symbol read covers it or it was tried before.
+void readCandidates(ScanContext* ctx, const Candidate* candidates, int count, int most, int step, Tried* tried) {
+  for (int i = 0; i < count && i < most && !enoughSymbols(ctx); i++) {
+    if (ctx->stats->readings >= ctx->maxReadings) break;
+    const Candidate& c = candidates[i];
+    Vec centre = candidateCentre(c);
+    if (alreadyRead(ctx, centre) || triedBefore(tried, centre, c.across, c.start.present ? c.start.module : c.stop.module))
+      continue;
+    readCandidate(ctx, c, step);
+  }
+}
+
 // Scans the picture and reads its candidates. With `lookInverted`, the scan
 // also looks for light-on-dark patterns, and *sawInverted tells whether,
 // when nothing was read, they lay along a pattern's edge over several lines.
@@ -235,10 +248,8 @@ int scanAndRead(const unsigned char* grey, int width, int height, const ScanRequ
   ctx.maxDeferred = effort.maxDeferred;
   if (hits.hits && trails && candidates && ctx.reading && ctx.codewords && ctx.erasures && ctx.current &&
       scanForPatterns(grey, width, height, settings, &hits)) {
-    int trailCount = findTrails(hits.hits, hits.count, settings.step, trails, kMaxTrails);
-    if (lookCloser(grey, width, height, settings, &hits, trails, trailCount))
-      trailCount = findTrails(hits.hits, hits.count, settings.step, trails, kMaxTrails);
     stats->hits = hits.count;
+    int trailCount = findTrails(hits.hits, hits.count, settings.step, trails, kMaxTrails);
     stats->trails = trailCount;
     int count = buildCandidates(trails, trailCount, candidates, kMaxTrails);
     for (int i = 0; i < count; i++)
@@ -246,14 +257,17 @@ int scanAndRead(const unsigned char* grey, int width, int height, const ScanRequ
                          std::fabs(candidates[i].across.x) > std::fabs(candidates[i].across.y);
     Tried tried;
     tried.count = 0;
-    for (int i = 0; i < count && i < effort.maxCandidates && !enoughSymbols(&ctx); i++) {
-      if (stats->readings >= ctx.maxReadings) break;
-      const Candidate& c = candidates[i];
-      Vec centre = candidateCentre(c);
-      if (alreadyRead(&ctx, centre) ||
-          triedBefore(&tried, centre, c.across, c.start.present ? c.start.module : c.stop.module))
-        continue;
-      readCandidate(&ctx, c, settings.step);
+    readCandidates(&ctx, candidates, count, effort.maxCandidates, settings.step, &tried);
+    // Nothing read: where sightings formed no trail, the lines the scan
+    // skipped may hold the sightings a trail needs. The candidates are
+    // read again from the trails they make: edges seen on a few lines more
+    // lie better.
+    if (ctx.readingCount == 0 && lookCloser(grey, width, height, settings, &hits, trails, trailCount)) {
+      stats->hits = hits.count;
+      trailCount = findTrails(hits.hits, hits.count, settings.step, trails, kMaxTrails);
+      count = buildCandidates(trails, trailCount, candidates, kMaxTrails);
+      tried.count = 0;
+      readCandidates(&ctx, candidates, count, effort.maxCandidates, settings.step, &tried);
     }
     readDeferredGrids(&ctx);
     // The candidates are read: their trails' room serves the negative's.
