@@ -223,7 +223,7 @@ bool rescanAround(const unsigned char* grey, int width, int height, const ScanSe
   int centre = diagonal ? (int)std::lround(line) : (int)std::floor(line);
   float first = std::fmin(hit.inner, hit.outer) * scale, last = std::fmax(hit.inner, hit.outer) * scale;
   float module = (last - first) / (hit.kind == kStartPatternKind ? 17.0f : 18.0f);
-  float margin = 20.0f * module + (diagonal ? 0 : settings.window / 2);
+  float margin = 20.0f * module;
   if (!(first > -1e6f && last < 1e6f && module < 1e4f)) return true;
   int span = (int)(last - first + 2 * margin) + 2;
   if (span < 17 || span > 4 * kMaxPictureSide) return true;
@@ -231,11 +231,13 @@ bool rescanAround(const unsigned char* grey, int width, int height, const ScanSe
                    (unsigned short*)std::malloc(sizeof(unsigned short) * (size_t)(span + 1))};
   unsigned char* values = (unsigned char*)std::malloc((size_t)span);
   bool ok = room.thresholds && room.starts && room.sums && values;
+  // The global threshold alone, as on diagonals (see scanDiagonals): a low
+  // symbol askew is sharp and evenly lit over the few lines it needs, and
+  // one threshold costs half.
   ScanSettings these = settings;
-  // Diagonals are scanned with the global threshold alone (see scanDiagonals).
-  if (diagonal) these.thresholds &= 1 << kGlobalThreshold;
+  these.thresholds &= 1 << kGlobalThreshold;
   int firstLine = diagonal ? (step / 2 - (height - 1)) : step / 2;
-  for (int index = centre - 2 * step + 1; ok && index < centre + 2 * step; index++) {
+  for (int index = centre - step + 1; ok && index < centre + step; index++) {
     if (((index - firstLine) % step + step) % step == 0) continue;  // scanned already
     if (!diagonal && (index < 0 || index >= (hit.direction == kScanRows ? height : width))) continue;
     if (diagonal && (index < -(height - 1) || index >= width)) continue;
@@ -251,8 +253,7 @@ bool rescanAround(const unsigned char* grey, int width, int height, const ScanSe
     float lineValue = hit.direction == kScanRows || hit.direction == kScanColumns ? index + 0.5f
                       : hit.direction == kScanDiagonals                          ? index * rootHalf
                                                                                  : (index + height) * rootHalf;
-    scanWithThresholds(values, count, these, settings.window < count ? settings.window : count, lineValue,
-                       hit.direction, room, hits);
+    scanWithThresholds(values, count, these, settings.window, lineValue, hit.direction, room, hits);
     for (int i = before; i < hits->count; i++) {
       hits->hits[i].inner = (hits->hits[i].inner + shift) / scale;
       hits->hits[i].outer = (hits->hits[i].outer + shift) / scale;

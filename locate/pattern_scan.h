@@ -60,9 +60,9 @@ struct ScanSettings {
 bool scanForPatterns(const unsigned char* grey, int width, int height, const ScanSettings& settings,
                      HitList* hits);
 
-// Looks again around a sighting on a row or column: every line within two
-// steps of it that the scan skipped, over the stretch where its pattern
-// lies and a pattern's width either side, with the scan's thresholds. A
+// Looks again around a sighting: the lines of its direction between the
+// scanned ones on either side of it, over the stretch where its pattern
+// lies and a pattern's width either side, with the global threshold. A
 // low symbol turned between the scan directions shows a whole pattern on a
 // few lines only; there the skipped lines add the sightings a trail needs.
 // Appends what it sees to hits. False only when a working buffer could not
