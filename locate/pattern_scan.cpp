@@ -237,7 +237,7 @@ bool rescanAround(const unsigned char* grey, int width, int height, const ScanSe
   ScanSettings these = settings;
   these.thresholds &= 1 << kGlobalThreshold;
   int firstLine = diagonal ? (step / 2 - (height - 1)) : step / 2;
-  for (int index = centre - step + 1; ok && index < centre + step; index++) {
+  for (int index = centre - 2 * step + 1; ok && index < centre + 2 * step; index++) {
     if (((index - firstLine) % step + step) % step == 0) continue;  // scanned already
     if (!diagonal && (index < 0 || index >= (hit.direction == kScanRows ? height : width))) continue;
     if (diagonal && (index < -(height - 1) || index >= width)) continue;

@@ -60,8 +60,8 @@ struct ScanSettings {
 bool scanForPatterns(const unsigned char* grey, int width, int height, const ScanSettings& settings,
                      HitList* hits);
 
-// Looks again around a sighting: the lines of its direction between the
-// scanned ones on either side of it, over the stretch where its pattern
+// Looks again around a sighting: the lines of its direction that the scan
+// skipped, within two steps of it, over the stretch where its pattern
 // lies and a pattern's width either side, with the global threshold. A
 // low symbol turned between the scan directions shows a whole pattern on a
 // few lines only; there the skipped lines add the sightings a trail needs.

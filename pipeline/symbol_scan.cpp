@@ -257,19 +257,25 @@ int scanAndRead(const unsigned char* grey, int width, int height, const ScanRequ
                          std::fabs(candidates[i].across.x) > std::fabs(candidates[i].across.y);
     Tried tried;
     tried.count = 0;
+    int firstReadings = 0;  // the first reading's, when the candidates are read again
     readCandidates(&ctx, candidates, count, effort.maxCandidates, settings.step, &tried);
     // Nothing read: where sightings formed no trail, the lines the scan
     // skipped may hold the sightings a trail needs. The candidates are
-    // read again from the trails they make: edges seen on a few lines more
-    // lie better.
+    // read again, afresh, from the trails they make: edges seen on a few
+    // lines more lie better, and so do the grids kept for the costlier
+    // readings.
     if (ctx.readingCount == 0 && lookCloser(grey, width, height, settings, &hits, trails, trailCount)) {
       stats->hits = hits.count;
       trailCount = findTrails(hits.hits, hits.count, settings.step, trails, kMaxTrails);
       count = buildCandidates(trails, trailCount, candidates, kMaxTrails);
       tried.count = 0;
+      ctx.deferredCount = ctx.rowCountGridCount = 0;
+      firstReadings = stats->readings;
+      stats->readings = 0;
       readCandidates(&ctx, candidates, count, effort.maxCandidates, settings.step, &tried);
     }
     readDeferredGrids(&ctx);
+    stats->readings += firstReadings;
     // The candidates are read: their trails' room serves the negative's.
     if (ctx.readingCount == 0 && inverted.count >= kMinTrailHits)
       *sawInverted = findTrails(inverted.hits, inverted.count, 2 * settings.step, trails, kMaxTrails) > 0;
