@@ -53,21 +53,11 @@ Frame recut(const Frame& f, double top, double bottom) {
 
 namespace {
 
-// The stretch of levels an edge was seen over, from `first` to `last`
-// along it.
-void edgeLevels(const Edge& edge, Vec down, double first, double last, double* top, double* bottom) {
-  double a = dot(edge.point + edge.along * first, down), b = dot(edge.point + edge.along * last, down);
+// The stretch of levels an edge was seen over.
+void edgeLevels(const Edge& edge, Vec down, double* top, double* bottom) {
+  double a = dot(edge.point + edge.along * edge.first, down), b = dot(edge.point + edge.along * edge.last, down);
   *top = std::fmin(a, b);
   *bottom = std::fmax(a, b);
-}
-
-// Levels widened to where an edge's whole pattern was seen: scan lines
-// askew to a low symbol see its inner edge only near one end of it.
-void widenToPattern(const Edge& edge, Vec down, double* top, double* bottom) {
-  double patternTop, patternBottom;
-  edgeLevels(edge, down, edge.patternFirst, edge.patternLast, &patternTop, &patternBottom);
-  *top = std::fmin(*top, patternTop);
-  *bottom = std::fmax(*bottom, patternBottom);
 }
 
 }  // namespace
@@ -80,8 +70,8 @@ Levels candidateLevels(const Candidate& c, int step) {
   Levels levels;
   const Edge& left = c.start.present ? c.start : c.stop;
   const Edge& right = c.stop.present ? c.stop : c.start;
-  edgeLevels(left, down, left.first, left.last, &levels.leftTop, &levels.leftBottom);
-  edgeLevels(right, down, right.first, right.last, &levels.rightTop, &levels.rightBottom);
+  edgeLevels(left, down, &levels.leftTop, &levels.leftBottom);
+  edgeLevels(right, down, &levels.rightTop, &levels.rightBottom);
   // A side seen much shorter than the other was hidden in part (damage,
   // a stroke across it): both sides take the longer one's levels. Not so
   // when its modules are narrower still: that side lies further away.
@@ -94,12 +84,6 @@ Levels candidateLevels(const Candidate& c, int step) {
   double pad = step + left.module;
   levels.leftTop -= pad, levels.rightTop -= pad;
   levels.leftBottom += pad, levels.rightBottom += pad;
-  // Only a pair's: a stray sighting across a pattern's corner, alone, gives
-  // an edge whose direction, and so the reach of its outer ends, is off.
-  if (c.start.present && c.stop.present) {
-    widenToPattern(left, down, &levels.leftTop, &levels.leftBottom);
-    widenToPattern(right, down, &levels.rightTop, &levels.rightBottom);
-  }
   return levels;
 }
 
