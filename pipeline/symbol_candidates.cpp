@@ -172,9 +172,10 @@ bool meetAway(const Edge& s, const Edge& e, Vec down, double first, double last)
 // a steep keystone makes them (some 70 degrees, their lines meeting well
 // away from the symbol), and beside it over most of the shorter one's
 // length, measured along the direction halfway between the two. Compared in
-// the start edge's own frame, so that a symbol at any angle pairs alike. -1
-// when none.
-int closingStop(const SeenEdge* edges, int count, int start) {
+// the start edge's own frame, so that a symbol at any angle pairs alike.
+// `wholePatterns`: the stretches the whole patterns were seen over stand
+// for the edges' (see Edge::patternFirst). -1 when none.
+int closingStop(const SeenEdge* edges, int count, int start, bool wholePatterns) {
   const Edge& s = edges[start].edge;
   int best = -1;
   double bestDistance = 0;
@@ -183,11 +184,13 @@ int closingStop(const SeenEdge* edges, int count, int start) {
     const Edge& e = edges[i].edge;
     Vec down = betweenAlongs(s.along, e.along);
     double sFirst, sLast, eFirst, eLast;
-    // Lines askew to a low symbol see a start pattern's inner edge near one
-    // end of it and a stop pattern's near the other: compared by where the
-    // whole patterns were seen, which both span the symbol.
-    patternAlong(s, s.point, down, &sFirst, &sLast);
-    patternAlong(e, s.point, down, &eFirst, &eLast);
+    if (wholePatterns) {
+      patternAlong(s, s.point, down, &sFirst, &sLast);
+      patternAlong(e, s.point, down, &eFirst, &eLast);
+    } else {
+      stretchAlong(s, s.point, down, &sFirst, &sLast);
+      stretchAlong(e, s.point, down, &eFirst, &eLast);
+    }
     double overlap = std::fmin(sLast, eLast) - std::fmax(sFirst, eFirst);
     double shorter = std::fmin(sLast - sFirst, eLast - eFirst);
     double longer = std::fmax(sLast - sFirst, eLast - eFirst);
@@ -228,7 +231,12 @@ int buildCandidates(const PatternTrail* trails, int count, Candidate* candidates
       c.start = edges[i].edge;
       c.across = edges[i].across;
       c.stop = Edge();
-      int stop = closingStop(edges, edgeCount, i);
+      // Lines askew to a low symbol see a start pattern's inner edge near
+      // one end of it and a stop pattern's near the other: when the inner
+      // edges pair with none, the whole patterns, which both span the
+      // symbol, are compared.
+      int stop = closingStop(edges, edgeCount, i, false);
+      if (stop < 0) stop = closingStop(edges, edgeCount, i, true);
       if (stop >= 0) {
         c.stop = edges[stop].edge;
         // Across the symbol halfway between the two sides: in perspective
