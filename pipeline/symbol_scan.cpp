@@ -43,8 +43,7 @@ bool onTrail(const PatternHit& hit, const PatternTrail* trails, int count, int s
 }
 
 // Sightings that no trail took, each place looked at again on the lines
-// the scan skipped (see rescanAround). True when any
-// place was.
+// the scan skipped (see rescanAround). True when any place was.
 bool lookCloser(const unsigned char* grey, int width, int height, const ScanSettings& settings, HitList* hits,
                 const PatternTrail* trails, int trailCount) {
   PatternHit looked[kMaxCloserLooks];
@@ -257,7 +256,7 @@ int scanAndRead(const unsigned char* grey, int width, int height, const ScanRequ
                          std::fabs(candidates[i].across.x) > std::fabs(candidates[i].across.y);
     Tried tried;
     tried.count = 0;
-    int firstReadings = 0;  // the first reading's, when the candidates are read again
+    int firstReadings = 0;  // grids the first pass read, when the candidates are read again
     readCandidates(&ctx, candidates, count, effort.maxCandidates, settings.step, &tried);
     // Nothing read: where sightings formed no trail, the lines the scan
     // skipped may hold the sightings a trail needs. The candidates are
