@@ -98,6 +98,24 @@ bool thinBarBeside(const unsigned char* values, int from, int to, int step, int 
   return false;
 }
 
+// The grain of values[from, to): the level a quarter of its second
+// differences stay within. Blur smooths grain away with the thin runs, and
+// a wide bar and the paper beside it hold flat stretches enough for the
+// quarter, however busy the rest.
+int grainOf(const unsigned char* values, int from, int to) {
+  enum { kMaxDifference = 510 };
+  int counts[kMaxDifference + 1] = {};
+  int n = 0;
+  for (int x = from + 1; x + 1 < to; x++, n++) {
+    int d = values[x - 1] - 2 * values[x] + values[x + 1];
+    counts[d < 0 ? -d : d]++;
+  }
+  int level = 0;
+  for (int seen = counts[0]; 4 * seen < n && level < kMaxDifference; seen += counts[++level]) {
+  }
+  return level;
+}
+
 // Blurred thin runs are looked for beside dark runs of at most this many
 // pixels: the wide bar with thin runs merged into it, some fifteen modules,
 // at blur that merges runs of modules up to about four pixels.
@@ -111,8 +129,10 @@ enum { kMaxBlurredRun = 64 };
 // level and the line's darkest value `low`) is a quarter of the run or
 // more, and within the run's width of the core, on either side, a thin
 // space, bar and space show as a peak less than a quarter of that span
-// from the level, a fall and a rise by a sixth of it. A solid bar beside
-// paper, a gradient, a shadow or grain shows no such peak.
+// from the level, a fall and a rise by a twelfth of it: blur that spreads
+// modules of a pixel and a half over two leaves their bars and spaces
+// barely that apart. A solid bar beside paper, a gradient, a shadow or grain
+// shows no such peak.
 bool hidesThinRuns(const unsigned char* values, int length, int start, int end, int level, int low) {
   int span = level - low;
   if (span < 48 || end - start > kMaxBlurredRun) return false;
@@ -124,7 +144,7 @@ bool hidesThinRuns(const unsigned char* values, int length, int start, int end, 
   bool beforeSoft = values[start + 1 < end ? start + 1 : start] >= core || (start >= 2 && values[start - 2] < light) ||
                     (start >= 3 && values[start - 3] < light);
   if (!afterSoft && !beforeSoft) return false;
-  int swing = span / 6 > 16 ? span / 6 : 16;
+  int swing = span / 12 > 8 ? span / 12 : 8;
   int coreStart = start, coreEnd = start, runStart = -1;
   for (int x = start; x <= end; x++) {
     bool dark = x < end && values[x] < core;
@@ -144,8 +164,10 @@ bool hidesThinRuns(const unsigned char* values, int length, int start, int end, 
 
 // Around the dark run [start, end) that no pattern matched at the line's
 // threshold: far enough either side for a pattern whose wide bar the run
-// holds, the line is read by its turning points. The swing is an eighth of
-// the window's contrast, so that grain does not cut runs.
+// holds, the line is read by its turning points. The swing is a sixteenth
+// of the window's contrast, eight levels at least, or less where the grain
+// allows: one-module runs that blur leaves that faint still part, grain
+// does not cut runs, and what coarser grain cuts matches no pattern.
 void matchBlurredAround(const unsigned char* values, int length, int start, int end, float line, int direction,
                         int threshold, int lineFirst, HitList* hits) {
   int reach = (4 * (end - start)) / 3 + 4;
@@ -155,7 +177,13 @@ void matchBlurredAround(const unsigned char* values, int length, int start, int 
     low = values[x] < low ? values[x] : low;
     high = values[x] > high ? values[x] : high;
   }
-  int swing = (high - low) / 8 > 16 ? (high - low) / 8 : 16;
+  int swing = (high - low) / 16 > 8 ? (high - low) / 16 : 8;
+  // Where the grain is finer still, the swing comes down to three times
+  // it (a twenty-fourth of the contrast at least): the one-module runs
+  // of modules of a pixel and a half under blur swing by a few levels.
+  int grain = 3 * grainOf(values, from, to), least = (high - low) / 24 > 4 ? (high - low) / 24 : 4;
+  grain = grain > least ? grain : least;
+  swing = grain < swing ? grain : swing;
   matchTurns(values, from, to, swing, line, direction, threshold, lineFirst, hits);
 }
 

@@ -1,7 +1,9 @@
 #include "locate/pattern_scan.h"
 
+#include <cmath>
 #include <cstddef>
 #include <cstdlib>
+#include <cstring>
 
 #ifdef __SSE2__
 #include <emmintrin.h>
@@ -166,5 +168,101 @@ bool scanForPatterns(const unsigned char* grey, int width, int height, const Sca
   std::free(room.starts);
   std::free(room.sums);
   std::free(columns);
+  return ok;
+}
+
+namespace {
+
+// Line `index` of a direction as the scan numbers them (a row's y, a
+// column's x, a diagonal's c of diagonalAt), and the stretch [from, to) of
+// its samples copied into values: pixels on rows and columns, half pixel
+// steps on diagonals. *offset turns a sample position into the line's own
+// measure (see PatternHit). Returns the samples copied, `capacity` at most.
+int lineStretch(const unsigned char* grey, int width, int height, int direction, int index, int from, int to,
+                unsigned char* values, int capacity, float* offset) {
+  *offset = 0;
+  to = to - from > capacity ? from + capacity : to;
+  if (direction == kScanRows || direction == kScanColumns) {
+    bool rows = direction == kScanRows;
+    int length = rows ? width : height;
+    from = from < 0 ? 0 : from;
+    to = to > length ? length : to;
+    for (int k = from; k < to; k++) values[k - from] = rows ? grey[(size_t)index * width + k] : grey[(size_t)k * width + index];
+    *offset = (float)from;
+    return to > from ? to - from : 0;
+  }
+  int dx = direction == kScanDiagonals ? 1 : -1;
+  Diagonal d = diagonalAt(width, height, index, dx);
+  if (d.pixels < 1 || d.x < 0 || d.x >= width || d.y < 0 || d.y >= height) return 0;
+  from = from < 0 ? 0 : from;
+  to = to > 2 * d.pixels - 1 ? 2 * d.pixels - 1 : to;
+  for (int k = from; k < to; k++) {
+    const unsigned char* p = grey + (size_t)(d.y + k / 2) * width + d.x + dx * (k / 2);
+    values[k - from] = k % 2 ? (unsigned char)((p[dx] + p[width] + 1) >> 1) : p[0];
+  }
+  *offset = (float)from + (dx > 0 ? d.x + d.y + 0.5f : d.y - d.x - 0.5f);
+  return to > from ? to - from : 0;
+}
+
+}  // namespace
+
+bool rescanAround(const unsigned char* grey, int width, int height, const ScanSettings& settings,
+                  const PatternHit& hit, HitList* hits) {
+  if (!grey || width < 1 || height < 1 || width > kMaxPictureSide || height > kMaxPictureSide || !hits ||
+      hit.direction > kScanAntidiagonals)
+    return true;
+  const float rootHalf = 0.70710678f;
+  bool diagonal = hit.direction == kScanDiagonals || hit.direction == kScanAntidiagonals;
+  int step = diagonal ? settings.diagonalStep : settings.step;
+  if (step <= 1 || !std::isfinite(hit.line) || !std::isfinite(hit.inner) || !std::isfinite(hit.outer)) return true;
+  // The line's number, and its pattern's stretch in samples along it (on
+  // diagonals as sample numbers plus the line's own offset: the same for a
+  // place of the picture on every diagonal).
+  float scale = diagonal ? 1.0f / rootHalf : 1.0f;
+  float line = hit.direction == kScanAntidiagonals ? hit.line * scale - height : hit.line * scale;
+  int centre = diagonal ? (int)std::lround(line) : (int)std::floor(line);
+  float first = std::fmin(hit.inner, hit.outer) * scale, last = std::fmax(hit.inner, hit.outer) * scale;
+  float module = (last - first) / (hit.kind == kStartPatternKind ? 17.0f : 18.0f);
+  float margin = 20.0f * module;
+  if (!(first > -1e6f && last < 1e6f && module < 1e4f)) return true;
+  int span = (int)(last - first + 2 * margin) + 2;
+  if (span < 17 || span > 4 * kMaxPictureSide) return true;
+  LineRoom room = {(unsigned char*)std::malloc((size_t)span), (int*)std::malloc(sizeof(int) * (size_t)(span + 1)),
+                   (unsigned short*)std::malloc(sizeof(unsigned short) * (size_t)(span + 1))};
+  unsigned char* values = (unsigned char*)std::malloc((size_t)span);
+  bool ok = room.thresholds && room.starts && room.sums && values;
+  // The global threshold alone, as on diagonals (see scanDiagonals): a low
+  // symbol askew is sharp and evenly lit over the few lines it needs, and
+  // one threshold costs half.
+  ScanSettings these = settings;
+  these.thresholds &= 1 << kGlobalThreshold;
+  int firstLine = diagonal ? (step / 2 - (height - 1)) : step / 2;
+  for (int index = centre - 2 * step + 1; ok && index < centre + 2 * step; index++) {
+    if (((index - firstLine) % step + step) % step == 0) continue;  // scanned already
+    if (!diagonal && (index < 0 || index >= (hit.direction == kScanRows ? height : width))) continue;
+    if (diagonal && (index < -(height - 1) || index >= width)) continue;
+    float shift = 0, own = 0;
+    if (diagonal) {
+      Diagonal d = diagonalAt(width, height, index, hit.direction == kScanDiagonals ? 1 : -1);
+      own = hit.direction == kScanDiagonals ? d.x + d.y + 0.5f : d.y - d.x - 0.5f;
+    }
+    int from = (int)std::floor(first - margin - own), to = (int)std::ceil(last + margin - own);
+    int count = lineStretch(grey, width, height, hit.direction, index, from, to, values, span, &shift);
+    if (count < 17) continue;
+    int before = hits->count;
+    float lineValue = hit.direction == kScanRows || hit.direction == kScanColumns ? index + 0.5f
+                      : hit.direction == kScanDiagonals                          ? index * rootHalf
+                                                                                 : (index + height) * rootHalf;
+    scanWithThresholds(values, count, these, settings.window, lineValue, hit.direction, room, hits);
+    for (int i = before; i < hits->count; i++) {
+      hits->hits[i].inner = (hits->hits[i].inner + shift) / scale;
+      hits->hits[i].outer = (hits->hits[i].outer + shift) / scale;
+      hits->hits[i].closer = 1;
+    }
+  }
+  std::free(room.thresholds);
+  std::free(room.starts);
+  std::free(room.sums);
+  std::free(values);
   return ok;
 }

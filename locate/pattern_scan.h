@@ -29,6 +29,7 @@ struct PatternHit {
   unsigned char kind;       // PatternKind
   unsigned char reversed;   // the pattern reads backwards along the line
   unsigned char threshold;  // ScanThreshold
+  unsigned char closer;     // seen by a closer look (rescanAround), between the scan's lines
 };
 
 struct HitList {
@@ -58,5 +59,15 @@ struct ScanSettings {
 // buffer could not be allocated.
 bool scanForPatterns(const unsigned char* grey, int width, int height, const ScanSettings& settings,
                      HitList* hits);
+
+// Looks again around a sighting: the lines of its direction that the scan
+// skipped, within two steps of it, over the stretch where its pattern
+// lies and a pattern's width either side, with the global threshold. A
+// low symbol turned between the scan directions shows a whole pattern on a
+// few lines only; there the skipped lines add the sightings a trail needs.
+// Appends what it sees to hits. False only when a working buffer could not
+// be allocated.
+bool rescanAround(const unsigned char* grey, int width, int height, const ScanSettings& settings,
+                  const PatternHit& hit, HitList* hits);
 
 #endif

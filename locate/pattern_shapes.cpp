@@ -33,6 +33,7 @@ void addHit(HitList* hits, float line, float inner, float outer, int direction, 
   hit.kind = (unsigned char)shape.kind;
   hit.reversed = shape.reversed;
   hit.threshold = (unsigned char)threshold;
+  hit.closer = 0;
 }
 
 // Whether hits[from..] hold the shape with its inner edge within two

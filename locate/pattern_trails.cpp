@@ -90,10 +90,10 @@ int linkHits(const PatternHit* hits, int first, int end, int step, Chain* chains
 // of the trail's present line. The outer edge is not fitted on its own:
 // under perspective it leans apart from the inner one. False with fewer
 // than kMinTrailHits hits.
-bool fitTrail(const PatternHit* hits, int first, int end, const int* chainOf, int chain, double tolerance,
+bool fitTrail(const PatternHit* hits, int first, int end, const int* chainOf, int chain, double tolerance, int step,
               PatternTrail* trail) {
   double sl = 0, si = 0, sll = 0, sli = 0, outer = 0, span = 0;
-  int n = 0;
+  int n = 0, closer = 0;
   double firstLine = 0, lastLine = 0;
   for (int i = first; i < end; i++) {
     if (chainOf[i] != chain) continue;
@@ -107,6 +107,7 @@ bool fitTrail(const PatternHit* hits, int first, int end, const int* chainOf, in
     sli += (double)hit.line * hit.inner;
     span += std::fabs(hit.outer - hit.inner);
     outer += hit.outer - hit.inner;
+    closer += hit.closer;
     n++;
   }
   if (n < kMinTrailHits) return false;
@@ -117,7 +118,7 @@ bool fitTrail(const PatternHit* hits, int first, int end, const int* chainOf, in
   trail->moduleAlong = span / n / modulesOf(trail->kind);
   trail->firstLine = firstLine;
   trail->lastLine = lastLine;
-  trail->hits = n;
+  trail->hits = n - closer + (closer + step - 1) / step;
   return true;
 }
 
@@ -157,7 +158,7 @@ bool medianLine(const PatternHit* hits, int first, int end, const int* chainOf, 
 bool moreHits(const PatternTrail& a, const PatternTrail& b) { return a.hits > b.hits; }
 
 // Adds the trail of chain c to trails unless they are full; returns the count.
-int addTrail(const PatternHit* hits, int first, int end, const int* chainOf, const Chain& chain, int c,
+int addTrail(const PatternHit* hits, int first, int end, const int* chainOf, const Chain& chain, int c, int step,
              PatternTrail* trails, int count, int capacity) {
   const PatternHit& sample = hits[chain.last];
   PatternTrail trail = {};
@@ -169,9 +170,9 @@ int addTrail(const PatternHit* hits, int first, int end, const int* chainOf, con
   // The sightings near that line, fitted; then once more near the fit.
   const PatternHit& last = hits[chain.last];
   double module = std::fabs(last.outer - last.inner) / modulesOf(last.kind);
-  if (!fitTrail(hits, first, end, chainOf, c, 1.0 + module, &trail)) return count;
+  if (!fitTrail(hits, first, end, chainOf, c, 1.0 + module, step, &trail)) return count;
   PatternTrail refit = trail;
-  if (fitTrail(hits, first, end, chainOf, c, 1.0 + trail.moduleAlong, &refit)) trail = refit;
+  if (fitTrail(hits, first, end, chainOf, c, 1.0 + trail.moduleAlong, step, &refit)) trail = refit;
   if (count < capacity) trails[count++] = trail;
   return count;
 }
@@ -191,7 +192,7 @@ int findTrails(PatternHit* hits, int hitCount, int step, PatternTrail* trails, i
     int chainCount = linkHits(hits, first, end, step, chains, active, chainOf);
     for (int c = 0; c < chainCount; c++)
       if (chains[c].length >= kMinTrailHits)
-        count = addTrail(hits, first, end, chainOf, chains[c], c, trails, count, capacity);
+        count = addTrail(hits, first, end, chainOf, chains[c], c, step < 1 ? 1 : step, trails, count, capacity);
     first = end;
   }
   std::free(chainOf);

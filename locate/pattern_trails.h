@@ -13,6 +13,9 @@ struct PatternTrail {
   int kind;       // PatternKind
   int reversed;   // the pattern reads backwards along the lines
   int threshold;  // ScanThreshold
+  // Sightings, those of closer looks counted as many as the scan's own
+  // lines would have had over their stretch: a few lines seen closely are
+  // no stronger an edge than the lines about them.
   int hits;
   // Along the scan lines: inner = slope * line + offset, outer the same with
   // outerOffset.

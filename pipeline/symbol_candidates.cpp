@@ -41,6 +41,9 @@ Edge edgeOf(const PatternTrail& trail) {
   edge.last = (trail.lastLine - middle) * stretch;
   edge.module = trail.moduleAlong / stretch;
   edge.hits = trail.hits;
+  double reach = dot(pictureOf(trail.direction, 0.0, trail.outerOffset - trail.offset), edge.along);
+  edge.patternFirst = edge.first + std::fmin(reach, 0.0);
+  edge.patternLast = edge.last + std::fmax(reach, 0.0);
   return edge;
 }
 
@@ -56,6 +59,14 @@ Vec acrossOf(const PatternTrail& trail, Vec along) {
 void stretchAlong(const Edge& edge, Vec origin, Vec along, double* first, double* last) {
   double a = dot(edge.point + edge.along * edge.first - origin, along);
   double b = dot(edge.point + edge.along * edge.last - origin, along);
+  *first = std::fmin(a, b);
+  *last = std::fmax(a, b);
+}
+
+// The same for the stretch of the whole pattern (Edge::patternFirst).
+void patternAlong(const Edge& edge, Vec origin, Vec along, double* first, double* last) {
+  double a = dot(edge.point + edge.along * edge.patternFirst - origin, along);
+  double b = dot(edge.point + edge.along * edge.patternLast - origin, along);
   *first = std::fmin(a, b);
   *last = std::fmax(a, b);
 }
@@ -90,6 +101,10 @@ void mergeEdge(SeenEdge* a, const SeenEdge& b) {
   stretchAlong(b.edge, a->edge.point, a->edge.along, &bFirst, &bLast);
   a->edge.first = std::fmin(a->edge.first, bFirst);
   a->edge.last = std::fmax(a->edge.last, bLast);
+  // Only the strongest trail's outer ends: a few sightings on lines across
+  // a corner of the pattern may end a little beyond it.
+  a->edge.patternFirst = std::fmin(a->edge.patternFirst, bFirst);
+  a->edge.patternLast = std::fmax(a->edge.patternLast, bLast);
   int hits = a->edge.hits + b.edge.hits;
   a->edge.module = (a->edge.module * a->edge.hits + b.edge.module * b.edge.hits) / hits;
   a->edge.hits = hits;
@@ -157,9 +172,10 @@ bool meetAway(const Edge& s, const Edge& e, Vec down, double first, double last)
 // a steep keystone makes them (some 70 degrees, their lines meeting well
 // away from the symbol), and beside it over most of the shorter one's
 // length, measured along the direction halfway between the two. Compared in
-// the start edge's own frame, so that a symbol at any angle pairs alike. -1
-// when none.
-int closingStop(const SeenEdge* edges, int count, int start) {
+// the start edge's own frame, so that a symbol at any angle pairs alike.
+// `wholePatterns`: the stretches the whole patterns were seen over stand
+// for the edges' (see Edge::patternFirst). -1 when none.
+int closingStop(const SeenEdge* edges, int count, int start, bool wholePatterns) {
   const Edge& s = edges[start].edge;
   int best = -1;
   double bestDistance = 0;
@@ -168,8 +184,13 @@ int closingStop(const SeenEdge* edges, int count, int start) {
     const Edge& e = edges[i].edge;
     Vec down = betweenAlongs(s.along, e.along);
     double sFirst, sLast, eFirst, eLast;
-    stretchAlong(s, s.point, down, &sFirst, &sLast);
-    stretchAlong(e, s.point, down, &eFirst, &eLast);
+    if (wholePatterns) {
+      patternAlong(s, s.point, down, &sFirst, &sLast);
+      patternAlong(e, s.point, down, &eFirst, &eLast);
+    } else {
+      stretchAlong(s, s.point, down, &sFirst, &sLast);
+      stretchAlong(e, s.point, down, &eFirst, &eLast);
+    }
     double overlap = std::fmin(sLast, eLast) - std::fmax(sFirst, eFirst);
     double shorter = std::fmin(sLast - sFirst, eLast - eFirst);
     double longer = std::fmax(sLast - sFirst, eLast - eFirst);
@@ -210,7 +231,12 @@ int buildCandidates(const PatternTrail* trails, int count, Candidate* candidates
       c.start = edges[i].edge;
       c.across = edges[i].across;
       c.stop = Edge();
-      int stop = closingStop(edges, edgeCount, i);
+      // Lines askew to a low symbol see a start pattern's inner edge near
+      // one end of it and a stop pattern's near the other: when the inner
+      // edges pair with none, the whole patterns, which both span the
+      // symbol, are compared.
+      int stop = closingStop(edges, edgeCount, i, false);
+      if (stop < 0) stop = closingStop(edges, edgeCount, i, true);
       if (stop >= 0) {
         c.stop = edges[stop].edge;
         // Across the symbol halfway between the two sides: in perspective

@@ -30,6 +30,10 @@ struct Edge {
   Vec point;           // on the edge, in the middle of the stretch seen
   Vec along;           // unit vector along the bars
   double first, last;  // the stretch seen, as distances from point along `along`
+  // The stretch the whole pattern was seen over, the sightings' outer ends
+  // too: a scan line crossing the pattern askew meets its outer edge
+  // further up or down the symbol than its inner one.
+  double patternFirst, patternLast;
   double module;       // module width across the bars
   int hits;
 };

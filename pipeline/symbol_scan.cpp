@@ -27,6 +27,43 @@ enum {
   kMaxInvertedHits = 1 << 14,
 };
 
+enum { kMaxCloserLooks = 32 };  // places looked at again closer, per scan
+
+// Whether a trail took the sighting: one of its kind, seen the same way
+// along lines of the same direction, passes near it.
+bool onTrail(const PatternHit& hit, const PatternTrail* trails, int count, int step) {
+  float module = std::fabs(hit.outer - hit.inner) / 17.0f;
+  for (int i = 0; i < count; i++) {
+    const PatternTrail& t = trails[i];
+    if (t.direction != hit.direction || t.kind != hit.kind || t.reversed != hit.reversed) continue;
+    if (hit.line < t.firstLine - step || hit.line > t.lastLine + step) continue;
+    if (std::fabs(trailInner(t, hit.line) - hit.inner) <= 2.0 + 2.0 * module) return true;
+  }
+  return false;
+}
+
+// Sightings that no trail took, each place looked at again on the lines
+// the scan skipped (see rescanAround). True when any place was.
+bool lookCloser(const unsigned char* grey, int width, int height, const ScanSettings& settings, HitList* hits,
+                const PatternTrail* trails, int trailCount) {
+  PatternHit looked[kMaxCloserLooks];
+  int lookedCount = 0, seen = hits->count;
+  int step = settings.diagonalStep > settings.step ? settings.diagonalStep : settings.step;
+  for (int i = 0; i < seen && lookedCount < kMaxCloserLooks; i++) {
+    PatternHit hit = hits->hits[i];
+    if (onTrail(hit, trails, trailCount, step)) continue;
+    float module = std::fabs(hit.outer - hit.inner) / 17.0f;
+    bool near = false;
+    for (int k = 0; k < lookedCount && !near; k++)
+      near = looked[k].direction == hit.direction && std::fabs(looked[k].line - hit.line) <= 2.0f * step &&
+             std::fabs(looked[k].inner - hit.inner) <= 20.0f * module;
+    if (near) continue;
+    looked[lookedCount++] = hit;
+    if (!rescanAround(grey, width, height, settings, hit, hits)) break;
+  }
+  return lookedCount > 0;
+}
+
 // The grids deferred to a reading by shapes, each unless a symbol read
 // since covers it; those whose indicators placed no rows last, each row
 // count in turn.
@@ -158,6 +195,19 @@ void readCandidate(ScanContext* ctx, const Candidate& c, int step) {
   }
 }
 
+// Reads candidates [0, count), the first `most` of them at most, each unless
+// a symbol read covers it or it was tried before.
+void readCandidates(ScanContext* ctx, const Candidate* candidates, int count, int most, int step, Tried* tried) {
+  for (int i = 0; i < count && i < most && !enoughSymbols(ctx); i++) {
+    if (ctx->stats->readings >= ctx->maxReadings) break;
+    const Candidate& c = candidates[i];
+    Vec centre = candidateCentre(c);
+    if (alreadyRead(ctx, centre) || triedBefore(tried, centre, c.across, c.start.present ? c.start.module : c.stop.module))
+      continue;
+    readCandidate(ctx, c, step);
+  }
+}
+
 // Scans the picture and reads its candidates. With `lookInverted`, the scan
 // also looks for light-on-dark patterns, and *sawInverted tells whether,
 // when nothing was read, they lay along a pattern's edge over several lines.
@@ -212,16 +262,25 @@ int scanAndRead(const unsigned char* grey, int width, int height, const ScanRequ
                          std::fabs(candidates[i].across.x) > std::fabs(candidates[i].across.y);
     Tried tried;
     tried.count = 0;
-    for (int i = 0; i < count && i < effort.maxCandidates && !enoughSymbols(&ctx); i++) {
-      if (stats->readings >= ctx.maxReadings) break;
-      const Candidate& c = candidates[i];
-      Vec centre = candidateCentre(c);
-      if (alreadyRead(&ctx, centre) ||
-          triedBefore(&tried, centre, c.across, c.start.present ? c.start.module : c.stop.module))
-        continue;
-      readCandidate(&ctx, c, settings.step);
+    int firstReadings = 0;  // grids the first pass read, when the candidates are read again
+    readCandidates(&ctx, candidates, count, effort.maxCandidates, settings.step, &tried);
+    // Nothing read: where sightings formed no trail, the lines the scan
+    // skipped may hold the sightings a trail needs. The candidates are
+    // read again, afresh, from the trails they make: edges seen on a few
+    // lines more lie better, and so do the grids kept for the costlier
+    // readings.
+    if (ctx.readingCount == 0 && lookCloser(grey, width, height, settings, &hits, trails, trailCount)) {
+      stats->hits = hits.count;
+      trailCount = findTrails(hits.hits, hits.count, settings.step, trails, kMaxTrails);
+      count = buildCandidates(trails, trailCount, candidates, kMaxTrails);
+      tried.count = 0;
+      ctx.deferredCount = ctx.rowCountGridCount = 0;
+      firstReadings = stats->readings;
+      stats->readings = 0;
+      readCandidates(&ctx, candidates, count, effort.maxCandidates, settings.step, &tried);
     }
     readDeferredGrids(&ctx);
+    stats->readings += firstReadings;
     // The candidates are read: their trails' room serves the negative's.
     if (ctx.readingCount == 0 && inverted.count >= kMinTrailHits)
       *sawInverted = findTrails(inverted.hits, inverted.count, 2 * settings.step, trails, kMaxTrails) > 0;

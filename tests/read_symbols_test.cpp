@@ -266,6 +266,50 @@ TEST(ReadSymbols, BlurredModulesOfLittleMoreThanOnePixel) {
   }
 }
 
+// Modules of 1.5 pixels, blurred twice over (some 0.9 pixel) and printed
+// grey on grey: the start pattern's one-module bars and spaces swing by a
+// few grey levels only, yet the line's turning points still part them.
+TEST(ReadSymbols, FaintBlurredModulesOfAPixelAndAHalf) {
+  const std::string data = "Blurred modules of a pixel and a half: 0123456789";
+  for (int columns : {2, 4, 6}) {
+    SymbolOptions options;
+    options.columns = columns;
+    options.eccLevel = 3;
+    DrawOptions draw;
+    draw.modulePixels = 3;
+    draw.rowPixels = 9;
+    draw.quietPixels = 12;
+    draw.dark = columns == 2 ? 90 : 60;
+    draw.light = 200;
+    GrayPicture large = symbolPicture(data, options, draw);
+    int width = 0, height = 0;
+    unsigned char* pixels = shrinkPicture(large.pixels.data(), large.width, large.height, 2, &width, &height);
+    GrayPicture small = softened(softened(adoptPicture(pixels, width, height), 3), 3);
+    std::string what = "columns " + std::to_string(columns);
+    readOne(small, data, what);
+    readOne(turned(small, 90), data, what + " turned");
+  }
+}
+
+// Three rows of three modules (nine in all, about half a pattern's width)
+// turned so that rows, columns and diagonals cross a whole pattern on a few
+// lines only, and see a start pattern's inner edge near one end of the
+// symbol and a stop pattern's near the other.
+TEST(ReadSymbols, ThreeRowSymbolsAtAngles) {
+  const std::string data = "Three rows at any angle";
+  SymbolOptions options;
+  options.rows = 3;
+  for (int module : {2, 3}) {
+    DrawOptions draw;
+    draw.modulePixels = module;
+    draw.rowPixels = 3 * module;
+    draw.quietPixels = 4 * module;
+    GrayPicture flat = symbolPicture(data, options, draw);
+    for (double degrees : {15.0, 24.0, 30.0, 60.0, 66.0, 72.0, 114.0, 198.0, 246.0, 336.0})
+      readOne(turned(flat, degrees), data, "modules " + std::to_string(module) + ", angle " + std::to_string(degrees));
+  }
+}
+
 // Rows one module high, modules of 1.5 pixels, blurred: the start
 // pattern's thin bars merge with its wide bar at any one level, and the
 // rows blur into each other so that no row indicator reads whole. The
