@@ -77,7 +77,7 @@ void BM_RobustNoSymbol(benchmark::State& state) {
   for (auto _ : state) benchmark::DoNotOptimize(decodeSeconds(noise));
   SymbolReading reading;
   ScanStats stats;
-  ScanRequest request = {kEffortNormal, 1, nullptr, 0, nullptr};
+  ScanRequest request = {kEffortNormal, 1, nullptr};
   readSymbolsByScan(noise.grey.data(), noise.width, noise.height, request, &reading, 1, &stats);
   state.counters["readings"] = stats.readings;
 }

@@ -254,7 +254,7 @@ ReadResult readGrey(const unsigned char* grey, int width, int height, const Opti
   bool traced = (bool)options.trace;
   int exactOutcome = traced ? readSymbolExact(grey, width, height, exact.get()) : kDecodeNoSymbol;
   GridObserver observer = {noteSighting, frames};
-  ScanRequest request = {effortOf(options.effort), limit, nullptr, 0, frames ? &observer : nullptr};
+  ScanRequest request = {effortOf(options.effort), limit, frames ? &observer : nullptr};
   if (frames) beginFrame(frames);
   ScanStats stats;
   int count = readSymbolsByScan(grey, width, height, request, readings.get(), limit, &stats);

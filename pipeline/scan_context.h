@@ -45,8 +45,6 @@ struct ScanContext {
   int maxSymbols;
   SymbolReading* readings;
   int readingCount, capacity;
-  const SymbolReading* known;
-  int knownCount;
   ScanStats* stats;
   const GridObserver* observer;  // null when nobody watches
   bool negative;                 // the picture scanned is the negative

@@ -240,8 +240,6 @@ int scanAndRead(const unsigned char* grey, int width, int height, const ScanRequ
   ctx.maxSymbols = request.maxSymbols;
   ctx.readings = readings;
   ctx.capacity = capacity;
-  ctx.known = request.known;
-  ctx.knownCount = request.known ? request.knownCount : 0;
   ctx.stats = stats;
   ctx.observer = request.observer;
   // Only the negative is scanned without noting light-on-dark patterns.

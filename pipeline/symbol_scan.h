@@ -31,10 +31,6 @@ struct ScanStats {
 struct ScanRequest {
   int effort;       // ReadEffort
   int maxSymbols;   // stop after this many symbols; 0: no limit
-  // Symbols read already (by another path): where they lie nothing is read
-  // again, and they count towards maxSymbols.
-  const SymbolReading* known;
-  int knownCount;
   // Told of every grid whose indicators gave a layout but whose codewords
   // did not confirm; null: nobody watches.
   const GridObserver* observer;

@@ -40,8 +40,6 @@ Vec outlineCentre(const float* corners) {
 
 // Whether a point (picture pixel indexes) lies on a symbol read already.
 bool alreadyRead(const ScanContext* ctx, Vec p) {
-  for (int i = 0; i < ctx->knownCount; i++)
-    if (insideOutline(ctx->known[i].corners, p)) return true;
   for (int i = 0; i < ctx->readingCount; i++)
     if (insideOutline(ctx->readings[i].corners, p)) return true;
   return false;
@@ -49,7 +47,7 @@ bool alreadyRead(const ScanContext* ctx, Vec p) {
 
 bool enoughSymbols(const ScanContext* ctx) {
   return ctx->readingCount >= ctx->capacity ||
-         (ctx->maxSymbols > 0 && ctx->readingCount + ctx->knownCount >= ctx->maxSymbols);
+         (ctx->maxSymbols > 0 && ctx->readingCount >= ctx->maxSymbols);
 }
 
 // Keeps ctx->current unless it is a symbol read already.

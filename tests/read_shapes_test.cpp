@@ -136,7 +136,7 @@ TEST(ReadShapes, PictureWithoutSymbolFailsAsNoSymbol) {
   EXPECT_NE(readPicture(noise).status, pdf417read::Status::Decoded);
   SymbolReading reading;
   ScanStats stats;
-  ScanRequest request = {kEffortNormal, 1, nullptr, 0, nullptr};
+  ScanRequest request = {kEffortNormal, 1, nullptr};
   EXPECT_EQ(readSymbolsByScan(noise.pixels.data(), noise.width, noise.height, request, &reading, 1, &stats), 0);
   EXPECT_LE(stats.readings, 8);
   EXPECT_EQ(readPicture(blankPicture(100, 100)).status, pdf417read::Status::NoSymbol);
