@@ -108,9 +108,9 @@ static int roundedCodewordKey(int start, const int* edges, int width) {
 }
 
 // readPatternAt from the row's changes, `first` the index of the first
-// change after start.
+// change after start; *measured gets the pattern's width as read.
 static int patternFromChanges(const unsigned char* row, int rowLength, const int* changes, int changeCount, int start,
-                              int first, int nominal) {
+                              int first, int nominal, int* measured) {
   if (start < 0 || start >= rowLength || nominal < 17 || !row[start]) return 0;
   int limit = start + nominal + nominal / 4;
   if (limit > rowLength) limit = rowLength;
@@ -124,6 +124,7 @@ static int patternFromChanges(const unsigned char* row, int rowLength, const int
   if (width < nominal * 0.7 || width > nominal * 1.3) return 0;
   int key = roundedCodewordKey(start, edges, width);
   int index = key < 0 ? -1 : findPatternIndex(key);
+  *measured = width;
   return index < 0 ? 0 : codewordPatternValues[index];
 }
 
@@ -132,8 +133,9 @@ int readPatternAt(const unsigned char* row, int rowLength, int start, int nomina
   int* changes = (int*)std::malloc(sizeof(int) * (size_t)rowLength);
   if (!changes) return 0;
   int changeCount = rowChanges(row, rowLength, changes);
+  int width;
   int value = patternFromChanges(row, rowLength, changes, changeCount, start,
-                                 firstChangeFrom(changes, changeCount, start + 1), nominal);
+                                 firstChangeFrom(changes, changeCount, start + 1), nominal, &width);
   std::free(changes);
   return value;
 }
@@ -156,24 +158,25 @@ static int findBarStart(const unsigned char* row, const int* changes, int change
 }
 
 // Table values of the codewords of one grid row (0 where none was read).
-// Each codeword is looked for where the previous one ended, so the reading
-// follows a grid that drifts by a module or so across the row. changes:
-// room for gridWidth ints.
+// Each codeword is looked for where the previous one ended, at the width the
+// previous one had, so the reading follows a grid that drifts across the
+// row and modules that narrow along it (a label round a bottle, a steep
+// view) where the grid spaces them evenly. changes: room for gridWidth ints.
 static void readRowValues(const unsigned char* row, int gridWidth, int gridColumns, int modulePixels,
                           const unsigned char* columnSeen, int* changes, int* values) {
   int nominal = 17 * modulePixels;
-  int drift = 0;
+  int lastColumn = -1, lastStart = 0, lastWidth = nominal;
   int changeCount = rowChanges(row, gridWidth, changes);
   int near = 0;
   for (int c = 0; c < gridColumns; c++) {
     values[c] = 0;
     if (columnSeen && !columnSeen[c]) continue;
-    int expected = 2 * modulePixels + c * nominal + drift;
+    int expected = lastColumn < 0 ? 2 * modulePixels + c * nominal : lastStart + (c - lastColumn) * lastWidth;
     int bar = findBarStart(row, changes, changeCount, expected, 2 * modulePixels, &near);
     if (bar < 0) continue;
-    int start = changes[bar];
-    values[c] = patternFromChanges(row, gridWidth, changes, changeCount, start, bar + 1, nominal);
-    if (values[c]) drift = start - (2 * modulePixels + c * nominal);
+    int start = changes[bar], width = nominal;
+    values[c] = patternFromChanges(row, gridWidth, changes, changeCount, start, bar + 1, nominal, &width);
+    if (values[c]) lastColumn = c, lastStart = start, lastWidth = width;
   }
 }
 
