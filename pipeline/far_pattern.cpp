@@ -53,14 +53,11 @@ struct FarSighting {
 };
 
 // Along a line from the near pattern's inner edge: the symbol ends where
-// the longest light run, its quiet zone, begins, the far modules are what
-// that length makes them under perspective (for a line seen in
-// perspective, its length is its module count times the geometric mean of
-// the modules at its ends), and the far pattern's widest bar lies where
-// those modules put it. `modules`: from the near inner edge to the far
-// pattern's outer end; `stopFar`: the far pattern is the stop pattern
-// (its seven-module bar comes first), else the start pattern (its eight-
-// module bar is the outermost).
+// the longest light run, its quiet zone, begins, and the far pattern's
+// widest bar, just before, gives its modules. `modules`: from the near
+// inner edge to the far pattern's outer end; `stopFar`: the far pattern is the stop pattern (its seven-
+// module bar comes first), else the start pattern (its eight-module bar is
+// the outermost).
 FarSighting sightFar(const ScanContext* ctx, Vec p, Vec d, double nearModule, int modules, bool stopFar) {
   FarSighting s = {false, 0, 0, 0};
   float samples[kMaxSamples];
@@ -77,28 +74,28 @@ FarSighting sightFar(const ScanContext* ctx, Vec p, Vec d, double nearModule, in
     while (j < n && samples[j] >= threshold) j++;
     if (j - k > longest) longest = j - k, i = k;
   }
-  double length = i * kStep, run = longest * kStep;
-  double far = length / modules * (length / modules) / nearModule;
-  if (far < 0.5 || far > 1.1 * nearModule || run < 7 * far) return s;
-  // The far pattern's widest bar: the longest dark run where it lies.
+  // The far pattern's widest bar: the start pattern's is its last, the
+  // stop pattern's the widest of its five (its one-module bars may blur
+  // away or into each other, so of the last six runs).
   double barStart = 0, barLength = 0;
-  int from = (int)((length - (stopFar ? 22 : 11) * far) / kStep), to = i;
-  if (stopFar) to = (int)((length - 8 * far) / kStep);
-  for (int k = from < 0 ? 0 : from; k < to;) {
-    if (samples[k] >= threshold) {
-      k++;
-      continue;
-    }
-    int e = k;
-    while (e < i && samples[e] < threshold) e++;
+  for (int e = i, runs = 0; e > 0 && runs < (stopFar ? 6 : 1);) {
+    while (e > 0 && samples[e - 1] >= threshold) e--;
+    int k = e;
+    while (k > 0 && samples[k - 1] < threshold) k--;
+    if (k == e) break;
     if ((e - k) * kStep > barLength) barLength = (e - k) * kStep, barStart = k * kStep;
-    k = e;
+    runs++;
+    e = k;
   }
-  if (barLength < 3.5 * far || barLength > 12 * far) return s;
-  // The stop pattern's bar starts at its inner edge; nine modules lie
-  // between the start pattern's bar and its inner edge.
+  double far = barLength / (stopFar ? 7 : 8);
+  if (far < 0.5 || far > 1.1 * nearModule || longest * kStep < 7 * far) return s;
   s.inner = stopFar ? barStart : barStart - 9 * far;
-  s.module = far;
+  // A bar seen at a pixel a module reads wide; the symbol's length says
+  // better what the far modules are, when the row indicators gave its
+  // columns right (under perspective, a line's length is its module count
+  // times the geometric mean of the modules at its ends).
+  double length = i * kStep / modules, byLength = length * length / nearModule;
+  s.module = byLength > 0.75 * far && byLength < 1.25 * far ? byLength : far;
   s.found = s.inner > 0;
   return s;
 }
@@ -125,8 +122,8 @@ bool barNear(const ScanContext* ctx, Vec guess, Vec d, double module, bool stopF
     int e = k;
     while (e < n && samples[e] < threshold) e++;
     double length = (e - k) * kStep;
-    // The start pattern's edge lies nine modules beyond its bar's end.
-    double edge = stopFar ? k * kStep : e * kStep + 9 * module;
+    // The start pattern's edge lies nine modules inside its bar.
+    double edge = stopFar ? k * kStep : k * kStep - 9 * module;
     double off = std::fabs(edge - reach);
     if (length >= 3.5 * module && length <= 12 * module && e < n && off < 2 * module + 1 && off < best) {
       best = off;

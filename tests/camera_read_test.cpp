@@ -82,11 +82,13 @@ GrayPicture turnedCard(const Card& card, double roll, double* quad) {
 }  // namespace
 
 // About the vertical axis the far side's modules fall to about a pixel at
-// 55 degrees, beyond which its stop pattern is no longer seen.
-TEST(CameraRead, TiltedCardsReadUpTo55DegreesAboutTheVerticalAxisAnd60AboutTheHorizontal) {
+// 60 degrees, where the scan no longer sees its stop pattern: the far
+// pattern is found from the near one. Mirrored, the far side holds the
+// start pattern.
+TEST(CameraRead, TiltedCardsReadUpTo60DegreesAboutEitherAxis) {
   Card card = licenceCard(false);
   for (int axis = 0; axis < 2; axis++)
-    for (double degrees : {30.0, axis == 0 ? 55.0 : 60.0}) {
+    for (double degrees : {30.0, axis == 0 ? 55.0 : 60.0, 60.0}) {
       CameraView camera;
       (axis == 0 ? camera.yaw : camera.pitch) = degrees;
       double quad[8];
@@ -95,6 +97,42 @@ TEST(CameraRead, TiltedCardsReadUpTo55DegreesAboutTheVerticalAxisAnd60AboutTheHo
       std::string what = (axis == 0 ? "yaw " : "pitch ") + std::to_string((int)degrees);
       expectReadWithCorners(card, warpCard(card.picture, quad, width, height, 255), quad, what);
     }
+}
+
+TEST(CameraRead, MirroredCardTiltedAway60DegreesOnItsStartPatternSide) {
+  Card card = licenceCard(true);
+  CameraView camera;
+  camera.yaw = 60;
+  double quad[8];
+  int width, height;
+  cameraCorners(card.picture, camera, quad, &width, &height);
+  expectReadWithCorners(card, warpCard(card.picture, quad, width, height, 255), quad, "mirrored, yaw 60");
+}
+
+// A label round a bottle: the symbol spans 90 degrees of the cylinder,
+// its modules narrowing and darkening towards both sides, curved across
+// its rows (upright bottle) or along them (bottle on its side).
+TEST(CameraRead, LabelsRoundACylinderSpanningAQuarterTurn) {
+  Card card = licenceCard(false);
+  for (bool alongRows : {false, true}) {
+    // Along the rows the label ends six modules above and below the symbol.
+    GrayPicture label = card.picture;
+    double symbolLength = card.symbol[2] - card.symbol[0];
+    if (alongRows) {
+      int top = (int)card.symbol[1] - 18, bottom = (int)card.symbol[5] + 18;
+      label.height = bottom - top;
+      label.pixels.assign(card.picture.pixels.begin() + (size_t)top * label.width,
+                          card.picture.pixels.begin() + (size_t)bottom * label.width);
+      symbolLength = card.symbol[5] - card.symbol[1];
+    }
+    double arc = 90.0 * (alongRows ? label.height : label.width) / symbolLength;
+    GrayPicture picture = cylinderCard(label, arc, alongRows);
+    pdf417read::ImageView view(picture.pixels.data(), picture.width, picture.height, pdf417read::PixelFormat::Gray);
+    pdf417read::ReadResult result = pdf417read::read(view);
+    ASSERT_EQ(result.symbols.size(), 1u) << (alongRows ? "along rows" : "across rows");
+    EXPECT_EQ(result.symbols[0].bytes, kLicence);
+    EXPECT_TRUE(result.symbols[0].verified);
+  }
 }
 
 TEST(CameraRead, KeystonesWhoseFarSideIsAThirdOfTheNearOne) {
