@@ -135,6 +135,19 @@ TEST(CameraRead, LabelsRoundACylinderSpanningAQuarterTurn) {
   }
 }
 
+// Faded print, 40 grey levels between bar and space, half of it under a
+// hard shadow edge that takes 40% of the light: the shadow's spaces are
+// darker than the lit half's bars, and only 24 levels lighter than its own.
+TEST(CameraRead, FadedPrintHalfUnderAShadowEdge) {
+  Card card = licenceCard(false);
+  GrayPicture picture = shadowStep(fadedContrast(card.picture, 108, 148), 0.6, 20);
+  pdf417read::ImageView view(picture.pixels.data(), picture.width, picture.height, pdf417read::PixelFormat::Gray);
+  pdf417read::ReadResult result = pdf417read::read(view);
+  ASSERT_EQ(result.symbols.size(), 1u);
+  EXPECT_EQ(result.symbols[0].bytes, kLicence);
+  EXPECT_TRUE(result.symbols[0].verified);
+}
+
 TEST(CameraRead, KeystonesWhoseFarSideIsAThirdOfTheNearOne) {
   Card card = licenceCard(false);
   for (int side = 0; side < 4; side++) {
