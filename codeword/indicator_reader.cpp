@@ -157,11 +157,25 @@ static int findBarStart(const unsigned char* row, const int* changes, int change
   return best;
 }
 
+// The codeword whose first bar lies within two modules of `expected`, or 0;
+// *start and *width get where it begins and how wide it reads.
+static int codewordNear(const unsigned char* row, int gridWidth, const int* changes, int changeCount, int expected,
+                        int modulePixels, int* near, int* start, int* width) {
+  int nominal = 17 * modulePixels;
+  int bar = findBarStart(row, changes, changeCount, expected, 2 * modulePixels, near);
+  if (bar < 0) return 0;
+  *start = changes[bar];
+  *width = nominal;
+  return patternFromChanges(row, gridWidth, changes, changeCount, *start, bar + 1, nominal, width);
+}
+
 // Table values of the codewords of one grid row (0 where none was read).
-// Each codeword is looked for where the previous one ended, at the width the
-// previous one had, so the reading follows a grid that drifts across the
-// row and modules that narrow along it (a label round a bottle, a steep
-// view) where the grid spaces them evenly. changes: room for gridWidth ints.
+// Each codeword is looked for where the previous one ended, so the reading
+// follows a grid that drifts by a module or so across the row; one not
+// found there is looked for again at the width the previous one read, so
+// that the reading follows modules that narrow along the row (a label
+// round a bottle, a steep view) where the grid spaces them evenly.
+// changes: room for gridWidth ints.
 static void readRowValues(const unsigned char* row, int gridWidth, int gridColumns, int modulePixels,
                           const unsigned char* columnSeen, int* changes, int* values) {
   int nominal = 17 * modulePixels;
@@ -171,11 +185,12 @@ static void readRowValues(const unsigned char* row, int gridWidth, int gridColum
   for (int c = 0; c < gridColumns; c++) {
     values[c] = 0;
     if (columnSeen && !columnSeen[c]) continue;
-    int expected = lastColumn < 0 ? 2 * modulePixels + c * nominal : lastStart + (c - lastColumn) * lastWidth;
-    int bar = findBarStart(row, changes, changeCount, expected, 2 * modulePixels, &near);
-    if (bar < 0) continue;
-    int start = changes[bar], width = nominal;
-    values[c] = patternFromChanges(row, gridWidth, changes, changeCount, start, bar + 1, nominal, &width);
+    int start = 0, width = nominal;
+    int expected = lastColumn < 0 ? 2 * modulePixels + c * nominal : lastStart + (c - lastColumn) * nominal;
+    values[c] = codewordNear(row, gridWidth, changes, changeCount, expected, modulePixels, &near, &start, &width);
+    int followed = lastStart + (c - lastColumn) * lastWidth;
+    if (!values[c] && lastColumn >= 0 && std::abs(followed - expected) > modulePixels)
+      values[c] = codewordNear(row, gridWidth, changes, changeCount, followed, modulePixels, &near, &start, &width);
     if (values[c]) lastColumn = c, lastStart = start, lastWidth = width;
   }
 }
