@@ -189,8 +189,11 @@ static void readRowValues(const unsigned char* row, int gridWidth, int gridColum
     int expected = lastColumn < 0 ? 2 * modulePixels + c * nominal : lastStart + (c - lastColumn) * nominal;
     values[c] = codewordNear(row, gridWidth, changes, changeCount, expected, modulePixels, &near, &start, &width);
     int followed = lastStart + (c - lastColumn) * lastWidth;
-    if (!values[c] && lastColumn >= 0 && std::abs(followed - expected) > modulePixels)
+    if (!values[c] && lastColumn >= 0 && std::abs(followed - expected) > modulePixels) {
       values[c] = codewordNear(row, gridWidth, changes, changeCount, followed, modulePixels, &near, &start, &width);
+      // A row's codewords share a cluster: one of another was read astray.
+      if (values[c] && (values[c] - 1) / 929 != (values[lastColumn] - 1) / 929) values[c] = 0;
+    }
     if (values[c]) lastColumn = c, lastStart = start, lastWidth = width;
   }
 }
