@@ -171,11 +171,12 @@ static int codewordNear(const unsigned char* row, int gridWidth, const int* chan
 
 // Table values of the codewords of one grid row (0 where none was read).
 // Each codeword is looked for where the previous one ended, so the reading
-// follows a grid that drifts by a module or so across the row; one not
-// found there is looked for again at the width the previous one read, so
-// that the reading follows modules that narrow along the row (a label
-// round a bottle, a steep view) where the grid spaces them evenly.
-// changes: room for gridWidth ints.
+// follows a grid that drifts by a module or so across the row. When the
+// previous one read more than a module wider or narrower than the grid's
+// spacing, it is looked for first at that width, so that the reading
+// follows modules that narrow along the row (a label round a bottle, a
+// steep view) where the grid spaces them evenly. changes: room for
+// gridWidth ints.
 static void readRowValues(const unsigned char* row, int gridWidth, int gridColumns, int modulePixels,
                           const unsigned char* columnSeen, int* changes, int* values) {
   int nominal = 17 * modulePixels;
@@ -187,13 +188,14 @@ static void readRowValues(const unsigned char* row, int gridWidth, int gridColum
     if (columnSeen && !columnSeen[c]) continue;
     int start = 0, width = nominal;
     int expected = lastColumn < 0 ? 2 * modulePixels + c * nominal : lastStart + (c - lastColumn) * nominal;
-    values[c] = codewordNear(row, gridWidth, changes, changeCount, expected, modulePixels, &near, &start, &width);
     int followed = lastStart + (c - lastColumn) * lastWidth;
-    if (!values[c] && lastColumn >= 0 && std::abs(followed - expected) > modulePixels) {
-      values[c] = codewordNear(row, gridWidth, changes, changeCount, followed, modulePixels, &near, &start, &width);
-      // A row's codewords share a cluster: one of another was read astray.
-      if (values[c] && (values[c] - 1) / 929 != (values[lastColumn] - 1) / 929) values[c] = 0;
-    }
+    bool follow = lastColumn >= 0 && std::abs(followed - expected) > modulePixels;
+    values[c] = codewordNear(row, gridWidth, changes, changeCount, follow ? followed : expected, modulePixels, &near,
+                             &start, &width);
+    // A row's codewords share a cluster: one of another was read astray.
+    if (follow && values[c] && (values[c] - 1) / 929 != (values[lastColumn] - 1) / 929) values[c] = 0;
+    if (follow && !values[c])
+      values[c] = codewordNear(row, gridWidth, changes, changeCount, expected, modulePixels, &near, &start, &width);
     if (values[c]) lastColumn = c, lastStart = start, lastWidth = width;
   }
 }
