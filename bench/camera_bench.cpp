@@ -211,15 +211,22 @@ int main(int argc, char** argv) {
     std::printf("corners of every symbol read above: mean %.2f, worst %.2f modules\n\n", sum / allCornerErrors.size(),
                 worst);
   }
-  sweep(cards, "cylinder across rows", {30, 60, 90, 120},
+  // The symbol spans two thirds of the card's arc: 135 degrees of card are
+  // 90 of symbol, a label round a bottle seen at arm's length.
+  sweep(cards, "cylinder across rows", {30, 60, 90, 120, 135},
         [](const GrayPicture& card, double arc) { return plainShot(cylinderCard(card, arc, false)); });
-  sweep(cards, "cylinder along rows", {30, 60, 90, 120},
+  sweep(cards, "cylinder along rows", {30, 60, 90, 120, 135},
         [](const GrayPicture& card, double arc) { return plainShot(cylinderCard(card, arc, true)); });
   sweep(cards, "shadow step", {1.0, 0.6, 0.4},
         [](const GrayPicture& card, double factor) { return plainShot(shadowStep(card, factor, 20)); });
   sweep(cards, "contrast", {255, 80, 55, 40}, [](const GrayPicture& card, double levels) {
     int dark = 128 - (int)levels / 2;
     return plainShot(fadedContrast(card, dark, dark + (int)levels));
+  });
+  // Faded print half under a hard shadow that takes 40% of the light.
+  sweep(cards, "faded, shadow", {80, 55, 40}, [](const GrayPicture& card, double levels) {
+    int dark = 128 - (int)levels / 2;
+    return plainShot(shadowStep(fadedContrast(card, dark, dark + (int)levels), 0.6, 20));
   });
   sweepPoint(cards, "inverted", [](const GrayPicture& card) { return plainShot(invertedPicture(card)); });
   return 0;

@@ -4,8 +4,9 @@
 // and by angles up to 45 degrees, mirrored, scaled down until modules
 // measure about 1.5 and 1.2 pixels, re-encoded as low-quality JPEG, and given
 // noise or blur, blur also at modules of 1.5 pixels, inverted (light on
-// dark), and seen by a camera as a card tilted up to 60 degrees or pulled
-// into a keystone. Each
+// dark), seen by a camera as a card tilted up to 60 degrees or pulled
+// into a keystone, wrapped round a cylinder, faded and put under a shadow
+// edge. Each
 // transformed picture is read with the public read; the report counts per
 // transformation how many still read exactly and verified, lists the ones
 // that do not, and counts any wrong text passed as verified.
@@ -208,6 +209,20 @@ std::vector<Transformation> transformations() {
                      return keystoneCard(s.picture, ratio, 1, (unsigned char)lightLevel(s.picture.pixels.data(),
                                                                                       s.picture.width, s.picture.height));
                    }});
+  // A label on a bottle: the picture wrapped round a cylinder across its
+  // rows or along them, spanning a third of a turn, its edges in shade.
+  for (bool alongRows : {false, true})
+    all.push_back({std::string("cylinder ") + (alongRows ? "along" : "across"), [alongRows](const Sample& s) {
+                     return cylinderCard(s.picture, 120, alongRows,
+                                         (unsigned char)lightLevel(s.picture.pixels.data(), s.picture.width,
+                                                                   s.picture.height));
+                   }});
+  // Faded print: 40 grey levels between bar and space; 50, with a hard
+  // shadow edge across the middle taking away 40% of the light.
+  all.push_back({"faded 40", [](const Sample& s) { return fadedContrast(s.picture, 108, 148); }});
+  all.push_back({"faded 50, shadow", [](const Sample& s) {
+                   return shadowStep(fadedContrast(s.picture, 100, 150), 0.6, 20);
+                 }});
   for (double target : {1.5, 1.2})
     all.push_back({"modules " + std::to_string(target).substr(0, 3) + " px", [target](const Sample& s) {
                      return s.module > target ? scaled(s.picture, target / s.module) : GrayPicture();

@@ -108,9 +108,9 @@ static int roundedCodewordKey(int start, const int* edges, int width) {
 }
 
 // readPatternAt from the row's changes, `first` the index of the first
-// change after start.
+// change after start; *measured gets the pattern's width as read.
 static int patternFromChanges(const unsigned char* row, int rowLength, const int* changes, int changeCount, int start,
-                              int first, int nominal) {
+                              int first, int nominal, int* measured) {
   if (start < 0 || start >= rowLength || nominal < 17 || !row[start]) return 0;
   int limit = start + nominal + nominal / 4;
   if (limit > rowLength) limit = rowLength;
@@ -124,6 +124,7 @@ static int patternFromChanges(const unsigned char* row, int rowLength, const int
   if (width < nominal * 0.7 || width > nominal * 1.3) return 0;
   int key = roundedCodewordKey(start, edges, width);
   int index = key < 0 ? -1 : findPatternIndex(key);
+  *measured = width;
   return index < 0 ? 0 : codewordPatternValues[index];
 }
 
@@ -132,8 +133,9 @@ int readPatternAt(const unsigned char* row, int rowLength, int start, int nomina
   int* changes = (int*)std::malloc(sizeof(int) * (size_t)rowLength);
   if (!changes) return 0;
   int changeCount = rowChanges(row, rowLength, changes);
+  int width;
   int value = patternFromChanges(row, rowLength, changes, changeCount, start,
-                                 firstChangeFrom(changes, changeCount, start + 1), nominal);
+                                 firstChangeFrom(changes, changeCount, start + 1), nominal, &width);
   std::free(changes);
   return value;
 }
@@ -155,25 +157,46 @@ static int findBarStart(const unsigned char* row, const int* changes, int change
   return best;
 }
 
+// The codeword whose first bar lies within two modules of `expected`, or 0;
+// *start and *width get where it begins and how wide it reads.
+static int codewordNear(const unsigned char* row, int gridWidth, const int* changes, int changeCount, int expected,
+                        int modulePixels, int* near, int* start, int* width) {
+  int nominal = 17 * modulePixels;
+  int bar = findBarStart(row, changes, changeCount, expected, 2 * modulePixels, near);
+  if (bar < 0) return 0;
+  *start = changes[bar];
+  *width = nominal;
+  return patternFromChanges(row, gridWidth, changes, changeCount, *start, bar + 1, nominal, width);
+}
+
 // Table values of the codewords of one grid row (0 where none was read).
 // Each codeword is looked for where the previous one ended, so the reading
-// follows a grid that drifts by a module or so across the row. changes:
-// room for gridWidth ints.
+// follows a grid that drifts by a module or so across the row. When the
+// previous one read more than a module wider or narrower than the grid's
+// spacing, it is looked for first at that width, so that the reading
+// follows modules that narrow along the row (a label round a bottle, a
+// steep view) where the grid spaces them evenly. changes: room for
+// gridWidth ints.
 static void readRowValues(const unsigned char* row, int gridWidth, int gridColumns, int modulePixels,
                           const unsigned char* columnSeen, int* changes, int* values) {
   int nominal = 17 * modulePixels;
-  int drift = 0;
+  int lastColumn = -1, lastStart = 0, lastWidth = nominal;
   int changeCount = rowChanges(row, gridWidth, changes);
   int near = 0;
   for (int c = 0; c < gridColumns; c++) {
     values[c] = 0;
     if (columnSeen && !columnSeen[c]) continue;
-    int expected = 2 * modulePixels + c * nominal + drift;
-    int bar = findBarStart(row, changes, changeCount, expected, 2 * modulePixels, &near);
-    if (bar < 0) continue;
-    int start = changes[bar];
-    values[c] = patternFromChanges(row, gridWidth, changes, changeCount, start, bar + 1, nominal);
-    if (values[c]) drift = start - (2 * modulePixels + c * nominal);
+    int start = 0, width = nominal;
+    int expected = lastColumn < 0 ? 2 * modulePixels + c * nominal : lastStart + (c - lastColumn) * nominal;
+    int followed = lastStart + (c - lastColumn) * lastWidth;
+    bool follow = lastColumn >= 0 && std::abs(followed - expected) > modulePixels;
+    values[c] = codewordNear(row, gridWidth, changes, changeCount, follow ? followed : expected, modulePixels, &near,
+                             &start, &width);
+    // A row's codewords share a cluster: one of another was read astray.
+    if (follow && values[c] && (values[c] - 1) / 929 != (values[lastColumn] - 1) / 929) values[c] = 0;
+    if (follow && !values[c])
+      values[c] = codewordNear(row, gridWidth, changes, changeCount, expected, modulePixels, &near, &start, &width);
+    if (values[c]) lastColumn = c, lastStart = start, lastWidth = width;
   }
 }
 

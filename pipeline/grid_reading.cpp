@@ -6,13 +6,17 @@
 
 #include "locate/adaptive_binarize.h"
 #include "locate/grid_sampling.h"
+#include "locate/light_following_binarize.h"
 #include "pipeline/symbol_acceptance.h"
 
 namespace symbol_scan {
 
 namespace {
 
-enum { kMaxGridSide = 6000 };
+enum {
+  kMaxGridSide = 6000,
+  kMinSwing = 12,  // grey levels between bar and space below which a row shows neither
+};
 
 // Grid rows: one per pixel of height, between four and eight per symbol row
 // when the rows are known, else one per module of height (rows are at least
@@ -231,9 +235,12 @@ bool readAlongRows(ScanContext* ctx, const Frame& f, const GridOutcome& g) {
   unsigned char* binary = grid + bytes;
   bool verified = false;
   clearReading(ctx->reading, f.gridColumns);
-  for (int local = 0; local < 3 && !verified; local++) {
+  for (int local = 0; local < 4 && !verified; local++) {
     std::memcpy(binary, grid, bytes);
-    if (local == 2)
+    // Last, a threshold that steps with a shadow's edge across the rows.
+    if (local == 3)
+      binarizeFollowingLight(binary, width, height, 7 * g.modulePixels, kMinSwing);
+    else if (local == 2)
       binarizeAlongRows(binary, width, height, (3 * g.modulePixels) / 2);
     else if (local)
       adaptiveBinarize(binary, width, height, 8 * g.modulePixels);

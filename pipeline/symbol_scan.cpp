@@ -9,6 +9,7 @@
 #include "locate/picture_levels.h"
 #include "locate/pattern_scan.h"
 #include "locate/pattern_trails.h"
+#include "pipeline/far_pattern.h"
 #include "pipeline/grid_reading.h"
 #include "pipeline/row_count_guesses.h"
 #include "pipeline/scan_effort.h"
@@ -181,10 +182,27 @@ bool readStretch(ScanContext* ctx, const Candidate& c, const Levels& levels, int
   return readColumns(ctx, c, layout.columns + 2, layout.rows, levels, depth, &layout, &indicatorsRead);
 }
 
+// A symbol seen so steeply that only its near pattern was: the far one is
+// looked for where the near one's indicators say the symbol ends, and the
+// pair read.
+bool readWithFarPattern(ScanContext* ctx, const Candidate& c, int step) {
+  SymbolLayout layout;
+  Candidate both;
+  if (enoughSymbols(ctx) || !indicatorLayout(ctx, c, candidateLevels(c, step), &layout) ||
+      !findFarPattern(ctx, c, layout.columns + 2, &both))
+    return false;
+  return readStretch(ctx, both, candidateLevels(both, step), 0);
+}
+
 // Reads a candidate. A pair that does not read is read again as each of its
 // edges alone: a stray stop sighting in the data can pair with a true start.
+// A single edge that does not read may be the near one of a steep view.
 void readCandidate(ScanContext* ctx, const Candidate& c, int step) {
-  if (readStretch(ctx, c, candidateLevels(c, step), 0) || !c.start.present || !c.stop.present) return;
+  if (readStretch(ctx, c, candidateLevels(c, step), 0)) return;
+  if (!c.start.present || !c.stop.present) {
+    readWithFarPattern(ctx, c, step);
+    return;
+  }
   for (int side = 0; side < 2 && !enoughSymbols(ctx); side++) {
     Candidate one = c;
     if (side == 0)

@@ -25,10 +25,10 @@ const std::string kLicence =
     "@\n\x1e\rANSI 636014090102DL00410278ZC03190024DLDCSPUBLIC\nDACJOHN\nDADQ\nDBD08242015\nDBB01311970\n"
     "DBA08242020\nDBC1\nDAYBRO\nDAU070 IN\nDAG2300 WEST BROAD STREET\nDAIRICHMOND\nDAJVA\nDAK232690000\n";
 
-Card licenceCard(bool mirrored) {
+Card licenceCard(bool mirrored, int eccLevel = 4) {
   SymbolOptions options;
   options.columns = 10;
-  options.eccLevel = 4;
+  options.eccLevel = eccLevel;
   ModuleMatrix symbol;
   EXPECT_TRUE(encodeSymbol(kLicence, options, &symbol));
   DrawOptions draw;
@@ -79,14 +79,26 @@ GrayPicture turnedCard(const Card& card, double roll, double* quad) {
   return warpCard(card.picture, quad, width, height, 255);
 }
 
+// A picture turned a quarter: the symbol's rows run down it.
+GrayPicture quarterTurned(const GrayPicture& picture) {
+  CameraView camera;
+  camera.roll = 90;
+  double quad[8];
+  int width, height;
+  cameraCorners(picture, camera, quad, &width, &height);
+  return warpCard(picture, quad, width, height, 255);
+}
+
 }  // namespace
 
 // About the vertical axis the far side's modules fall to about a pixel at
-// 55 degrees, beyond which its stop pattern is no longer seen.
-TEST(CameraRead, TiltedCardsReadUpTo55DegreesAboutTheVerticalAxisAnd60AboutTheHorizontal) {
+// 60 degrees, where the scan no longer sees its stop pattern: the far
+// pattern is found from the near one. Mirrored, the far side holds the
+// start pattern.
+TEST(CameraRead, TiltedCardsReadUpTo60DegreesAboutEitherAxis) {
   Card card = licenceCard(false);
   for (int axis = 0; axis < 2; axis++)
-    for (double degrees : {30.0, axis == 0 ? 55.0 : 60.0}) {
+    for (double degrees : {30.0, axis == 0 ? 55.0 : 60.0, 60.0}) {
       CameraView camera;
       (axis == 0 ? camera.yaw : camera.pitch) = degrees;
       double quad[8];
@@ -95,6 +107,58 @@ TEST(CameraRead, TiltedCardsReadUpTo55DegreesAboutTheVerticalAxisAnd60AboutTheHo
       std::string what = (axis == 0 ? "yaw " : "pitch ") + std::to_string((int)degrees);
       expectReadWithCorners(card, warpCard(card.picture, quad, width, height, 255), quad, what);
     }
+}
+
+TEST(CameraRead, MirroredCardTiltedAway60DegreesOnItsStartPatternSide) {
+  Card card = licenceCard(true);
+  CameraView camera;
+  camera.yaw = 60;
+  double quad[8];
+  int width, height;
+  cameraCorners(card.picture, camera, quad, &width, &height);
+  expectReadWithCorners(card, warpCard(card.picture, quad, width, height, 255), quad, "mirrored, yaw 60");
+}
+
+// A label round a bottle: the symbol spans 80 degrees of the cylinder,
+// its modules narrowing and darkening towards both sides, curved across
+// its rows (upright bottle) or along them (bottle on its side); the
+// picture turned a quarter.
+TEST(CameraRead, LabelsRoundACylinderSpanning80Degrees) {
+  Card card = licenceCard(false);
+  for (bool alongRows : {false, true}) {
+    // Along the rows the label ends six modules above and below the symbol.
+    GrayPicture label = card.picture;
+    double symbolLength = card.symbol[2] - card.symbol[0];
+    if (alongRows) {
+      int top = (int)card.symbol[1] - 18, bottom = (int)card.symbol[5] + 18;
+      label.height = bottom - top;
+      label.pixels.assign(card.picture.pixels.begin() + (size_t)top * label.width,
+                          card.picture.pixels.begin() + (size_t)bottom * label.width);
+      symbolLength = card.symbol[5] - card.symbol[1];
+    }
+    double arc = 80.0 * (alongRows ? label.height : label.width) / symbolLength;
+    GrayPicture picture = quarterTurned(cylinderCard(label, arc, alongRows));
+    pdf417read::ImageView view(picture.pixels.data(), picture.width, picture.height, pdf417read::PixelFormat::Gray);
+    pdf417read::ReadResult result = pdf417read::read(view);
+    ASSERT_EQ(result.symbols.size(), 1u) << (alongRows ? "along rows" : "across rows");
+    EXPECT_EQ(result.symbols[0].bytes, kLicence);
+    EXPECT_TRUE(result.symbols[0].verified);
+  }
+}
+
+// Faded print, 40 grey levels between bar and space, half of it under a
+// hard shadow edge that takes half the light: the shadow's spaces are
+// darker than the lit half's bars, and only 20 levels lighter than its own.
+// Sixteen check codewords leave little room for a band of misread ones
+// along the edge. The picture turned a quarter.
+TEST(CameraRead, FadedPrintHalfUnderAShadowEdge) {
+  Card card = licenceCard(false, 3);
+  GrayPicture picture = quarterTurned(shadowStep(fadedContrast(card.picture, 108, 148), 0.5, 20));
+  pdf417read::ImageView view(picture.pixels.data(), picture.width, picture.height, pdf417read::PixelFormat::Gray);
+  pdf417read::ReadResult result = pdf417read::read(view);
+  ASSERT_EQ(result.symbols.size(), 1u);
+  EXPECT_EQ(result.symbols[0].bytes, kLicence);
+  EXPECT_TRUE(result.symbols[0].verified);
 }
 
 TEST(CameraRead, KeystonesWhoseFarSideIsAThirdOfTheNearOne) {

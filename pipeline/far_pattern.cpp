@@ -1,0 +1,211 @@
+#include "pipeline/far_pattern.h"
+
+#include <cmath>
+#include <initializer_list>
+
+#include "pipeline/scan_context.h"
+
+namespace symbol_scan {
+
+namespace {
+
+enum { kMaxSamples = 8192 };
+const double kStep = 0.5;  // pixels between samples along a line
+
+// Grey at picture point p (pixel centres at .5), bilinear; -1 beyond the
+// picture.
+double greyAt(const ScanContext* ctx, Vec p) {
+  double x = p.x - 0.5, y = p.y - 0.5;
+  if (!(x >= 0 && y >= 0 && x <= ctx->width - 1 && y <= ctx->height - 1)) return -1;
+  int x0 = (int)x, y0 = (int)y;
+  int x1 = x0 + 1 < ctx->width ? x0 + 1 : x0, y1 = y0 + 1 < ctx->height ? y0 + 1 : y0;
+  double fx = x - x0, fy = y - y0;
+  const unsigned char* g = ctx->grey;
+  size_t w = (size_t)ctx->width;
+  double top = g[y0 * w + x0] * (1 - fx) + g[y0 * w + x1] * fx;
+  double bottom = g[y1 * w + x0] * (1 - fx) + g[y1 * w + x1] * fx;
+  return top * (1 - fy) + bottom * fy;
+}
+
+// Samples every kStep pixels from p along d, up to `capacity` or the
+// picture's border; returns how many, and the threshold halfway between
+// the darkest and lightest of them (*contrast their difference).
+int sampleLine(const ScanContext* ctx, Vec p, Vec d, float* out, int capacity, double* threshold, double* contrast) {
+  int n = 0;
+  double low = 255, high = 0;
+  for (; n < capacity; n++) {
+    double v = greyAt(ctx, p + d * (n * kStep));
+    if (v < 0) break;
+    out[n] = (float)v;
+    low = v < low ? v : low, high = v > high ? v : high;
+  }
+  *threshold = 0.5 * (low + high);
+  *contrast = high - low;
+  return n;
+}
+
+// Where one line across the symbol finds the far pattern.
+struct FarSighting {
+  bool found;
+  double inner;   // pixels from the line's start to the far pattern's inner edge
+  double module;  // the module width there
+  double contrast;
+};
+
+// Along a line from the near pattern's inner edge: the symbol ends where
+// the longest light run, its quiet zone, begins, and the far pattern's
+// widest bar, just before, gives its modules. `modules`: from the near
+// inner edge to the far pattern's outer end; `stopFar`: the far pattern is the stop pattern (its seven-
+// module bar comes first), else the start pattern (its eight-module bar is
+// the outermost).
+FarSighting sightFar(const ScanContext* ctx, Vec p, Vec d, double nearModule, int modules, bool stopFar) {
+  FarSighting s = {false, 0, 0, 0};
+  float samples[kMaxSamples];
+  int capacity = (int)std::ceil((modules * nearModule * 1.1 + 4) / kStep);
+  if (capacity > kMaxSamples) capacity = kMaxSamples;
+  double threshold;
+  int n = sampleLine(ctx, p, d, samples, capacity, &threshold, &s.contrast);
+  if (s.contrast < 16) return s;
+  // The symbol's end: the start of the longest light run.
+  int i = 0, longest = 0;
+  for (int k = 1; k < n; k++) {
+    if (!(samples[k - 1] < threshold && samples[k] >= threshold)) continue;
+    int j = k;
+    while (j < n && samples[j] >= threshold) j++;
+    if (j - k > longest) longest = j - k, i = k;
+  }
+  // The far pattern's widest bar: the start pattern's is its last, the
+  // stop pattern's the widest of its five (its one-module bars may blur
+  // away or into each other, so of the last six runs).
+  double barStart = 0, barLength = 0;
+  for (int e = i, runs = 0; e > 0 && runs < (stopFar ? 6 : 1);) {
+    while (e > 0 && samples[e - 1] >= threshold) e--;
+    int k = e;
+    while (k > 0 && samples[k - 1] < threshold) k--;
+    if (k == e) break;
+    if ((e - k) * kStep > barLength) barLength = (e - k) * kStep, barStart = k * kStep;
+    runs++;
+    e = k;
+  }
+  double far = barLength / (stopFar ? 7 : 8);
+  if (far < 0.5 || far > 1.1 * nearModule || longest * kStep < 7 * far) return s;
+  s.inner = stopFar ? barStart : barStart - 9 * far;
+  // A bar seen at a pixel a module reads wide; the symbol's length says
+  // better what the far modules are, when the row indicators gave its
+  // columns right (under perspective, a line's length is its module count
+  // times the geometric mean of the modules at its ends).
+  double length = i * kStep / modules, byLength = length * length / nearModule;
+  s.module = byLength > 0.75 * far && byLength < 1.25 * far ? byLength : far;
+  s.found = s.inner > 0;
+  return s;
+}
+
+// The far pattern's inner edge on a short line across it near `guess`:
+// the start of a dark run as wide as the pattern's bar, within two modules
+// of the guess. False when none is, or the line shows too little contrast.
+bool barNear(const ScanContext* ctx, Vec guess, Vec d, double module, bool stopFar, double minContrast, Vec* at) {
+  enum { kShort = 128 };
+  float samples[kShort];
+  double reach = 6 * module + 2;
+  Vec from = guess - d * reach;
+  int capacity = (int)std::ceil(2 * reach / kStep) + (int)std::ceil(12 * module / kStep);
+  if (capacity > kShort) capacity = kShort;
+  double threshold, contrast;
+  int n = sampleLine(ctx, from, d, samples, capacity, &threshold, &contrast);
+  if (n < capacity || contrast < minContrast) return false;
+  double best = 1e9;
+  for (int k = 0; k < n;) {
+    if (samples[k] >= threshold) {
+      k++;
+      continue;
+    }
+    int e = k;
+    while (e < n && samples[e] < threshold) e++;
+    double length = (e - k) * kStep;
+    // The start pattern's edge lies nine modules inside its bar.
+    double edge = stopFar ? k * kStep : k * kStep - 9 * module;
+    double off = std::fabs(edge - reach);
+    if (length >= 3.5 * module && length <= 12 * module && e < n && off < 2 * module + 1 && off < best) {
+      best = off;
+      *at = from + d * edge;
+    }
+    k = e;
+  }
+  return best < 1e9;
+}
+
+Vec unit(Vec v) {
+  double n = std::hypot(v.x, v.y);
+  return n > 0 ? v * (1 / n) : Vec{0, 1};
+}
+
+// Walks along the far pattern's bar from a sighting, a pixel and a half at a
+// time, following it while it shows; *end gets the last place it showed.
+void walkBar(const ScanContext* ctx, Vec from, Vec along, Vec d, double module, bool stopFar, double minContrast,
+             int maxSteps, Vec* end) {
+  const double kWalk = 1.5;
+  Vec last = from, guess = from;
+  *end = from;
+  for (int step = 0, misses = 0; step < maxSteps && misses < 3; step++) {
+    guess = guess + along * kWalk;
+    Vec at;
+    if (barNear(ctx, guess, d, module, stopFar, minContrast, &at)) {
+      // The bar's direction follows what it showed.
+      along = unit(at - last);
+      last = guess = at;
+      *end = at;
+      misses = 0;
+    } else {
+      misses++;
+    }
+  }
+}
+
+}  // namespace
+
+bool findFarPattern(const ScanContext* ctx, const Candidate& c, int gridColumns, Candidate* both) {
+  if (c.start.present == c.stop.present || gridColumns < 3 || gridColumns > 40) return false;
+  bool stopFar = c.start.present;
+  const Edge& near = stopFar ? c.start : c.stop;
+  if (!(near.module > 0.5)) return false;
+  Vec d = stopFar ? c.across : c.across * -1.0;
+  int modules = 17 * gridColumns + (stopFar ? 18 : 17);
+  double middle = 0.5 * (near.first + near.last), half = 0.5 * (near.last - near.first);
+  // Three lines across, through the near edge's middle and a fifth of its
+  // length either side; the far side may be much shorter.
+  Vec found[3];
+  double module = 0, contrast = 0;
+  int count = 0;
+  for (double t : {0.0, -0.4, 0.4}) {
+    Vec p = near.point + near.along * (middle + t * half);
+    FarSighting s = sightFar(ctx, p, d, near.module, modules, stopFar);
+    if (!s.found) {
+      if (t == 0.0) return false;
+      continue;
+    }
+    found[count++] = p + d * s.inner;
+    module += s.module, contrast += s.contrast;
+  }
+  module /= count, contrast /= count;
+  Vec along = count == 3 ? unit(found[2] - found[1]) : near.along;
+  if (dot(along, near.along) < 0) along = along * -1.0;
+  if (std::fabs(dot(along, near.along)) < 0.7) return false;
+  int maxSteps = (int)(2 * (near.last - near.first) / 1.5) + 4;
+  Vec ends[2];
+  walkBar(ctx, found[0], along * -1.0, d, module, stopFar, 0.4 * contrast, maxSteps, &ends[0]);
+  walkBar(ctx, found[0], along, d, module, stopFar, 0.4 * contrast, maxSteps, &ends[1]);
+  double length = std::hypot(ends[1].x - ends[0].x, ends[1].y - ends[0].y);
+  if (length < 8 * module) return false;
+  Edge far;
+  far.present = true;
+  far.point = (ends[0] + ends[1]) * 0.5;
+  far.along = unit(ends[1] - ends[0]);
+  far.first = -0.5 * length, far.last = 0.5 * length;
+  far.module = module;
+  far.hits = 0;
+  *both = c;
+  (stopFar ? both->stop : both->start) = far;
+  return true;
+}
+
+}  // namespace symbol_scan
