@@ -25,6 +25,8 @@
 #include "support/camera_pictures.h"
 #include "support/symbol_pictures.h"
 
+using namespace pdf417read::detail;
+
 namespace {
 
 struct Card {

@@ -6,6 +6,8 @@
 #include "codeword/row_reader.h"
 #include "support/symbol_pictures.h"
 
+using namespace pdf417read::detail;
+
 // A zint symbol cut between the inner edges of its start and stop patterns,
 // drawn as the pipeline hands it over: modulePixels columns per module,
 // rowPixels grid rows per symbol row, a light pad byte after every row.

@@ -7,6 +7,8 @@
 #include "ecc/reed_solomon.h"
 #include "support/symbol_pictures.h"
 
+using namespace pdf417read::detail;
+
 // The codewords of a real symbol at the given level, text long enough to
 // give a word of several hundred codewords.
 static std::vector<int> symbolWord(int level) {

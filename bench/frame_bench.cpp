@@ -16,6 +16,8 @@
 #include "support/glare_clips.h"
 #include "support/symbol_pictures.h"
 
+using namespace pdf417read::detail;
+
 namespace {
 
 const char kMessage[] = "LICENCE 0123456789 ANYTOWN DRIVER CLASS C; frames read together give every codeword.";

@@ -10,6 +10,8 @@
 #include "highlevel/walk_trace.h"
 #include "support/symbol_pictures.h"
 
+using namespace pdf417read::detail;
+
 static std::vector<int> symbolFor(const std::string& data) {
   ModuleMatrix symbol;
   encodeSymbol(data, SymbolOptions{}, &symbol);

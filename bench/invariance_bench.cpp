@@ -37,6 +37,8 @@
 #include "support/picture_variants.h"
 #include "support/symbol_pictures.h"
 
+using namespace pdf417read::detail;
+
 namespace {
 
 struct Sample {
@@ -144,8 +146,8 @@ GrayPicture jpeg(const GrayPicture& p, int quality) {
   std::vector<unsigned char> bytes;
   stbi_write_jpg_to_func(appendBytes, &bytes, p.width, p.height, 1, p.pixels.data(), quality);
   int w = 0, h = 0;
-  unsigned char* grey = decodePictureGray(bytes.data(), bytes.size(), &w, &h);
-  return adoptPicture(grey, w, h);
+  unsigned char* gray = decodePictureGray(bytes.data(), bytes.size(), &w, &h);
+  return adoptPicture(gray, w, h);
 }
 
 GrayPicture noisy(const GrayPicture& p, double sigma) {
@@ -217,7 +219,7 @@ std::vector<Transformation> transformations() {
                                          (unsigned char)lightLevel(s.picture.pixels.data(), s.picture.width,
                                                                    s.picture.height));
                    }});
-  // Faded print: 40 grey levels between bar and space; 50, with a hard
+  // Faded print: 40 gray levels between bar and space; 50, with a hard
   // shadow edge across the middle taking away 40% of the light.
   all.push_back({"faded 40", [](const Sample& s) { return fadedContrast(s.picture, 108, 148); }});
   all.push_back({"faded 50, shadow", [](const Sample& s) {

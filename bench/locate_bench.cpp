@@ -7,6 +7,8 @@
 #include "locate/start_stop_search.h"
 #include "support/symbol_pictures.h"
 
+using namespace pdf417read::detail;
+
 namespace {
 
 // A symbol of a few hundred bytes drawn large, as a scanned page would hold it.

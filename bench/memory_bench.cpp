@@ -1,9 +1,9 @@
 // Peak memory of reading 1, 4 and 16 megapixel pictures, with a symbol and
 // without (noise, a photo-like scene): through the program (its whole peak
 // resident size, with -q and with its trace), and in-process through read on
-// a grey view and readFile (what the call adds to the resident size). Each
+// a gray view and readFile (what the call adds to the resident size). Each
 // measurement runs in a child process of its own, so none inherits another's
-// peak. The aim: no more than four times the grey picture plus 64 MiB.
+// peak. The aim: no more than four times the gray picture plus 64 MiB.
 // The pictures wait in files, not in this process: a child starts with as
 // much resident as its parent holds, and the program's peak would count it.
 //
@@ -28,6 +28,8 @@
 
 #include "support/symbol_pictures.h"
 
+using namespace pdf417read::detail;
+
 namespace {
 
 const double kMiB = 1024.0 * 1024.0;
@@ -35,7 +37,7 @@ const double kMiB = 1024.0 * 1024.0;
 struct Page {
   std::string name;
   int width = 0, height = 0;
-  std::string grey, png, jpg;  // files: the grey pixels as they are, and pictures
+  std::string gray, png, jpg;  // files: the gray pixels as they are, and pictures
 };
 
 // A symbol of a few hundred bytes scaled to a fifth of the page's width, on
@@ -96,17 +98,17 @@ const std::vector<Page>& pages() {
       page.name = std::string(megapixels[s]) + "/" + kind;
       page.width = width;
       page.height = height;
-      GrayPicture grey = kind[0] == 's' ? symbolPage(width, height)
+      GrayPicture gray = kind[0] == 's' ? symbolPage(width, height)
                          : kind[0] == 'n' ? noisePage(width, height)
                                           : photoPage(width, height);
       std::string base = workPath(std::string(megapixels[s]) + "-" + kind);
-      page.grey = base + ".grey";
+      page.gray = base + ".gray";
       page.png = base + ".png";
       page.jpg = base + ".jpg";
-      writeBytes(page.grey, grey.pixels);
+      writeBytes(page.gray, gray.pixels);
       // Colour files, as cameras and scanners write them.
-      writePicture(grey, page.png);
-      writePicture(grey, page.jpg, false, 90);
+      writePicture(gray, page.png);
+      writePicture(gray, page.jpg, false, 90);
       all.push_back(std::move(page));
     }
   }
@@ -182,10 +184,10 @@ struct Row {
 std::vector<Row> rows;
 
 void report(benchmark::State& state, const std::string& name, const Page& page, long peakKiB) {
-  double greyMiB = (double)page.width * page.height / kMiB;
+  double grayMiB = (double)page.width * page.height / kMiB;
   double peakMiB = peakKiB / 1024.0;
-  double aimMiB = 4 * greyMiB + 64;
-  state.counters["grey_MiB"] = greyMiB;
+  double aimMiB = 4 * grayMiB + 64;
+  state.counters["gray_MiB"] = grayMiB;
   state.counters["peak_MiB"] = peakMiB;
   state.counters["aim_MiB"] = aimMiB;
   rows.push_back({name, peakMiB, aimMiB});
@@ -202,9 +204,9 @@ void programRun(benchmark::State& state, std::string name, const Page* page, boo
 
 void readView(benchmark::State& state, std::string name, const Page* page) {
   for (auto _ : state) {
-    std::vector<unsigned char> grey;
-    report(state, name, *page, addedPeakKiB([&]() { grey = readBytes(page->grey); }, [&]() {
-             pdf417read::read(pdf417read::ImageView(grey.data(), page->width, page->height,
+    std::vector<unsigned char> gray;
+    report(state, name, *page, addedPeakKiB([&]() { gray = readBytes(page->gray); }, [&]() {
+             pdf417read::read(pdf417read::ImageView(gray.data(), page->width, page->height,
                                                     pdf417read::PixelFormat::Gray));
            }));
   }
@@ -232,7 +234,7 @@ int main(int argc, char** argv) {
     add("program-q/png/" + page.name, programRun, &page, true, false);
     add("program/png/" + page.name, programRun, &page, false, false);
     add("program-q/jpg/" + page.name, programRun, &page, true, true);
-    add("read/grey/" + page.name, readView, &page);
+    add("read/gray/" + page.name, readView, &page);
     add("readFile/png/" + page.name, readFile, &page, false);
     add("readFile/jpg/" + page.name, readFile, &page, true);
   }

@@ -5,7 +5,7 @@
 // The stage benchmarks call the stage functions with the inputs decodeImage
 // gives them; those inputs are made once, outside the timed loops, by the
 // same steps decodeImage takes. Buffers are allocated outside the loops too,
-// so the stages' sum leaves out the allocations, the grey copy, the edge walk
+// so the stages' sum leaves out the allocations, the gray copy, the edge walk
 // and the row padding that decodeImage also does.
 #include <benchmark/benchmark.h>
 
@@ -28,6 +28,8 @@
 #include "locate/start_stop_search.h"
 #include "pipeline/decode_pipeline.h"
 #include "support/symbol_pictures.h"
+
+using namespace pdf417read::detail;
 
 namespace {
 
@@ -158,7 +160,7 @@ BENCHMARK(BM_DecodeImageKeeping)->DenseRange(0, kRecipeCount - 1)->Unit(benchmar
 
 struct StageInputs {
   int width = 0, height = 0;
-  std::vector<unsigned char> grey;       // the picture as drawn
+  std::vector<unsigned char> gray;       // the picture as drawn
   std::vector<unsigned char> binarised;  // the picture after binarizeImage
   int corners[16] = {};                  // after the edge walk
   int provisionalWidth = 0, gridHeight = 0, columns = 0, gridWidth = 0;
@@ -179,7 +181,7 @@ void sampleOnto(const unsigned char* source, const StageInputs& in, unsigned cha
 
 // Locating: binarisation, the upright search, the edge walk, both grids.
 bool locateStages(StageInputs* in) {
-  in->binarised = in->grey;
+  in->binarised = in->gray;
   binarizeImage(in->binarised.data(), in->width, in->height);
   StartStopCorners found;
   if (!findStartStopUpright(in->binarised.data(), in->width, in->height, &found))
@@ -215,7 +217,7 @@ bool locateStages(StageInputs* in) {
 bool readStages(StageInputs* in) {
   int gridWidth = in->gridWidth, gridHeight = in->gridHeight;
   std::vector<unsigned char> grid((size_t)gridWidth * gridHeight + 1);
-  sampleOnto(in->grey.data(), *in, grid.data(), gridWidth);
+  sampleOnto(in->gray.data(), *in, grid.data(), gridWidth);
   binarizeImage(grid.data(), gridWidth, gridHeight);
   size_t rowLength = (size_t)gridWidth + 1;
   in->readerRows.assign(rowLength * gridHeight + 2, 0);
@@ -248,7 +250,7 @@ StageInputs makeStageInputs(int index) {
   if (!in.problem.empty()) return in;
   in.width = made.picture.width;
   in.height = made.picture.height;
-  in.grey = made.picture.pixels;
+  in.gray = made.picture.pixels;
   if (!locateStages(&in) || !readStages(&in)) return in;
   const int* c = in.corners;
   if (c[12] != pipeline.topRightX || c[13] != pipeline.topRightY ||
@@ -290,10 +292,10 @@ const StageInputs* stageInputsFor(benchmark::State& state) {
 void BM_Stage1_BinarizePicture(benchmark::State& state) {
   const StageInputs* in = stageInputsFor(state);
   if (!in) return;
-  std::vector<unsigned char> pixels(in->grey.size());
+  std::vector<unsigned char> pixels(in->gray.size());
   for (auto _ : state) {
     state.PauseTiming();
-    std::memcpy(pixels.data(), in->grey.data(), pixels.size());
+    std::memcpy(pixels.data(), in->gray.data(), pixels.size());
     state.ResumeTiming();
     binarizeImage(pixels.data(), in->width, in->height);
     benchmark::DoNotOptimize(pixels.data());
@@ -326,7 +328,7 @@ void BM_Stage4_FinalGridAndBinarize(benchmark::State& state) {
   if (!in) return;
   std::vector<unsigned char> grid((size_t)in->gridWidth * in->gridHeight + 1);
   for (auto _ : state) {
-    sampleOnto(in->grey.data(), *in, grid.data(), in->gridWidth);
+    sampleOnto(in->gray.data(), *in, grid.data(), in->gridWidth);
     binarizeImage(grid.data(), in->gridWidth, in->gridHeight);
     benchmark::DoNotOptimize(grid.data());
   }
@@ -383,8 +385,8 @@ STAGE_BENCHMARK(BM_Stage7_DecodeDataCodewords);
 
 // ---- Loading a picture file ------------------------------------------------
 
-// Loading alone: reading the file, decoding its format and making the grey
-// picture, with the fastest loader there is (straight to grey, as the
+// Loading alone: reading the file, decoding its format and making the gray
+// picture, with the fastest loader there is (straight to gray, as the
 // public readFile loads). The picture is named by the environment variable
 // PDF417_BENCH_PICTURE.
 void BM_LoadPicture(benchmark::State& state) {
@@ -392,10 +394,10 @@ void BM_LoadPicture(benchmark::State& state) {
   if (!path || !*path) return state.SkipWithError("set PDF417_BENCH_PICTURE to a picture file");
   int width = 0, height = 0;
   for (auto _ : state) {
-    unsigned char* grey = loadPictureGray(path, &width, &height);
-    if (!grey) return state.SkipWithError("the picture could not be read");
-    benchmark::DoNotOptimize(grey);
-    std::free(grey);
+    unsigned char* gray = loadPictureGray(path, &width, &height);
+    if (!gray) return state.SkipWithError("the picture could not be read");
+    benchmark::DoNotOptimize(gray);
+    std::free(gray);
   }
   state.counters["megapixels"] = (double)width * height / 1e6;
 }

@@ -1,5 +1,5 @@
 // Time of the public read per picture, next to a baseline reader timed on the
-// same grey buffers when one is built in (READ_BASELINE_ZXING): the corpus
+// same gray buffers when one is built in (READ_BASELINE_ZXING): the corpus
 // pictures (PDF417_BENCH_CORPUS, default /work/shared/corpus) and generated
 // pictures without a symbol, six kinds at three sizes. Each picture is timed
 // as the median of five reads in processor time, load excluded. A table with the ratios, their
@@ -28,13 +28,15 @@
 #include <ZXing/ReadBarcode.h>
 #endif
 
+using namespace pdf417read::detail;
+
 namespace {
 
 struct Picture {
   std::string name;
   bool hasSymbol = false;
   int width = 0, height = 0;
-  std::vector<unsigned char> grey;
+  std::vector<unsigned char> gray;
 };
 
 // ---- pictures without a PDF417 symbol --------------------------------------
@@ -44,14 +46,14 @@ Picture blankPicture(const std::string& kind, int width, int height, unsigned ch
   picture.name = "nosymbol/" + kind + "-" + std::to_string(width) + "x" + std::to_string(height);
   picture.width = width;
   picture.height = height;
-  picture.grey.assign((size_t)width * height, level);
+  picture.gray.assign((size_t)width * height, level);
   return picture;
 }
 
 Picture noise(int width, int height) {
   Picture picture = blankPicture("noise", width, height, 0);
   std::mt19937 random(1);
-  for (unsigned char& v : picture.grey) v = (unsigned char)random();
+  for (unsigned char& v : picture.gray) v = (unsigned char)random();
   return picture;
 }
 
@@ -59,7 +61,7 @@ Picture gradient(int width, int height) {
   Picture picture = blankPicture("gradient", width, height, 0);
   for (int y = 0; y < height; y++)
     for (int x = 0; x < width; x++)
-      picture.grey[(size_t)y * width + x] = (unsigned char)(20 + 215.0 * (x + y) / (width + height));
+      picture.gray[(size_t)y * width + x] = (unsigned char)(20 + 215.0 * (x + y) / (width + height));
   return picture;
 }
 
@@ -85,7 +87,7 @@ Picture photoLike(int width, int height) {
   }
   std::normal_distribution<double> grain(0, 4);
   for (size_t i = 0; i < value.size(); i++)
-    picture.grey[i] = (unsigned char)std::clamp(value[i] + grain(random), 0.0, 255.0);
+    picture.gray[i] = (unsigned char)std::clamp(value[i] + grain(random), 0.0, 255.0);
   return picture;
 }
 
@@ -102,7 +104,7 @@ Picture textPage(int width, int height) {
         int w = size / 3 + random() % (size / 2 + 1), h = size / 2 + random() % (size / 2);
         for (int y = line + size - h; y < line + size; y++)
           for (int dx = 0; dx < w; dx++)
-            if (random() % 5) picture.grey[(size_t)y * width + x + dx] = 30;
+            if (random() % 5) picture.gray[(size_t)y * width + x + dx] = 30;
         x += w + 1 + random() % 3;
       }
       x += size;
@@ -127,7 +129,7 @@ Picture otherBarcode(const char* kind, int symbology, int width, int height) {
         if (!((z->encoded_data[r][c >> 3] >> (c & 7)) & 1)) continue;
         for (int y = 0; y < rowHeight * scale; y++)
           for (int x = 0; x < scale; x++)
-            picture.grey[(size_t)(top + r * rowHeight * scale + y) * width + left + c * scale + x] = 10;
+            picture.gray[(size_t)(top + r * rowHeight * scale + y) * width + left + c * scale + x] = 10;
       }
   }
   ZBarcode_Delete(z);
@@ -162,7 +164,7 @@ const std::vector<Picture>& pictures() {
       picture.hasSymbol = true;
       picture.width = corpus.picture.width;
       picture.height = corpus.picture.height;
-      picture.grey = corpus.picture.pixels;
+      picture.gray = corpus.picture.pixels;
       all.push_back(picture);
     }
     std::vector<Picture> others = noSymbolPictures();
@@ -174,13 +176,13 @@ const std::vector<Picture>& pictures() {
 // ---- the readers ------------------------------------------------------------
 
 int readOurs(const Picture& picture) {
-  pdf417read::ImageView view(picture.grey.data(), picture.width, picture.height, pdf417read::PixelFormat::Gray);
+  pdf417read::ImageView view(picture.gray.data(), picture.width, picture.height, pdf417read::PixelFormat::Gray);
   return (int)pdf417read::read(view).symbols.size();
 }
 
 #ifdef READ_BASELINE_ZXING
 int readBaseline(const Picture& picture) {
-  ZXing::ImageView view(picture.grey.data(), picture.width, picture.height, ZXing::ImageFormat::Lum);
+  ZXing::ImageView view(picture.gray.data(), picture.width, picture.height, ZXing::ImageFormat::Lum);
   ZXing::DecodeHints hints;
   hints.setFormats(ZXing::BarcodeFormat::PDF417);
   return (int)ZXing::ReadBarcodes(view, hints).size();

@@ -17,12 +17,14 @@
 #include "pipeline/symbol_scan.h"
 #include "support/corpus_pictures.h"
 
+using namespace pdf417read::detail;
+
 namespace {
 
 struct Picture {
   std::string name;
   int width = 0, height = 0;
-  std::vector<unsigned char> grey;
+  std::vector<unsigned char> gray;
 };
 
 const std::vector<Picture>& corpus() {
@@ -39,7 +41,7 @@ const std::vector<Picture>& corpus() {
 
 double decodeSeconds(const Picture& picture) {
   auto begin = std::chrono::steady_clock::now();
-  pdf417read::ImageView view(picture.grey.data(), picture.width, picture.height, pdf417read::PixelFormat::Gray);
+  pdf417read::ImageView view(picture.gray.data(), picture.width, picture.height, pdf417read::PixelFormat::Gray);
   benchmark::DoNotOptimize(pdf417read::read(view));
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
 }
@@ -73,12 +75,12 @@ void BM_RobustNoSymbol(benchmark::State& state) {
   noise.width = (int)state.range(0);
   noise.height = noise.width * 3 / 4;
   std::mt19937 random(1);
-  for (int i = 0; i < noise.width * noise.height; i++) noise.grey.push_back((unsigned char)random());
+  for (int i = 0; i < noise.width * noise.height; i++) noise.gray.push_back((unsigned char)random());
   for (auto _ : state) benchmark::DoNotOptimize(decodeSeconds(noise));
   SymbolReading reading;
   ScanStats stats;
   ScanRequest request = {kEffortNormal, 1, nullptr};
-  readSymbolsByScan(noise.grey.data(), noise.width, noise.height, request, &reading, 1, &stats);
+  readSymbolsByScan(noise.gray.data(), noise.width, noise.height, request, &reading, 1, &stats);
   state.counters["readings"] = stats.readings;
 }
 BENCHMARK(BM_RobustNoSymbol)->Arg(640)->Arg(1600)->Arg(4000)->Unit(benchmark::kMillisecond);

@@ -5,6 +5,10 @@
 #ifndef PDF417_CODEWORD_CODEWORD_BUFFER_H
 #define PDF417_CODEWORD_CODEWORD_BUFFER_H
 
+namespace pdf417read::detail {
+
 enum { kCodewordBufferSize = 3060 };
+
+}  // namespace pdf417read::detail
 
 #endif

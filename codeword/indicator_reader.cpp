@@ -9,6 +9,8 @@
 
 #include "codeword/pattern_table.h"
 
+namespace pdf417read::detail {
+
 enum { kMaxEdges = 48, kUnknown = -1 };
 
 // The index of every pixel of a 0/1 row (any non-zero is dark) whose
@@ -435,3 +437,5 @@ int assembleCodewords(const GridReading* reading, const SymbolLayout* layout, in
     }
   return n;
 }
+
+}  // namespace pdf417read::detail

@@ -6,6 +6,8 @@
 #ifndef PDF417_CODEWORD_INDICATOR_READER_H
 #define PDF417_CODEWORD_INDICATOR_READER_H
 
+namespace pdf417read::detail {
+
 enum {
   kMaxSymbolRows = 90,
   kMaxDataColumns = 30,
@@ -86,5 +88,7 @@ int cellReading(const GridReading* reading, int row, int column, float* sureness
 // does not have the layout's column count.
 int assembleCodewords(const GridReading* reading, const SymbolLayout* layout, int* codewords,
                       int* erasures, int* erasureCount);
+
+}  // namespace pdf417read::detail
 
 #endif

@@ -7,6 +7,8 @@
 #include "codeword/pattern_table.h"
 #include "runtime/trace.h"
 
+namespace pdf417read::detail {
+
 // Bit weight of modules 1..15 of a codeword; module 0 (always a bar) is
 // bit 16 and module 16 (always a space) is bit 0.
 const int moduleWeights[15] = {32768, 16384, 8192, 4096, 2048, 1024, 512, 256,
@@ -216,3 +218,5 @@ int detectBStoCW(const unsigned char* grid, int rowLen, int rows, int* codewords
   free(accumulator);
   return lastResult == 1 ? 1 : -1;
 }
+
+}  // namespace pdf417read::detail

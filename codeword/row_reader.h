@@ -4,6 +4,8 @@
 
 #include "codeword/codeword_buffer.h"
 
+namespace pdf417read::detail {
+
 // A band stores at most this many codewords.
 enum { kBandCodewordLimit = 64 };
 
@@ -32,5 +34,7 @@ int detectBStoCW(const unsigned char* grid, int rowLen, int rows, int* codewords
 // returns 1 when it had at least 8 edges, else 0.
 int decodeRowBand(int rowLen, int bandNumber, int rowsInBand, const double* accumulator,
                   const int* weights, int* codewords, RowReaderState* state);
+
+}  // namespace pdf417read::detail
 
 #endif

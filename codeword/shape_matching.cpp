@@ -5,6 +5,8 @@
 
 #include "codeword/pattern_table.h"
 
+namespace pdf417read::detail {
+
 namespace {
 
 enum {
@@ -321,3 +323,5 @@ GuardPlace findGuard(const GuardShapes& guards, int guard, const float* darkness
   if (left > -2.0f && right > -2.0f && curve < 0) place.position += 0.5 * (left - right) / curve;
   return place;
 }
+
+}  // namespace pdf417read::detail

@@ -1,4 +1,4 @@
-// Codewords read from grey profiles by their whole shape. A profile across
+// Codewords read from gray profiles by their whole shape. A profile across
 // one codeword is compared with how each of the 929 patterns of its row's
 // cluster looks once blurred: where modules measure a pixel or so, or the
 // picture is blurry, one-module bars and spaces fade below any threshold,
@@ -7,6 +7,8 @@
 // module, darker higher.
 #ifndef PDF417_CODEWORD_SHAPE_MATCHING_H
 #define PDF417_CODEWORD_SHAPE_MATCHING_H
+
+namespace pdf417read::detail {
 
 enum {
   kShapeSamples = 3,
@@ -77,5 +79,7 @@ struct GuardPlace {
 // found.
 GuardPlace findGuard(const GuardShapes& guards, int guard, const float* darkness, int length, int expected,
                      int reach, bool anyScale);
+
+}  // namespace pdf417read::detail
 
 #endif

@@ -7,6 +7,8 @@
 #include "document/aamva_summary.h"
 #include "document/document_values.h"
 
+namespace pdf417read::detail {
+
 using pdf417read::Document;
 using pdf417read::DocumentField;
 
@@ -300,3 +302,5 @@ Document parseAamva(const std::string& bytes) {
   document.summary = aamvaSummary(header.iin, elementVersion, document.fields, &document.warnings);
   return document;
 }
+
+}  // namespace pdf417read::detail

@@ -9,6 +9,8 @@
 
 #include <string>
 
+namespace pdf417read::detail {
+
 // True when the bytes begin like an AAMVA record: "@" and either the
 // header's LF and CR around its separator or "ANSI " / "AAMVA" after it.
 bool looksLikeAamva(const std::string& bytes);
@@ -18,5 +20,7 @@ bool looksLikeAamva(const std::string& bytes);
 //   date_of_birth, issue_date, expiry_date, sex, document_number, street,
 //   city, state, postal_code, country, height_cm, eye_color.
 pdf417read::Document parseAamva(const std::string& bytes);
+
+}  // namespace pdf417read::detail
 
 #endif

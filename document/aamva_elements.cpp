@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+namespace pdf417read::detail {
+
 namespace {
 
 struct Element {
@@ -144,3 +146,5 @@ const char* aamvaElementName(const std::string& id, int version) {
   if (!element || version < element->firstVersion || version > element->lastVersion) return nullptr;
   return element->name;
 }
+
+}  // namespace pdf417read::detail

@@ -6,8 +6,12 @@
 
 #include <string>
 
+namespace pdf417read::detail {
+
 // The name of a DL or ID subfile's element in the table of an AAMVA
 // version; null when that version does not define the element.
 const char* aamvaElementName(const std::string& id, int version);
+
+}  // namespace pdf417read::detail
 
 #endif

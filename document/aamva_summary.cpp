@@ -5,6 +5,8 @@
 
 #include "document/document_values.h"
 
+namespace pdf417read::detail {
+
 using pdf417read::DocumentField;
 using pdf417read::SummaryItem;
 using pdf417read::SummaryValue;
@@ -242,3 +244,5 @@ std::vector<SummaryItem> aamvaSummary(const std::string& iin, int version, const
       item("eye_color", optionalText(card.value("DAY"))),
   };
 }
+
+}  // namespace pdf417read::detail

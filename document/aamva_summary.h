@@ -8,10 +8,14 @@
 #include <string>
 #include <vector>
 
+namespace pdf417read::detail {
+
 // The summary of a record of `version` whose elements are `fields`; what
 // cannot be read is warned about in `warnings` and left null.
 std::vector<pdf417read::SummaryItem> aamvaSummary(const std::string& iin, int version,
                                                   const std::vector<pdf417read::DocumentField>& fields,
                                                   std::vector<std::string>* warnings);
+
+}  // namespace pdf417read::detail
 
 #endif

@@ -5,6 +5,8 @@
 
 #include "document/document_values.h"
 
+namespace pdf417read::detail {
+
 using pdf417read::Document;
 using pdf417read::DocumentField;
 using pdf417read::SummaryItem;
@@ -243,3 +245,5 @@ Document parseBcbp(const std::string& bytes) {
                       SummaryItem{"electronic_ticket", boolValue(ticket == "E")}, SummaryItem{"legs", legList}};
   return document;
 }
+
+}  // namespace pdf417read::detail

@@ -7,6 +7,8 @@
 
 #include <string>
 
+namespace pdf417read::detail {
+
 // True when the bytes begin like a format M boarding pass: "M", the number
 // of legs (1 to 4), a printable passenger name of 20 characters and the
 // electronic ticket indicator ("E" or a space).
@@ -17,5 +19,7 @@ bool looksLikeBcbp(const std::string& bytes);
 //   flight, day_of_year, compartment, seat, sequence, status}].
 // Sizes that disagree with the data are warned about; what can be read is.
 pdf417read::Document parseBcbp(const std::string& bytes);
+
+}  // namespace pdf417read::detail
 
 #endif

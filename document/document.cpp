@@ -10,6 +10,9 @@
 
 namespace pdf417read {
 
+using namespace detail;
+
+
 const char* documentTypeName(DocumentType type) {
   switch (type) {
     case DocumentType::Aamva: return "aamva";

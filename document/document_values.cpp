@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+namespace pdf417read::detail {
+
 bool textAt(const std::string& bytes, size_t at, const std::string& text) {
   return at <= bytes.size() && bytes.size() - at >= text.size() && bytes.compare(at, text.size(), text) == 0;
 }
@@ -148,3 +150,5 @@ std::optional<std::string> calendarDate(int year, int month, int day) {
   std::snprintf(text, sizeof text, "%04d-%02d-%02d", year, month, day);
   return std::string(text);
 }
+
+}  // namespace pdf417read::detail

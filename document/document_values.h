@@ -8,6 +8,8 @@
 #include <optional>
 #include <string>
 
+namespace pdf417read::detail {
+
 // True when `text` stands at `at`.
 bool textAt(const std::string& bytes, size_t at, const std::string& text);
 
@@ -41,5 +43,7 @@ pdf417read::SummaryValue optionalText(const std::optional<std::string>& bytes);
 
 // "YYYY-MM-DD" of a date that exists in the Gregorian calendar, else none.
 std::optional<std::string> calendarDate(int year, int month, int day);
+
+}  // namespace pdf417read::detail
 
 #endif

@@ -2,6 +2,8 @@
 
 #include "document/document_values.h"
 
+namespace pdf417read::detail {
+
 namespace {
 
 // The number of digits of the AIs that begin with two digits; 0 where GS1
@@ -46,3 +48,5 @@ std::vector<Gs1Element> gs1Elements(const std::string& piece) {
   }
   return elements;
 }
+
+}  // namespace pdf417read::detail

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+namespace pdf417read::detail {
+
 struct Gs1Element {
   std::string ai;  // empty when the AI is not known
   std::string data;
@@ -16,5 +18,7 @@ struct Gs1Element {
 // separator and are split here; any other one runs to the piece's end. A
 // piece that does not begin with a known AI is one element without one.
 std::vector<Gs1Element> gs1Elements(const std::string& piece);
+
+}  // namespace pdf417read::detail
 
 #endif

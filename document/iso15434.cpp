@@ -5,6 +5,8 @@
 #include "document/document_values.h"
 #include "document/gs1_elements.h"
 
+namespace pdf417read::detail {
+
 using pdf417read::Document;
 using pdf417read::DocumentField;
 using pdf417read::SummaryItem;
@@ -139,3 +141,5 @@ Document parseIso15434(const std::string& bytes) {
   document.summary = {SummaryItem{"formats", listOf(std::move(formats))}};
   return document;
 }
+
+}  // namespace pdf417read::detail

@@ -9,6 +9,8 @@
 
 #include <string>
 
+namespace pdf417read::detail {
+
 // True when the bytes begin with the envelope's header "[)>".
 bool looksLikeIso15434(const std::string& bytes);
 
@@ -17,5 +19,7 @@ bool looksLikeIso15434(const std::string& bytes);
 // summary {formats: [{format, fields: [{id,
 // value}]}]}.
 pdf417read::Document parseIso15434(const std::string& bytes);
+
+}  // namespace pdf417read::detail
 
 #endif

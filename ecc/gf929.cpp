@@ -2,6 +2,8 @@
 
 #include <mutex>
 
+namespace pdf417read::detail {
+
 static int exponents[929];
 static int logarithms[930];
 const int (&gfExp)[929] = exponents;
@@ -27,3 +29,5 @@ void buildGfTables() {
   static std::once_flag built;
   std::call_once(built, fillGfTables);
 }
+
+}  // namespace pdf417read::detail

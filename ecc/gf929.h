@@ -2,6 +2,8 @@
 #ifndef PDF417_ECC_GF929_H
 #define PDF417_ECC_GF929_H
 
+namespace pdf417read::detail {
+
 enum { logZero = 928 };  // stands for the logarithm of 0
 
 // Read-only views: the tables are written once, by buildGfTables, and never
@@ -12,5 +14,7 @@ extern const int (&gfLog)[930];  // gfLog[3^i] = i; gfLog[0] = gfLog[929] = logZ
 // Fills the tables on the first call (safe from any thread); later calls
 // return at once.
 void buildGfTables();
+
+}  // namespace pdf417read::detail
 
 #endif

@@ -3,6 +3,8 @@
 #include "ecc/gf929.h"
 #include "runtime/trace.h"
 
+namespace pdf417read::detail {
+
 // Polynomials hold kPolySize coefficients (index = power), either as values
 // 0..928 or in log form (logZero for a zero coefficient). The locator is kept
 // with the signs of its odd coefficients flipped, i.e. lambda(-x) is stored;
@@ -355,3 +357,5 @@ int rsDecode(int* codewords, int* erasurePositions, int ne, int n, int t, int de
 int rsDecodeSilent(int* codewords, int* erasurePositions, int ne, int n, int t) {
   return decodeWord(codewords, erasurePositions, ne, n, t, -1);
 }
+
+}  // namespace pdf417read::detail

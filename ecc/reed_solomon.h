@@ -2,6 +2,8 @@
 #ifndef PDF417_ECC_REED_SOLOMON_H
 #define PDF417_ECC_REED_SOLOMON_H
 
+namespace pdf417read::detail {
+
 enum { kMaxCheckCodewords = 2048, kMaxWordLength = 928 };
 
 // Corrects codewords[0..n-1] (n at most kMaxWordLength) in place; t check codewords, ne erasures at the
@@ -17,5 +19,7 @@ int rsDecode(int* codewords, int* erasurePositions, int ne, int n, int t, int de
 // The same correction with no trace at all, for callers that try many
 // readings of one picture.
 int rsDecodeSilent(int* codewords, int* erasurePositions, int ne, int n, int t);
+
+}  // namespace pdf417read::detail
 
 #endif

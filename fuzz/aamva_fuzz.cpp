@@ -3,6 +3,8 @@
 #include "document/aamva.h"
 #include "document_check.h"
 
+using namespace pdf417read::detail;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fuzzDocument(parseAamva, data, size);
   return 0;

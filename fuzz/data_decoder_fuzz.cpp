@@ -11,6 +11,8 @@
 #include "highlevel/data_decoder.h"
 #include "highlevel/walk_trace.h"
 
+using namespace pdf417read::detail;
+
 namespace {
 
 bool sameMessage(const DecodedMessage& a, const DecodedMessage& b) {

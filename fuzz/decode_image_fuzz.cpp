@@ -1,4 +1,4 @@
-// Grey pictures of any content and shape through the whole decode pipeline.
+// Gray pictures of any content and shape through the whole decode pipeline.
 // Input: width (16 bits), then the pixels; the height is what they fill.
 #include <cstdio>
 #include <cstdlib>
@@ -6,6 +6,8 @@
 
 #include "fuzz_input.h"
 #include "pipeline/decode_pipeline.h"
+
+using namespace pdf417read::detail;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FuzzInput in = {data, size};

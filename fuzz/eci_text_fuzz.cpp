@@ -12,6 +12,8 @@
 #include "highlevel/data_decoder.h"
 #include "highlevel/mode_codewords.h"
 
+using namespace pdf417read::detail;
+
 namespace {
 
 // A symbol holds at most 928 codewords, length descriptor and checks included.

@@ -11,6 +11,8 @@
 #include "highlevel/data_decoder.h"
 #include "highlevel/mode_codewords.h"
 
+using namespace pdf417read::detail;
+
 namespace {
 
 const int kMaxFuzzCodewords = 920;

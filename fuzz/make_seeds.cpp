@@ -10,6 +10,8 @@
 #include "support/document_records.h"
 #include "support/fuzz_seeds.h"
 
+using namespace pdf417read::detail;
+
 namespace {
 
 std::string outDir;
@@ -113,10 +115,10 @@ int main(int argc, char** argv) {
       writeSeed("read_view_fuzz", tag + view.name, view.bytes);
       writeSeed("frames_fuzz", tag + view.name, view.bytes);
     }
-    std::vector<unsigned char> grey;
-    put16(&grey, picture.width - 1);
-    grey.insert(grey.end(), picture.pixels.begin(), picture.pixels.end());
-    writeSeed("decode_image_fuzz", tag, grey);
+    std::vector<unsigned char> gray;
+    put16(&gray, picture.width - 1);
+    gray.insert(gray.end(), picture.pixels.begin(), picture.pixels.end());
+    writeSeed("decode_image_fuzz", tag, gray);
 
     int rowLen = 0;
     std::vector<unsigned char> grid = readerGrid(symbol, &rowLen);

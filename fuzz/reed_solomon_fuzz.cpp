@@ -4,6 +4,8 @@
 #include "ecc/reed_solomon.h"
 #include "fuzz_input.h"
 
+using namespace pdf417read::detail;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FuzzInput in = {data, size};
   int n = takeS16(&in);

@@ -3,6 +3,8 @@
 #include "codeword/row_reader.h"
 #include "fuzz_input.h"
 
+using namespace pdf417read::detail;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FuzzInput in = {data, size};
   int rowLen = takeU16(&in) % 4096 + 1;

@@ -6,6 +6,8 @@
 #include "highlevel/mode_codewords.h"
 #include "highlevel/walk_trace.h"
 
+namespace pdf417read::detail {
+
 struct ByteGroup {
   int codewords[5];
   int count;
@@ -127,3 +129,5 @@ int decodeByteSegment(int mode, const int* codewords, int position, int dataEnd,
   emitLastGroup(&group, mode, walk);
   return position;
 }
+
+}  // namespace pdf417read::detail

@@ -5,6 +5,8 @@
 
 #include "highlevel/data_walk.h"
 
+namespace pdf417read::detail {
+
 // Decodes the byte segment that starts at position and appends its bytes to
 // the walk. mode is the codeword that selected it: 901 or 924 (latches; 901
 // traces a line per group and per single byte) or 913 (a byte shift at the
@@ -18,5 +20,7 @@
 // fifth codeword, with the next group. Among the single bytes that end a
 // segment it starts with the next byte.
 int decodeByteSegment(int mode, const int* codewords, int position, int dataEnd, DataWalk* walk);
+
+}  // namespace pdf417read::detail
 
 #endif

@@ -7,6 +7,8 @@
 #include "highlevel/numeric_compaction.h"
 #include "highlevel/text_compaction.h"
 
+namespace pdf417read::detail {
+
 static int smaller(int a, int b) { return a < b ? a : b; }
 
 // Hands the segment that mode selects to its decoder.
@@ -56,3 +58,5 @@ int decodeDataCodewords(const int* codewords, int totalCodewords, DecodedMessage
   message->outcome = !eciNumbersValid(message->ecis) ? kMessageInvalid : whole ? kMessageWhole : kMessageCut;
   return message->outcome;
 }
+
+}  // namespace pdf417read::detail

@@ -10,6 +10,8 @@
 #include "highlevel/data_walk.h"
 #include "highlevel/macro_block.h"
 
+namespace pdf417read::detail {
+
 struct DecodedMessage {
   char bytes[kTextBufferSize];
   int length;
@@ -36,5 +38,7 @@ int decodeDataCodewords(const int* codewords, int totalCodewords, DecodedMessage
 // message was walked to its end (or to its control block), 0 when decoding
 // stopped early.
 int walkDataCodewords(const int* codewords, int totalCodewords, DataWalk* walk);
+
+}  // namespace pdf417read::detail
 
 #endif

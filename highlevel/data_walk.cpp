@@ -6,6 +6,8 @@
 #include "highlevel/mode_codewords.h"
 #include "highlevel/walk_trace.h"
 
+namespace pdf417read::detail {
+
 DataWalk startWalk(char* bytes, EciMarks* ecis, MacroBlock* macro, TracedText* traced) {
   bytes[0] = 0;
   if (ecis) ecis->count = 0;
@@ -51,3 +53,5 @@ bool meetControlCodeword(DataWalk* walk, const int* codewords, int position, int
 }
 
 void closeMessage(DataWalk* walk) { walk->closed = 1; }
+
+}  // namespace pdf417read::detail

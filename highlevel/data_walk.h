@@ -10,6 +10,8 @@
 #ifndef PDF417_HIGHLEVEL_DATA_WALK_H
 #define PDF417_HIGHLEVEL_DATA_WALK_H
 
+namespace pdf417read::detail {
+
 enum { kTextBufferSize = 3000 };
 
 // Where each ECI designator met starts its part of the message: the number
@@ -64,5 +66,7 @@ bool meetControlCodeword(DataWalk* walk, const int* codewords, int position, int
 // The message ends here: what the walk decodes from now on, beyond the
 // control block, only the trace sees.
 void closeMessage(DataWalk* walk);
+
+}  // namespace pdf417read::detail
 
 #endif

@@ -2,6 +2,8 @@
 
 #include "highlevel/mode_codewords.h"
 
+namespace pdf417read::detail {
+
 bool isEciDesignator(int codeword) {
   return codeword == kEciGeneralPurpose || codeword == kEciUserDefined || codeword == kEciCharacterSet;
 }
@@ -26,3 +28,5 @@ int eciDesignatorValue(const int* codewords, int position, int dataEnd) {
   if (!isData(second)) return -1;
   return 900 * (first + 1) + second;
 }
+
+}  // namespace pdf417read::detail

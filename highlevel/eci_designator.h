@@ -5,6 +5,8 @@
 #ifndef PDF417_HIGHLEVEL_ECI_DESIGNATOR_H
 #define PDF417_HIGHLEVEL_ECI_DESIGNATOR_H
 
+namespace pdf417read::detail {
+
 enum { kMaxEci = 999999 };
 
 // True for 925, 926 and 927.
@@ -17,5 +19,7 @@ int eciDesignatorEnd(const int* codewords, int position, int dataEnd);
 // The ECI number of the designator at position, or -1 when its arguments
 // are cut off by dataEnd or are not data codewords (0..899).
 int eciDesignatorValue(const int* codewords, int position, int dataEnd);
+
+}  // namespace pdf417read::detail
 
 #endif

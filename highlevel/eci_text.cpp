@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 
+namespace pdf417read::detail {
+
 namespace {
 
 struct EciCharset {
@@ -149,3 +151,5 @@ int appendAsUtf8(const char* charset, const char* bytes, int count, char* out, i
   std::free(scratch);
   return 1;
 }
+
+}  // namespace pdf417read::detail

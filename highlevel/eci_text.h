@@ -3,6 +3,8 @@
 #ifndef PDF417_HIGHLEVEL_ECI_TEXT_H
 #define PDF417_HIGHLEVEL_ECI_TEXT_H
 
+namespace pdf417read::detail {
+
 // ECI 899: the bytes are binary data, not text in any character set.
 enum { kEciBinary = 899 };
 
@@ -20,5 +22,7 @@ inline int utf8Capacity(int count) { return 4 * count + 4; }
 // (nothing is appended), 1 otherwise.
 int appendAsUtf8(const char* charset, const char* bytes, int count, char* out, int capacity,
                  int* length);
+
+}  // namespace pdf417read::detail
 
 #endif

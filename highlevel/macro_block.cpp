@@ -8,6 +8,8 @@
 #include "highlevel/mode_codewords.h"
 #include "highlevel/numeric_compaction.h"
 
+namespace pdf417read::detail {
+
 static bool isData(int codeword) { return codeword >= 0 && codeword < kFirstModeCodeword; }
 
 static bool endsMacroPart(int codeword) {
@@ -101,3 +103,5 @@ int readMacroBlock(const int* codewords, int blockStart, int dataEnd, MacroBlock
 int macroFieldNumber(const MacroText* field, long long* value) {
   return field->present && parseDigits(field->bytes, field->length, value);
 }
+
+}  // namespace pdf417read::detail

@@ -15,6 +15,8 @@
 
 #include "highlevel/data_walk.h"
 
+namespace pdf417read::detail {
+
 enum MacroField {
   kMacroFileName,
   kMacroSegmentCount,
@@ -51,5 +53,7 @@ int readMacroBlock(const int* codewords, int blockStart, int dataEnd, MacroBlock
 // A numeric field's digits as a number: 1 and *value when there are 1 to 18
 // digits and nothing else, 0 otherwise.
 int macroFieldNumber(const MacroText* field, long long* value);
+
+}  // namespace pdf417read::detail
 
 #endif

@@ -3,6 +3,8 @@
 #ifndef PDF417_HIGHLEVEL_MODE_CODEWORDS_H
 #define PDF417_HIGHLEVEL_MODE_CODEWORDS_H
 
+namespace pdf417read::detail {
+
 enum ModeCodeword {
   kFirstModeCodeword = 900,
   kTextLatch = 900,
@@ -18,5 +20,7 @@ enum ModeCodeword {
   kEciCharacterSet = 927,    // one codeword: ECI n
   kMacroControlBlock = 928,
 };
+
+}  // namespace pdf417read::detail
 
 #endif

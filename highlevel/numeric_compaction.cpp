@@ -7,6 +7,8 @@
 #include "highlevel/mode_codewords.h"
 #include "runtime/trace.h"
 
+namespace pdf417read::detail {
+
 const char powersOf900[16][kDecimalWidth + 1] = {
     "000000000000000000000000000000000000000000001",
     "000000000000000000000000000000000000000000900",
@@ -181,3 +183,5 @@ int decodeNumericSegment(const int* codewords, int position, int dataEnd, DataWa
   }
   return position;
 }
+
+}  // namespace pdf417read::detail

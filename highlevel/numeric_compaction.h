@@ -6,6 +6,8 @@
 
 #include "highlevel/data_walk.h"
 
+namespace pdf417read::detail {
+
 enum { kDecimalWidth = 45, kMaxNumericGroup = 15 };
 
 // 900^r for r = 0..15 as 45-digit decimal strings, most significant first,
@@ -30,5 +32,7 @@ char* multiply(const char* value, int codeword);
 // a + b as a new decimal string of a's width (b at least as long); the carry
 // out of the leftmost chunk is dropped. Null when memory ran out.
 char* add(const char* a, const char* b);
+
+}  // namespace pdf417read::detail
 
 #endif

@@ -5,6 +5,8 @@
 #include "highlevel/eci_designator.h"
 #include "runtime/trace.h"
 
+namespace pdf417read::detail {
+
 enum SubMode { kAlpha, kLower, kMixed, kPunctuation, kPunctuationShift, kAlphaShift };
 
 static const char kMixedCharacters[25] = {'0', '1', '2', '3', '4', '5', '6', '7', '8',
@@ -145,3 +147,5 @@ int textCompaction(const int* codewords, int position, int dataEnd, DataWalk* wa
   free(byteSlots);
   return position;
 }
+
+}  // namespace pdf417read::detail

@@ -6,6 +6,8 @@
 #include "highlevel/mode_codewords.h"
 #include "highlevel/data_walk.h"
 
+namespace pdf417read::detail {
+
 // Mark a byte shift and an ECI designator in the text-value array; the
 // byte slot beside them holds the shifted codeword or the ECI number. A
 // third marker stands where the Macro control block starts.
@@ -25,5 +27,7 @@ int textCompaction(const int* codewords, int position, int dataEnd, DataWalk* wa
 // latched sub-mode as it is and ends a pending shift, padding there. The
 // control block marker changes nothing in the sub-modes.
 void textValuesToString(const int* values, const int* byteSlots, int count, DataWalk* walk);
+
+}  // namespace pdf417read::detail
 
 #endif

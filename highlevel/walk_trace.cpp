@@ -4,6 +4,8 @@
 
 #include "runtime/trace.h"
 
+namespace pdf417read::detail {
+
 void clearTracedText(TracedText* traced) {
   traced->text[0] = 0;
   traced->length = 0;
@@ -22,3 +24,5 @@ void traceAppend(TracedText* traced, const char* bytes, int count) {
 void traceByteGroup(const TracedText* traced) { trace("compaction result = %s\n", traced->text); }
 
 void traceSingleByte(int codeword) { trace("without compacton show: = %c\n", codeword); }
+
+}  // namespace pdf417read::detail

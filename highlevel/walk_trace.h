@@ -8,6 +8,8 @@
 
 #include "highlevel/data_walk.h"
 
+namespace pdf417read::detail {
+
 struct TracedText {
   char text[kTextBufferSize];  // NUL-terminated
   int length;
@@ -25,5 +27,7 @@ void traceByteGroup(const TracedText* traced);
 // A byte-compaction (901) codeword is about to be appended as one byte:
 // "without compacton show: = %c\n" with the codeword.
 void traceSingleByte(int codeword);
+
+}  // namespace pdf417read::detail
 
 #endif

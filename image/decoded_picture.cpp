@@ -4,6 +4,8 @@
 
 #include "image/gray_conversion.h"
 
+namespace pdf417read::detail {
+
 bool allocatePicture(DecodedPicture* picture, int width, int height, int channels, PictureStatus* status) {
   picture->width = width;
   picture->height = height;
@@ -28,3 +30,5 @@ void adoptPackedPixels(unsigned char* pixels, int width, int height, int decoded
   picture->channels = channels;
   picture->pixels = shrunk ? shrunk : pixels;
 }
+
+}  // namespace pdf417read::detail

@@ -1,4 +1,4 @@
-// A picture as the format readers hand it on: grey or colour, as asked.
+// A picture as the format readers hand it on: gray or colour, as asked.
 #ifndef PDF417_IMAGE_DECODED_PICTURE_H
 #define PDF417_IMAGE_DECODED_PICTURE_H
 
@@ -6,8 +6,10 @@
 
 #include "image/picture_status.h"
 
+namespace pdf417read::detail {
+
 // `height` rows of `width` pixels, top row first, no padding between rows,
-// `channels` bytes a pixel: 1 for grey (weighed as grayOf weighs), 3 for
+// `channels` bytes a pixel: 1 for gray (weighed as grayOf weighs), 3 for
 // red, green, blue. Transparent pixels lie on white paper. The pixels come
 // from malloc; freeDecodedPicture releases them.
 struct DecodedPicture {
@@ -23,7 +25,7 @@ struct DecodedPicture {
 bool allocatePicture(DecodedPicture* picture, int width, int height, int channels, PictureStatus* status);
 void freeDecodedPicture(DecodedPicture* picture);
 
-// Takes a whole decoded picture of `decoded` bytes a pixel (grey; grey,
+// Takes a whole decoded picture of `decoded` bytes a pixel (gray; gray,
 // alpha; RGB; RGBA) from malloc, turns it into `channels` bytes a pixel
 // where it lies (no second copy beside it) and hands it to *picture.
 void adoptPackedPixels(unsigned char* pixels, int width, int height, int decoded, int channels,
@@ -41,5 +43,7 @@ struct PageVisitor {
   bool (*visit)(void* context, DecodedPicture* page, int index, int count);
   void* context;
 };
+
+}  // namespace pdf417read::detail
 
 #endif

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
+namespace pdf417read::detail {
 
 namespace {
 
@@ -15,14 +16,14 @@ struct Products {
 };
 constexpr Products kBlue(0.11), kGreen(0.59), kRed(0.3);
 
-// The grey of a pixel whose three channels are all v.
-struct GreyLevels {
+// The gray of a pixel whose three channels are all v.
+struct GrayLevels {
   unsigned char of[256];
-  constexpr GreyLevels() : of() {
+  constexpr GrayLevels() : of() {
     for (int v = 0; v < 256; v++) of[v] = (unsigned char)(int)((kBlue.of[v] + kGreen.of[v]) + kRed.of[v]);
   }
 };
-constexpr GreyLevels kGreyOfGrey;
+constexpr GrayLevels kGrayOfGray;
 
 // A colour composited over white paper by its alpha (0 transparent, 255
 // opaque): how every transparent pixel of every format is read, as a viewer
@@ -41,23 +42,23 @@ unsigned char grayOf(unsigned char red, unsigned char green, unsigned char blue)
 void pixelRowToGray(const unsigned char* pixels, int count, int pixelBytes, int redOffset, int greenOffset,
                     int blueOffset, int alphaOffset, unsigned char* out) {
   const unsigned char* pixel = pixels;
-  bool grey = redOffset == greenOffset && greenOffset == blueOffset;
+  bool gray = redOffset == greenOffset && greenOffset == blueOffset;
   // One loop for each kind, so that none asks per pixel what kind it is.
-  if (grey && alphaOffset < 0 && pixelBytes == 1) {
+  if (gray && alphaOffset < 0 && pixelBytes == 1) {
     // One byte a pixel: four lookups a step, none waiting on another.
     const unsigned char* levels = pixels + redOffset;
     int x = 0;
     for (; x + 4 <= count; x += 4) {
-      unsigned char a = kGreyOfGrey.of[levels[x]], b = kGreyOfGrey.of[levels[x + 1]];
-      unsigned char c = kGreyOfGrey.of[levels[x + 2]], d = kGreyOfGrey.of[levels[x + 3]];
+      unsigned char a = kGrayOfGray.of[levels[x]], b = kGrayOfGray.of[levels[x + 1]];
+      unsigned char c = kGrayOfGray.of[levels[x + 2]], d = kGrayOfGray.of[levels[x + 3]];
       out[x] = a, out[x + 1] = b, out[x + 2] = c, out[x + 3] = d;
     }
-    for (; x < count; x++) out[x] = kGreyOfGrey.of[levels[x]];
-  } else if (grey && alphaOffset < 0) {
-    for (int x = 0; x < count; x++, pixel += pixelBytes) out[x] = kGreyOfGrey.of[pixel[redOffset]];
-  } else if (grey) {
+    for (; x < count; x++) out[x] = kGrayOfGray.of[levels[x]];
+  } else if (gray && alphaOffset < 0) {
+    for (int x = 0; x < count; x++, pixel += pixelBytes) out[x] = kGrayOfGray.of[pixel[redOffset]];
+  } else if (gray) {
     for (int x = 0; x < count; x++, pixel += pixelBytes)
-      out[x] = kGreyOfGrey.of[overWhite(pixel[redOffset], pixel[alphaOffset])];
+      out[x] = kGrayOfGray.of[overWhite(pixel[redOffset], pixel[alphaOffset])];
   } else if (alphaOffset < 0) {
     for (int x = 0; x < count; x++, pixel += pixelBytes)
       out[x] = grayOf(pixel[redOffset], pixel[greenOffset], pixel[blueOffset]);
@@ -119,11 +120,11 @@ unsigned char* pixelsToGray(const unsigned char* pixels, int width, int height, 
   if (rowStride < (long long)width * pixelBytes) return nullptr;
   unsigned char* gray = (unsigned char*)std::malloc((size_t)width * height);
   if (!gray) return nullptr;
-  bool alreadyGrey = pixelBytes == 1 && alphaOffset == -1;
+  bool alreadyGray = pixelBytes == 1 && alphaOffset == -1;
   for (int y = 0; y < height; y++) {
     const unsigned char* row = pixels + (size_t)y * (size_t)rowStride;
     unsigned char* out = gray + (size_t)y * width;
-    if (alreadyGrey) {
+    if (alreadyGray) {
       std::memcpy(out, row, (size_t)width);
       continue;
     }
@@ -131,3 +132,5 @@ unsigned char* pixelsToGray(const unsigned char* pixels, int width, int height, 
   }
   return gray;
 }
+
+}  // namespace pdf417read::detail

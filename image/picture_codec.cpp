@@ -16,7 +16,7 @@
 #define STBI_FREE(pointer) std::free(pointer)
 #define STB_IMAGE_STATIC
 #define STB_IMAGE_IMPLEMENTATION
-#define STBI_MAX_DIMENSIONS kMaxPictureSide
+#define STBI_MAX_DIMENSIONS pdf417read::detail::kMaxPictureSide
 #define STBI_NO_HDR
 #define STBI_NO_LINEAR
 #define STBI_NO_PSD
@@ -32,6 +32,8 @@
 #pragma GCC diagnostic ignored "-Wsign-compare"
 #pragma GCC diagnostic ignored "-Wimplicit-fallthrough"
 #include <stb_image.h>
+
+namespace pdf417read::detail {
 
 namespace {
 
@@ -102,3 +104,5 @@ bool decodeWithStb(const unsigned char* bytes, size_t size, int channels, Decode
   adoptPackedPixels(pixels, width, height, decoded, channels, picture);
   return true;
 }
+
+}  // namespace pdf417read::detail

@@ -9,11 +9,15 @@
 
 #include "image/decoded_picture.h"
 
-// The picture with `channels` bytes a pixel (1 grey, 3 colour). Its size is
+namespace pdf417read::detail {
+
+// The picture with `channels` bytes a pixel (1 gray, 3 colour). Its size is
 // checked from the header before the pixels are decoded. False, with the
 // reason in *status: a status->format already set names the format the
 // caller recognised, and a file the reader does not know is then damaged.
 bool decodeWithStb(const unsigned char* bytes, size_t size, int channels, DecodedPicture* picture,
                    PictureStatus* status);
+
+}  // namespace pdf417read::detail
 
 #endif

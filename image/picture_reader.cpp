@@ -14,6 +14,8 @@
 #include "image/tiff_reader.h"
 #include "image/webp_reader.h"
 
+namespace pdf417read::detail {
+
 namespace {
 
 enum Format { kBmp, kPng, kJpeg, kGif, kPnm, kTiff, kWebp, kUnsupported, kOther };
@@ -217,7 +219,7 @@ bool decodePicture(const unsigned char* bytes, size_t size, int channels, Decode
   return readPicturePages(bytes, size, channels, {keepFirstPage, picture}, status) || picture->pixels;
 }
 
-static unsigned char* greyOf(const DecodedPicture& picture, int* width, int* height) {
+static unsigned char* grayPixelsOf(const DecodedPicture& picture, int* width, int* height) {
   if (!picture.pixels) return nullptr;
   *width = picture.width;
   *height = picture.height;
@@ -228,12 +230,14 @@ unsigned char* decodePictureGray(const unsigned char* bytes, size_t size, int* w
   DecodedPicture picture;
   PictureStatus status;
   readPicturePages(bytes, size, 1, {keepFirstPage, &picture}, &status);
-  return greyOf(picture, width, height);
+  return grayPixelsOf(picture, width, height);
 }
 
 unsigned char* loadPictureGray(const char* path, int* width, int* height) {
   DecodedPicture picture;
   PictureStatus status;
   readPictureFilePages(path, 1, {keepFirstPage, &picture}, &status);
-  return greyOf(picture, width, height);
+  return grayPixelsOf(picture, width, height);
 }
+
+}  // namespace pdf417read::detail

@@ -1,5 +1,5 @@
-// Picture files in, grey or colour pixels out: one reader per format, each
-// writing what its caller asks for, grey for decoding and colour for
+// Picture files in, gray or colour pixels out: one reader per format, each
+// writing what its caller asks for, gray for decoding and colour for
 // drawing over the picture.
 #ifndef PDF417_IMAGE_PICTURE_READER_H
 #define PDF417_IMAGE_PICTURE_READER_H
@@ -8,6 +8,8 @@
 
 #include "image/decoded_picture.h"
 #include "image/picture_limits.h"
+
+namespace pdf417read::detail {
 
 // Reads every page of a picture file in memory (BMP, PNG, JPEG, GIF's first
 // frame, TGA, PBM, PGM, PPM, TIFF, WebP) with `channels` bytes a pixel (1 or
@@ -25,9 +27,11 @@ bool readPictureFilePages(const char* path, int channels, PageVisitor visitor, P
 bool decodePicture(const unsigned char* bytes, size_t size, int channels, DecodedPicture* picture,
                    PictureStatus* status);
 
-// The first page's grey pixels: a new buffer of width * height bytes the
+// The first page's gray pixels: a new buffer of width * height bytes the
 // caller frees with free(); null when the picture cannot be read.
 unsigned char* loadPictureGray(const char* path, int* width, int* height);
 unsigned char* decodePictureGray(const unsigned char* bytes, size_t size, int* width, int* height);
+
+}  // namespace pdf417read::detail
 
 #endif

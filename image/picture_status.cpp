@@ -4,6 +4,8 @@
 
 #include "image/picture_limits.h"
 
+namespace pdf417read::detail {
+
 void describePictureStatus(const PictureStatus& status, char* text, size_t capacity) {
   const char* format = status.format ? status.format : "picture";
   switch (status.error) {
@@ -51,3 +53,5 @@ bool pictureFails(PictureStatus* status, PictureError error) {
   status->error = error;
   return false;
 }
+
+}  // namespace pdf417read::detail

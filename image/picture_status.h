@@ -4,6 +4,8 @@
 
 #include <cstddef>
 
+namespace pdf417read::detail {
+
 enum PictureError {
   kPictureOk = 0,
   kPictureMissing,        // no file of that name
@@ -45,5 +47,7 @@ bool pictureSizeAllowed(size_t fileBytes, long long width, long long height, Pic
 
 // Sets *status to the error and returns false, for one-line failures.
 bool pictureFails(PictureStatus* status, PictureError error);
+
+}  // namespace pdf417read::detail
 
 #endif

@@ -10,6 +10,8 @@
 #include <spng.h>
 #endif
 
+namespace pdf417read::detail {
+
 bool isPng(const unsigned char* bytes, size_t size) {
   static const unsigned char kSignature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
   return bytes && size >= 8 && std::memcmp(bytes, kSignature, 8) == 0;
@@ -19,13 +21,13 @@ bool isPng(const unsigned char* bytes, size_t size) {
 
 namespace {
 
-enum { kGrey = 0, kRgb = 2, kIndexed = 3, kGreyAlpha = 4, kRgba = 6 };
+enum { kGray = 0, kRgb = 2, kIndexed = 3, kGrayAlpha = 4, kRgba = 6 };
 
 int channelsOf(int colourType) {
   switch (colourType) {
-    case kGrey: return 1;
+    case kGray: return 1;
     case kRgb: return 3;
-    case kGreyAlpha: return 2;
+    case kGrayAlpha: return 2;
     case kRgba: return 4;
     default: return 0;
   }
@@ -46,8 +48,8 @@ bool plausiblePicture(spng_ctx* ctx, const spng_ihdr& header, size_t size, size_
   return pictureFails(status, kPictureDamaged);
 }
 
-// Whether an opened PNG is of a kind whose bytes are channels (8-bit grey,
-// grey with alpha, RGB, RGBA, no transparency chunk): *handled true with
+// Whether an opened PNG is of a kind whose bytes are channels (8-bit gray,
+// gray with alpha, RGB, RGBA, no transparency chunk): *handled true with
 // the channels once it is one. False too when it cannot be taken.
 bool channelKind(spng_ctx* ctx, const spng_ihdr& header, size_t size, bool* handled, int* channels,
                  PictureStatus* status) {
@@ -61,8 +63,8 @@ bool channelKind(spng_ctx* ctx, const spng_ihdr& header, size_t size, bool* hand
 
 // Where red, green, blue and alpha sit in a pixel of so many channels.
 void channelOffsets(int channels, int* red, int* green, int* blue, int* alpha) {
-  bool grey = channels <= 2;
-  *red = 0, *green = grey ? 0 : 1, *blue = grey ? 0 : 2;
+  bool gray = channels <= 2;
+  *red = 0, *green = gray ? 0 : 1, *blue = gray ? 0 : 2;
   *alpha = channels == 2 ? 1 : channels == 4 ? 3 : -1;
 }
 
@@ -89,26 +91,26 @@ bool decodeRows(spng_ctx* ctx, size_t height, unsigned char* row, size_t rowByte
   return y == height;
 }
 
-// An indexed picture, or a grey one of 1, 2 or 4 bits a pixel, not
+// An indexed picture, or a gray one of 1, 2 or 4 bits a pixel, not
 // interlaced: its pixels are table indexes, packed as they come.
 bool packedLayout(const spng_ihdr& header) {
-  bool indexed = header.color_type == kIndexed, lowGrey = header.color_type == kGrey && header.bit_depth < 8;
-  return (indexed || lowGrey) && header.interlace_method == SPNG_INTERLACE_NONE;
+  bool indexed = header.color_type == kIndexed, lowGray = header.color_type == kGray && header.bit_depth < 8;
+  return (indexed || lowGray) && header.interlace_method == SPNG_INTERLACE_NONE;
 }
 
 // Whether an opened PNG is of a packed kind decodePacked takes: *handled
 // true once it is one. False too when it cannot be taken.
 bool packedKind(spng_ctx* ctx, const spng_ihdr& header, size_t size, bool* handled, PictureStatus* status) {
   if (!packedLayout(header)) return false;
-  // A grey one with a transparent level is left to the general reader.
+  // A gray one with a transparent level is left to the general reader.
   spng_trns transparency;
-  if (header.color_type == kGrey && spng_get_trns(ctx, &transparency) != SPNG_ECHUNKAVAIL) return false;
+  if (header.color_type == kGray && spng_get_trns(ctx, &transparency) != SPNG_ECHUNKAVAIL) return false;
   *handled = true;
   return plausiblePicture(ctx, header, size, ((size_t)header.width * header.bit_depth + 7) / 8, status);
 }
 
 // The colour of each table index as red, green, blue and alpha: palette
-// entries (with their alpha) or grey levels scaled to 8 bits, as the
+// entries (with their alpha) or gray levels scaled to 8 bits, as the
 // general reader takes them. Indexes past the palette are black.
 bool colourTable(spng_ctx* ctx, const spng_ihdr& header, unsigned char* rgba) {
   for (int i = 0; i < 256; i++) rgba[4 * i] = rgba[4 * i + 1] = rgba[4 * i + 2] = 0, rgba[4 * i + 3] = 255;
@@ -226,3 +228,5 @@ bool decodeCommonPng(const unsigned char*, size_t, int, DecodedPicture*, Picture
 }
 
 #endif
+
+}  // namespace pdf417read::detail

@@ -4,6 +4,8 @@
 
 #include "image/gray_conversion.h"
 
+namespace pdf417read::detail {
+
 namespace {
 
 const char* const kFormatNames[] = {"PBM", "PGM", "PPM"};
@@ -187,3 +189,5 @@ bool decodePnm(const unsigned char* bytes, size_t size, int channels, DecodedPic
   std::free(row);
   return true;
 }
+
+}  // namespace pdf417read::detail

@@ -12,6 +12,11 @@
 
 #include "image/gray_conversion.h"
 #include "image/picture_limits.h"
+#endif
+
+namespace pdf417read::detail {
+
+#ifdef PDF417_HAVE_TIFF
 
 namespace {
 
@@ -142,11 +147,11 @@ bool tilesPlausible(TIFF* tiff, uint32_t width, uint32_t height) {
   return tileWidth >= 1 && tileHeight >= 1 && tileWidth <= width + 256 && tileHeight <= height + 256;
 }
 
-// A grey page libtiff's RGBA reading does not take: samples of 1, 8 or 16
-// bits with extra samples beside the grey (as ImageMagick writes a bilevel
+// A gray page libtiff's RGBA reading does not take: samples of 1, 8 or 16
+// bits with extra samples beside the gray (as ImageMagick writes a bilevel
 // picture that had transparency), in strips. Read a row at a time, the
-// grey as the first sample and an alpha extra sample laid over white.
-bool greyWithExtraSamples(TIFF* tiff, uint16_t* bits, uint16_t* samples, bool* inverted, bool* alpha) {
+// gray as the first sample and an alpha extra sample laid over white.
+bool grayWithExtraSamples(TIFF* tiff, uint16_t* bits, uint16_t* samples, bool* inverted, bool* alpha) {
   uint16_t photometric = 0, planar = PLANARCONFIG_CONTIG, extraCount = 0;
   uint16_t* extraKinds = nullptr;
   TIFFGetField(tiff, TIFFTAG_PHOTOMETRIC, &photometric);
@@ -156,8 +161,8 @@ bool greyWithExtraSamples(TIFF* tiff, uint16_t* bits, uint16_t* samples, bool* i
   TIFFGetFieldDefaulted(tiff, TIFFTAG_EXTRASAMPLES, &extraCount, &extraKinds);
   *inverted = photometric == PHOTOMETRIC_MINISWHITE;
   *alpha = extraCount >= 1 && extraKinds && extraKinds[0] != EXTRASAMPLE_UNSPECIFIED;
-  bool grey = *inverted || photometric == PHOTOMETRIC_MINISBLACK;
-  return grey && planar == PLANARCONFIG_CONTIG && !TIFFIsTiled(tiff) && *samples >= 2 && *samples <= 4 &&
+  bool gray = *inverted || photometric == PHOTOMETRIC_MINISBLACK;
+  return gray && planar == PLANARCONFIG_CONTIG && !TIFFIsTiled(tiff) && *samples >= 2 && *samples <= 4 &&
          (*bits == 1 || *bits == 8 || *bits == 16);
 }
 
@@ -171,10 +176,10 @@ unsigned char sampleOf(const unsigned char* row, uint32_t x, int s, int samples,
   return (unsigned char)(wide >> 8);
 }
 
-bool readGreyRows(TIFF* tiff, uint32_t width, uint32_t height, DecodedPicture* picture, PictureStatus* status) {
+bool readGrayRows(TIFF* tiff, uint32_t width, uint32_t height, DecodedPicture* picture, PictureStatus* status) {
   uint16_t bits = 0, samples = 0;
   bool inverted = false, alpha = false;
-  if (!greyWithExtraSamples(tiff, &bits, &samples, &inverted, &alpha)) {
+  if (!grayWithExtraSamples(tiff, &bits, &samples, &inverted, &alpha)) {
     status->format = "TIFF of this kind (sample layout or colour space)";
     return pictureFails(status, kPictureUnsupported);
   }
@@ -210,7 +215,7 @@ bool readPage(TIFF* tiff, Source* source, size_t size, int channels, DecodedPict
   char message[1024];
   if (!TIFFRGBAImageOK(tiff, message)) {
     picture->channels = channels;
-    return readGreyRows(tiff, width, height, picture, status);
+    return readGrayRows(tiff, width, height, picture, status);
   }
   TIFFRGBAImage image;
   if (!TIFFRGBAImageBegin(&image, tiff, 0, message)) return pictureFails(status, kPictureDamaged);
@@ -270,3 +275,5 @@ bool readTiffPages(const unsigned char*, size_t, int, PageVisitor, PictureStatus
 }
 
 #endif
+
+}  // namespace pdf417read::detail

@@ -5,7 +5,11 @@
 #include <webp/decode.h>
 
 #include <cstdlib>
+#endif
 
+namespace pdf417read::detail {
+
+#ifdef PDF417_HAVE_WEBP
 
 bool decodeWebp(const unsigned char* bytes, size_t size, int channels, DecodedPicture* picture,
                 PictureStatus* status) {
@@ -18,7 +22,7 @@ bool decodeWebp(const unsigned char* bytes, size_t size, int channels, DecodedPi
     return pictureFails(status, kPictureUnsupported);
   }
   if (!pictureSizeAllowed(size, features.width, features.height, status)) return false;
-  // Decoded as RGB or RGBA, then turned grey or RGB where it lies.
+  // Decoded as RGB or RGBA, then turned gray or RGB where it lies.
   int decoded = features.has_alpha ? 4 : 3;
   size_t count = (size_t)features.width * features.height, length = count * decoded;
   unsigned char* pixels = (unsigned char*)std::malloc(length);
@@ -42,3 +46,5 @@ bool decodeWebp(const unsigned char*, size_t, int, DecodedPicture*, PictureStatu
 }
 
 #endif
+
+}  // namespace pdf417read::detail

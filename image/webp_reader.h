@@ -6,10 +6,14 @@
 
 #include "image/decoded_picture.h"
 
-// The picture with `channels` bytes a pixel (1 grey, 3 colour), its size
+namespace pdf417read::detail {
+
+// The picture with `channels` bytes a pixel (1 gray, 3 colour), its size
 // checked from the header first. An animated file is refused as
 // unsupported, and every file when the library was built without libwebp.
 bool decodeWebp(const unsigned char* bytes, size_t size, int channels, DecodedPicture* picture,
                 PictureStatus* status);
+
+}  // namespace pdf417read::detail
 
 #endif

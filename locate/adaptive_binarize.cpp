@@ -6,7 +6,9 @@
 
 #include "image/picture_limits.h"
 #include "locate/binarize.h"
-#include "locate/grey_histogram.h"
+#include "locate/gray_histogram.h"
+
+namespace pdf417read::detail {
 
 enum {
   // A pixel must lie this many levels (plus mean / 16) below its
@@ -191,7 +193,7 @@ void binarizeTwoLevels(unsigned char* pixels, int width, int height) {
   if (!validPicture(pixels, width, height)) return;
   size_t count = (size_t)width * height;
   unsigned histogram[256];
-  countGreyLevels(pixels, width, height, (size_t)width, histogram);
+  countGrayLevels(pixels, width, height, (size_t)width, histogram);
   applyThreshold(pixels, pixels, count, twoLevelSplit(histogram));
 }
 
@@ -200,7 +202,7 @@ void binarizeAlongRows(unsigned char* pixels, int width, int height, int reach) 
   if (reach < 1) reach = 1;
   size_t count = (size_t)width * height;
   unsigned histogram[256];
-  countGreyLevels(pixels, width, height, (size_t)width, histogram);
+  countGrayLevels(pixels, width, height, (size_t)width, histogram);
   int split = twoLevelSplit(histogram);
   int darkest = 0, lightest = 255;
   while (darkest < 255 && !histogram[darkest]) darkest++;
@@ -227,3 +229,5 @@ void binarizeAlongRows(unsigned char* pixels, int width, int height, int reach) 
   }
   free(row);
 }
+
+}  // namespace pdf417read::detail

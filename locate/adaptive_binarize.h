@@ -1,7 +1,9 @@
-// Local mean threshold, for pictures lit unevenly: grey to 1 = dark,
+// Local mean threshold, for pictures lit unevenly: gray to 1 = dark,
 // 0 = light, in place.
 #ifndef PDF417_LOCATE_ADAPTIVE_BINARIZE_H
 #define PDF417_LOCATE_ADAPTIVE_BINARIZE_H
+
+namespace pdf417read::detail {
 
 // In place: a pixel becomes 1 (dark) when it is darker than the mean of its
 // window x window neighbourhood (clipped to the picture) by more than a margin
@@ -29,8 +31,10 @@ void binarizeTwoLevels(unsigned char* pixels, int width, int height);
 // two-level split decides.
 void binarizeAlongRows(unsigned char* pixels, int width, int height, int reach);
 
-// The level binarizeTwoLevels splits at, from a histogram of grey levels:
+// The level binarizeTwoLevels splits at, from a histogram of gray levels:
 // levels below it form the dark class. 128 for an empty histogram.
 int twoLevelSplit(const unsigned int histogram[256]);
+
+}  // namespace pdf417read::detail
 
 #endif

@@ -3,15 +3,17 @@
 #include <cstddef>
 #include <cstring>
 
-#include "locate/grey_histogram.h"
+#include "locate/gray_histogram.h"
 
-// The threshold works on a smoothed histogram scaled to 0..PROFILE_TOP.
-enum { BINS = 256, PROFILE_TOP = 120, SMOOTHING_PASSES = 20, MAX_EXTREMA = BINS + 2 };
+namespace pdf417read::detail {
+
+// The threshold works on a smoothed histogram scaled to 0..kProfileTop.
+enum { kBins = 256, kProfileTop = 120, kSmoothingPasses = 20, kMaxExtrema = kBins + 2 };
 
 void smoothHistogram(int bins[256], int passes) {
   for (int pass = 0; pass < passes; pass++) {
     int left = bins[0];  // bin k - 1 as it was before this pass
-    for (int k = 1; k < BINS - 1; k++) {
+    for (int k = 1; k < kBins - 1; k++) {
       int centre = bins[k];
       bins[k] = (int)(((long long)left + centre + bins[k + 1]) / 3);
       left = centre;
@@ -21,11 +23,11 @@ void smoothHistogram(int bins[256], int passes) {
 
 int nthLargestCount(const int bins[256], int n) {
   if (n < 1) n = 1;
-  if (n > BINS) n = BINS;
+  if (n > kBins) n = kBins;
   // Selection: take the largest remaining value n times.
-  int rest[BINS];
+  int rest[kBins];
   std::memcpy(rest, bins, sizeof rest);
-  int remaining = BINS;
+  int remaining = kBins;
   int value = 0;
   for (int round = 0; round < n; round++) {
     int best = 0;
@@ -40,7 +42,7 @@ int nthLargestCount(const int bins[256], int n) {
 // Sum of profile[first .. last], both inclusive, clipped to the bins.
 static long long profileMass(const int* profile, int first, int last) {
   if (first < 0) first = 0;
-  if (last > BINS - 1) last = BINS - 1;
+  if (last > kBins - 1) last = kBins - 1;
   long long mass = 0;
   for (int i = first; i <= last; i++) mass += profile[i];
   return mass;
@@ -48,11 +50,11 @@ static long long profileMass(const int* profile, int first, int last) {
 
 static void normaliseProfile(const int* smoothed, int* profile) {
   int f = nthLargestCount(smoothed, 5);
-  int divisor = f / PROFILE_TOP + 1;
+  int divisor = f / kProfileTop + 1;
   if (divisor < 1) divisor = 1;  // only a histogram with negative counts gets here
-  for (int k = 0; k < BINS; k++) {
+  for (int k = 0; k < kBins; k++) {
     int height = smoothed[k] / divisor;
-    profile[k] = height < PROFILE_TOP ? height : PROFILE_TOP;
+    profile[k] = height < kProfileTop ? height : kProfileTop;
   }
 }
 
@@ -63,7 +65,7 @@ static int listExtrema(const int* profile, int* extrema) {
   extrema[count++] = 0;
   bool rising = true;
   int previous = profile[0], plateauStart = 0, plateauLength = 0;
-  for (int k = 0; k < BINS - 1; k++) {
+  for (int k = 0; k < kBins - 1; k++) {
     if (profile[k] == previous) {
       plateauLength++;
       continue;
@@ -79,7 +81,7 @@ static int listExtrema(const int* profile, int* extrema) {
     plateauLength = 1;
     previous = profile[k];
   }
-  extrema[count++] = BINS - 1;
+  extrema[count++] = kBins - 1;
   return count;
 }
 
@@ -90,7 +92,7 @@ static void deletePair(int* extrema, int* count, int at) {
   *count -= 2;
 }
 
-// Folds peaks and valleys that are too close (under 10 grey levels) or too
+// Folds peaks and valleys that are too close (under 10 gray levels) or too
 // shallow (under 5 profile units) into their neighbours, keeping the higher
 // peak and the lower valley. Returns the new entry count.
 static int mergeExtrema(const int* profile, int* extrema, int count) {
@@ -122,7 +124,7 @@ static int mostBalancedValley(const int* profile, const int* extrema, int count)
   for (int k = 2; k <= count - 2; k += 2) {
     int valley = extrema[k];
     long long below = profileMass(profile, 0, valley - 1);
-    long long above = profileMass(profile, valley, BINS - 1);
+    long long above = profileMass(profile, valley, kBins - 1);
     long long balance = below > above ? below - above : above - below;
     if (bestBalance < 0 || balance < bestBalance) {
       bestBalance = balance;
@@ -143,12 +145,12 @@ static int leftRise(const int* profile, int c) {
 }
 
 static int rightRise(const int* profile, int d) {
-  for (int j = d + 3; j < d + 20 && j < BINS; j++)
+  for (int j = d + 3; j < d + 20 && j < kBins; j++)
     if (profile[j - 1] < profile[j]) return j;
   return -1;
 }
 
-// Dark-side foot of a single peak at grey level p.
+// Dark-side foot of a single peak at gray level p.
 static int leftFoot(const int* profile, const int* extrema, int p) {
   if (p < 10) return extrema[0];
   int c = p - 3;
@@ -164,7 +166,7 @@ static int leftFoot(const int* profile, const int* extrema, int p) {
   return c;
 }
 
-// Light-side foot of a single peak at grey level p.
+// Light-side foot of a single peak at gray level p.
 static int rightFoot(const int* profile, const int* extrema, int p) {
   if (p > 245) return extrema[2];
   for (int d = p + 3; d < 250; d++) {
@@ -185,30 +187,30 @@ static int singlePeakThreshold(const int* profile, const int* extrema) {
   int left = leftFoot(profile, extrema, p);
   int right = rightFoot(profile, extrema, p);
   long long below = left > 0 ? profileMass(profile, 0, left - 1) : 0;
-  long long above = right > 0 ? profileMass(profile, right, BINS - 1) : 0;
+  long long above = right > 0 ? profileMass(profile, right, kBins - 1) : 0;
   return below > above ? left : right;
 }
 
-// A picture of pure black and pure white only: every grey level that the
+// A picture of pure black and pure white only: every gray level that the
 // threshold selection looks at is empty, so split the range in the middle.
 static bool onlyBlackAndWhite(const int* histogram) {
-  if (histogram[0] <= 0 || histogram[BINS - 1] <= 0) return false;
-  for (int k = 1; k < BINS - 1; k++)
+  if (histogram[0] <= 0 || histogram[kBins - 1] <= 0) return false;
+  for (int k = 1; k < kBins - 1; k++)
     if (histogram[k] != 0) return false;
   return true;
 }
 
 int selectThreshold(const int histogram[256]) {
-  if (onlyBlackAndWhite(histogram)) return BINS / 2;
-  int smoothed[BINS];
+  if (onlyBlackAndWhite(histogram)) return kBins / 2;
+  int smoothed[kBins];
   std::memcpy(smoothed, histogram, sizeof smoothed);
   // Pure black and pure white (clipped pixels) take no part.
   smoothed[0] = 0;
-  smoothed[BINS - 1] = 0;
-  smoothHistogram(smoothed, SMOOTHING_PASSES);
-  int profile[BINS];
+  smoothed[kBins - 1] = 0;
+  smoothHistogram(smoothed, kSmoothingPasses);
+  int profile[kBins];
   normaliseProfile(smoothed, profile);
-  int extrema[MAX_EXTREMA] = {0};
+  int extrema[kMaxExtrema] = {0};
   int count = listExtrema(profile, extrema);
   count = mergeExtrema(profile, extrema, count);
   if (count >= 6) return mostBalancedValley(profile, extrema, count);
@@ -216,14 +218,14 @@ int selectThreshold(const int histogram[256]) {
   return singlePeakThreshold(profile, extrema);
 }
 
-static void countLevels(const unsigned char* pixels, int width, int height, size_t stride, int histogram[BINS]) {
-  unsigned counts[BINS];
-  countGreyLevels(pixels, width, height, stride, counts);
-  for (int k = 0; k < BINS; k++) histogram[k] = (int)counts[k];
+static void countLevels(const unsigned char* pixels, int width, int height, size_t stride, int histogram[kBins]) {
+  unsigned counts[kBins];
+  countGrayLevels(pixels, width, height, stride, counts);
+  for (int k = 0; k < kBins; k++) histogram[k] = (int)counts[k];
 }
 
 int histogramThreshold(const unsigned char* pixels, int width, int height) {
-  int histogram[BINS] = {0};
+  int histogram[kBins] = {0};
   if (pixels && width > 0 && height > 0) countLevels(pixels, width, height, (size_t)width, histogram);
   return selectThreshold(histogram);
 }
@@ -251,15 +253,15 @@ void binarizeImage(unsigned char* pixels, int width, int height) {
   binarizeImageInto(pixels, pixels, width, height);
 }
 
-void binarizeImageInto(const unsigned char* grey, unsigned char* binary, int width, int height) {
-  if (!grey || !binary || width <= 0 || height <= 0) return;
-  int threshold = histogramThreshold(grey, width, height);
-  applyThreshold(grey, binary, (size_t)width * height, threshold);
+void binarizeImageInto(const unsigned char* gray, unsigned char* binary, int width, int height) {
+  if (!gray || !binary || width <= 0 || height <= 0) return;
+  int threshold = histogramThreshold(gray, width, height);
+  applyThreshold(gray, binary, (size_t)width * height, threshold);
 }
 
 void binarizeRows(unsigned char* pixels, int width, int height, size_t stride) {
   if (!pixels || width <= 0 || height <= 0 || stride < (size_t)width) return;
-  int histogram[BINS] = {0};
+  int histogram[kBins] = {0};
   countLevels(pixels, width, height, stride, histogram);
   int threshold = selectThreshold(histogram);
   for (int y = 0; y < height; y++) {
@@ -267,3 +269,5 @@ void binarizeRows(unsigned char* pixels, int width, int height, size_t stride) {
     applyThreshold(row, row, (size_t)width, threshold);
   }
 }
+
+}  // namespace pdf417read::detail

@@ -2,13 +2,13 @@
 
 #include "locate/pattern_shapes.h"
 
-namespace pattern_scan {
+namespace pdf417read::detail::pattern_scan {
 
 // Blur keeps the shape of the thin bars and spaces beside the wide bar but
 // not their levels: a one-module space between one-module bars may stay
 // darker than any one level for the whole line, and the thin runs then merge
 // with the wide bar. Around such a run the line is cut at its own turning
-// points instead: each edge lies where the grey value crosses halfway
+// points instead: each edge lies where the gray value crosses halfway
 // between the turning points on either side of it, so that every run is
 // measured against its neighbours alone.
 
@@ -16,7 +16,7 @@ namespace {
 
 enum { kMaxTurns = 64 };
 
-// The turning points of values[from, to): each lies at least `swing` grey
+// The turning points of values[from, to): each lies at least `swing` gray
 // levels from the one before it, darkest and lightest by turns. Writes at
 // most kMaxTurns to at[] and returns their number; *firstDark tells
 // whether the first is a dark one.
@@ -187,4 +187,4 @@ void matchBlurredAround(const unsigned char* values, int length, int start, int 
   matchTurns(values, from, to, swing, line, direction, threshold, lineFirst, hits);
 }
 
-}  // namespace pattern_scan
+}  // namespace pdf417read::detail::pattern_scan

@@ -5,7 +5,7 @@
 
 #include "locate/pattern_scan.h"
 
-namespace pattern_scan {
+namespace pdf417read::detail::pattern_scan {
 
 // Whether the dark run [start, end) of a line cut at `level` may be a
 // blurred wide bar with thin runs beside it that the level does not part
@@ -17,6 +17,6 @@ bool hidesThinRuns(const unsigned char* values, int length, int start, int end, 
 void matchBlurredAround(const unsigned char* values, int length, int start, int end, float line, int direction,
                         int threshold, int lineFirst, HitList* hits);
 
-}  // namespace pattern_scan
+}  // namespace pdf417read::detail::pattern_scan
 
 #endif

@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+namespace pdf417read::detail {
+
 // Differences are taken in 64 bits and products in double precision, so no
 // coordinate can overflow them; for picture coordinates (up to 32767) every
 // intermediate value is exact.
@@ -27,3 +29,5 @@ double pointDistance(const int* p1, const int* p2) {
   long long dy = (long long)p1[1] - p2[1];
   return std::sqrt((double)dx * (double)dx + (double)dy * (double)dy);
 }
+
+}  // namespace pdf417read::detail

@@ -10,6 +10,8 @@
 #include <emmintrin.h>
 #endif
 
+namespace pdf417read::detail {
+
 static const double kOneEighteenth = 1.0 / 18.0;
 static const double kLight = 255.0;
 
@@ -136,9 +138,9 @@ static float toSingle(double value) {
   return (float)value;
 }
 
-// Rounded half up and clamped to a grey level: the filter overshoots near
+// Rounded half up and clamped to a gray level: the filter overshoots near
 // sharp edges, and wrapping would turn a light pixel dark.
-static unsigned char greyLevel(double value) {
+static unsigned char grayLevel(double value) {
   double rounded = value + 0.5;
   if (!(rounded > 0.0)) return 0;
   if (rounded >= 255.0) return 255;
@@ -203,14 +205,14 @@ struct FilterPoint {
   int index;
 };
 
-// The cubic filter's grey level at two such points, one per lane.
+// The cubic filter's gray level at two such points, one per lane.
 static inline void cubicPair(const FilterPoint& a, const FilterPoint& b, size_t stride, unsigned char* out) {
   Double2 fx = {a.fx, b.fx}, fy = {a.fy, b.fy};
   Double2 rows[4];
   for (int k = 0; k < 4; k++) rows[k] = rowPasses(fx, a.taps + k * stride, b.taps + k * stride);
   Double2 value = cubicPolynomial<Double2>(fy, rows[0], rows[1], rows[2], rows[3]);
-  out[a.index] = greyLevel(value[0]);
-  out[b.index] = greyLevel(value[1]);
+  out[a.index] = grayLevel(value[0]);
+  out[b.index] = grayLevel(value[1]);
 }
 
 // The same at one point.
@@ -218,11 +220,11 @@ static inline unsigned char cubicSingle(const FilterPoint& p, size_t stride) {
   Double2 fx = {p.fx, p.fx};
   Double2 upper = rowPasses(fx, p.taps, p.taps + stride);
   Double2 lower = rowPasses(fx, p.taps + 2 * stride, p.taps + 3 * stride);
-  return greyLevel(cubicPolynomial<double>(p.fy, upper[0], upper[1], lower[0], lower[1]));
+  return grayLevel(cubicPolynomial<double>(p.fy, upper[0], upper[1], lower[0], lower[1]));
 }
 
-// The cubic filter's grey levels at n points (us[k], vs[k]), as
-// greyLevel(cubicSample(...)) gives them, with short cuts that change no
+// The cubic filter's gray levels at n points (us[k], vs[k]), as
+// grayLevel(cubicSample(...)) gives them, with short cuts that change no
 // byte. Inside the picture the sixteen taps are read without clamping.
 // Sixteen equal taps v give v: every difference term of the filter cancels
 // exactly, the first pass returns 18v / 18, and what the second pass leaves
@@ -235,7 +237,7 @@ static void cubicRun(const SampleSource& s, const float* us, const double* vs, i
   for (int k = 0; k < n; k++) {
     double x = us[k], y = vs[k];
     if (!(x >= 1.0 && y >= 1.0 && x < s.innerRight && y < s.innerBottom)) {
-      out[k] = greyLevel(cubicSample(s.pixels, us[k], vs[k], s.width, s.height));
+      out[k] = grayLevel(cubicSample(s.pixels, us[k], vs[k], s.width, s.height));
       continue;
     }
     long long xi = (long long)x, yi = (long long)y;
@@ -443,7 +445,6 @@ static void sampleRowInside(const unsigned char* src, int srcWidth, double x, do
   }
 }
 
-
 // Where the map takes grid point (gx, gy).
 static inline void mapPoint(const ProjectiveMap& m, double gx, double gy, double* px, double* py) {
   double w = m.a13 * gx + m.a23 * gy + (double)m.a33;
@@ -567,3 +568,5 @@ void sampleGridLinearFill(const unsigned char* src, const float* corners, int sr
   for (int i = 0; i < dstHeight; i++)
     sampleMappedLine(src, srcWidth, srcHeight, m, 0.0, i, 1.0, 0.0, dst + (size_t)i * (size_t)dstWidth, dstWidth, fill);
 }
+
+}  // namespace pdf417read::detail

@@ -4,6 +4,8 @@
 
 #include <cstddef>
 
+namespace pdf417read::detail {
+
 // (x, y, 1) * A with A = [a11 a12 a13; a21 a22 a23; a31 a32 a33].
 struct ProjectiveMap {
   float a11, a12, a13, a21, a22, a23, a31, a32, a33;
@@ -48,5 +50,7 @@ void sampleGridLinearFill(const unsigned char* src, const float* corners, int sr
 // line across a grid that need not follow the grid's rows.
 void sampleMappedLine(const unsigned char* src, int srcWidth, int srcHeight, const ProjectiveMap& map, double x,
                       double y, double dx, double dy, unsigned char* out, int count, unsigned char fill);
+
+}  // namespace pdf417read::detail
 
 #endif

@@ -5,6 +5,8 @@
 
 #include "image/picture_limits.h"
 
+namespace pdf417read::detail {
+
 namespace {
 
 // The darkest and lightest of row[from..to].
@@ -43,3 +45,5 @@ void binarizeFollowingLight(unsigned char* pixels, int width, int height, int re
   }
   std::free(row);
 }
+
+}  // namespace pdf417read::detail

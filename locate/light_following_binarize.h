@@ -6,6 +6,8 @@
 #ifndef PDF417_LOCATE_LIGHT_FOLLOWING_BINARIZE_H
 #define PDF417_LOCATE_LIGHT_FOLLOWING_BINARIZE_H
 
+namespace pdf417read::detail {
+
 // In place: a pixel becomes 1 (dark) below the midpoint of the darkest and
 // lightest pixels from it `reach` pixels along its row to the left, or to
 // the right: of the two, the one whose darkest and lightest lie closer
@@ -14,5 +16,7 @@
 // either side holds a bar and a space. A side whose levels differ by less
 // than `minSwing` shows neither; where both do, the pixel is light.
 void binarizeFollowingLight(unsigned char* pixels, int width, int height, int reach, int minSwing);
+
+}  // namespace pdf417read::detail
 
 #endif

@@ -1,4 +1,4 @@
-// Where a line of grey values crosses its threshold, and how often: sixteen
+// Where a line of gray values crosses its threshold, and how often: sixteen
 // or thirty-two pixels compared at once where the processor allows it.
 #ifndef PDF417_LOCATE_LINE_CROSSINGS_H
 #define PDF417_LOCATE_LINE_CROSSINGS_H
@@ -7,9 +7,9 @@
 #include <emmintrin.h>
 #endif
 
-namespace pattern_scan {
+namespace pdf417read::detail::pattern_scan {
 
-// The threshold of a line: one level, or a grey level per pixel.
+// The threshold of a line: one level, or a gray level per pixel.
 struct LevelThreshold {
   int level;
   int at(int) const { return level; }
@@ -150,6 +150,6 @@ bool noiseLine(const unsigned char* values, int length, Threshold threshold) {
   return countCrossings(values, length, threshold) > noiseCrossings(length);
 }
 
-}  // namespace pattern_scan
+}  // namespace pdf417read::detail::pattern_scan
 
 #endif

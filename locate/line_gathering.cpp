@@ -6,7 +6,7 @@
 #include <emmintrin.h>
 #endif
 
-namespace pattern_scan {
+namespace pdf417read::detail::pattern_scan {
 
 // Diagonals are told apart by c = x - y, antidiagonals by c = x + y - (height - 1).
 Diagonal diagonalAt(int width, int height, int c, int dx) {
@@ -54,7 +54,7 @@ __attribute__((always_inline)) inline void transpose16(__m128i* m) {
 // time, so that what each band fetches of the picture serves all of them;
 // with `fetchAhead`, for a picture larger than the processor's caches, the
 // next band is fetched while one is read.
-void gatherDiagonals(const unsigned char* grey, int width, const Diagonal* lines, int count, int dx,
+void gatherDiagonals(const unsigned char* gray, int width, const Diagonal* lines, int count, int dx,
                      bool fetchAhead, unsigned char* out, size_t stride) {
   enum { kBand = 64 };
   int top = lines[0].y, bottom = 0;
@@ -72,14 +72,14 @@ void gatherDiagonals(const unsigned char* grey, int width, const Diagonal* lines
       int from = dx > 0 ? lowKey + y - 1 : lowKey - y - 1, to = dx > 0 ? highKey + y + 1 : highKey - y + 1;
       from = from < 0 ? 0 : from;
       to = to >= width ? width - 1 : to;
-      for (int x = from & ~63; x <= to; x += 64) __builtin_prefetch(grey + (size_t)y * width + x, 0, 3);
+      for (int x = from & ~63; x <= to; x += 64) __builtin_prefetch(gray + (size_t)y * width + x, 0, 3);
     }
     for (int k = 0; k < count; k++) {
       const Diagonal& d = lines[k];
       int from = band > d.y ? band - d.y : 0;
       int to = band + kBand - d.y < d.pixels ? band + kBand - d.y : d.pixels;
       unsigned char* samples = out + (size_t)k * stride;
-      const unsigned char* p = grey + (size_t)(d.y + from) * width + d.x + dx * from;
+      const unsigned char* p = gray + (size_t)(d.y + from) * width + d.x + dx * from;
       // Every pixel but the line's last has a mean after it.
       int pairsEnd = to < d.pixels - 1 ? to : d.pixels - 1;
       int t = from;
@@ -117,7 +117,7 @@ inline __m128i everyStep(const unsigned char* p, int step) {
 // Columns first, first + step, ... (count of them) of the picture, column c
 // to columns + c * height: blocks of sixteen rows and sixteen columns are
 // turned by one transpose where the step allows it.
-void gatherColumns(const unsigned char* grey, int width, int height, int first, int step, int count,
+void gatherColumns(const unsigned char* gray, int width, int height, int first, int step, int count,
                    unsigned char* columns) {
   int c = 0;
 #ifdef __SSE2__
@@ -126,20 +126,20 @@ void gatherColumns(const unsigned char* grey, int width, int height, int first, 
       int y = 0;
       for (; y + 16 <= height; y += 16) {
         __m128i block[16];
-        for (int r = 0; r < 16; r++) block[r] = everyStep(grey + (size_t)(y + r) * width + first + c * step, step);
+        for (int r = 0; r < 16; r++) block[r] = everyStep(gray + (size_t)(y + r) * width + first + c * step, step);
         transpose16(block);
         for (int i = 0; i < 16; i++) _mm_storeu_si128((__m128i*)(columns + (size_t)(c + i) * height + y), block[i]);
       }
       for (; y < height; y++)
         for (int i = 0; i < 16; i++)
-          columns[(size_t)(c + i) * height + y] = grey[(size_t)y * width + first + (c + i) * step];
+          columns[(size_t)(c + i) * height + y] = gray[(size_t)y * width + first + (c + i) * step];
     }
   }
 #endif
   for (int y = 0; y < height; y++) {
-    const unsigned char* row = grey + (size_t)y * width + first;
+    const unsigned char* row = gray + (size_t)y * width + first;
     for (int i = c; i < count; i++) columns[(size_t)i * height + y] = row[i * step];
   }
 }
 
-}  // namespace pattern_scan
+}  // namespace pdf417read::detail::pattern_scan

@@ -4,7 +4,7 @@
 #include <emmintrin.h>
 #endif
 
-namespace pattern_scan {
+namespace pdf417read::detail::pattern_scan {
 
 namespace {
 
@@ -94,4 +94,4 @@ void localThresholds(const unsigned char* values, int length, int window, unsign
   for (; x < length; x++) thresholds[x] = localLevel(windowMean(sums, x - radius, length));
 }
 
-}  // namespace pattern_scan
+}  // namespace pdf417read::detail::pattern_scan

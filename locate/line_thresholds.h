@@ -3,7 +3,7 @@
 #ifndef PDF417_LOCATE_LINE_THRESHOLDS_H
 #define PDF417_LOCATE_LINE_THRESHOLDS_H
 
-namespace pattern_scan {
+namespace pdf417read::detail::pattern_scan {
 
 // thresholds[x] for each of `length` values: a little darker than the mean of
 // the `window` values around x (cut short near the ends). sums: room for
@@ -11,6 +11,6 @@ namespace pattern_scan {
 void localThresholds(const unsigned char* values, int length, int window, unsigned short* sums,
                      unsigned char* thresholds);
 
-}  // namespace pattern_scan
+}  // namespace pdf417read::detail::pattern_scan
 
 #endif

@@ -14,11 +14,13 @@
 #include "locate/line_thresholds.h"
 #include "locate/run_matching.h"
 
+namespace pdf417read::detail {
+
 using namespace pattern_scan;
 
 namespace {
 
-// A line whose grey levels span less than this cannot show a pattern.
+// A line whose gray levels span less than this cannot show a pattern.
 enum { kMinLineContrast = 24 };
 
 // Diagonal lines gathered together.
@@ -28,7 +30,7 @@ enum { kDiagonalBlock = 32 };
 // they are scanned.
 enum { kCachedPicture = 1 << 20 };
 
-// The darkest and lightest grey levels of a line.
+// The darkest and lightest gray levels of a line.
 void lineRange(const unsigned char* values, int length, int* low, int* high) {
   unsigned char darkest = 255, lightest = 0;
   int x = 0;
@@ -92,7 +94,7 @@ void scanWithThresholds(const unsigned char* values, int length, const ScanSetti
 // a time into room (block * 2 * the shorter side bytes). Positions along a
 // line come out in samples, half a pixel step apart, and are turned into
 // the line's own pixel measure.
-void scanDiagonals(const unsigned char* grey, int width, int height, const ScanSettings& settings,
+void scanDiagonals(const unsigned char* gray, int width, int height, const ScanSettings& settings,
                    const LineRoom& room, unsigned char* values, int block, HitList* hits) {
   const float rootHalf = 0.70710678f;
   int step = settings.diagonalStep;
@@ -111,7 +113,7 @@ void scanDiagonals(const unsigned char* grey, int width, int height, const ScanS
     for (int first = step / 2 - (height - 1); first < width; first += block * step) {
       int count = 0;
       for (int c = first; c < width && count < block; c += step) lines[count++] = diagonalAt(width, height, c, dx);
-      gatherDiagonals(grey, width, lines, count, dx, fetchAhead, values, stride);
+      gatherDiagonals(gray, width, lines, count, dx, fetchAhead, values, stride);
       for (int k = 0; k < count; k++) {
         const Diagonal& d = lines[k];
         int hitsBefore = hits->count;
@@ -130,9 +132,9 @@ void scanDiagonals(const unsigned char* grey, int width, int height, const ScanS
 
 }  // namespace
 
-bool scanForPatterns(const unsigned char* grey, int width, int height, const ScanSettings& settings,
+bool scanForPatterns(const unsigned char* gray, int width, int height, const ScanSettings& settings,
                      HitList* hits) {
-  if (!grey || width < 1 || height < 1 || width > kMaxPictureSide || height > kMaxPictureSide || !hits)
+  if (!gray || width < 1 || height < 1 || width > kMaxPictureSide || height > kMaxPictureSide || !hits)
     return true;
   int step = settings.step < 1 ? 1 : settings.step;
   // A diagonal holds up to twice the shorter side in samples.
@@ -151,18 +153,18 @@ bool scanForPatterns(const unsigned char* grey, int width, int height, const Sca
   if (ok) {
     // Light-on-dark patterns are looked for on every other line only.
     for (int y = step / 2, line = 0; y < height; y += step, line++)
-      scanWithThresholds(grey + (size_t)y * width, width, settings, settings.window, y + 0.5f, kScanRows, room, hits,
+      scanWithThresholds(gray + (size_t)y * width, width, settings, settings.window, y + 0.5f, kScanRows, room, hits,
                          line % 2 ? nullptr : settings.inverted);
     for (int first = step / 2; first < width; first += kColumnBlock * step) {
       int count = 0;
       for (int x = first; x < width && count < kColumnBlock; x += step) count++;
-      gatherColumns(grey, width, height, first, step, count, columns);
+      gatherColumns(gray, width, height, first, step, count, columns);
       // Each block starts an even number of columns in: c tells the parity.
       for (int c = 0; c < count; c++)
         scanWithThresholds(columns + (size_t)c * height, height, settings, settings.window, first + c * step + 0.5f,
                            kScanColumns, room, hits, c % 2 ? nullptr : settings.inverted);
     }
-    if (settings.diagonalStep > 0) scanDiagonals(grey, width, height, settings, room, columns, kDiagonalBlock, hits);
+    if (settings.diagonalStep > 0) scanDiagonals(gray, width, height, settings, room, columns, kDiagonalBlock, hits);
   }
   std::free(room.thresholds);
   std::free(room.starts);
@@ -178,7 +180,7 @@ namespace {
 // its samples copied into values: pixels on rows and columns, half pixel
 // steps on diagonals. *offset turns a sample position into the line's own
 // measure (see PatternHit). Returns the samples copied, `capacity` at most.
-int lineStretch(const unsigned char* grey, int width, int height, int direction, int index, int from, int to,
+int lineStretch(const unsigned char* gray, int width, int height, int direction, int index, int from, int to,
                 unsigned char* values, int capacity, float* offset) {
   *offset = 0;
   to = to - from > capacity ? from + capacity : to;
@@ -187,7 +189,7 @@ int lineStretch(const unsigned char* grey, int width, int height, int direction,
     int length = rows ? width : height;
     from = from < 0 ? 0 : from;
     to = to > length ? length : to;
-    for (int k = from; k < to; k++) values[k - from] = rows ? grey[(size_t)index * width + k] : grey[(size_t)k * width + index];
+    for (int k = from; k < to; k++) values[k - from] = rows ? gray[(size_t)index * width + k] : gray[(size_t)k * width + index];
     *offset = (float)from;
     return to > from ? to - from : 0;
   }
@@ -197,7 +199,7 @@ int lineStretch(const unsigned char* grey, int width, int height, int direction,
   from = from < 0 ? 0 : from;
   to = to > 2 * d.pixels - 1 ? 2 * d.pixels - 1 : to;
   for (int k = from; k < to; k++) {
-    const unsigned char* p = grey + (size_t)(d.y + k / 2) * width + d.x + dx * (k / 2);
+    const unsigned char* p = gray + (size_t)(d.y + k / 2) * width + d.x + dx * (k / 2);
     values[k - from] = k % 2 ? (unsigned char)((p[dx] + p[width] + 1) >> 1) : p[0];
   }
   *offset = (float)from + (dx > 0 ? d.x + d.y + 0.5f : d.y - d.x - 0.5f);
@@ -206,9 +208,9 @@ int lineStretch(const unsigned char* grey, int width, int height, int direction,
 
 }  // namespace
 
-bool rescanAround(const unsigned char* grey, int width, int height, const ScanSettings& settings,
+bool rescanAround(const unsigned char* gray, int width, int height, const ScanSettings& settings,
                   const PatternHit& hit, HitList* hits) {
-  if (!grey || width < 1 || height < 1 || width > kMaxPictureSide || height > kMaxPictureSide || !hits ||
+  if (!gray || width < 1 || height < 1 || width > kMaxPictureSide || height > kMaxPictureSide || !hits ||
       hit.direction > kScanAntidiagonals)
     return true;
   const float rootHalf = 0.70710678f;
@@ -247,7 +249,7 @@ bool rescanAround(const unsigned char* grey, int width, int height, const ScanSe
       own = hit.direction == kScanDiagonals ? d.x + d.y + 0.5f : d.y - d.x - 0.5f;
     }
     int from = (int)std::floor(first - margin - own), to = (int)std::ceil(last + margin - own);
-    int count = lineStretch(grey, width, height, hit.direction, index, from, to, values, span, &shift);
+    int count = lineStretch(gray, width, height, hit.direction, index, from, to, values, span, &shift);
     if (count < 17) continue;
     int before = hits->count;
     float lineValue = hit.direction == kScanRows || hit.direction == kScanColumns ? index + 0.5f
@@ -266,3 +268,5 @@ bool rescanAround(const unsigned char* grey, int width, int height, const ScanSe
   std::free(values);
   return ok;
 }
+
+}  // namespace pdf417read::detail

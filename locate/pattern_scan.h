@@ -1,4 +1,4 @@
-// A cheap first look at a grey picture: every few rows and every few columns,
+// A cheap first look at a gray picture: every few rows and every few columns,
 // and every few diagonals both ways, are scanned, in both directions along
 // the line, for the start and stop patterns. A sighting is kept with
 // sub-pixel edges, so that a symbol in any orientation, mirrored or not,
@@ -8,6 +8,8 @@
 // is copied whole.
 #ifndef PDF417_LOCATE_PATTERN_SCAN_H
 #define PDF417_LOCATE_PATTERN_SCAN_H
+
+namespace pdf417read::detail {
 
 // Diagonals run down and to the right, antidiagonals down and to the left.
 enum ScanDirection { kScanRows = 0, kScanColumns = 1, kScanDiagonals = 2, kScanAntidiagonals = 3 };
@@ -41,7 +43,7 @@ struct HitList {
 struct ScanSettings {
   int step;        // pixels between scanned lines, 1 or more
   int thresholds;  // bit (1 << ScanThreshold) per threshold to scan with
-  int globalLevel; // grey level of the global threshold: darker is dark
+  int globalLevel; // gray level of the global threshold: darker is dark
   int window;      // local threshold: pixels averaged along the line, at most 255
   // Diagonals and antidiagonals scanned: every diagonalStep-th one (some
   // diagonalStep / sqrt 2 pixels apart), sampled every half pixel step,
@@ -57,7 +59,7 @@ struct ScanSettings {
 // Appends the sightings of both patterns on the scanned rows and columns.
 // Stops adding when the list is full. Returns false only when a working
 // buffer could not be allocated.
-bool scanForPatterns(const unsigned char* grey, int width, int height, const ScanSettings& settings,
+bool scanForPatterns(const unsigned char* gray, int width, int height, const ScanSettings& settings,
                      HitList* hits);
 
 // Looks again around a sighting: the lines of its direction that the scan
@@ -67,7 +69,9 @@ bool scanForPatterns(const unsigned char* grey, int width, int height, const Sca
 // few lines only; there the skipped lines add the sightings a trail needs.
 // Appends what it sees to hits. False only when a working buffer could not
 // be allocated.
-bool rescanAround(const unsigned char* grey, int width, int height, const ScanSettings& settings,
+bool rescanAround(const unsigned char* gray, int width, int height, const ScanSettings& settings,
                   const PatternHit& hit, HitList* hits);
+
+}  // namespace pdf417read::detail
 
 #endif

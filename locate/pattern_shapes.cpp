@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-namespace pattern_scan {
+namespace pdf417read::detail::pattern_scan {
 
 namespace {
 
@@ -60,4 +60,4 @@ void matchWindow(const float* edges, const PatternShape& shape, float line, int 
   addHit(hits, line, inner, shape.innerAtEnd ? start : end, direction, shape, threshold);
 }
 
-}  // namespace pattern_scan
+}  // namespace pdf417read::detail::pattern_scan

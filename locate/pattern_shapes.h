@@ -5,7 +5,7 @@
 
 #include "locate/pattern_scan.h"
 
-namespace pattern_scan {
+namespace pdf417read::detail::pattern_scan {
 
 // Module widths, first run first, and how the inner and outer edges sit in
 // the window of runs: `innerAtEnd` puts the inner edge after the last run.
@@ -33,6 +33,6 @@ inline constexpr PatternShape kShapes[4] = {
 void matchWindow(const float* edges, const PatternShape& shape, float line, int direction, int threshold,
                  HitList* hits, int lineFirst = -1);
 
-}  // namespace pattern_scan
+}  // namespace pdf417read::detail::pattern_scan
 
 #endif

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdlib>
 
+namespace pdf417read::detail {
+
 namespace {
 
 int groupOf(const PatternHit& hit) {
@@ -204,3 +206,4 @@ int findTrails(PatternHit* hits, int hitCount, int step, PatternTrail* trails, i
   return count;
 }
 
+}  // namespace pdf417read::detail

@@ -6,6 +6,8 @@
 
 #include "locate/pattern_scan.h"
 
+namespace pdf417read::detail {
+
 enum { kMinTrailHits = 3 };
 
 struct PatternTrail {
@@ -30,5 +32,7 @@ struct PatternTrail {
 int findTrails(PatternHit* hits, int hitCount, int step, PatternTrail* trails, int capacity);
 
 inline double trailInner(const PatternTrail& trail, double line) { return trail.slope * line + trail.offset; }
+
+}  // namespace pdf417read::detail
 
 #endif

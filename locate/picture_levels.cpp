@@ -4,7 +4,9 @@
 #include <cstddef>
 
 #include "locate/adaptive_binarize.h"
-#include "locate/grey_histogram.h"
+#include "locate/gray_histogram.h"
+
+namespace pdf417read::detail {
 
 namespace {
 
@@ -24,16 +26,18 @@ int classMidpoint(const unsigned int* histogram, int split) {
 
 }  // namespace
 
-void sampleLevels(const unsigned char* grey, int width, int height, int* threshold, int* light) {
+void sampleLevels(const unsigned char* gray, int width, int height, int* threshold, int* light) {
   *threshold = 128;
   *light = 255;
-  if (!grey || width < 1 || height < 1) return;
+  if (!gray || width < 1 || height < 1) return;
   // Some 300 rows and every other pixel of them count: the shape of the
   // histogram is what matters.
   int rowStep = height / 300 > 1 ? height / 300 : 1;
   int step = (long long)width * height > (1 << 16) ? 2 : 1;
   unsigned histogram[256];
-  countSampledGreyLevels(grey, width, height, (size_t)width, rowStep, step, histogram);
-  *light = greyPercentile(histogram, 90);
+  countSampledGrayLevels(gray, width, height, (size_t)width, rowStep, step, histogram);
+  *light = grayPercentile(histogram, 90);
   *threshold = classMidpoint(histogram, twoLevelSplit(histogram));
 }
+
+}  // namespace pdf417read::detail

@@ -5,7 +5,7 @@
 #include "locate/blurred_patterns.h"
 #include "locate/pattern_shapes.h"
 
-namespace pattern_scan {
+namespace pdf417read::detail::pattern_scan {
 
 namespace {
 
@@ -20,7 +20,7 @@ struct Reciprocals {
 constexpr Reciprocals kReciprocals;
 
 // The runs of a line between its crossings, edges at sub-pixel positions:
-// where the grey value crosses the threshold between two pixel centres.
+// where the gray value crosses the threshold between two pixel centres.
 // Edge 0 is the line's start, edge count + 1 its end.
 template <typename Threshold>
 struct Runs {
@@ -155,4 +155,4 @@ template bool scanRuns<LevelThreshold>(const unsigned char*, int, LevelThreshold
 template bool scanRuns<PixelThresholds>(const unsigned char*, int, PixelThresholds, float, int, int, int*, HitList*,
                                         int, HitList*);
 
-}  // namespace pattern_scan
+}  // namespace pdf417read::detail::pattern_scan

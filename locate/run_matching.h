@@ -7,7 +7,7 @@
 #include "locate/line_crossings.h"
 #include "locate/pattern_scan.h"
 
-namespace pattern_scan {
+namespace pdf417read::detail::pattern_scan {
 
 // Every pattern of a line: the wide bar is dark in all four shapes and 5.6
 // pixels or more (seven modules of 0.8 pixel), and a run is less than a
@@ -22,6 +22,6 @@ template <typename Threshold>
 bool scanRuns(const unsigned char* values, int length, Threshold threshold, float line, int direction,
               int thresholdKind, int* starts, HitList* hits, int blurLow = -1, HitList* lightBars = nullptr);
 
-}  // namespace pattern_scan
+}  // namespace pdf417read::detail::pattern_scan
 
 #endif

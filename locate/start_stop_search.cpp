@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <cstring>
 
+namespace pdf417read::detail {
+
 // Module widths, first run first. The reversed tables are how the patterns
 // read left to right in a symbol turned by 180 degrees.
 const int startPattern[8] = {8, 1, 1, 1, 1, 1, 1, 3};
@@ -11,10 +13,10 @@ const int startPatternReversed[8] = {3, 1, 1, 1, 1, 1, 1, 8};
 const int stopPatternReversed[9] = {1, 2, 1, 1, 1, 3, 1, 1, 7};
 
 enum {
-  MAX_RUNS = 10,
-  REJECTED = 32767,
-  RUN_DEVIATION = 204,  // per run, in 1/256 module
-  SCORE_LIMIT = 107,    // summed deviation per module, in 1/256 module
+  kMaxRuns = 10,
+  kRejected = 32767,
+  kRunDeviation = 204,  // per run, in 1/256 module
+  kScoreLimit = 107,    // summed deviation per module, in 1/256 module
 };
 
 int patternScore(const int* runs, const int* pattern, int count, int maxRunDeviation) {
@@ -23,7 +25,7 @@ int patternScore(const int* runs, const int* pattern, int count, int maxRunDevia
     total += runs[k];
     patternTotal += pattern[k];
   }
-  if (patternTotal <= 0 || total < patternTotal) return REJECTED;
+  if (patternTotal <= 0 || total < patternTotal) return kRejected;
   // Measured width of one module and the per-run limit, in 1/256 pixel.
   long long unit = total * 256 / patternTotal;
   long long limit = (unit * maxRunDeviation) >> 8;
@@ -31,11 +33,11 @@ int patternScore(const int* runs, const int* pattern, int count, int maxRunDevia
   for (int k = 0; k < count; k++) {
     long long deviation = (long long)runs[k] * 256 - (long long)pattern[k] * unit;
     if (deviation < 0) deviation = -deviation;
-    if (deviation > limit) return REJECTED;
+    if (deviation > limit) return kRejected;
     sum += deviation;
   }
   long long score = sum / total;
-  return score < REJECTED ? (int)score : REJECTED;
+  return score < kRejected ? (int)score : kRejected;
 }
 
 // The oldest two runs leave the window, so the first run keeps its colour.
@@ -58,14 +60,14 @@ static long long nextEqual(const unsigned char* line, long long x, long long sto
 
 bool scanRowForPattern(const unsigned char* pixels, int width, int row, int firstX, int scanLength,
                        int terminator, const int* pattern, int count, PatternSpan* span) {
-  if (!pixels || !pattern || !span || width <= 0 || row < 0 || count < 2 || count > MAX_RUNS)
+  if (!pixels || !pattern || !span || width <= 0 || row < 0 || count < 2 || count > kMaxRuns)
     return false;
   // Only the part of the range that lies inside the row is scanned.
   long long begin = firstX < 0 ? 0 : firstX;
   long long stop = (long long)firstX + scanLength;
   if (stop > width) stop = width;
   const unsigned char* line = pixels + (size_t)row * (size_t)width;
-  int runs[MAX_RUNS] = {0};
+  int runs[kMaxRuns] = {0};
   int j = 0, t = terminator;
   long long spanStart = begin;
   for (long long x = begin; x < stop; x++) {
@@ -80,7 +82,7 @@ bool scanRowForPattern(const unsigned char* pixels, int width, int row, int firs
       runs[++j] = 1;
       continue;
     }
-    if (patternScore(runs, pattern, count, RUN_DEVIATION) < SCORE_LIMIT) {
+    if (patternScore(runs, pattern, count, kRunDeviation) < kScoreLimit) {
       span->first = (int)spanStart;
       span->end = (int)x;
       return true;
@@ -111,10 +113,10 @@ static bool sweepRows(const unsigned char* pixels, int width, int height, bool f
 }
 
 // Point numbers of the corner record.
-enum { START_OUTER_TOP, START_OUTER_BOTTOM, STOP_OUTER_TOP, STOP_OUTER_BOTTOM,
-       START_INNER_TOP, START_INNER_BOTTOM, STOP_INNER_TOP, STOP_INNER_BOTTOM };
+enum { kStartOuterTop, kStartOuterBottom, kStopOuterTop, kStopOuterBottom,
+       kStartInnerTop, kStartInnerBottom, kStopInnerTop, kStopInnerBottom };
 
-enum RowPart { WHOLE_ROW, LEFT_HALF, RIGHT_HALF };
+enum RowPart { kWholeRow, kLeftHalf, kRightHalf };
 
 // One sweep of a search: where and how to look, and which corner points the
 // pattern's first column and end column become.
@@ -127,20 +129,20 @@ struct SearchStep {
   int firstPoint, endPoint;
 };
 
-static const SearchStep UPRIGHT_STEPS[4] = {
-    {true, WHOLE_ROW, 0, startPattern, 8, START_OUTER_TOP, START_INNER_TOP},
-    {false, WHOLE_ROW, 0, startPattern, 8, START_OUTER_BOTTOM, START_INNER_BOTTOM},
-    {true, WHOLE_ROW, 0, stopPattern, 9, STOP_INNER_TOP, STOP_OUTER_TOP},
-    {false, WHOLE_ROW, 0, stopPattern, 9, STOP_INNER_BOTTOM, STOP_OUTER_BOTTOM},
+static const SearchStep kUprightSteps[4] = {
+    {true, kWholeRow, 0, startPattern, 8, kStartOuterTop, kStartInnerTop},
+    {false, kWholeRow, 0, startPattern, 8, kStartOuterBottom, kStartInnerBottom},
+    {true, kWholeRow, 0, stopPattern, 9, kStopInnerTop, kStopOuterTop},
+    {false, kWholeRow, 0, stopPattern, 9, kStopInnerBottom, kStopOuterBottom},
 };
 
 // A symbol turned by 180 degrees: its top is the image's bottom, its start
 // pattern lies in the right half and its stop pattern in the left half.
-static const SearchStep ROTATED_STEPS[4] = {
-    {false, RIGHT_HALF, 1, startPatternReversed, 8, START_INNER_TOP, START_OUTER_TOP},
-    {true, RIGHT_HALF, 1, startPatternReversed, 8, START_INNER_BOTTOM, START_OUTER_BOTTOM},
-    {false, LEFT_HALF, 0, stopPatternReversed, 9, STOP_OUTER_TOP, STOP_INNER_TOP},
-    {true, LEFT_HALF, 0, stopPatternReversed, 9, STOP_OUTER_BOTTOM, STOP_INNER_BOTTOM},
+static const SearchStep kRotatedSteps[4] = {
+    {false, kRightHalf, 1, startPatternReversed, 8, kStartInnerTop, kStartOuterTop},
+    {true, kRightHalf, 1, startPatternReversed, 8, kStartInnerBottom, kStartOuterBottom},
+    {false, kLeftHalf, 0, stopPatternReversed, 9, kStopOuterTop, kStopInnerTop},
+    {true, kLeftHalf, 0, stopPatternReversed, 9, kStopOuterBottom, kStopInnerBottom},
 };
 
 static void setPoint(StartStopCorners* corners, int point, int x, int y) {
@@ -155,8 +157,8 @@ static bool runSearch(const SearchStep* steps, StartStopCorners* corners, const 
   int half = width / 2;
   for (int k = 0; k < 4; k++) {
     const SearchStep* step = &steps[k];
-    int firstX = step->part == RIGHT_HALF ? half : 0;
-    int scanLength = step->part == WHOLE_ROW ? width : half;
+    int firstX = step->part == kRightHalf ? half : 0;
+    int scanLength = step->part == kWholeRow ? width : half;
     int y = 0;
     PatternSpan span;
     if (!sweepRows(pixels, width, height, step->fromTop, firstX, scanLength, step->terminator,
@@ -169,9 +171,11 @@ static bool runSearch(const SearchStep* steps, StartStopCorners* corners, const 
 }
 
 bool findStartStopUpright(const unsigned char* pixels, int width, int height, StartStopCorners* corners) {
-  return runSearch(UPRIGHT_STEPS, corners, pixels, width, height);
+  return runSearch(kUprightSteps, corners, pixels, width, height);
 }
 
 bool findStartStopRotated(const unsigned char* pixels, int width, int height, StartStopCorners* corners) {
-  return runSearch(ROTATED_STEPS, corners, pixels, width, height);
+  return runSearch(kRotatedSteps, corners, pixels, width, height);
 }
+
+}  // namespace pdf417read::detail

@@ -2,6 +2,8 @@
 #ifndef PDF417_LOCATE_START_STOP_SEARCH_H
 #define PDF417_LOCATE_START_STOP_SEARCH_H
 
+namespace pdf417read::detail {
+
 extern const int startPattern[8];
 extern const int stopPattern[9];
 extern const int startPatternReversed[8];
@@ -30,5 +32,7 @@ bool scanRowForPattern(const unsigned char* pixels, int width, int row, int firs
 // completed sweeps written.
 bool findStartStopUpright(const unsigned char* pixels, int width, int height, StartStopCorners* corners);
 bool findStartStopRotated(const unsigned char* pixels, int width, int height, StartStopCorners* corners);
+
+}  // namespace pdf417read::detail
 
 #endif

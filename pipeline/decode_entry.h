@@ -2,6 +2,8 @@
 #ifndef PDF417_PIPELINE_DECODE_ENTRY_H
 #define PDF417_PIPELINE_DECODE_ENTRY_H
 
+namespace pdf417read::detail {
+
 // The decoder's answer. Coordinates are pixels of the input picture, in the
 // symbol's own frame (start pattern on the left).
 struct DecodeResult {
@@ -16,5 +18,7 @@ struct DecodeResult {
 };
 
 void freeDecodeResult(DecodeResult* result);
+
+}  // namespace pdf417read::detail
 
 #endif

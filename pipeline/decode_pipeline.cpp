@@ -13,6 +13,8 @@
 #include "locate/grid_sampling.h"
 #include "locate/start_stop_search.h"
 
+namespace pdf417read::detail {
+
 // A grid larger than this cannot come from a real symbol; refusing it keeps a
 // wild corner record from asking for gigabytes.
 static const size_t kMaxGridBytes = (size_t)1 << 28;
@@ -132,14 +134,14 @@ static int sampledColumnRuns(const unsigned char* binary, int width, int height,
 // The final grid as the row reader wants it, binarised, each row followed by
 // a light byte and two more after the last: sampled straight into that
 // layout. Null when it cannot be allocated.
-static unsigned char* sampleReaderRows(const unsigned char* grey, int width, int height, const int* corners,
+static unsigned char* sampleReaderRows(const unsigned char* gray, int width, int height, const int* corners,
                                        int gridWidth, int gridHeight) {
   size_t rowLength = (size_t)gridWidth + 1;
   unsigned char* rows = (unsigned char*)std::malloc(rowLength * gridHeight + 2);
   if (!rows) return nullptr;
   float quad[8];
   innerQuad(corners, quad);
-  sampleGridRows(grey, quad, width, height, rows, rowLength, gridWidth, gridHeight, 0, gridHeight);
+  sampleGridRows(gray, quad, width, height, rows, rowLength, gridWidth, gridHeight, 0, gridHeight);
   binarizeRows(rows, gridWidth, gridHeight, rowLength);
   for (int y = 0; y < gridHeight; y++) rows[y * rowLength + gridWidth] = 0;
   rows[rowLength * gridHeight] = rows[rowLength * gridHeight + 1] = 0;
@@ -215,10 +217,10 @@ static void resetDecodeRecord(DecodeRecord* record) {
   record->failure = kDecodeOk;
 }
 
-// The pipeline after binarisation: grey is the picture, binary its 0/1
+// The pipeline after binarisation: gray is the picture, binary its 0/1
 // version; both are only read from here on. Each stage leaves what it found
 // in *record.
-static DecodeResult* decodeBinarised(const unsigned char* grey, const unsigned char* binary, int width,
+static DecodeResult* decodeBinarised(const unsigned char* gray, const unsigned char* binary, int width,
                                      int height, DecodeRecord* record) {
   int* corners = record->corners.entries;
   record->rotated = 0;
@@ -256,7 +258,7 @@ static DecodeResult* decodeBinarised(const unsigned char* grey, const unsigned c
   record->gridWidth = gridWidth;
   record->gridHeight = gridHeight;
   unsigned char* readerRows = gridFits(gridWidth, gridHeight)
-                                  ? sampleReaderRows(grey, width, height, corners, gridWidth, gridHeight)
+                                  ? sampleReaderRows(gray, width, height, corners, gridWidth, gridHeight)
                                   : nullptr;
   if (!readerRows) return failDecode(record, kDecodeNotDecoded);
   int* codewords = record->codewords;
@@ -299,24 +301,26 @@ DecodeResult* decodeImage(unsigned char* pixels, int width, int height, DecodeRe
   if (!record) return nullptr;
   if (!pixels || width < 1 || height < 1) return failDecode(record, kDecodeNoSymbol);
   size_t pictureBytes = (size_t)width * height;
-  unsigned char* grey = (unsigned char*)std::malloc(pictureBytes);
-  if (!grey) return failDecode(record, kDecodeNoSymbol);
-  std::memcpy(grey, pixels, pictureBytes);
+  unsigned char* gray = (unsigned char*)std::malloc(pictureBytes);
+  if (!gray) return failDecode(record, kDecodeNoSymbol);
+  std::memcpy(gray, pixels, pictureBytes);
   binarizeImage(pixels, width, height);
-  DecodeResult* result = decodeBinarised(grey, pixels, width, height, record);
-  std::free(grey);
+  DecodeResult* result = decodeBinarised(gray, pixels, width, height, record);
+  std::free(gray);
   return result;
 }
 
-DecodeResult* decodeImageKeeping(const unsigned char* grey, int width, int height, DecodeRecord* given) {
+DecodeResult* decodeImageKeeping(const unsigned char* gray, int width, int height, DecodeRecord* given) {
   RecordHolder holder(given);
   DecodeRecord* record = holder.record;
   if (!record) return nullptr;
-  if (!grey || width < 1 || height < 1) return failDecode(record, kDecodeNoSymbol);
+  if (!gray || width < 1 || height < 1) return failDecode(record, kDecodeNoSymbol);
   unsigned char* binary = (unsigned char*)std::malloc((size_t)width * height);
   if (!binary) return failDecode(record, kDecodeNotDecoded);
-  binarizeImageInto(grey, binary, width, height);
-  DecodeResult* result = decodeBinarised(grey, binary, width, height, record);
+  binarizeImageInto(gray, binary, width, height);
+  DecodeResult* result = decodeBinarised(gray, binary, width, height, record);
   std::free(binary);
   return result;
 }
+
+}  // namespace pdf417read::detail

@@ -1,4 +1,4 @@
-// The decode pipeline: grey picture in, decoded symbol out.
+// The decode pipeline: gray picture in, decoded symbol out.
 #ifndef PDF417_PIPELINE_DECODE_PIPELINE_H
 #define PDF417_PIPELINE_DECODE_PIPELINE_H
 
@@ -8,6 +8,8 @@
 #include "codeword/codeword_buffer.h"
 #include "codeword/row_reader.h"
 #include "locate/start_stop_search.h"
+
+namespace pdf417read::detail {
 
 // Why a decode gave no result.
 enum DecodeFailure {
@@ -44,12 +46,12 @@ struct DecodeRecord {
   DecodedMessage message;
 };
 
-// pixels (width * height grey bytes) is binarised in place. Null when no
+// pixels (width * height gray bytes) is binarised in place. Null when no
 // symbol was decoded; record->failure then says why. record may be null
 // when the caller wants only the result.
 DecodeResult* decodeImage(unsigned char* pixels, int width, int height, DecodeRecord* record = nullptr);
 // The same decode with the picture left as it is, one copy of it fewer.
-DecodeResult* decodeImageKeeping(const unsigned char* grey, int width, int height,
+DecodeResult* decodeImageKeeping(const unsigned char* gray, int width, int height,
                                  DecodeRecord* record = nullptr);
 
 // Follows an inner edge (the line a*x + b*y + c = 0) from point (x, y) away
@@ -61,5 +63,7 @@ void walkEdge(const unsigned char* binary, int width, int height, int* point, fl
 
 // Number of runs of almost-light columns in a 0/1 grid.
 int countLightColumnRuns(const unsigned char* grid, int gridWidth, int gridHeight);
+
+}  // namespace pdf417read::detail
 
 #endif

@@ -6,6 +6,8 @@
 
 #include "pipeline/symbol_acceptance.h"
 
+namespace pdf417read::detail {
+
 namespace {
 
 // The line a * x + b * y + c = 0.
@@ -111,11 +113,11 @@ bool exactReadingTrusted(const SymbolReading& reading) {
          correctionHasSpare(2 << reading.ecLevel, reading.erasures, reading.corrections);
 }
 
-int readSymbolExact(const unsigned char* grey, int width, int height, SymbolReading* out) {
-  if (!grey || width < 1 || height < 1) return kDecodeNoSymbol;
+int readSymbolExact(const unsigned char* gray, int width, int height, SymbolReading* out) {
+  if (!gray || width < 1 || height < 1) return kDecodeNoSymbol;
   DecodeRecord* record = (DecodeRecord*)std::malloc(sizeof(DecodeRecord));
   if (!record) return kDecodeNotDecoded;
-  DecodeResult* exact = decodeImageKeeping(grey, width, height, record);
+  DecodeResult* exact = decodeImageKeeping(gray, width, height, record);
   int outcome = record->failure == kDecodeOk ? kDecodeNotDecoded : record->failure;
   if (exact) {
     exactReadingOf(*record, exact->verified, out);
@@ -125,3 +127,5 @@ int readSymbolExact(const unsigned char* grey, int width, int height, SymbolRead
   std::free(record);
   return outcome;
 }
+
+}  // namespace pdf417read::detail

@@ -1,5 +1,5 @@
 // The exact path as one strategy of the reading pipeline: the decode
-// pipeline (pipeline/decode_pipeline.h) run on a grey picture, its findings
+// pipeline (pipeline/decode_pipeline.h) run on a gray picture, its findings
 // handed on as the same reading record the scan path gives.
 #ifndef PDF417_PIPELINE_EXACT_READING_H
 #define PDF417_PIPELINE_EXACT_READING_H
@@ -7,11 +7,13 @@
 #include "pipeline/decode_pipeline.h"
 #include "pipeline/symbol_reading.h"
 
-// grey: width * height grey bytes, left unchanged. Fills *out and returns
+namespace pdf417read::detail {
+
+// gray: width * height gray bytes, left unchanged. Fills *out and returns
 // kDecodeOk when the exact path gave a result, else why not (a
 // DecodeFailure: kDecodeNoSymbol when its search found no start and stop
 // patterns).
-int readSymbolExact(const unsigned char* grey, int width, int height, SymbolReading* out);
+int readSymbolExact(const unsigned char* gray, int width, int height, SymbolReading* out);
 
 // The record's reading: the codewords handed to data decoding, the level
 // their check codeword count gives, the layout they fill and the symbol's
@@ -22,5 +24,7 @@ void exactReadingOf(const DecodeRecord& record, int verified, SymbolReading* out
 // which damage can change: its correction is trusted only when that count is
 // one a symbol can have and checks were left to spare.
 bool exactReadingTrusted(const SymbolReading& reading);
+
+}  // namespace pdf417read::detail
 
 #endif

@@ -5,22 +5,22 @@
 
 #include "pipeline/scan_context.h"
 
-namespace symbol_scan {
+namespace pdf417read::detail::symbol_scan {
 
 namespace {
 
 enum { kMaxSamples = 8192 };
 const double kStep = 0.5;  // pixels between samples along a line
 
-// Grey at picture point p (pixel centres at .5), bilinear; -1 beyond the
+// Gray at picture point p (pixel centres at .5), bilinear; -1 beyond the
 // picture.
-double greyAt(const ScanContext* ctx, Vec p) {
+double grayAt(const ScanContext* ctx, Vec p) {
   double x = p.x - 0.5, y = p.y - 0.5;
   if (!(x >= 0 && y >= 0 && x <= ctx->width - 1 && y <= ctx->height - 1)) return -1;
   int x0 = (int)x, y0 = (int)y;
   int x1 = x0 + 1 < ctx->width ? x0 + 1 : x0, y1 = y0 + 1 < ctx->height ? y0 + 1 : y0;
   double fx = x - x0, fy = y - y0;
-  const unsigned char* g = ctx->grey;
+  const unsigned char* g = ctx->gray;
   size_t w = (size_t)ctx->width;
   double top = g[y0 * w + x0] * (1 - fx) + g[y0 * w + x1] * fx;
   double bottom = g[y1 * w + x0] * (1 - fx) + g[y1 * w + x1] * fx;
@@ -34,7 +34,7 @@ int sampleLine(const ScanContext* ctx, Vec p, Vec d, float* out, int capacity, d
   int n = 0;
   double low = 255, high = 0;
   for (; n < capacity; n++) {
-    double v = greyAt(ctx, p + d * (n * kStep));
+    double v = grayAt(ctx, p + d * (n * kStep));
     if (v < 0) break;
     out[n] = (float)v;
     low = v < low ? v : low, high = v > high ? v : high;
@@ -208,4 +208,4 @@ bool findFarPattern(const ScanContext* ctx, const Candidate& c, int gridColumns,
   return true;
 }
 
-}  // namespace symbol_scan
+}  // namespace pdf417read::detail::symbol_scan

@@ -7,7 +7,7 @@
 
 #include "pipeline/symbol_candidates.h"
 
-namespace symbol_scan {
+namespace pdf417read::detail::symbol_scan {
 
 struct ScanContext;
 
@@ -17,6 +17,6 @@ struct ScanContext;
 // end or the pattern's bar is not found.
 bool findFarPattern(const ScanContext* ctx, const Candidate& c, int gridColumns, Candidate* both);
 
-}  // namespace symbol_scan
+}  // namespace pdf417read::detail::symbol_scan
 
 #endif

@@ -6,6 +6,8 @@
 #include "pipeline/scan_context.h"
 #include "pipeline/symbol_acceptance.h"
 
+namespace pdf417read::detail {
+
 namespace {
 
 // Buffers error correction works in, as a scan's.
@@ -85,3 +87,5 @@ int followFrame(SymbolTracks* tracks, SymbolReading* readings, int count, int ca
     }
   return combineTracks(tracks, readings, kept, capacity);
 }
+
+}  // namespace pdf417read::detail

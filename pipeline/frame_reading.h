@@ -7,9 +7,13 @@
 
 #include "pipeline/symbol_tracking.h"
 
+namespace pdf417read::detail {
+
 // The readings a frame's scan confirmed (`count` of `capacity`, messages
 // decoded) less those returned in an earlier frame, then the symbols the
 // frames confirm together, their messages decoded. Returns their number.
 int followFrame(SymbolTracks* tracks, SymbolReading* readings, int count, int capacity);
+
+}  // namespace pdf417read::detail
 
 #endif

@@ -9,13 +9,13 @@
 #include "locate/light_following_binarize.h"
 #include "pipeline/symbol_acceptance.h"
 
-namespace symbol_scan {
+namespace pdf417read::detail::symbol_scan {
 
 namespace {
 
 enum {
   kMaxGridSide = 6000,
-  kMinSwing = 12,  // grey levels between bar and space below which a row shows neither
+  kMinSwing = 12,  // gray levels between bar and space below which a row shows neither
 };
 
 // Grid rows: one per pixel of height, between four and eight per symbol row
@@ -99,7 +99,7 @@ bool readFrameGrid(ScanContext* ctx, const Frame& f, int rows, GridOutcome* out)
   if (!grid) return false;
   if (ctx->stats) ctx->stats->readings++;
   unsigned char* binary = grid + bytes;
-  sampleGridLinearFill(ctx->grey, out->corners, ctx->width, ctx->height, grid, width, height, ctx->fill);
+  sampleGridLinearFill(ctx->gray, out->corners, ctx->width, ctx->height, grid, width, height, ctx->fill);
   unsigned char seen[kMaxGridColumns];
   columnsSeen(ctx, f, seen);
   Vec middleLeft = (f.leftTop + f.leftBottom) * 0.5;
@@ -285,4 +285,4 @@ void reportSighting(ScanContext* ctx, const Frame& f, const GridOutcome& g) {
   ctx->observer->see(ctx->observer->context, sighting);
 }
 
-}  // namespace symbol_scan
+}  // namespace pdf417read::detail::symbol_scan

@@ -7,7 +7,7 @@
 
 #include "pipeline/scan_context.h"
 
-namespace symbol_scan {
+namespace pdf417read::detail::symbol_scan {
 
 // Reads the grid of a frame into ctx->reading, with the global threshold of
 // the grid and with a local one: each gets right some codewords the other
@@ -24,6 +24,6 @@ bool readAlongRows(ScanContext* ctx, const Frame& f, const GridOutcome& g);
 // the grid's columns. Uses ctx->current as scratch.
 void reportSighting(ScanContext* ctx, const Frame& f, const GridOutcome& g);
 
-}  // namespace symbol_scan
+}  // namespace pdf417read::detail::symbol_scan
 
 #endif

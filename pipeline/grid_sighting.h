@@ -7,6 +7,8 @@
 
 #include "codeword/indicator_reader.h"
 
+namespace pdf417read::detail {
+
 struct GridSighting {
   const GridReading* reading;  // votes per symbol row and grid column, indicators included
   SymbolLayout layout;         // rows, data columns and level, all known
@@ -22,5 +24,7 @@ struct GridObserver {
   void (*see)(void* context, const GridSighting& sighting);
   void* context;
 };
+
+}  // namespace pdf417read::detail
 
 #endif

@@ -22,12 +22,15 @@
 #endif
 
 namespace pdf417read {
+
+using namespace detail;
+
 namespace {
 
 struct FreeDeleter {
   void operator()(void* p) const { std::free(p); }
 };
-using GreyPicture = std::unique_ptr<unsigned char, FreeDeleter>;
+using OwnedGrayPixels = std::unique_ptr<unsigned char, FreeDeleter>;
 
 // Hands the decoder's trace to the caller's function while a read runs on
 // this thread, and puts the thread's previous sink back afterwards.
@@ -213,9 +216,9 @@ ReadResult nothingDecoded(const ScanStats& stats) {
 }
 
 // Only the exact path: its reading, or its own failure.
-ReadResult readExactOnly(const unsigned char* grey, int width, int height, SymbolReading* exact,
+ReadResult readExactOnly(const unsigned char* gray, int width, int height, SymbolReading* exact,
                          const Options& options) {
-  int outcome = readSymbolExact(grey, width, height, exact);
+  int outcome = readSymbolExact(gray, width, height, exact);
   if (outcome != kDecodeOk) return failure(statusOf(outcome), failureText(outcome));
   return resultOf(exact, 1, options);
 }
@@ -242,7 +245,7 @@ ReadResult frameResult(SymbolTracks* frames, SymbolReading* readings, int count,
 // the exact path then runs first for the trace it prints, and its reading
 // is still taken only as it would be without the trace. With `frames`, the
 // picture is the next frame of a scene (see frameResult).
-ReadResult readGrey(const unsigned char* grey, int width, int height, const Options& options,
+ReadResult readGray(const unsigned char* gray, int width, int height, const Options& options,
                     SymbolTracks* frames = nullptr) {
   TraceScope traceScope(options.trace);
   int limit = options.maxSymbols > 0 && options.maxSymbols < kMaxSymbolsPerPicture ? options.maxSymbols
@@ -250,21 +253,21 @@ ReadResult readGrey(const unsigned char* grey, int width, int height, const Opti
   Readings readings((SymbolReading*)std::malloc(sizeof(SymbolReading) * (size_t)limit));
   Readings exact((SymbolReading*)std::malloc(sizeof(SymbolReading)));
   if (!readings || !exact) return failure(Status::NotDecoded, "out of memory");
-  if (options.exactOnly && !frames) return readExactOnly(grey, width, height, exact.get(), options);
+  if (options.exactOnly && !frames) return readExactOnly(gray, width, height, exact.get(), options);
   bool traced = (bool)options.trace;
-  int exactOutcome = traced ? readSymbolExact(grey, width, height, exact.get()) : kDecodeNoSymbol;
+  int exactOutcome = traced ? readSymbolExact(gray, width, height, exact.get()) : kDecodeNoSymbol;
   GridObserver observer = {noteSighting, frames};
   ScanRequest request = {effortOf(options.effort), limit, frames ? &observer : nullptr};
   if (frames) beginFrame(frames);
   ScanStats stats;
-  int count = readSymbolsByScan(grey, width, height, request, readings.get(), limit, &stats);
+  int count = readSymbolsByScan(gray, width, height, request, readings.get(), limit, &stats);
   // The exact pipeline decodes its message as it reads; the second path's
   // readings are decoded here, once each.
   SymbolReading* all = readings.get();
   for (int i = 0; i < count; i++) decodeDataCodewords(all[i].codewords, all[i].codewordCount, &all[i].message);
   bool exactRead = false;
   if (count == 0 && stats.rowPairs > 0) {
-    if (!traced) exactOutcome = readSymbolExact(grey, width, height, exact.get());
+    if (!traced) exactOutcome = readSymbolExact(gray, width, height, exact.get());
     exactRead = exactOutcome == kDecodeOk;
     if (exactRead) exact->verified = exactReadingTrusted(*exact);
   }
@@ -315,7 +318,7 @@ bool readPage(void* context, DecodedPicture* page, int index, int count) {
   // No exception may leave through the picture reader, which holds the
   // file's decoder open.
   try {
-    joinPage(&file, readGrey(page->pixels, page->width, page->height, options), index, count, reading->pages == 0);
+    joinPage(&file, readGray(page->pixels, page->width, page->height, options), index, count, reading->pages == 0);
   } catch (const std::bad_alloc&) {
     joinPage(&file, failure(Status::NotDecoded, "out of memory"), index, count, reading->pages == 0);
   }
@@ -394,15 +397,15 @@ ReadResult readView(const ImageView& image, const Options& options, SymbolTracks
     long long rowBytes = (long long)image.width * pixelBytes;
     long long stride = image.rowStrideBytes == 0 ? rowBytes : image.rowStrideBytes;
     if (stride < rowBytes) return failure(Status::NoPicture, "image view: row stride shorter than a row");
-    // Grey rows that follow each other are read where they are: reading
+    // Gray rows that follow each other are read where they are: reading
     // leaves the picture unchanged.
     if (image.format == PixelFormat::Gray && stride == rowBytes)
-      return readGrey(static_cast<const unsigned char*>(image.pixels), image.width, image.height, options, frames);
+      return readGray(static_cast<const unsigned char*>(image.pixels), image.width, image.height, options, frames);
     Layout layout = layoutOf(image.format);
-    GreyPicture grey(pixelsToGray(image.pixels, image.width, image.height, stride, pixelBytes, layout.red,
+    OwnedGrayPixels gray(pixelsToGray(image.pixels, image.width, image.height, stride, pixelBytes, layout.red,
                                   layout.green, layout.blue, layout.alpha));
-    if (!grey) return failure(Status::NotDecoded, "out of memory");
-    return readGrey(grey.get(), image.width, image.height, options, frames);
+    if (!gray) return failure(Status::NotDecoded, "out of memory");
+    return readGray(gray.get(), image.width, image.height, options, frames);
   } catch (const std::bad_alloc&) {
     return failure(Status::NotDecoded, "out of memory");
   }

@@ -6,6 +6,8 @@
 
 #include "pipeline/symbols_found.h"
 
+namespace pdf417read::detail {
+
 using namespace symbol_scan;
 
 namespace {
@@ -63,3 +65,5 @@ void sortInReadingOrder(SymbolReading* readings, int count) {
   std::free(placed);
   std::free(sorted);
 }
+
+}  // namespace pdf417read::detail

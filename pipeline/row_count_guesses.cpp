@@ -7,7 +7,7 @@
 #include "locate/grid_sampling.h"
 #include "pipeline/shape_reading.h"
 
-namespace symbol_scan {
+namespace pdf417read::detail::symbol_scan {
 
 namespace {
 
@@ -26,7 +26,7 @@ bool barExtent(const ScanContext* ctx, const ProjectiveMap& map, double x, int g
   unsigned char* values = (unsigned char*)std::malloc((size_t)count);
   if (!values) return false;
   double y0 = -0.5 * gridHeight, dy = 1.0 / kPerRow;
-  sampleMappedLine(ctx->grey, ctx->width, ctx->height, map, x, y0, 0.0, dy, values, count, ctx->fill);
+  sampleMappedLine(ctx->gray, ctx->width, ctx->height, map, x, y0, 0.0, dy, values, count, ctx->fill);
   int low = 255, high = 0;
   for (int i = 0; i < count; i++) {
     low = values[i] < low ? values[i] : low;
@@ -173,4 +173,4 @@ int rowCountsToTry(const ScanContext* ctx, const RowCountGrid& p, int* counts) {
   return n;
 }
 
-}  // namespace symbol_scan
+}  // namespace pdf417read::detail::symbol_scan

@@ -6,7 +6,7 @@
 
 #include "pipeline/scan_context.h"
 
-namespace symbol_scan {
+namespace pdf417read::detail::symbol_scan {
 
 // Reads a grid as a symbol of `rows` rows and `level` (-1: any the length
 // descriptor agrees with), rows placed by the patterns' wide bars.
@@ -22,6 +22,6 @@ enum { kMaxRowCountTries = 6 };
 // returns their number.
 int rowCountsToTry(const ScanContext* ctx, const RowCountGrid& p, int* counts);
 
-}  // namespace symbol_scan
+}  // namespace pdf417read::detail::symbol_scan
 
 #endif

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <utility>
 
-namespace symbol_scan {
+namespace pdf417read::detail::symbol_scan {
 
 namespace {
 
@@ -141,4 +141,4 @@ RowFit sideFit(const GridReading* reading, int side, int top, int bottom) {
   return fit;
 }
 
-}  // namespace symbol_scan
+}  // namespace pdf417read::detail::symbol_scan

@@ -5,7 +5,7 @@
 
 #include "codeword/indicator_reader.h"
 
-namespace symbol_scan {
+namespace pdf417read::detail::symbol_scan {
 
 enum { kMaxRowSpans = 4 };
 
@@ -34,6 +34,6 @@ int findRowSpans(const GridReading* reading, int gridHeight, int rows, RowSpan* 
 // [top, bottom) that showed them.
 RowFit sideFit(const GridReading* reading, int side, int top, int bottom);
 
-}  // namespace symbol_scan
+}  // namespace pdf417read::detail::symbol_scan
 
 #endif

@@ -10,7 +10,7 @@
 #include "pipeline/symbol_reading.h"
 #include "pipeline/symbol_scan.h"
 
-namespace symbol_scan {
+namespace pdf417read::detail::symbol_scan {
 
 // A grid whose rows did not confirm a symbol, to be read by its codewords'
 // shapes once every candidate has been tried: that reading costs as much as
@@ -38,7 +38,7 @@ struct RowCountGrid {
 enum { kMaxDeferredGrids = 8, kMaxRowCountGrids = 1 };
 
 struct ScanContext {
-  const unsigned char* grey;
+  const unsigned char* gray;
   int width, height;
   unsigned char fill;
   int maxReadings;
@@ -59,6 +59,6 @@ struct ScanContext {
   int rowCountGridCount;
 };
 
-}  // namespace symbol_scan
+}  // namespace pdf417read::detail::symbol_scan
 
 #endif

@@ -4,7 +4,7 @@
 #include "pipeline/scan_context.h"
 #include "pipeline/symbol_scan.h"
 
-namespace symbol_scan {
+namespace pdf417read::detail::symbol_scan {
 
 namespace {
 
@@ -32,4 +32,4 @@ int lineStep(const ScanEffort& effort, int width, int height) {
   return small < effort.step ? small : effort.step;
 }
 
-}  // namespace symbol_scan
+}  // namespace pdf417read::detail::symbol_scan

@@ -3,7 +3,7 @@
 #ifndef PDF417_PIPELINE_SCAN_EFFORT_H
 #define PDF417_PIPELINE_SCAN_EFFORT_H
 
-namespace symbol_scan {
+namespace pdf417read::detail::symbol_scan {
 
 struct ScanEffort {
   int step;           // pixels between scanned lines, closer in small pictures (see lineStep)
@@ -19,6 +19,6 @@ const ScanEffort& scanEffortOf(int effort);
 // Pixels between scanned lines in a picture of width x height.
 int lineStep(const ScanEffort& effort, int width, int height);
 
-}  // namespace symbol_scan
+}  // namespace pdf417read::detail::symbol_scan
 
 #endif

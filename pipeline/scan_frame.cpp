@@ -4,7 +4,7 @@
 
 #include "codeword/indicator_reader.h"
 
-namespace symbol_scan {
+namespace pdf417read::detail::symbol_scan {
 
 // The frame of a candidate for a symbol of gridColumns codeword columns,
 // each side cut at its levels.
@@ -99,4 +99,4 @@ Vec candidateCentre(const Candidate& c) {
   return p - Vec{0.5, 0.5};
 }
 
-}  // namespace symbol_scan
+}  // namespace pdf417read::detail::symbol_scan

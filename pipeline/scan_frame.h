@@ -5,7 +5,7 @@
 
 #include "pipeline/symbol_candidates.h"
 
-namespace symbol_scan {
+namespace pdf417read::detail::symbol_scan {
 
 enum { kGridMargin = 2 };  // modules of quiet space read on each side
 
@@ -46,6 +46,6 @@ Levels candidateLevels(const Candidate& c, int step);
 // A point well inside the symbol a candidate would be.
 Vec candidateCentre(const Candidate& c);
 
-}  // namespace symbol_scan
+}  // namespace pdf417read::detail::symbol_scan
 
 #endif

@@ -4,7 +4,7 @@
 
 #include "pipeline/scan_context.h"
 
-namespace symbol_scan {
+namespace pdf417read::detail::symbol_scan {
 
 // The map from a grid's points to the picture's.
 ProjectiveMap gridMap(const GridOutcome& g) {
@@ -99,13 +99,13 @@ void rowLine(const RowGeometry& rg, double row, double x, double* y, double* ris
 
 }  // namespace
 
-// The grey samples of line k of symbol row r from grid x `x` in steps of dx:
+// The gray samples of line k of symbol row r from grid x `x` in steps of dx:
 // the lines spread over the row's middle so that none strays into the next.
 void sampleRowLine(const ScanContext* ctx, const RowGeometry& rg, int r, int k, double x, double dx,
                    unsigned char* out, int count) {
   double y, rise;
   rowLine(rg, r + 0.6 * ((k + 0.5) / rg.lines - 0.5), x, &y, &rise);
-  sampleMappedLine(ctx->grey, ctx->width, ctx->height, rg.map, x, y, dx, rise * dx, out, count, ctx->fill);
+  sampleMappedLine(ctx->gray, ctx->width, ctx->height, rg.map, x, y, dx, rise * dx, out, count, ctx->fill);
 }
 
 // The levels of a frame's grid rows top and bottom.
@@ -115,4 +115,4 @@ Levels levelsOf(const Frame& f, const GridOutcome& g, double top, double bottom)
   return {dot(cut.leftTop, down), dot(cut.leftBottom, down), dot(cut.rightTop, down), dot(cut.rightBottom, down)};
 }
 
-}  // namespace symbol_scan
+}  // namespace pdf417read::detail::symbol_scan

@@ -9,7 +9,7 @@
 #include "pipeline/scan_frame.h"
 #include "pipeline/symbol_reading.h"
 
-namespace symbol_scan {
+namespace pdf417read::detail::symbol_scan {
 
 struct GridOutcome {
   bool verified;
@@ -73,13 +73,13 @@ void fillOutlineOf(const RowGeometry& symbol, int modulePixels, int rows, bool c
 // two to five, spread over its middle so that none strays into the next.
 int linesPerRow(const GridOutcome& g, const RowFit& fit, const Frame& f);
 
-// The grey samples of line k of symbol row r from grid x `x` in steps of dx.
+// The gray samples of line k of symbol row r from grid x `x` in steps of dx.
 void sampleRowLine(const ScanContext* ctx, const RowGeometry& rg, int r, int k, double x, double dx,
                    unsigned char* out, int count);
 
 // The levels of a frame's grid rows top and bottom.
 Levels levelsOf(const Frame& f, const GridOutcome& g, double top, double bottom);
 
-}  // namespace symbol_scan
+}  // namespace pdf417read::detail::symbol_scan
 
 #endif

@@ -8,7 +8,7 @@
 #include "ecc/reed_solomon.h"
 #include "pipeline/symbol_acceptance.h"
 
-namespace symbol_scan {
+namespace pdf417read::detail::symbol_scan {
 
 namespace {
 
@@ -135,13 +135,13 @@ ShapeMatch matchInRow(const ShapeRows& rows, int r, int c, double ratio, double 
   double sampleStep = moduleWidthAt(row, m + 8.5) / kS;
   double from = moduleAt(row, m - 1) - kCodewordReach * sampleStep;
   enum { kWindow = kShapeWindow + 2 * kCodewordReach };
-  unsigned char grey[kWindow];
+  unsigned char gray[kWindow];
   float darkness[kWindow], neighbour[kWindow];
   double x = rows.x0 + rows.step * (from + 0.5 * sampleStep), dx = rows.step * sampleStep;
-  rowDarkness(rows.ctx, *rows.rg, r, x, dx, kWindow, grey, darkness);
+  rowDarkness(rows.ctx, *rows.rg, r, x, dx, kWindow, gray, darkness);
   for (int other = r - 1; unblend > 0 && other <= r + 1; other += 2) {
     if (other < 0 || other >= rowCount) continue;
-    rowDarkness(rows.ctx, *rows.rg, other, x, dx, kWindow, grey, neighbour);
+    rowDarkness(rows.ctx, *rows.rg, other, x, dx, kWindow, gray, neighbour);
     for (int j = 0; j < kWindow; j++) darkness[j] -= (float)unblend * neighbour[j];
   }
   return matchCodeword(*rows.table, r % 3, darkness, kWindow, kCodewordReach + kS, kCodewordReach);
@@ -260,4 +260,4 @@ bool readRowsByShape(ScanContext* ctx, const Frame& f, const GridOutcome& g, con
   return verified;
 }
 
-}  // namespace symbol_scan
+}  // namespace pdf417read::detail::symbol_scan

@@ -6,12 +6,12 @@
 
 #include "pipeline/scan_context.h"
 
-namespace symbol_scan {
+namespace pdf417read::detail::symbol_scan {
 
 // Reads every codeword of the rows rg places by its shape. True with
 // ctx->current filled when error correction confirmed the reading.
 bool readRowsByShape(ScanContext* ctx, const Frame& f, const GridOutcome& g, const RowGeometry& rg);
 
-}  // namespace symbol_scan
+}  // namespace pdf417read::detail::symbol_scan
 
 #endif

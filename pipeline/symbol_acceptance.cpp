@@ -6,6 +6,8 @@
 #include "ecc/reed_solomon.h"
 #include "pipeline/scan_context.h"
 
+namespace pdf417read::detail {
+
 bool correctionHasSpare(int checks, int erasureCount, int found) {
   int errors = found - erasureCount;
   int spare = checks - erasureCount - 2 * (errors > 0 ? errors : 0);
@@ -116,3 +118,5 @@ bool confirmAnyLevel(ScanContext* ctx, const int* codewords, const float* margin
 }
 
 }  // namespace symbol_scan
+
+}  // namespace pdf417read::detail

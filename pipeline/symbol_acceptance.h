@@ -5,6 +5,8 @@
 
 #include "codeword/indicator_reader.h"
 
+namespace pdf417read::detail {
+
 // A correction is believed only with check codewords to spare: at full
 // capacity any word corrects to some valid word, right or not. `found` is
 // what the Reed-Solomon decoder returned.
@@ -27,5 +29,7 @@ bool confirmLeastSure(ScanContext* ctx, const int* codewords, const float* margi
 bool confirmAnyLevel(ScanContext* ctx, const int* codewords, const float* margins, int n, SymbolLayout layout);
 
 }  // namespace symbol_scan
+
+}  // namespace pdf417read::detail
 
 #endif

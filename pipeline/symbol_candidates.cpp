@@ -6,6 +6,8 @@
 
 #include "codeword/indicator_reader.h"
 
+namespace pdf417read::detail {
+
 // The point of the line through `point` along `along` whose projection on
 // `down` is `level`.
 Vec atLevel(Vec point, Vec along, Vec down, double level) {
@@ -264,3 +266,4 @@ int buildCandidates(const PatternTrail* trails, int count, Candidate* candidates
   return made;
 }
 
+}  // namespace pdf417read::detail

@@ -7,6 +7,8 @@
 
 #include "locate/pattern_trails.h"
 
+namespace pdf417read::detail {
+
 struct Vec {
   double x, y;
 };
@@ -50,5 +52,7 @@ struct Candidate {
 // every stop edge no start took. Writes at most `capacity`; returns their
 // number.
 int buildCandidates(const PatternTrail* trails, int count, Candidate* candidates, int capacity);
+
+}  // namespace pdf417read::detail
 
 #endif

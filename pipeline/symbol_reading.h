@@ -6,6 +6,8 @@
 
 #include "highlevel/data_decoder.h"
 
+namespace pdf417read::detail {
+
 enum { kMaxSymbolCodewords = 928 };
 
 struct SymbolReading {
@@ -26,5 +28,7 @@ struct SymbolReading {
   // readings the reader decodes it (decodeDataCodewords) once they are in.
   DecodedMessage message;
 };
+
+}  // namespace pdf417read::detail
 
 #endif

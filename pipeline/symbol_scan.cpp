@@ -16,6 +16,8 @@
 #include "pipeline/shape_reading.h"
 #include "pipeline/symbols_found.h"
 
+namespace pdf417read::detail {
+
 using namespace symbol_scan;
 
 namespace {
@@ -45,7 +47,7 @@ bool onTrail(const PatternHit& hit, const PatternTrail* trails, int count, int s
 
 // Sightings that no trail took, each place looked at again on the lines
 // the scan skipped (see rescanAround). True when any place was.
-bool lookCloser(const unsigned char* grey, int width, int height, const ScanSettings& settings, HitList* hits,
+bool lookCloser(const unsigned char* gray, int width, int height, const ScanSettings& settings, HitList* hits,
                 const PatternTrail* trails, int trailCount) {
   PatternHit looked[kMaxCloserLooks];
   int lookedCount = 0, seen = hits->count;
@@ -60,7 +62,7 @@ bool lookCloser(const unsigned char* grey, int width, int height, const ScanSett
              std::fabs(looked[k].inner - hit.inner) <= 20.0f * module;
     if (near) continue;
     looked[lookedCount++] = hit;
-    if (!rescanAround(grey, width, height, settings, hit, hits)) break;
+    if (!rescanAround(gray, width, height, settings, hit, hits)) break;
   }
   return lookedCount > 0;
 }
@@ -229,12 +231,12 @@ void readCandidates(ScanContext* ctx, const Candidate* candidates, int count, in
 // Scans the picture and reads its candidates. With `lookInverted`, the scan
 // also looks for light-on-dark patterns, and *sawInverted tells whether,
 // when nothing was read, they lay along a pattern's edge over several lines.
-int scanAndRead(const unsigned char* grey, int width, int height, const ScanRequest& request,
+int scanAndRead(const unsigned char* gray, int width, int height, const ScanRequest& request,
                 SymbolReading* readings, int capacity, ScanStats* stats, bool lookInverted, bool* sawInverted) {
   *sawInverted = false;
   ScanSettings settings;
   int light = 255;
-  sampleLevels(grey, width, height, &settings.globalLevel, &light);
+  sampleLevels(gray, width, height, &settings.globalLevel, &light);
   const ScanEffort& effort = scanEffortOf(request.effort);
   settings.step = lineStep(effort, width, height);
   settings.thresholds = effort.thresholds;
@@ -250,7 +252,7 @@ int scanAndRead(const unsigned char* grey, int width, int height, const ScanRequ
   PatternTrail* trails = (PatternTrail*)std::malloc(sizeof(PatternTrail) * kMaxTrails);
   Candidate* candidates = (Candidate*)std::malloc(sizeof(Candidate) * kMaxTrails);
   ScanContext ctx = {};
-  ctx.grey = grey;
+  ctx.gray = gray;
   ctx.width = width;
   ctx.height = height;
   ctx.fill = (unsigned char)light;
@@ -268,7 +270,7 @@ int scanAndRead(const unsigned char* grey, int width, int height, const ScanRequ
   ctx.current = (SymbolReading*)std::malloc(sizeof(SymbolReading));
   ctx.maxDeferred = effort.maxDeferred;
   if (hits.hits && trails && candidates && ctx.reading && ctx.codewords && ctx.erasures && ctx.current &&
-      scanForPatterns(grey, width, height, settings, &hits)) {
+      scanForPatterns(gray, width, height, settings, &hits)) {
     stats->hits = hits.count;
     int trailCount = findTrails(hits.hits, hits.count, settings.step, trails, kMaxTrails);
     stats->trails = trailCount;
@@ -285,7 +287,7 @@ int scanAndRead(const unsigned char* grey, int width, int height, const ScanRequ
     // read again, afresh, from the trails they make: edges seen on a few
     // lines more lie better, and so do the grids kept for the costlier
     // readings.
-    if (ctx.readingCount == 0 && lookCloser(grey, width, height, settings, &hits, trails, trailCount)) {
+    if (ctx.readingCount == 0 && lookCloser(gray, width, height, settings, &hits, trails, trailCount)) {
       stats->hits = hits.count;
       trailCount = findTrails(hits.hits, hits.count, settings.step, trails, kMaxTrails);
       count = buildCandidates(trails, trailCount, candidates, kMaxTrails);
@@ -316,12 +318,12 @@ int scanAndRead(const unsigned char* grey, int width, int height, const ScanRequ
 // picture's stats stay those of the picture as it is: a negative that
 // reads nothing does not turn "no symbol" into "not decoded", since other
 // codes and print can show a light pattern or two.
-int readNegative(const unsigned char* grey, int width, int height, const ScanRequest& request,
+int readNegative(const unsigned char* gray, int width, int height, const ScanRequest& request,
                  SymbolReading* readings, int capacity) {
   size_t size = (size_t)width * height;
   unsigned char* negative = (unsigned char*)std::malloc(size);
   if (!negative) return 0;
-  for (size_t i = 0; i < size; i++) negative[i] = (unsigned char)(255 - grey[i]);
+  for (size_t i = 0; i < size; i++) negative[i] = (unsigned char)(255 - gray[i]);
   ScanStats seen = {};
   bool ignored;
   int count = scanAndRead(negative, width, height, request, readings, capacity, &seen, false, &ignored);
@@ -332,19 +334,21 @@ int readNegative(const unsigned char* grey, int width, int height, const ScanReq
 
 }  // namespace
 
-int readSymbolsByScan(const unsigned char* grey, int width, int height, const ScanRequest& request,
+int readSymbolsByScan(const unsigned char* gray, int width, int height, const ScanRequest& request,
                       SymbolReading* readings, int capacity, ScanStats* stats) {
   ScanStats ignored;
   if (!stats) stats = &ignored;
   std::memset(stats, 0, sizeof *stats);
-  if (!grey || width < 1 || height < 1 || width > kMaxPictureSide || height > kMaxPictureSide ||
+  if (!gray || width < 1 || height < 1 || width > kMaxPictureSide || height > kMaxPictureSide ||
       (long long)width * height > kMaxPicturePixels || !readings || capacity < 1)
     return 0;
   // Light-on-dark patterns are only noted on the way: the negative is read
   // only when the picture read as it is gave nothing and they were seen.
   bool sawInverted = false;
-  int count = scanAndRead(grey, width, height, request, readings, capacity, stats, true, &sawInverted);
+  int count = scanAndRead(gray, width, height, request, readings, capacity, stats, true, &sawInverted);
   for (int i = 0; i < count; i++) readings[i].inverted = 0;
   if (count > 0 || !sawInverted) return count;
-  return readNegative(grey, width, height, request, readings, capacity);
+  return readNegative(gray, width, height, request, readings, capacity);
 }
+
+}  // namespace pdf417read::detail

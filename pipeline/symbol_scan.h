@@ -1,4 +1,4 @@
-// The second reading path: reads every symbol of a grey picture whatever its
+// The second reading path: reads every symbol of a gray picture whatever its
 // orientation, mirrored or not, compact or not. A cheap scan of every few
 // rows and columns finds the start and stop patterns; only where they lie is
 // a grid sampled, along the symbol's own axes, and read codeword by codeword
@@ -9,6 +9,8 @@
 
 #include "pipeline/grid_sighting.h"
 #include "pipeline/symbol_reading.h"
+
+namespace pdf417read::detail {
 
 // How hard to look (see ScanRequest):
 //   fast   - every 6th line, one threshold, few candidates;
@@ -36,10 +38,12 @@ struct ScanRequest {
   const GridObserver* observer;
 };
 
-// grey: width * height grey bytes, left unchanged. Writes up to `capacity`
+// gray: width * height gray bytes, left unchanged. Writes up to `capacity`
 // verified readings, each a symbol of its own, and returns their number.
 // stats may be null.
-int readSymbolsByScan(const unsigned char* grey, int width, int height, const ScanRequest& request,
+int readSymbolsByScan(const unsigned char* gray, int width, int height, const ScanRequest& request,
                       SymbolReading* readings, int capacity, ScanStats* stats);
+
+}  // namespace pdf417read::detail
 
 #endif

@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+namespace pdf417read::detail {
+
 namespace {
 
 // A cell read at least this sure counts when two readings are compared.
@@ -237,3 +239,5 @@ void trackDecoded(SymbolTracks* tracks, TrackedSymbol* t, const SymbolReading& r
   int n = t->layout.rows * t->layout.columns;
   for (int i = 0; i < n && i < reading.codewordCount; i++) t->cells[i] = {(short)reading.codewords[i], 1.0f};
 }
+
+}  // namespace pdf417read::detail

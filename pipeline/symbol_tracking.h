@@ -9,6 +9,8 @@
 #include "pipeline/grid_sighting.h"
 #include "pipeline/symbol_reading.h"
 
+namespace pdf417read::detail {
+
 enum {
   kMaxTrackedSymbols = 8,  // the oldest seen makes room for a new one
   kMaxTrackedCells = kMaxSymbolRows * kMaxDataColumns,
@@ -64,5 +66,7 @@ bool onlyReturnedSeen(const SymbolTracks* tracks);
 // A followed symbol confirmed in this frame: returned, its cells holding
 // the reading's codewords, sure.
 void trackDecoded(SymbolTracks* tracks, TrackedSymbol* t, const SymbolReading& reading);
+
+}  // namespace pdf417read::detail
 
 #endif

@@ -1,6 +1,6 @@
 #include "pipeline/symbols_found.h"
 
-namespace symbol_scan {
+namespace pdf417read::detail::symbol_scan {
 
 bool triedBefore(Tried* tried, Vec centre, Vec across, double module) {
   for (int i = 0; i < tried->count; i++) {
@@ -56,4 +56,4 @@ void keepReading(ScanContext* ctx) {
   ctx->readings[ctx->readingCount++] = *ctx->current;
 }
 
-}  // namespace symbol_scan
+}  // namespace pdf417read::detail::symbol_scan

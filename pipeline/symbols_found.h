@@ -5,7 +5,7 @@
 
 #include "pipeline/scan_context.h"
 
-namespace symbol_scan {
+namespace pdf417read::detail::symbol_scan {
 
 enum { kMaxTried = 64 };
 
@@ -32,6 +32,6 @@ bool enoughSymbols(const ScanContext* ctx);
 // Keeps ctx->current unless it is a symbol read already.
 void keepReading(ScanContext* ctx);
 
-}  // namespace symbol_scan
+}  // namespace pdf417read::detail::symbol_scan
 
 #endif

@@ -6,7 +6,7 @@ from typing import Any, Dict, List, Literal, Optional, Tuple, Union
 __version__: str
 
 # A path, the bytes of a picture file, a uint8 NumPy array (H x W, or
-# H x W x 1/3/4 as grey/RGB/RGBA) or a Pillow image.
+# H x W x 1/3/4 as gray/RGB/RGBA) or a Pillow image.
 Image = Union[str, os.PathLike[str], os.PathLike[bytes], bytes, bytearray, memoryview, Any]
 Effort = Literal["fast", "normal", "hard"]
 Status = Literal["decoded", "no picture", "no symbol", "not decoded"]

@@ -15,6 +15,8 @@
 
 #include "image/picture_status.h"
 
+using namespace pdf417read::detail;
+
 namespace py = pybind11;
 using pdf417read::ImageView;
 using pdf417read::MacroInfo;
@@ -202,7 +204,7 @@ Source arraySource(py::handle image) {
   const py::buffer_info& buffer = *source.pinned;
   checkPixelType(image, buffer);
   if (buffer.ndim != 2 && buffer.ndim != 3)
-    throw py::value_error("pixels must be H x W (grey) or H x W x C, not " + std::to_string(buffer.ndim) +
+    throw py::value_error("pixels must be H x W (gray) or H x W x C, not " + std::to_string(buffer.ndim) +
                           " dimensions");
   py::ssize_t height = buffer.shape[0], width = buffer.shape[1];
   py::ssize_t channels = buffer.ndim == 3 ? buffer.shape[2] : 1;
@@ -236,7 +238,7 @@ Source sixteenBitSource(const py::bytes& samples, int width, int height, int upp
   return source;
 }
 
-// Pillow modes taken as they are: L, RGB, RGBA. 16-bit grey keeps its upper
+// Pillow modes taken as they are: L, RGB, RGBA. 16-bit gray keeps its upper
 // byte (Pillow's own conversion clips it to white); every other mode, and a
 // picture with a transparent colour, is converted by Pillow to RGBA, or to L
 // when it has one band and no transparency.
@@ -435,10 +437,10 @@ Reads every PDF417 symbol in a picture.
 image: one of
   - a path (str or os.PathLike) of a BMP, PNG, JPEG, GIF, TGA or PNM file;
   - the bytes of such a file (bytes, bytearray or a 1-D memoryview);
-  - a uint8 NumPy array (or any uint8 buffer) of pixels: H x W grey, or
-    H x W x C with C = 1 (grey), 3 (RGB) or 4 (RGBA), any strides;
+  - a uint8 NumPy array (or any uint8 buffer) of pixels: H x W gray, or
+    H x W x C with C = 1 (gray), 3 (RGB) or 4 (RGBA), any strides;
   - a Pillow image, any mode (L, RGB and RGBA are taken as they are, 16-bit
-    grey by its upper byte, other modes are converted by Pillow).
+    gray by its upper byte, other modes are converted by Pillow).
 Transparent pixels are taken as lying on white paper.
 
 exact_only: read only upright or upside-down symbols, in one reading.

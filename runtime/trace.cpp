@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+namespace pdf417read::detail {
+
 static thread_local TraceSink currentSink = {nullptr, nullptr};
 
 TraceSink setTraceSink(TraceSink sink) {
@@ -37,3 +39,5 @@ void trace(const char* format, ...) {
 void writeTraceToFile(void* file, const char* text, size_t length) {
   std::fwrite(text, 1, length, (FILE*)file);
 }
+
+}  // namespace pdf417read::detail

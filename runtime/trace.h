@@ -6,6 +6,8 @@
 
 #include <cstddef>
 
+namespace pdf417read::detail {
+
 // Receives each piece of trace text as it is formatted (not zero-terminated).
 typedef void (*TraceWrite)(void* context, const char* text, size_t length);
 
@@ -22,5 +24,7 @@ void trace(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 // A sink for a stdio stream (context: the FILE*).
 void writeTraceToFile(void* file, const char* text, size_t length);
+
+}  // namespace pdf417read::detail
 
 #endif

@@ -11,6 +11,8 @@
 #include "support/camera_pictures.h"
 #include "support/symbol_pictures.h"
 
+using namespace pdf417read::detail;
+
 namespace {
 
 // A licence-sized symbol (10 data columns, modules of 3 pixels, rows of 9)
@@ -146,7 +148,7 @@ TEST(CameraRead, LabelsRoundACylinderSpanning80Degrees) {
   }
 }
 
-// Faded print, 40 grey levels between bar and space, half of it under a
+// Faded print, 40 gray levels between bar and space, half of it under a
 // hard shadow edge that takes half the light: the shadow's spaces are
 // darker than the lit half's bars, and only 20 levels lighter than its own.
 // Sixteen check codewords leave little room for a band of misread ones

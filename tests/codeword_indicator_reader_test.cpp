@@ -7,6 +7,8 @@
 #include "codeword/pattern_table.h"
 #include "support/symbol_pictures.h"
 
+using namespace pdf417read::detail;
+
 namespace {
 
 // A symbol's modules between its start and stop patterns, drawn as a 0/1

@@ -4,6 +4,8 @@
 
 #include "codeword/pattern_table.h"
 
+using namespace pdf417read::detail;
+
 // Element widths (bar first) of a 17-bit key, read from bit 16 down.
 static std::vector<int> elementWidths(int key) {
   std::vector<int> widths;

@@ -8,6 +8,8 @@
 #include "codeword/row_reader.h"
 #include "support/symbol_pictures.h"
 
+using namespace pdf417read::detail;
+
 namespace {
 
 typedef std::vector<unsigned char> Modules;  // 1 = bar, one entry per module

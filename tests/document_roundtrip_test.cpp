@@ -9,6 +9,8 @@
 #include "support/message_symbols.h"
 #include "support/program_run.h"
 
+using namespace pdf417read::detail;
+
 namespace {
 
 // A document's fields and warnings on one line, to compare two readings.

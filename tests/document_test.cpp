@@ -11,6 +11,8 @@
 
 #include "support/document_records.h"
 
+using namespace pdf417read::detail;
+
 namespace {
 
 using pdf417read::Document;

@@ -4,6 +4,8 @@
 
 #include "ecc/gf929.h"
 
+using namespace pdf417read::detail;
+
 TEST(Gf929, PowersAndLogarithmsOfThree) {
   buildGfTables();
   EXPECT_EQ(gfExp[0], 1);

@@ -11,6 +11,8 @@
 #include "support/symbol_pictures.h"
 #include "support/trace_capture.h"
 
+using namespace pdf417read::detail;
+
 static int checkCount(int level) { return 2 << level; }
 
 // A valid word with dataLength data codewords (entry 0 the length descriptor).

@@ -15,6 +15,8 @@
 #include "support/program_run.h"
 #include "support/symbol_pictures.h"
 
+using namespace pdf417read::detail;
+
 namespace {
 
 using pdf417read::FrameReader;

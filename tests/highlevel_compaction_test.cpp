@@ -11,6 +11,8 @@
 #include "highlevel/walk_trace.h"
 #include "support/trace_capture.h"
 
+using namespace pdf417read::detail;
+
 namespace {
 
 struct Decoded {

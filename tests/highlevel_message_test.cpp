@@ -16,6 +16,8 @@
 #include "support/message_symbols.h"
 #include "support/trace_capture.h"
 
+using namespace pdf417read::detail;
+
 namespace {
 
 // Length descriptor, data, two check codewords.

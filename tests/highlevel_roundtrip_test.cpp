@@ -10,6 +10,8 @@
 #include "highlevel/data_decoder.h"
 #include "support/symbol_pictures.h"
 
+using namespace pdf417read::detail;
+
 namespace {
 
 std::string roundTrip(const std::string& data) {

@@ -12,6 +12,8 @@
 
 #include "support/symbol_pictures.h"
 
+using namespace pdf417read::detail;
+
 namespace {
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -139,7 +141,7 @@ TEST(HostileInput, DegeneratePictures) {
       {"one-wide.png", noise(1, 300, 2)}, {"one-high.png", noise(300, 1, 3)},
       {"one-pixel.png", blankPicture(1, 1, 0)},   {"white.png", blankPicture(400, 300, 255)},
       {"black.png", blankPicture(400, 300, 0)},   {"noise.png", noise(640, 480, 4)},
-      {"grey.bmp", blankPicture(64, 64, 128)},
+      {"gray.bmp", blankPicture(64, 64, 128)},
   };
   for (const Case& c : cases) {
     std::string path = workPath(std::string("degenerate-") + c.name);

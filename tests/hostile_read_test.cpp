@@ -20,6 +20,8 @@
 #include "image/picture_reader.h"
 #include "support/symbol_pictures.h"
 
+using namespace pdf417read::detail;
+
 namespace {
 
 using pdf417read::ImageView;
@@ -33,22 +35,22 @@ std::vector<unsigned char> randomBytes(size_t count, unsigned seed) {
   return bytes;
 }
 
-// The grey of the colour a picture file's bytes give (the pixels the program
+// The gray of the colour a picture file's bytes give (the pixels the program
 // draws on), pixel by pixel.
-std::vector<unsigned char> greyThroughColour(const std::vector<unsigned char>& bytes, int* width, int* height) {
+std::vector<unsigned char> grayThroughColour(const std::vector<unsigned char>& bytes, int* width, int* height) {
   pdf417read::Picture picture;
   if (!pdf417read::loadPicture(bytes.data(), bytes.size(), &picture)) return {};
   *width = picture.width;
   *height = picture.height;
-  std::vector<unsigned char> grey;
+  std::vector<unsigned char> gray;
   for (size_t i = 0; i < picture.rgb.size(); i += 3)
-    grey.push_back(grayOf(picture.rgb[i], picture.rgb[i + 1], picture.rgb[i + 2]));
-  return grey;
+    gray.push_back(grayOf(picture.rgb[i], picture.rgb[i + 1], picture.rgb[i + 2]));
+  return gray;
 }
 
-std::vector<unsigned char> greyDirect(const std::vector<unsigned char>& bytes, int* width, int* height) {
-  unsigned char* grey = decodePictureGray(bytes.data(), bytes.size(), width, height);
-  return adoptPicture(grey, *width, *height).pixels;
+std::vector<unsigned char> grayDirect(const std::vector<unsigned char>& bytes, int* width, int* height) {
+  unsigned char* gray = decodePictureGray(bytes.data(), bytes.size(), width, height);
+  return adoptPicture(gray, *width, *height).pixels;
 }
 
 // Takes what the C picture writers write to a file.
@@ -75,7 +77,7 @@ std::vector<unsigned char> rawTga(int width, int height, const std::vector<unsig
 
 }  // namespace
 
-TEST(HostileRead, PictureBytesTurnGreyAsTheirColourDoes) {
+TEST(HostileRead, PictureBytesTurnGrayAsTheirColourDoes) {
   const int w = 37, h = 23;
   std::vector<unsigned char> pixels = randomBytes((size_t)w * h * 4, 17);
   auto path = [](const char* name) { return workPath(name); };
@@ -91,7 +93,7 @@ TEST(HostileRead, PictureBytesTurnGreyAsTheirColourDoes) {
   }
   kinds.push_back({"colour.jpg", written("colour.jpg", stbi_write_jpg(path("colour.jpg").c_str(), w, h, 3,
                                                                       pixels.data(), 90))});
-  kinds.push_back({"grey.jpg", written("grey.jpg", stbi_write_jpg(path("grey.jpg").c_str(), w, h, 1,
+  kinds.push_back({"gray.jpg", written("gray.jpg", stbi_write_jpg(path("gray.jpg").c_str(), w, h, 1,
                                                                   pixels.data(), 90))});
   kinds.push_back({"alpha.bmp", written("alpha.bmp", stbi_write_bmp(path("alpha.bmp").c_str(), w, h, 4,
                                                                     pixels.data()))});
@@ -103,14 +105,14 @@ TEST(HostileRead, PictureBytesTurnGreyAsTheirColourDoes) {
   kinds.push_back({"cut.tga", rawTga(w, h, std::vector<unsigned char>(pixels.begin(), pixels.begin() + 100))});
   // The encoder's own files: a palette PNG and a GIF.
   for (const char* name : {"zint.png", "zint.gif"}) {
-    std::string command = "zint -b PDF417 -d 'Grey as it comes' -o " + path(name) + " >/dev/null 2>&1";
+    std::string command = "zint -b PDF417 -d 'Gray as it comes' -o " + path(name) + " >/dev/null 2>&1";
     kinds.push_back({name, written(name, std::system(command.c_str()) == 0)});
   }
   for (const Kind& kind : kinds) {
     int w1 = 0, h1 = 0, w2 = 0, h2 = 0;
-    std::vector<unsigned char> expected = greyThroughColour(kind.bytes, &w1, &h1);
+    std::vector<unsigned char> expected = grayThroughColour(kind.bytes, &w1, &h1);
     ASSERT_FALSE(expected.empty()) << kind.name;
-    EXPECT_EQ(greyDirect(kind.bytes, &w2, &h2), expected) << kind.name;
+    EXPECT_EQ(grayDirect(kind.bytes, &w2, &h2), expected) << kind.name;
     EXPECT_EQ(w2, w1) << kind.name;
     EXPECT_EQ(h2, h1) << kind.name;
   }
@@ -127,7 +129,7 @@ TEST(HostileRead, BothReadersTakeAPngWithAWrongChecksumAlike) {
   Status status = pdf417read::readMemory(bytes.data(), bytes.size()).status;
   EXPECT_EQ(loaded, status != Status::NoPicture);
   int w1 = 0, h1 = 0, w2 = 0, h2 = 0;
-  EXPECT_EQ(greyDirect(bytes, &w2, &h2), greyThroughColour(bytes, &w1, &h1));
+  EXPECT_EQ(grayDirect(bytes, &w2, &h2), grayThroughColour(bytes, &w1, &h1));
 }
 
 // Found by read_memory_fuzz: the picture reader left the pixels a truncated

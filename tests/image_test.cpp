@@ -13,9 +13,11 @@
 #include "image/picture_status.h"
 #include "support/symbol_pictures.h"
 
+using namespace pdf417read::detail;
+
 namespace {
 
-// A small picture with every grey level a test needs, and colours.
+// A small picture with every gray level a test needs, and colours.
 struct RgbPicture {
   int width = 0, height = 0;
   std::vector<unsigned char> rgb;
@@ -53,17 +55,17 @@ unsigned char grayOfPixel(unsigned char blue, unsigned char green, unsigned char
   return grayOf(red, green, blue);
 }
 
-// The grey of the colour pixels a file's bytes decode to (as the program
+// The gray of the colour pixels a file's bytes decode to (as the program
 // draws on them); empty when they do not decode.
-std::vector<unsigned char> greyOfColour(const std::vector<unsigned char>& bytes) {
+std::vector<unsigned char> grayOfColour(const std::vector<unsigned char>& bytes) {
   DecodedPicture picture;
   PictureStatus status;
   if (!decodePicture(bytes.data(), bytes.size(), 3, &picture, &status)) return {};
-  std::vector<unsigned char> grey;
+  std::vector<unsigned char> gray;
   for (size_t i = 0; i < (size_t)picture.width * picture.height * 3; i += 3)
-    grey.push_back(grayOf(picture.pixels[i], picture.pixels[i + 1], picture.pixels[i + 2]));
+    gray.push_back(grayOf(picture.pixels[i], picture.pixels[i + 1], picture.pixels[i + 2]));
   freeDecodedPicture(&picture);
-  return grey;
+  return gray;
 }
 
 }  // namespace
@@ -129,11 +131,11 @@ TEST(PictureFiles, PortablePixmapAndGraymap) {
   EXPECT_EQ(gray[2], 255);
 }
 
-TEST(PictureFiles, GreyAndAlphaPng) {
-  // Grey with alpha: opaque black, fully transparent black, half transparent black.
-  unsigned char greyAlpha[6] = {0, 255, 0, 0, 0, 128};
+TEST(PictureFiles, GrayAndAlphaPng) {
+  // Gray with alpha: opaque black, fully transparent black, half transparent black.
+  unsigned char grayAlpha[6] = {0, 255, 0, 0, 0, 128};
   std::string path = workPath("alpha.png");
-  ASSERT_TRUE(stbi_write_png(path.c_str(), 3, 1, 2, greyAlpha, 6));
+  ASSERT_TRUE(stbi_write_png(path.c_str(), 3, 1, 2, grayAlpha, 6));
   int w = 0, h = 0;
   std::vector<unsigned char> gray = grayOfFile(path, &w, &h);
   ASSERT_EQ(gray.size(), 3u);
@@ -142,10 +144,10 @@ TEST(PictureFiles, GreyAndAlphaPng) {
   EXPECT_NEAR(gray[2], 127, 2);
 }
 
-TEST(PictureFiles, GreyIsTheGreyOfTheColour) {
+TEST(PictureFiles, GrayIsTheGrayOfTheColour) {
   // Every channel count with random pixels, alpha opaque, clear and in
   // between, through the PNG reader, and JPEG and BMP through the general
-  // one: the grey read must be the grey of the colour read, exactly.
+  // one: the gray read must be the gray of the colour read, exactly.
   std::vector<std::string> paths;
   unsigned seed = 417;
   for (int channels = 1; channels <= 4; channels++) {
@@ -164,10 +166,10 @@ TEST(PictureFiles, GreyIsTheGreyOfTheColour) {
   }
   for (const std::string& path : paths) {
     int gw = 0, gh = 0;
-    std::vector<unsigned char> viaColour = greyOfColour(readBytes(path));
-    std::vector<unsigned char> grey = grayOfFile(path, &gw, &gh);
-    ASSERT_FALSE(grey.empty()) << path;
-    EXPECT_EQ(grey, viaColour) << path;
+    std::vector<unsigned char> viaColour = grayOfColour(readBytes(path));
+    std::vector<unsigned char> gray = grayOfFile(path, &gw, &gh);
+    ASSERT_FALSE(gray.empty()) << path;
+    EXPECT_EQ(gray, viaColour) << path;
     EXPECT_EQ((size_t)gw * gh, viaColour.size());
   }
   int w = 0, h = 0;
@@ -243,7 +245,7 @@ TEST(PictureFiles, JpegHuffmanTablesWithTooManySymbolsAreRefused) {
   std::string path = workPath("huffman.jpg");
   ASSERT_TRUE(writePicture(drawSymbol(symbol, DrawOptions{}), path));
   std::vector<unsigned char> sound = readBytes(path);
-  EXPECT_FALSE(greyOfColour(sound).empty());
+  EXPECT_FALSE(grayOfColour(sound).empty());
 
   int symbols = 8 * 255, length = 2 + 17 + symbols;
   std::vector<unsigned char> table = {0xFF, 0xC4, (unsigned char)(length >> 8), (unsigned char)length, 0x13};
@@ -253,10 +255,10 @@ TEST(PictureFiles, JpegHuffmanTablesWithTooManySymbolsAreRefused) {
   std::vector<unsigned char> hostile(sound.begin(), sound.begin() + 2);
   hostile.insert(hostile.end(), table.begin(), table.end());
   hostile.insert(hostile.end(), sound.begin() + 2, sound.end());
-  EXPECT_TRUE(greyOfColour(hostile).empty());
+  EXPECT_TRUE(grayOfColour(hostile).empty());
   // The same table cut short by the end of the file.
   hostile.resize(2 + 5 + 8 + 2);
-  EXPECT_TRUE(greyOfColour(hostile).empty());
+  EXPECT_TRUE(grayOfColour(hostile).empty());
 }
 
 // Inputs the fuzzer found, kept so that the faults stay mended: under the
@@ -267,21 +269,21 @@ TEST(PictureFiles, FuzzFindings) {
     const char* name;
     bool refused;
   };
-  // The damaged palette was read straight to grey but refused in colour:
+  // The damaged palette was read straight to gray but refused in colour:
   // both readings of a file must agree.
   const Finding findings[] = {{"jpeg-fill-bytes-huffman.jpg", true}, {"png-empty-chunk.png", false},
                               {"png-palette-damaged.png", false}};
   for (const Finding& finding : findings) {
     std::vector<unsigned char> bytes = readBytes(std::string(TEST_DATA_DIR) + "/" + finding.name);
     ASSERT_FALSE(bytes.empty()) << finding.name;
-    std::vector<unsigned char> colour = greyOfColour(bytes);
+    std::vector<unsigned char> colour = grayOfColour(bytes);
     if (finding.refused) {
       EXPECT_TRUE(colour.empty()) << finding.name;
     }
     int width = 0, height = 0;
-    unsigned char* grey = decodePictureGray(bytes.data(), bytes.size(), &width, &height);
-    EXPECT_EQ(grey == nullptr, colour.empty()) << finding.name;
-    std::free(grey);
+    unsigned char* gray = decodePictureGray(bytes.data(), bytes.size(), &width, &height);
+    EXPECT_EQ(gray == nullptr, colour.empty()) << finding.name;
+    std::free(gray);
   }
 }
 
@@ -336,7 +338,7 @@ std::vector<unsigned char> pngOf(int width, int height, int depth, int colourTyp
   return png;
 }
 
-std::vector<unsigned char> greyOfBytes(const std::vector<unsigned char>& bytes) {
+std::vector<unsigned char> grayOfBytes(const std::vector<unsigned char>& bytes) {
   int w = 0, h = 0;
   unsigned char* gray = decodePictureGray(bytes.data(), bytes.size(), &w, &h);
   if (!gray) return {};
@@ -348,28 +350,28 @@ std::vector<unsigned char> greyOfBytes(const std::vector<unsigned char>& bytes) 
 }  // namespace
 
 TEST(PictureFiles, SixteenBitAndPalettePng) {
-  // 16-bit grey, one row of three pixels (filter byte 0 first): the high
+  // 16-bit gray, one row of three pixels (filter byte 0 first): the high
   // byte of each sample is the level.
-  std::vector<unsigned char> grey16 = {0, 0x00, 0x00, 0x80, 0x7F, 0xFF, 0xFF};
-  EXPECT_EQ(greyOfBytes(pngOf(3, 1, 16, 0, grey16, {})), std::vector<unsigned char>({0, 128, 255}));
+  std::vector<unsigned char> gray16 = {0, 0x00, 0x00, 0x80, 0x7F, 0xFF, 0xFF};
+  EXPECT_EQ(grayOfBytes(pngOf(3, 1, 16, 0, gray16, {})), std::vector<unsigned char>({0, 128, 255}));
 
   // 2-bit palette of black, white, pure red and pure blue; one row of four.
   std::vector<unsigned char> palette = {0, 0, 0, 255, 255, 255, 255, 0, 0, 0, 0, 255};
   std::vector<unsigned char> indexed = {0, 0x1B};  // indices 0, 1, 2, 3
-  EXPECT_EQ(greyOfBytes(pngOf(4, 1, 2, 3, indexed, palette)), std::vector<unsigned char>({0, 255, 76, 28}));
+  EXPECT_EQ(grayOfBytes(pngOf(4, 1, 2, 3, indexed, palette)), std::vector<unsigned char>({0, 255, 76, 28}));
 
-  // 16-bit RGB with alpha: an opaque mid grey and a transparent black.
+  // 16-bit RGB with alpha: an opaque mid gray and a transparent black.
   std::vector<unsigned char> rgba16 = {0, 0x64, 0, 0x96, 0, 0xC8, 0, 0xFF, 0xFF, 0, 0, 0, 0, 0, 0, 0, 0};
-  std::vector<unsigned char> got = greyOfBytes(pngOf(2, 1, 16, 6, rgba16, {}));
+  std::vector<unsigned char> got = grayOfBytes(pngOf(2, 1, 16, 6, rgba16, {}));
   ASSERT_EQ(got.size(), 2u);
   EXPECT_EQ(got[0], (unsigned char)(int)((200 * 0.11 + 150 * 0.59) + 100 * 0.3));
   EXPECT_GE(got[1], 254);
 }
 
-TEST(PictureFiles, PackedPngGreyIsTheGreyOfItsColour) {
-  // Palettes of 1 to 8 bits, with and without alpha, and grey of 1, 2 and 4
-  // bits, an odd number of pixels a row: read straight to grey, each must
-  // give the grey of its colour.
+TEST(PictureFiles, PackedPngGrayIsTheGrayOfItsColour) {
+  // Palettes of 1 to 8 bits, with and without alpha, and gray of 1, 2 and 4
+  // bits, an odd number of pixels a row: read straight to gray, each must
+  // give the gray of its colour.
   unsigned seed = 929;
   auto next = [&seed] { return (unsigned char)((seed = seed * 1103515245u + 12345u) >> 16); };
   const int width = 13, height = 5;
@@ -386,13 +388,13 @@ TEST(PictureFiles, PackedPngGreyIsTheGreyOfItsColour) {
         for (int i = 0; i < rowBytes; i++) rows.push_back(next());
       }
       std::vector<unsigned char> png = pngOf(width, height, depth, indexed ? 3 : 0, rows, palette, transparency);
-      std::vector<unsigned char> expected = greyOfColour(png);
+      std::vector<unsigned char> expected = grayOfColour(png);
       ASSERT_EQ(expected.size(), (size_t)width * height) << depth << " " << kind;
       int w = 0, h = 0;
-      unsigned char* grey = decodePictureGray(png.data(), png.size(), &w, &h);
-      ASSERT_NE(grey, nullptr) << depth << " " << kind;
-      EXPECT_EQ(std::vector<unsigned char>(grey, grey + (size_t)w * h), expected) << depth << " " << kind;
-      std::free(grey);
+      unsigned char* gray = decodePictureGray(png.data(), png.size(), &w, &h);
+      ASSERT_NE(gray, nullptr) << depth << " " << kind;
+      EXPECT_EQ(std::vector<unsigned char>(gray, gray + (size_t)w * h), expected) << depth << " " << kind;
+      std::free(gray);
     }
   }
 }

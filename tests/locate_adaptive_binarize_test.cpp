@@ -11,6 +11,8 @@
 #include "locate/adaptive_binarize.h"
 #include "support/symbol_pictures.h"
 
+using namespace pdf417read::detail;
+
 TEST(AdaptiveBinarize, KeepsFlatAndNoisyPaperLight) {
   std::mt19937 random(11);
   for (int level : {0, 30, 128, 250}) {

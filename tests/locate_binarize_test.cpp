@@ -6,13 +6,15 @@
 
 #include "locate/binarize.h"
 
+using namespace pdf417read::detail;
+
 namespace {
 
 struct Histogram {
   int bins[256] = {0};
 };
 
-// Adds a bell of the given height around grey level centre.
+// Adds a bell of the given height around gray level centre.
 void addBell(Histogram* h, int centre, double spread, double height) {
   for (int k = 1; k < 255; k++)
     h->bins[k] += (int)(height * std::exp(-(k - centre) * (k - centre) / (2 * spread * spread)));
@@ -48,10 +50,10 @@ TEST(Binarize, BimodalPictureSplitsBetweenItsPeaks) {
   // Darker than the threshold is a bar; the threshold level itself is light.
   pixels[0] = (unsigned char)threshold;
   pixels[1] = (unsigned char)(threshold - 1);
-  std::vector<unsigned char> grey = pixels;
+  std::vector<unsigned char> gray = pixels;
   binarizeImage(pixels.data(), 200, 100);
   for (size_t i = 0; i < pixels.size(); i++)
-    ASSERT_EQ(pixels[i], grey[i] < threshold ? 1 : 0) << "pixel " << i;
+    ASSERT_EQ(pixels[i], gray[i] < threshold ? 1 : 0) << "pixel " << i;
   EXPECT_EQ(pixels[0], 0);
   EXPECT_EQ(pixels[1], 1);
 }
@@ -72,7 +74,7 @@ TEST(Binarize, PureBlackAndWhitePictureSplitsInTheMiddle) {
   binarizeImage(pixels.data(), 40, 10);
   for (int i = 0; i < 40 * 10; i++) ASSERT_EQ(pixels[i], i < 40 && i % 4 == 0 ? 1 : 0);
 
-  // One grey pixel is enough to bring back the usual selection.
+  // One gray pixel is enough to bring back the usual selection.
   Histogram h;
   h.bins[0] = 100;
   h.bins[255] = 100;

@@ -2,6 +2,8 @@
 
 #include "locate/edge_lines.h"
 
+using namespace pdf417read::detail;
+
 namespace {
 
 struct Line {

@@ -6,6 +6,8 @@
 
 #include "locate/grid_sampling.h"
 
+using namespace pdf417read::detail;
+
 namespace {
 
 struct Picture {

@@ -11,9 +11,11 @@
 #include "locate/run_matching.h"
 #include "support/symbol_pictures.h"
 
+using namespace pdf417read::detail;
+
 namespace {
 
-// A line of grey values holding the given module widths (first dark) at
+// A line of gray values holding the given module widths (first dark) at
 // `module` pixels each from `start`, with each edge's pixel shaded by how
 // much of it the bar covers.
 std::vector<unsigned char> drawLine(const std::vector<int>& widths, double start, double module, int length) {

@@ -8,6 +8,8 @@
 #include "locate/start_stop_search.h"
 #include "support/symbol_pictures.h"
 
+using namespace pdf417read::detail;
+
 namespace {
 
 const char* START_MODULES = "11111111010101000";

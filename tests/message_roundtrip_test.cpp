@@ -11,6 +11,8 @@
 #include "support/codeword_symbols.h"
 #include "support/message_symbols.h"
 
+using namespace pdf417read::detail;
+
 namespace {
 
 // text (UTF-8) in charset, as the symbol's bytes must hold it.

@@ -13,6 +13,8 @@
 #include "support/program_run.h"
 #include "support/symbol_pictures.h"
 
+using namespace pdf417read::detail;
+
 namespace {
 
 using pdf417read::Status;
@@ -66,7 +68,7 @@ TEST(PictureFormats, TiffOfEveryLayoutReadsBack) {
       {"16-bit Deflate", {16, false, kTiffDeflate, 0, 16}},
       {"RGB JPEG tiles", {8, true, kTiffJpeg, 32, 0}},
       {"8-bit tiles", {8, false, kTiffNone, 48, 0}},
-      // Grey with alpha, as ImageMagick writes a bilevel picture that had
+      // Gray with alpha, as ImageMagick writes a bilevel picture that had
       // transparency: not for libtiff's RGBA reading.
       {"1-bit with alpha", {1, false, kTiffLzw, 0, 4000, true}},
       {"16-bit with alpha", {16, false, kTiffLzw, 0, 16, true}},

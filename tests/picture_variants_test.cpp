@@ -12,6 +12,8 @@
 #include "support/picture_variants.h"
 #include "support/symbol_pictures.h"
 
+using namespace pdf417read::detail;
+
 namespace {
 
 // A picture made by one of the functions under test, freed on scope exit.
@@ -32,10 +34,10 @@ std::vector<unsigned char> randomPicture(int width, int height, unsigned seed) {
   return pixels;
 }
 
-std::vector<unsigned char> turned(const std::vector<unsigned char>& grey, int width, int height,
+std::vector<unsigned char> turned(const std::vector<unsigned char>& gray, int width, int height,
                                   int quarters, int* newWidth, int* newHeight) {
   Made made;
-  made.pixels = turnPictureQuarter(grey.data(), width, height, quarters, &made.width, &made.height);
+  made.pixels = turnPictureQuarter(gray.data(), width, height, quarters, &made.width, &made.height);
   EXPECT_NE(made.pixels, nullptr);
   *newWidth = made.width;
   *newHeight = made.height;
@@ -53,39 +55,39 @@ GrayPicture drawnSymbol(const std::string& data, int columns, const DrawOptions&
 }  // namespace
 
 TEST(PictureVariants, PadSurroundsThePictureWithTheLevel) {
-  const unsigned char grey[6] = {1, 2, 3, 4, 5, 6};
+  const unsigned char gray[6] = {1, 2, 3, 4, 5, 6};
   Made padded;
-  padded.pixels = padPicture(grey, 3, 2, 2, 200, &padded.width, &padded.height);
+  padded.pixels = padPicture(gray, 3, 2, 2, 200, &padded.width, &padded.height);
   ASSERT_NE(padded.pixels, nullptr);
   ASSERT_EQ(padded.width, 7);
   ASSERT_EQ(padded.height, 6);
   for (int y = 0; y < 6; y++)
     for (int x = 0; x < 7; x++) {
       bool inside = x >= 2 && x < 5 && y >= 2 && y < 4;
-      EXPECT_EQ(padded.at(x, y), inside ? grey[(y - 2) * 3 + x - 2] : 200) << x << "," << y;
+      EXPECT_EQ(padded.at(x, y), inside ? gray[(y - 2) * 3 + x - 2] : 200) << x << "," << y;
     }
 
   Made copy;
-  copy.pixels = padPicture(grey, 3, 2, 0, 200, &copy.width, &copy.height);
+  copy.pixels = padPicture(gray, 3, 2, 0, 200, &copy.width, &copy.height);
   ASSERT_NE(copy.pixels, nullptr);
-  EXPECT_EQ(copy.all(), std::vector<unsigned char>(grey, grey + 6));
+  EXPECT_EQ(copy.all(), std::vector<unsigned char>(gray, gray + 6));
 }
 
 TEST(PictureVariants, QuarterTurnsMoveEveryPixelClockwise) {
   // a b c      d a
   // d e f  ->  e b  (one quarter clockwise)
   //            f c
-  std::vector<unsigned char> grey = {'a', 'b', 'c', 'd', 'e', 'f'};
+  std::vector<unsigned char> gray = {'a', 'b', 'c', 'd', 'e', 'f'};
   int w, h;
-  EXPECT_EQ(turned(grey, 3, 2, 1, &w, &h), std::vector<unsigned char>({'d', 'a', 'e', 'b', 'f', 'c'}));
+  EXPECT_EQ(turned(gray, 3, 2, 1, &w, &h), std::vector<unsigned char>({'d', 'a', 'e', 'b', 'f', 'c'}));
   EXPECT_EQ(w, 2);
   EXPECT_EQ(h, 3);
-  EXPECT_EQ(turned(grey, 3, 2, 2, &w, &h), std::vector<unsigned char>({'f', 'e', 'd', 'c', 'b', 'a'}));
+  EXPECT_EQ(turned(gray, 3, 2, 2, &w, &h), std::vector<unsigned char>({'f', 'e', 'd', 'c', 'b', 'a'}));
   EXPECT_EQ(w, 3);
   const std::vector<unsigned char> threeQuarters = {'c', 'f', 'b', 'e', 'a', 'd'};
-  EXPECT_EQ(turned(grey, 3, 2, 3, &w, &h), threeQuarters);
-  EXPECT_EQ(turned(grey, 3, 2, -1, &w, &h), threeQuarters);
-  EXPECT_EQ(turned(grey, 3, 2, INT_MAX, &w, &h), threeQuarters);  // 2^31 - 1 = 3 mod 4
+  EXPECT_EQ(turned(gray, 3, 2, 3, &w, &h), threeQuarters);
+  EXPECT_EQ(turned(gray, 3, 2, -1, &w, &h), threeQuarters);
+  EXPECT_EQ(turned(gray, 3, 2, INT_MAX, &w, &h), threeQuarters);  // 2^31 - 1 = 3 mod 4
 
   std::vector<unsigned char> picture = randomPicture(7, 4, 1);
   for (int whole : {0, 4, -4, 8, INT_MIN}) {
@@ -138,7 +140,7 @@ TEST(PictureVariants, EnlargeInterpolatesWithAlignedCentres) {
 }
 
 TEST(PictureVariants, EnlargedBarsKeepTheirEdges) {
-  // Bars of random widths, across and down: thresholded at mid grey, the
+  // Bars of random widths, across and down: thresholded at mid gray, the
   // enlarged picture is the nearest-neighbour enlargement, edges in place.
   std::mt19937 random(5);
   const int size = 40;
@@ -163,11 +165,11 @@ TEST(PictureVariants, EnlargedBarsKeepTheirEdges) {
 
 TEST(PictureVariants, ShrinkAveragesBlocksPartialOnesIncluded) {
   // 5 x 3 by 2: blocks of 4, 2 (right column), 2 (bottom row) and 1 pixel.
-  const unsigned char grey[15] = {0, 10, 20, 30, 40,  //
+  const unsigned char gray[15] = {0, 10, 20, 30, 40,  //
                                   2, 12, 22, 33, 41,  //
                                   100, 200, 0, 1, 7};
   Made small;
-  small.pixels = shrinkPicture(grey, 5, 3, 2, &small.width, &small.height);
+  small.pixels = shrinkPicture(gray, 5, 3, 2, &small.width, &small.height);
   ASSERT_NE(small.pixels, nullptr);
   ASSERT_EQ(small.width, 3);
   ASSERT_EQ(small.height, 2);
@@ -280,7 +282,7 @@ TEST(PictureVariants, LightLevelIsTheNinetiethPercentile) {
 }
 
 TEST(PictureVariants, HostileArgumentsAreRefused) {
-  const unsigned char grey[4] = {1, 2, 3, 4};
+  const unsigned char gray[4] = {1, 2, 3, 4};
   int w = 7, h = 7;
   auto refused = [&](unsigned char* made) {
     bool ok = made == nullptr && w == 0 && h == 0;
@@ -289,43 +291,43 @@ TEST(PictureVariants, HostileArgumentsAreRefused) {
     return ok;
   };
   for (int width : {0, -1, INT_MIN, kMaxPictureSide + 1, INT_MAX}) {
-    EXPECT_TRUE(refused(padPicture(grey, width, 1, 1, 0, &w, &h))) << width;
-    EXPECT_TRUE(refused(padPicture(grey, 1, width, 1, 0, &w, &h))) << width;
-    EXPECT_TRUE(refused(enlargePicture(grey, width, 1, 2, &w, &h))) << width;
-    EXPECT_TRUE(refused(enlargePicture(grey, 1, width, 2, &w, &h))) << width;
-    EXPECT_TRUE(refused(shrinkPicture(grey, width, 1, 2, &w, &h))) << width;
-    EXPECT_TRUE(refused(turnPictureQuarter(grey, width, 1, 1, &w, &h))) << width;
-    EXPECT_TRUE(refused(turnPictureQuarter(grey, 1, width, 1, &w, &h))) << width;
-    EXPECT_TRUE(refused(rotatePicture(grey, width, 1, 0.1, 0, &w, &h))) << width;
-    EXPECT_TRUE(refused(rotatePicture(grey, 1, width, 0.1, 0, &w, &h))) << width;
-    EXPECT_EQ(lightLevel(grey, width, 1), 255);
+    EXPECT_TRUE(refused(padPicture(gray, width, 1, 1, 0, &w, &h))) << width;
+    EXPECT_TRUE(refused(padPicture(gray, 1, width, 1, 0, &w, &h))) << width;
+    EXPECT_TRUE(refused(enlargePicture(gray, width, 1, 2, &w, &h))) << width;
+    EXPECT_TRUE(refused(enlargePicture(gray, 1, width, 2, &w, &h))) << width;
+    EXPECT_TRUE(refused(shrinkPicture(gray, width, 1, 2, &w, &h))) << width;
+    EXPECT_TRUE(refused(turnPictureQuarter(gray, width, 1, 1, &w, &h))) << width;
+    EXPECT_TRUE(refused(turnPictureQuarter(gray, 1, width, 1, &w, &h))) << width;
+    EXPECT_TRUE(refused(rotatePicture(gray, width, 1, 0.1, 0, &w, &h))) << width;
+    EXPECT_TRUE(refused(rotatePicture(gray, 1, width, 0.1, 0, &w, &h))) << width;
+    EXPECT_EQ(lightLevel(gray, width, 1), 255);
     unsigned char untouched[4] = {1, 2, 3, 4};
     adaptiveBinarize(untouched, width, 1, 3);
     adaptiveBinarize(untouched, 1, width, 3);
     EXPECT_EQ(untouched[3], 4);
   }
   // Sides within the limits whose product is not.
-  EXPECT_TRUE(refused(padPicture(grey, 1 << 14, 1 << 14, 0, 0, &w, &h)));
-  EXPECT_TRUE(refused(turnPictureQuarter(grey, 1 << 14, 1 << 14, 1, &w, &h)));
+  EXPECT_TRUE(refused(padPicture(gray, 1 << 14, 1 << 14, 0, 0, &w, &h)));
+  EXPECT_TRUE(refused(turnPictureQuarter(gray, 1 << 14, 1 << 14, 1, &w, &h)));
 
   EXPECT_TRUE(refused(padPicture(nullptr, 2, 2, 1, 0, &w, &h)));
   EXPECT_TRUE(refused(enlargePicture(nullptr, 2, 2, 2, &w, &h)));
   EXPECT_TRUE(refused(shrinkPicture(nullptr, 2, 2, 2, &w, &h)));
   EXPECT_TRUE(refused(turnPictureQuarter(nullptr, 2, 2, 1, &w, &h)));
   EXPECT_TRUE(refused(rotatePicture(nullptr, 2, 2, 0.1, 0, &w, &h)));
-  EXPECT_EQ(padPicture(grey, 2, 2, 1, 0, nullptr, &h), nullptr);
-  EXPECT_EQ(enlargePicture(grey, 2, 2, 2, &w, nullptr), nullptr);
-  EXPECT_EQ(rotatePicture(grey, 2, 2, 0.1, 0, nullptr, nullptr), nullptr);
+  EXPECT_EQ(padPicture(gray, 2, 2, 1, 0, nullptr, &h), nullptr);
+  EXPECT_EQ(enlargePicture(gray, 2, 2, 2, &w, nullptr), nullptr);
+  EXPECT_EQ(rotatePicture(gray, 2, 2, 0.1, 0, nullptr, nullptr), nullptr);
   adaptiveBinarize(nullptr, 2, 2, 3);
 
   for (int margin : {-1, INT_MIN, (int)kMaxPictureSide, INT_MAX})
-    EXPECT_TRUE(refused(padPicture(grey, 2, 2, margin, 0, &w, &h))) << margin;
+    EXPECT_TRUE(refused(padPicture(gray, 2, 2, margin, 0, &w, &h))) << margin;
   for (int factor : {INT_MIN, -2, 0, 1, 5, 1000, INT_MAX})
-    EXPECT_TRUE(refused(enlargePicture(grey, 2, 2, factor, &w, &h))) << factor;
+    EXPECT_TRUE(refused(enlargePicture(gray, 2, 2, factor, &w, &h))) << factor;
   for (int factor : {INT_MIN, -2, 0, 1, 9, 1000, INT_MAX})
-    EXPECT_TRUE(refused(shrinkPicture(grey, 2, 2, factor, &w, &h))) << factor;
+    EXPECT_TRUE(refused(shrinkPicture(gray, 2, 2, factor, &w, &h))) << factor;
   for (double angle : {NAN, INFINITY, -INFINITY})
-    EXPECT_TRUE(refused(rotatePicture(grey, 2, 2, angle, 0, &w, &h)));
+    EXPECT_TRUE(refused(rotatePicture(gray, 2, 2, angle, 0, &w, &h)));
 
   // Valid pictures whose results would outgrow the limits.
   std::vector<unsigned char> wide((size_t)20000 * 2, 100);
@@ -350,7 +352,7 @@ TEST(PictureVariants, HostileArgumentsAreRefused) {
   ASSERT_NE(enlarged.pixels, nullptr);
   EXPECT_EQ(enlarged.width, 32764);
   Made shrunk;
-  shrunk.pixels = shrinkPicture(grey, 2, 2, 8, &shrunk.width, &shrunk.height);
+  shrunk.pixels = shrinkPicture(gray, 2, 2, 8, &shrunk.width, &shrunk.height);
   ASSERT_NE(shrunk.pixels, nullptr);
   EXPECT_EQ(shrunk.width, 1);
   EXPECT_EQ(shrunk.at(0, 0), 3);  // (1 + 2 + 3 + 4 + 2) / 4

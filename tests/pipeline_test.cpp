@@ -11,6 +11,8 @@
 #include "pipeline/decode_pipeline.h"
 #include "support/symbol_pictures.h"
 
+using namespace pdf417read::detail;
+
 namespace {
 
 struct Decoded {
@@ -168,9 +170,9 @@ TEST(DecodeImage, TheTextIsTheWholeMessage) {
   const std::string input("bytes \0\x01\xff\0 then \0", 17);
   GrayPicture picture = symbolPicture(input, SymbolOptions{}, DrawOptions{});
   EXPECT_EQ(decodePicture(picture).text, input);
-  std::vector<unsigned char> grey = picture.pixels;
+  std::vector<unsigned char> gray = picture.pixels;
   std::unique_ptr<DecodeRecord> record(new DecodeRecord());
-  DecodeResult* result = decodeImageKeeping(grey.data(), picture.width, picture.height, record.get());
+  DecodeResult* result = decodeImageKeeping(gray.data(), picture.width, picture.height, record.get());
   ASSERT_TRUE(result);
   const DecodedMessage& message = record->message;
   EXPECT_EQ(std::string(message.bytes, (size_t)message.length), input);
@@ -184,12 +186,12 @@ TEST(DecodeImage, KeepingThePictureReadsAsDecodeImageDoes) {
     draw.rotation = rotation;
     GrayPicture picture = symbolPicture("KEEP THE PICTURE 12345", SymbolOptions{}, draw);
     Decoded expected = decodePicture(picture);
-    std::vector<unsigned char> grey = picture.pixels;
-    DecodeResult* result = decodeImageKeeping(grey.data(), picture.width, picture.height);
+    std::vector<unsigned char> gray = picture.pixels;
+    DecodeResult* result = decodeImageKeeping(gray.data(), picture.width, picture.height);
     ASSERT_TRUE(expected.ok && result);
     EXPECT_EQ(std::string(result->text, result->textLength), expected.text);
     EXPECT_EQ(std::memcmp(&result->topLeftX, &expected.corners.topLeftX, 8 * sizeof(int)), 0);
-    EXPECT_EQ(grey, picture.pixels);
+    EXPECT_EQ(gray, picture.pixels);
     freeDecodeResult(result);
   }
 }

@@ -12,6 +12,8 @@
 #include "support/message_symbols.h"
 #include "support/program_run.h"
 
+using namespace pdf417read::detail;
+
 namespace {
 
 MessageSymbol macroSegment(int index, int count, const std::string& fileId, const std::string& text) {

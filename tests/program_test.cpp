@@ -9,6 +9,8 @@
 #include "support/program_run.h"
 #include "support/symbol_pictures.h"
 
+using namespace pdf417read::detail;
+
 namespace {
 
 std::string writeSymbol(const std::string& data, const std::string& name, int rotation = 0,

@@ -15,6 +15,8 @@
 #include "pipeline/symbol_scan.h"
 #include "support/symbol_pictures.h"
 
+using namespace pdf417read::detail;
+
 namespace {
 
 struct Case {

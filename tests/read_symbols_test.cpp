@@ -13,6 +13,8 @@
 #include "support/picture_variants.h"
 #include "support/symbol_pictures.h"
 
+using namespace pdf417read::detail;
+
 namespace {
 
 pdf417read::ReadResult readPicture(const GrayPicture& picture, const pdf417read::Options& options = {}) {
@@ -267,8 +269,8 @@ TEST(ReadSymbols, BlurredModulesOfLittleMoreThanOnePixel) {
 }
 
 // Modules of 1.5 pixels, blurred twice over (some 0.9 pixel) and printed
-// grey on grey: the start pattern's one-module bars and spaces swing by a
-// few grey levels only, yet the line's turning points still part them.
+// gray on gray: the start pattern's one-module bars and spaces swing by a
+// few gray levels only, yet the line's turning points still part them.
 TEST(ReadSymbols, FaintBlurredModulesOfAPixelAndAHalf) {
   const std::string data = "Blurred modules of a pixel and a half: 0123456789";
   for (int columns : {2, 4, 6}) {

@@ -14,12 +14,14 @@
 #include "support/program_run.h"
 #include "support/symbol_pictures.h"
 
+using namespace pdf417read::detail;
+
 namespace {
 
 using pdf417read::ReadResult;
 using pdf417read::Status;
 
-ReadResult readGrey(const GrayPicture& picture, pdf417read::Options options, std::string* trace = nullptr) {
+ReadResult readGray(const GrayPicture& picture, pdf417read::Options options, std::string* trace = nullptr) {
   if (trace) options.trace = [trace](const std::string& text) { *trace += text; };
   pdf417read::ImageView view(picture.pixels.data(), picture.width, picture.height, pdf417read::PixelFormat::Gray);
   return pdf417read::read(view, options);
@@ -80,8 +82,8 @@ TEST(TraceOnlyWatches, EveryFieldOfEveryCorpusPhotoIsTheSameWithATrace) {
       pdf417read::Options options;
       options.exactOnly = exactOnly;
       std::string trace;
-      ReadResult quiet = readGrey(photo.picture, options);
-      ReadResult watched = readGrey(photo.picture, options, &trace);
+      ReadResult quiet = readGray(photo.picture, options);
+      ReadResult watched = readGray(photo.picture, options, &trace);
       EXPECT_EQ(differences(quiet, watched), "") << photo.name << (exactOnly ? " (exact only)" : "");
       compared++;
       traced += !trace.empty();
@@ -93,20 +95,20 @@ TEST(TraceOnlyWatches, EveryFieldOfEveryCorpusPhotoIsTheSameWithATrace) {
 
 TEST(TraceOnlyWatches, NoiseIsNoSymbolInEveryMode) {
   std::mt19937 random(3);
-  GrayPicture speckled = blankPicture(200, 150), grey = blankPicture(300, 300);
+  GrayPicture speckled = blankPicture(200, 150), gray = blankPicture(300, 300);
   for (unsigned char& v : speckled.pixels) v = random() % 2 ? 0 : 255;
-  for (unsigned char& v : grey.pixels) v = (unsigned char)random();
-  for (const GrayPicture* noise : {&speckled, &grey}) {
+  for (unsigned char& v : gray.pixels) v = (unsigned char)random();
+  for (const GrayPicture* noise : {&speckled, &gray}) {
     std::string trace;
-    ReadResult quiet = readGrey(*noise, pdf417read::Options());
-    ReadResult watched = readGrey(*noise, pdf417read::Options(), &trace);
+    ReadResult quiet = readGray(*noise, pdf417read::Options());
+    ReadResult watched = readGray(*noise, pdf417read::Options(), &trace);
     EXPECT_EQ(quiet.status, Status::NoSymbol);
     EXPECT_EQ(quiet.error, "no PDF417 symbol found");
     EXPECT_EQ(differences(quiet, watched), "");
   }
   // The program prints the same failure with its trace as with -q.
   std::string path = workPath("noise.png");
-  ASSERT_TRUE(writePicture(grey, path));
+  ASSERT_TRUE(writePicture(gray, path));
   ProgramRun traced = runProgram({path});
   ProgramRun quiet = runProgram({"-q", path});
   EXPECT_EQ(traced.status, 1);
@@ -128,7 +130,7 @@ TEST(ExactReading, CornersAreTheSymbolsOuterCorners) {
     GrayPicture picture = drawSymbol(symbol, draw);
     pdf417read::Options options;
     options.exactOnly = true;
-    ReadResult result = readGrey(picture, options);
+    ReadResult result = readGray(picture, options);
     ASSERT_EQ(result.symbols.size(), 1u) << rotation;
     const pdf417read::Symbol& read = result.symbols[0];
     double left = draw.quietPixels, top = draw.quietPixels;

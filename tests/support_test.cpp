@@ -2,6 +2,8 @@
 
 #include "support/symbol_pictures.h"
 
+using namespace pdf417read::detail;
+
 // The drawing helpers are what every round trip stands on: check that the
 // encoder's symbol has the start and stop patterns where PDF417 puts them and
 // that its codewords read back.

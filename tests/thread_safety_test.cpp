@@ -19,6 +19,8 @@
 #include "support/fuzz_seeds.h"
 #include "support/symbol_pictures.h"
 
+using namespace pdf417read::detail;
+
 namespace {
 
 using pdf417read::PixelFormat;
@@ -129,7 +131,7 @@ Job blottedSymbol(const std::string& message) {
 
 Job asRgb(Job job) {
   std::vector<unsigned char> rgb;
-  for (unsigned char grey : job.pixels) rgb.insert(rgb.end(), 3, grey);
+  for (unsigned char gray : job.pixels) rgb.insert(rgb.end(), 3, gray);
   job.pixels = rgb;
   job.format = PixelFormat::RGB;
   job.name += " as RGB";

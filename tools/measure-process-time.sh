@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Whole-process time of pdf417read on one picture, next to the time the same
-# picture takes only to load (read, decode its file format, turn it grey).
+# picture takes only to load (read, decode its file format, turn it gray).
 #
 #   tools/measure-process-time.sh PICTURE [BUILD_DIR] [RUNS]
 #
@@ -46,6 +46,6 @@ else
     printf "median %.1f ms, min %.1f ms, max %.1f ms\n", m / 1000, t[1] / 1000, t[NR] / 1000 }'
 fi
 
-echo "== loading $picture only (loadPictureGray: read, decode, grey)"
+echo "== loading $picture only (loadPictureGray: read, decode, gray)"
 PDF417_BENCH_PICTURE=$picture "$bench" --benchmark_filter='^BM_LoadPicture$' \
   --benchmark_repetitions=3 --benchmark_report_aggregates_only=true

@@ -20,7 +20,7 @@ def make_symbol(path, text, *zint_options):
 
 
 def symbol_pixels(text, module=2, margin=12, zint_options=()):
-    """A symbol of text as a grey uint8 array, drawn from zint's module dump:
+    """A symbol of text as a gray uint8 array, drawn from zint's module dump:
     bars 0, spaces 255, rows three modules high, a light margin around it."""
     dump = subprocess.run(["zint", "-b", "PDF417", "--dump", *zint_options, "-d", text],
                           check=True, capture_output=True, text=True).stdout.splitlines()

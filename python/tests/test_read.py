@@ -18,7 +18,7 @@ def picture(pictures):
 
 
 @pytest.fixture(scope="module")
-def grey():
+def gray():
     return symbol_pixels(MESSAGE)
 
 
@@ -56,19 +56,19 @@ class TestRoundTrips:
         assert symbols[0].bytes == message
 
     @pytest.mark.parametrize("channels", [None, 1, 3, 4])
-    def test_numpy_grey_rgb_rgba(self, grey, channels):
+    def test_numpy_gray_rgb_rgba(self, gray, channels):
         if channels is None:
-            pixels = grey
+            pixels = gray
         elif channels == 4:
-            pixels = np.dstack([grey, grey, grey, np.full_like(grey, 255)])
+            pixels = np.dstack([gray, gray, gray, np.full_like(gray, 255)])
         else:
-            pixels = np.dstack([grey] * channels)
+            pixels = np.dstack([gray] * channels)
         assert_message(pdf417read.read(pixels))
 
-    def test_transparent_pixels_lie_on_white(self, grey):
+    def test_transparent_pixels_lie_on_white(self, gray):
         # Dark where the bars are, fully transparent (so white) elsewhere.
-        rgba = np.zeros(grey.shape + (4,), np.uint8)
-        rgba[..., 3] = 255 - grey
+        rgba = np.zeros(gray.shape + (4,), np.uint8)
+        rgba[..., 3] = 255 - gray
         assert_message(pdf417read.read(rgba))
 
     def test_no_symbol_is_an_empty_list(self):
@@ -96,42 +96,42 @@ class TestStridedArrays:
     """Views into larger arrays decode like the compact array they show."""
 
     @pytest.fixture(scope="class")
-    def canvas(self, grey):
+    def canvas(self, gray):
         # The symbol inside a larger RGBX canvas, 5 rows and 7 columns in.
-        height, width = grey.shape
+        height, width = gray.shape
         canvas = np.full((height + 20, width + 30, 4), 200, np.uint8)
-        canvas[5:5 + height, 7:7 + width, :3] = grey[..., None]
+        canvas[5:5 + height, 7:7 + width, :3] = gray[..., None]
         return canvas[5:5 + height, 7:7 + width]
 
     def test_padded_rows(self, canvas):
-        grey_rows = np.ascontiguousarray(canvas[..., 0])
-        wide = np.full((grey_rows.shape[0], grey_rows.shape[1] + 13), 255, np.uint8)
-        wide[:, :grey_rows.shape[1]] = grey_rows
-        assert_message(pdf417read.read(wide[:, :grey_rows.shape[1]]))
+        gray_rows = np.ascontiguousarray(canvas[..., 0])
+        wide = np.full((gray_rows.shape[0], gray_rows.shape[1] + 13), 255, np.uint8)
+        wide[:, :gray_rows.shape[1]] = gray_rows
+        assert_message(pdf417read.read(wide[:, :gray_rows.shape[1]]))
 
     def test_channel_and_pixel_strides(self, canvas):
         assert_message(pdf417read.read(canvas[..., :3]))
         assert_message(pdf417read.read(canvas[..., 1]))
         assert_message(pdf417read.read(canvas[..., 2:3]))
 
-    def test_column_major_and_reversed(self, grey):
-        assert_message(pdf417read.read(np.asfortranarray(grey)))
-        assert_message(pdf417read.read(grey[::-1, ::-1]))  # turned half a turn
+    def test_column_major_and_reversed(self, gray):
+        assert_message(pdf417read.read(np.asfortranarray(gray)))
+        assert_message(pdf417read.read(gray[::-1, ::-1]))  # turned half a turn
 
-    def test_read_only_and_broadcast(self, grey):
-        frozen = grey.copy()
+    def test_read_only_and_broadcast(self, gray):
+        frozen = gray.copy()
         frozen.flags.writeable = False
         assert_message(pdf417read.read(frozen))
-        assert_message(pdf417read.read(np.broadcast_to(grey[..., None], grey.shape + (3,))))
+        assert_message(pdf417read.read(np.broadcast_to(gray[..., None], gray.shape + (3,))))
 
 
 class TestBadInputs:
     """Each is refused with a clear error; none crashes."""
 
     @pytest.mark.parametrize("dtype", [np.float64, np.uint16, np.int8, np.bool_])
-    def test_wrong_dtype(self, grey, dtype):
+    def test_wrong_dtype(self, gray, dtype):
         with pytest.raises(TypeError, match="uint8"):
-            pdf417read.read(grey.astype(dtype))
+            pdf417read.read(gray.astype(dtype))
 
     @pytest.mark.parametrize("shape", [(100,), (4, 10, 10, 3), (50, 60, 2), (50, 60, 5)])
     def test_wrong_shape(self, shape):
@@ -198,32 +198,32 @@ class TestPillow:
     Image = pytest.importorskip("PIL.Image")
 
     @pytest.mark.parametrize("mode", ["L", "RGB", "RGBA", "P", "1", "LA", "CMYK"])
-    def test_modes(self, grey, mode):
-        assert_message(pdf417read.read(self.Image.fromarray(grey).convert(mode)))
+    def test_modes(self, gray, mode):
+        assert_message(pdf417read.read(self.Image.fromarray(gray).convert(mode)))
 
-    def test_transparent_palette_entry_lies_on_white(self, grey):
+    def test_transparent_palette_entry_lies_on_white(self, gray):
         # Both entries are black; the spaces' entry is transparent.
-        image = self.Image.fromarray((grey == 0).astype(np.uint8), "P")
+        image = self.Image.fromarray((gray == 0).astype(np.uint8), "P")
         image.putpalette([0, 0, 0] * 2)
         image.info["transparency"] = 0
         assert_message(pdf417read.read(image))
 
-    def test_sixteen_bit_grey(self, grey):
+    def test_sixteen_bit_gray(self, gray):
         # 16-bit samples that would all clip to white if cut to 8 bits.
-        wide = grey.astype(np.uint16) * 257
+        wide = gray.astype(np.uint16) * 257
         for mode, raw in (("I;16", "<u2"), ("I;16B", ">u2")):
-            image = self.Image.frombytes(mode, grey.shape[::-1], wide.astype(raw).tobytes())
+            image = self.Image.frombytes(mode, gray.shape[::-1], wide.astype(raw).tobytes())
             assert_message(pdf417read.read(image))
         assert_message(pdf417read.read(self.Image.fromarray(wide.astype(np.int32), "I")))
 
-    def test_pages_of_a_tiff_file_are_named(self, grey, tmp_path):
+    def test_pages_of_a_tiff_file_are_named(self, gray, tmp_path):
         pages = tmp_path / "pages.tif"
-        first = self.Image.fromarray(grey)
+        first = self.Image.fromarray(gray)
         first.save(pages, save_all=True, append_images=[first.transpose(self.Image.Transpose.ROTATE_180)])
         symbols = pdf417read.read(pages)
         assert [symbol.page for symbol in symbols] == [1, 2]
         assert pdf417read.read(pages.read_bytes())[1].text == MESSAGE
-        assert pdf417read.read(grey)[0].page == 0
+        assert pdf417read.read(gray)[0].page == 0
 
     def test_opened_file_and_empty_image(self, picture):
         with self.Image.open(picture) as image:

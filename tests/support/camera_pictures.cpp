@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+namespace pdf417read::detail {
+
 void PlaneMap::apply(double x, double y, double* outX, double* outY) const {
   double w = h[6] * x + h[7] * y + h[8];
   *outX = (h[0] * x + h[1] * y + h[2]) / w;
@@ -196,3 +198,5 @@ GrayPicture invertedPicture(const GrayPicture& picture) {
   for (unsigned char& v : out.pixels) v = (unsigned char)(255 - v);
   return out;
 }
+
+}  // namespace pdf417read::detail

@@ -1,5 +1,5 @@
 // Test support: pictures as a camera makes them of a flat card or a label.
-// A card (any grey picture, a drawn symbol with its quiet zone for one) is
+// A card (any gray picture, a drawn symbol with its quiet zone for one) is
 // turned in front of a pinhole camera, pulled into a keystone, wrapped round
 // a cylinder, or given a shadow edge, faded or inverted. Where a point of the
 // picture lands on the card is known exactly, so tests can compare where a
@@ -8,6 +8,8 @@
 #define PDF417_TESTS_SUPPORT_CAMERA_PICTURES_H
 
 #include "support/symbol_pictures.h"
+
+namespace pdf417read::detail {
 
 // A plane homography: (x, y) goes to ((h0 x + h1 y + h2) / w, (h3 x + h4 y + h5) / w)
 // with w = h6 x + h7 y + h8.
@@ -70,5 +72,7 @@ GrayPicture fadedContrast(const GrayPicture& picture, int dark, int light);
 
 // Light on dark.
 GrayPicture invertedPicture(const GrayPicture& picture);
+
+}  // namespace pdf417read::detail
 
 #endif

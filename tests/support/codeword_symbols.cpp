@@ -1,5 +1,7 @@
 #include "support/codeword_symbols.h"
 
+namespace pdf417read::detail {
+
 namespace {
 
 // Field arithmetic of the reference encoder, kept apart from the decoder's
@@ -69,3 +71,5 @@ bool encodeCodewordSymbol(const std::vector<int>& data, ModuleMatrix* symbol) {
     replaceCodeword(symbol, (int)i / columns, (int)i % columns, word[i]);
   return true;
 }
+
+}  // namespace pdf417read::detail

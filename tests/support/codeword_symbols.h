@@ -8,6 +8,8 @@
 
 #include "support/symbol_pictures.h"
 
+namespace pdf417read::detail {
+
 // A PDF417 word: data (entry 0 the length descriptor) followed by t check
 // codewords, so that the whole is divisible by the generator polynomial.
 std::vector<int> encodeWord(const std::vector<int>& data, int t);
@@ -19,5 +21,7 @@ std::vector<int> byteCompactionGroup(const std::string& six);
 // padded with 900, at error-correction level 2. False when the encoder
 // refused the placeholder it starts from.
 bool encodeCodewordSymbol(const std::vector<int>& data, ModuleMatrix* symbol);
+
+}  // namespace pdf417read::detail
 
 #endif

@@ -7,6 +7,8 @@
 
 #include "image/picture_reader.h"
 
+namespace pdf417read::detail {
+
 namespace {
 
 bool isPicture(const std::string& name) {
@@ -31,12 +33,12 @@ void collect(const std::string& folder, std::vector<CorpusPicture>* pictures) {
     }
     if (!isPicture(name)) continue;
     int width = 0, height = 0;
-    unsigned char* grey = loadPictureGray(path.c_str(), &width, &height);
-    if (!grey) continue;
+    unsigned char* gray = loadPictureGray(path.c_str(), &width, &height);
+    if (!gray) continue;
     CorpusPicture picture;
     size_t slash = path.rfind('/', path.rfind('/') - 1);
     picture.name = slash == std::string::npos ? path : path.substr(slash + 1);
-    picture.picture = adoptPicture(grey, width, height);
+    picture.picture = adoptPicture(gray, width, height);
     std::string stem = path.substr(0, path.rfind('.'));
     std::vector<unsigned char> expected = readBytes(stem + ".txt");
     if (expected.empty()) expected = readBytes(stem + ".bin");
@@ -55,3 +57,5 @@ std::vector<CorpusPicture> loadCorpus(const std::string& folder) {
             [](const CorpusPicture& a, const CorpusPicture& b) { return a.name < b.name; });
   return pictures;
 }
+
+}  // namespace pdf417read::detail

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+namespace pdf417read::detail {
+
 static std::string digits(int value, int width) {
   char text[16];
   std::snprintf(text, sizeof text, "%0*d", width, value);
@@ -122,3 +124,5 @@ std::vector<NamedRecord> sampleDocumentRecords() {
   records.insert(records.end(), more.begin(), more.end());
   return records;
 }
+
+}  // namespace pdf417read::detail

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+namespace pdf417read::detail {
+
 struct AamvaSubfile {
   std::string type;                   // "DL", "ID", "ZV"
   std::vector<std::string> elements;  // "DAQT64235789", ...
@@ -35,5 +37,7 @@ struct NamedRecord {
 // Every record above, an AAMVA card of each version 0 to 10 (US and
 // Canadian), the US licence with each deviation real cards carry, named.
 std::vector<NamedRecord> sampleDocumentRecords();
+
+}  // namespace pdf417read::detail
 
 #endif

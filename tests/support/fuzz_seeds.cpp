@@ -8,6 +8,8 @@
 
 #include "support/picture_files.h"
 
+namespace pdf417read::detail {
+
 namespace {
 
 void put32(std::vector<unsigned char>* bytes, int value) {
@@ -24,8 +26,8 @@ std::vector<unsigned char> viewHeader(int width, int height, int stride, int for
   return header;
 }
 
-// Grey pixels spread over the format's channels; with alpha, the colour is
-// black and the alpha makes it as light as the grey (transparent lies on
+// Gray pixels spread over the format's channels; with alpha, the colour is
+// black and the alpha makes it as light as the gray (transparent lies on
 // white paper).
 std::vector<unsigned char> viewSeed(const GrayPicture& picture, int format, int pixelBytes, int padding,
                                     int flags) {
@@ -34,20 +36,20 @@ std::vector<unsigned char> viewSeed(const GrayPicture& picture, int format, int 
                                                flags >> 2);
   for (int y = 0; y < picture.height; y++) {
     for (int x = 0; x < picture.width; x++) {
-      unsigned char grey = picture.pixels[(size_t)y * picture.width + x];
+      unsigned char gray = picture.pixels[(size_t)y * picture.width + x];
       if (pixelBytes == 4)
-        seed.insert(seed.end(), {0, 0, 0, (unsigned char)(255 - grey)});
+        seed.insert(seed.end(), {0, 0, 0, (unsigned char)(255 - gray)});
       else
-        seed.insert(seed.end(), (size_t)pixelBytes, grey);
+        seed.insert(seed.end(), (size_t)pixelBytes, gray);
     }
     seed.insert(seed.end(), (size_t)padding, 0x77);
   }
   return seed;
 }
 
-std::vector<unsigned char> writtenAs(const GrayPicture& picture, const char* extension, bool asGrey) {
+std::vector<unsigned char> writtenAs(const GrayPicture& picture, const char* extension, bool asGray) {
   std::string path = workPath(std::string("seed") + extension);
-  std::vector<unsigned char> bytes = writePicture(picture, path, asGrey) ? readBytes(path) : std::vector<unsigned char>();
+  std::vector<unsigned char> bytes = writePicture(picture, path, asGray) ? readBytes(path) : std::vector<unsigned char>();
   std::remove(path.c_str());
   return bytes;
 }
@@ -91,9 +93,9 @@ std::vector<FuzzSeed> pictureFileSeeds(const SeedSymbol& seed) {
   std::vector<FuzzSeed> files;
   for (const char* extension : {".png", ".bmp", ".jpg", ".tga"})
     files.push_back({extension, writtenAs(seed.picture, extension, false)});
-  files.push_back({"-grey.png", writtenAs(seed.picture, ".png", true)});
+  files.push_back({"-gray.png", writtenAs(seed.picture, ".png", true)});
   const GrayPicture& picture = seed.picture;
-  // Netpbm of every kind: bits, grey and colour, plain and raw, 8 and 16
+  // Netpbm of every kind: bits, gray and colour, plain and raw, 8 and 16
   // bits, and a maximum that is neither.
   const struct {
     const char* magic;
@@ -157,11 +159,11 @@ std::vector<FuzzSeed> convertedSeeds(const SeedSymbol& seed) {
   } kVariants[] = {
       {"-interlace PNG", "png:", "-interlaced.png"},
       {"-depth 16", "png48:", "-16.png"},
-      {"-define png:bit-depth=16 -define png:color-type=0", "png:", "-grey16.png"},
+      {"-define png:bit-depth=16 -define png:color-type=0", "png:", "-gray16.png"},
       {"-interlace JPEG", "jpg:", "-progressive.jpg"},
       {"-type Palette", "bmp3:", "-palette.bmp"},
       {"-type Palette -compress RLE", "bmp3:", "-rle.bmp"},  // refused, as unsupported
-      // One red pixel: a grey picture would be written as grey, not with a palette.
+      // One red pixel: a gray picture would be written as gray, not with a palette.
       {"-fill '#ff0000' -draw 'point 0,0' -type Palette", "tga:", "-palette.tga"},
       {"-fill '#ff0000' -draw 'point 0,0' -type Palette -compress RLE", "tga:", "-palette-rle.tga"},
       {"-compress RLE", "tga:", "-rle.tga"},
@@ -178,3 +180,5 @@ std::vector<FuzzSeed> convertedSeeds(const SeedSymbol& seed) {
   std::remove(source.c_str());
   return files;
 }
+
+}  // namespace pdf417read::detail

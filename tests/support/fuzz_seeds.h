@@ -9,6 +9,8 @@
 
 #include "support/symbol_pictures.h"
 
+namespace pdf417read::detail {
+
 struct FuzzSeed {
   std::string name;
   std::vector<unsigned char> bytes;
@@ -25,7 +27,7 @@ struct SeedSymbol {
 std::vector<SeedSymbol> seedSymbols();
 
 // The picture as files of every format the reader takes: PNG (colour and
-// grey), BMP, JPEG, TGA, Netpbm of every kind (plain and raw, 8 and 16
+// gray), BMP, JPEG, TGA, Netpbm of every kind (plain and raw, 8 and 16
 // bits), TIFF (G3, G4, LZW, Deflate 16-bit, JPEG tiles, two pages), WebP
 // (lossless and lossy) and the encoder's own GIF of the message.
 std::vector<FuzzSeed> pictureFileSeeds(const SeedSymbol& seed);
@@ -40,5 +42,7 @@ std::vector<FuzzSeed> convertedSeeds(const SeedSymbol& seed);
 // format, some with padded rows; and views read must refuse.
 std::vector<FuzzSeed> imageViewSeeds(const SeedSymbol& seed);
 std::vector<FuzzSeed> refusedViewSeeds();
+
+}  // namespace pdf417read::detail
 
 #endif

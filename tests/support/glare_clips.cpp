@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+namespace pdf417read::detail {
+
 GrayPicture glareBand(const GrayPicture& picture, double centre, double halfWidth, double degrees) {
   GrayPicture out = picture;
   double t = degrees * M_PI / 180, nx = std::cos(t), ny = std::sin(t);
@@ -27,3 +29,5 @@ std::vector<GrayPicture> glareClip(const GrayPicture& card, const GlareSweep& sw
   }
   return clip;
 }
+
+}  // namespace pdf417read::detail

@@ -8,6 +8,8 @@
 
 #include "support/symbol_pictures.h"
 
+namespace pdf417read::detail {
+
 // A glare: within `halfWidth` pixels of the line through (centre, middle
 // height) leaning `degrees` from upright, the picture is white; over as
 // much again beyond, it fades back to the picture.
@@ -25,5 +27,7 @@ struct GlareSweep {
 // The clip: the card under the glare, its centre moving evenly from `from`
 // to `to`, on a white picture large enough for the card's drift.
 std::vector<GrayPicture> glareClip(const GrayPicture& card, const GlareSweep& sweep);
+
+}  // namespace pdf417read::detail
 
 #endif

@@ -4,6 +4,8 @@
 
 #include <cstring>
 
+namespace pdf417read::detail {
+
 bool encodeMessageSymbol(const MessageSymbol& message, ModuleMatrix* symbol, std::string* error) {
   zint_symbol* z = ZBarcode_Create();
   if (!z) return false;
@@ -41,3 +43,5 @@ std::string writeMessageSymbol(const MessageSymbol& message, const std::string& 
   writePicture(drawMessageSymbol(message), path);
   return path;
 }
+
+}  // namespace pdf417read::detail

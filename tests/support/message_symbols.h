@@ -11,6 +11,8 @@
 
 #include "support/symbol_pictures.h"
 
+namespace pdf417read::detail {
+
 struct EciSegment {
   int eci = 0;       // 0: no ECI designator
   std::string text;  // UTF-8; the encoder converts it to the ECI's set
@@ -36,5 +38,7 @@ pdf417read::ReadResult readMessageSymbol(const MessageSymbol& message);
 
 // Encodes, draws and writes the symbol as a PNG under the scratch folder.
 std::string writeMessageSymbol(const MessageSymbol& message, const std::string& name);
+
+}  // namespace pdf417read::detail
 
 #endif

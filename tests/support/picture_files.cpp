@@ -13,6 +13,8 @@
 #include <webp/encode.h>
 #endif
 
+namespace pdf417read::detail {
+
 std::vector<unsigned char> pnmFile(const GrayPicture& picture, const char* magic, int maxValue) {
   int kind = magic[1] - '0';
   bool plain = kind <= 3, bits = kind == 1 || kind == 4, colour = kind == 3 || kind == 6;
@@ -58,7 +60,7 @@ bool tiffAvailable() { return true; }
 namespace {
 
 // A row of the page as the layout stores it.
-std::vector<unsigned char> tiffRow(const unsigned char* grey, int width, const TiffLayout& layout) {
+std::vector<unsigned char> tiffRow(const unsigned char* gray, int width, const TiffLayout& layout) {
   std::vector<unsigned char> row;
   int colours = layout.colour ? 3 : 1, samples = colours + (layout.alpha ? 1 : 0);
   if (layout.bits == 1) {
@@ -66,12 +68,12 @@ std::vector<unsigned char> tiffRow(const unsigned char* grey, int width, const T
     // Photometric min-is-white: a set bit is black; a set alpha bit opaque.
     for (int x = 0; x < width; x++)
       for (int s = 0; s < samples; s++)
-        if (s == colours || grey[x] < 128) row[(x * samples + s) / 8] |= (unsigned char)(0x80 >> ((x * samples + s) % 8));
+        if (s == colours || gray[x] < 128) row[(x * samples + s) / 8] |= (unsigned char)(0x80 >> ((x * samples + s) % 8));
     return row;
   }
   for (int x = 0; x < width; x++)
     for (int s = 0; s < samples; s++) {
-      unsigned char level = s == colours ? 255 : grey[x];
+      unsigned char level = s == colours ? 255 : gray[x];
       if (layout.bits == 8) {
         row.push_back(level);
         continue;
@@ -150,7 +152,7 @@ bool webpAvailable() { return true; }
 
 std::vector<unsigned char> webpFile(const GrayPicture& picture, bool lossless) {
   std::vector<unsigned char> rgb;
-  for (unsigned char grey : picture.pixels) rgb.insert(rgb.end(), 3, grey);
+  for (unsigned char gray : picture.pixels) rgb.insert(rgb.end(), 3, gray);
   uint8_t* output = nullptr;
   int stride = picture.width * 3;
   size_t size = lossless ? WebPEncodeLosslessRGB(rgb.data(), picture.width, picture.height, stride, &output)
@@ -166,3 +168,5 @@ bool webpAvailable() { return false; }
 std::vector<unsigned char> webpFile(const GrayPicture&, bool) { return {}; }
 
 #endif
+
+}  // namespace pdf417read::detail

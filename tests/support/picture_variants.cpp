@@ -5,11 +5,13 @@
 #include <cstring>
 
 #include "image/picture_reader.h"
-#include "locate/grey_histogram.h"
+#include "locate/gray_histogram.h"
+
+namespace pdf417read::detail {
 
 enum {
-  MIN_ENLARGE = 2, MAX_ENLARGE = 4,
-  MIN_SHRINK = 2, MAX_SHRINK = 8,
+  kMinEnlarge = 2, kMaxEnlarge = 4,
+  kMinShrink = 2, kMaxShrink = 8,
 };
 
 static bool sizeFits(long long width, long long height) {
@@ -17,8 +19,8 @@ static bool sizeFits(long long width, long long height) {
          width * height <= kMaxPicturePixels;
 }
 
-static bool validPicture(const unsigned char* grey, int width, int height) {
-  return grey && sizeFits(width, height);
+static bool validPicture(const unsigned char* gray, int width, int height) {
+  return gray && sizeFits(width, height);
 }
 
 // Clears the size outputs, so a refused call leaves no stale size behind.
@@ -40,16 +42,16 @@ static unsigned char* newPicture(long long width, long long height, int* newWidt
   return picture;
 }
 
-unsigned char* padPicture(const unsigned char* grey, int width, int height, int margin,
+unsigned char* padPicture(const unsigned char* gray, int width, int height, int margin,
                           unsigned char level, int* newWidth, int* newHeight) {
-  if (!validPicture(grey, width, height) || margin < 0) return refuse(newWidth, newHeight);
+  if (!validPicture(gray, width, height) || margin < 0) return refuse(newWidth, newHeight);
   long long paddedWidth = width + 2LL * margin, paddedHeight = height + 2LL * margin;
   unsigned char* padded = newPicture(paddedWidth, paddedHeight, newWidth, newHeight);
   if (!padded) return nullptr;
   memset(padded, level, (size_t)paddedWidth * (size_t)paddedHeight);
   for (int y = 0; y < height; y++)
     memcpy(padded + (size_t)(y + margin) * (size_t)paddedWidth + margin,
-           grey + (size_t)y * width, (size_t)width);
+           gray + (size_t)y * width, (size_t)width);
   return padded;
 }
 
@@ -71,9 +73,9 @@ static SamplePair enlargedSample(int o, int factor, int size) {
   return pair;
 }
 
-unsigned char* enlargePicture(const unsigned char* grey, int width, int height, int factor,
+unsigned char* enlargePicture(const unsigned char* gray, int width, int height, int factor,
                               int* newWidth, int* newHeight) {
-  if (!validPicture(grey, width, height) || factor < MIN_ENLARGE || factor > MAX_ENLARGE)
+  if (!validPicture(gray, width, height) || factor < kMinEnlarge || factor > kMaxEnlarge)
     return refuse(newWidth, newHeight);
   long long bigWidth = (long long)width * factor, bigHeight = (long long)height * factor;
   unsigned char* big = newPicture(bigWidth, bigHeight, newWidth, newHeight);
@@ -81,8 +83,8 @@ unsigned char* enlargePicture(const unsigned char* grey, int width, int height, 
   int scale = 2 * factor, area = scale * scale;
   for (int y = 0; y < bigHeight; y++) {
     SamplePair row = enlargedSample(y, factor, height);
-    const unsigned char* upper = grey + (size_t)row.first * width;
-    const unsigned char* lower = grey + (size_t)row.second * width;
+    const unsigned char* upper = gray + (size_t)row.first * width;
+    const unsigned char* lower = gray + (size_t)row.second * width;
     unsigned char* out = big + (size_t)y * (size_t)bigWidth;
     for (int x = 0; x < bigWidth; x++) {
       SamplePair column = enlargedSample(x, factor, width);
@@ -96,18 +98,18 @@ unsigned char* enlargePicture(const unsigned char* grey, int width, int height, 
 }
 
 // Rounded mean of the block [x0, x1) x [y0, y1).
-static unsigned char blockMean(const unsigned char* grey, int width, int x0, int x1, int y0,
+static unsigned char blockMean(const unsigned char* gray, int width, int x0, int x1, int y0,
                                int y1) {
   int sum = 0;
   for (int y = y0; y < y1; y++)
-    for (int x = x0; x < x1; x++) sum += grey[(size_t)y * width + x];
+    for (int x = x0; x < x1; x++) sum += gray[(size_t)y * width + x];
   int count = (x1 - x0) * (y1 - y0);
   return (unsigned char)((sum + count / 2) / count);
 }
 
-unsigned char* shrinkPicture(const unsigned char* grey, int width, int height, int factor,
+unsigned char* shrinkPicture(const unsigned char* gray, int width, int height, int factor,
                              int* newWidth, int* newHeight) {
-  if (!validPicture(grey, width, height) || factor < MIN_SHRINK || factor > MAX_SHRINK)
+  if (!validPicture(gray, width, height) || factor < kMinShrink || factor > kMaxShrink)
     return refuse(newWidth, newHeight);
   int smallWidth = (width + factor - 1) / factor, smallHeight = (height + factor - 1) / factor;
   unsigned char* small = newPicture(smallWidth, smallHeight, newWidth, newHeight);
@@ -116,15 +118,15 @@ unsigned char* shrinkPicture(const unsigned char* grey, int width, int height, i
     int y0 = y * factor, y1 = y0 + factor < height ? y0 + factor : height;
     for (int x = 0; x < smallWidth; x++) {
       int x0 = x * factor, x1 = x0 + factor < width ? x0 + factor : width;
-      small[(size_t)y * smallWidth + x] = blockMean(grey, width, x0, x1, y0, y1);
+      small[(size_t)y * smallWidth + x] = blockMean(gray, width, x0, x1, y0, y1);
     }
   }
   return small;
 }
 
-unsigned char* turnPictureQuarter(const unsigned char* grey, int width, int height,
+unsigned char* turnPictureQuarter(const unsigned char* gray, int width, int height,
                                   int quarterTurns, int* newWidth, int* newHeight) {
-  if (!validPicture(grey, width, height)) return refuse(newWidth, newHeight);
+  if (!validPicture(gray, width, height)) return refuse(newWidth, newHeight);
   int turns = (quarterTurns % 4 + 4) % 4;
   int turnedWidth = turns % 2 ? height : width, turnedHeight = turns % 2 ? width : height;
   unsigned char* turned = newPicture(turnedWidth, turnedHeight, newWidth, newHeight);
@@ -137,7 +139,7 @@ unsigned char* turnPictureQuarter(const unsigned char* grey, int width, int heig
       if (turns == 1) sourceX = y, sourceY = height - 1 - x;
       if (turns == 2) sourceX = width - 1 - x, sourceY = height - 1 - y;
       if (turns == 3) sourceX = width - 1 - y, sourceY = x;
-      out[x] = grey[(size_t)sourceY * width + sourceX];
+      out[x] = gray[(size_t)sourceY * width + sourceX];
     }
   }
   return turned;
@@ -154,32 +156,32 @@ static long long turnedSide(double extent, int alignedSide) {
 }
 
 // Pixel (x, y) of the input, or fill outside it.
-static double pixelOrFill(const unsigned char* grey, int width, int height, int x, int y,
+static double pixelOrFill(const unsigned char* gray, int width, int height, int x, int y,
                           unsigned char fill) {
   if (x < 0 || y < 0 || x >= width || y >= height) return fill;
-  return grey[(size_t)y * width + x];
+  return gray[(size_t)y * width + x];
 }
 
 // Bilinear sample at (sx, sy); neighbours outside the picture count as fill,
 // so its border blends into the fill instead of smearing outward.
-static unsigned char bilinearSample(const unsigned char* grey, int width, int height, double sx,
+static unsigned char bilinearSample(const unsigned char* gray, int width, int height, double sx,
                                     double sy, unsigned char fill) {
   if (!(sx > -1.0 && sy > -1.0 && sx < width && sy < height)) return fill;
   double floorX = std::floor(sx), floorY = std::floor(sy);
   int x = (int)floorX, y = (int)floorY;
   double fx = sx - floorX, fy = sy - floorY;
-  double top = pixelOrFill(grey, width, height, x, y, fill) * (1 - fx) +
-               pixelOrFill(grey, width, height, x + 1, y, fill) * fx;
-  double bottom = pixelOrFill(grey, width, height, x, y + 1, fill) * (1 - fx) +
-                  pixelOrFill(grey, width, height, x + 1, y + 1, fill) * fx;
+  double top = pixelOrFill(gray, width, height, x, y, fill) * (1 - fx) +
+               pixelOrFill(gray, width, height, x + 1, y, fill) * fx;
+  double bottom = pixelOrFill(gray, width, height, x, y + 1, fill) * (1 - fx) +
+                  pixelOrFill(gray, width, height, x + 1, y + 1, fill) * fx;
   double value = top * (1 - fy) + bottom * fy + 0.5;
   return (unsigned char)(value < 0 ? 0 : (value > 255 ? 255 : value));
 }
 
-unsigned char* rotatePicture(const unsigned char* grey, int width, int height,
+unsigned char* rotatePicture(const unsigned char* gray, int width, int height,
                              double angleRadians, unsigned char fill, int* newWidth,
                              int* newHeight) {
-  if (!validPicture(grey, width, height) || !std::isfinite(angleRadians))
+  if (!validPicture(gray, width, height) || !std::isfinite(angleRadians))
     return refuse(newWidth, newHeight);
   double cosine = std::cos(angleRadians), sine = std::sin(angleRadians);
   double across = width * std::fabs(cosine) + height * std::fabs(sine);
@@ -200,15 +202,17 @@ unsigned char* rotatePicture(const unsigned char* grey, int width, int height,
       double dx = x - outCentreX;
       double sx = inCentreX + cosine * dx + sine * dy;
       double sy = inCentreY - sine * dx + cosine * dy;
-      out[x] = bilinearSample(grey, width, height, sx, sy, fill);
+      out[x] = bilinearSample(gray, width, height, sx, sy, fill);
     }
   }
   return turned;
 }
 
-int lightLevel(const unsigned char* grey, int width, int height) {
-  if (!validPicture(grey, width, height)) return 255;
+int lightLevel(const unsigned char* gray, int width, int height) {
+  if (!validPicture(gray, width, height)) return 255;
   unsigned histogram[256];
-  countGreyLevels(grey, width, height, (size_t)width, histogram);
-  return greyPercentile(histogram, 90);
+  countGrayLevels(gray, width, height, (size_t)width, histogram);
+  return grayPercentile(histogram, 90);
 }
+
+}  // namespace pdf417read::detail

@@ -7,6 +7,8 @@
 
 #include "support/symbol_pictures.h"
 
+namespace pdf417read::detail {
+
 ProgramRun runProgramAt(const std::string& program, const std::vector<std::string>& args,
                         const std::string& stdinPath) {
   std::string command = program;
@@ -24,3 +26,5 @@ ProgramRun runProgramAt(const std::string& program, const std::vector<std::strin
   run.err.assign(errBytes.begin(), errBytes.end());
   return run;
 }
+
+}  // namespace pdf417read::detail

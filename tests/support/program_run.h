@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+namespace pdf417read::detail {
+
 struct ProgramRun {
   int status = -1;
   std::string out;
@@ -22,5 +24,7 @@ inline ProgramRun runProgram(const std::vector<std::string>& args, const std::st
   return runProgramAt(PDF417READ_BINARY, args, stdinPath);
 }
 #endif
+
+}  // namespace pdf417read::detail
 
 #endif

@@ -11,6 +11,8 @@
 
 #include "codeword/pattern_table.h"
 
+namespace pdf417read::detail {
+
 bool takeEncoded(zint_symbol* z, int status, ModuleMatrix* symbol, std::string* error) {
   if (status >= ZINT_ERROR) {
     if (error) *error = z->errtxt;
@@ -75,11 +77,11 @@ static bool endsWith(const std::string& text, const char* suffix) {
   return text.size() >= n && text.compare(text.size() - n, n, suffix) == 0;
 }
 
-bool writePicture(const GrayPicture& picture, const std::string& path, bool asGrey, int jpegQuality) {
+bool writePicture(const GrayPicture& picture, const std::string& path, bool asGray, int jpegQuality) {
   std::vector<unsigned char> rgb;
   const unsigned char* data = picture.pixels.data();
   int channels = 1;
-  if (!asGrey) {
+  if (!asGray) {
     channels = 3;
     rgb.resize(picture.pixels.size() * 3);
     for (size_t i = 0; i < picture.pixels.size(); i++)
@@ -191,3 +193,5 @@ bool writeBytes(const std::string& path, const std::vector<unsigned char>& bytes
   bool written = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
   return std::fclose(file) == 0 && written;
 }
+
+}  // namespace pdf417read::detail

@@ -5,6 +5,11 @@
 #include <string>
 #include <vector>
 
+// libzint's symbol, taken by takeEncoded.
+struct zint_symbol;
+
+namespace pdf417read::detail {
+
 struct SymbolOptions {
   int columns = 0;    // data columns 1..30, 0 = encoder's choice
   int rows = 0;       // rows 3..90, 0 = encoder's choice
@@ -43,7 +48,6 @@ bool encodeSymbol(const std::string& data, const SymbolOptions& options, ModuleM
 
 // Takes the modules of a symbol libzint encoded with this status, or its
 // error message, and deletes the zint symbol either way.
-struct zint_symbol;
 bool takeEncoded(zint_symbol* encoded, int status, ModuleMatrix* symbol, std::string* error);
 
 GrayPicture drawSymbol(const ModuleMatrix& symbol, const DrawOptions& options);
@@ -52,15 +56,15 @@ GrayPicture drawSymbol(const ModuleMatrix& symbol, const DrawOptions& options);
 // `modulePixels` wide, rows three modules high, turned `rotation` degrees.
 GrayPicture messagePicture(const std::string& data, int rotation = 0, int modulePixels = 3);
 
-// Writes by extension: .png, .bmp, .tga, .jpg (at jpegQuality, 1..100). Grey
-// pictures are written as three equal channels unless asGrey is set.
-bool writePicture(const GrayPicture& picture, const std::string& path, bool asGrey = false,
+// Writes by extension: .png, .bmp, .tga, .jpg (at jpegQuality, 1..100). Gray
+// pictures are written as three equal channels unless asGray is set.
+bool writePicture(const GrayPicture& picture, const std::string& path, bool asGray = false,
                   int jpegQuality = 95);
 
-// A width x height picture of one grey level.
+// A width x height picture of one gray level.
 GrayPicture blankPicture(int width, int height, unsigned char level = 255);
 
-// A malloc'd grey buffer of width * height bytes (as the library's picture
+// A malloc'd gray buffer of width * height bytes (as the library's picture
 // functions return them) as a picture; the buffer is freed. An empty picture
 // for a null buffer.
 GrayPicture adoptPicture(unsigned char* pixels, int width, int height);
@@ -94,5 +98,7 @@ void blotCodeword(ModuleMatrix* symbol, int row, int column);
 // A file path in a scratch folder of the running test's own: test binaries,
 // and the tests within one, may run at the same time (work_path.cpp).
 std::string workPath(const std::string& name);
+
+}  // namespace pdf417read::detail
 
 #endif

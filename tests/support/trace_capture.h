@@ -7,6 +7,8 @@
 
 #include "runtime/trace.h"
 
+namespace pdf417read::detail {
+
 class TraceCapture {
  public:
   TraceCapture() { previous_ = setTraceSink({append, &text_}); }
@@ -22,5 +24,7 @@ class TraceCapture {
   std::string text_;
   TraceSink previous_;
 };
+
+}  // namespace pdf417read::detail
 
 #endif

@@ -13,6 +13,8 @@
 #define TEST_WORK_DIR "/tmp"
 #endif
 
+namespace pdf417read::detail {
+
 namespace {
 
 std::string currentTestFolder() {
@@ -30,3 +32,5 @@ std::string workPath(const std::string& name) {
   std::filesystem::create_directories(folder, ignored);
   return folder + "/" + name;
 }
+
+}  // namespace pdf417read::detail

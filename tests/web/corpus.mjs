@@ -79,7 +79,7 @@ export function comparable(symbol) {
   return { ...symbol, bytes: Buffer.from(symbol.bytes).toString("base64") };
 }
 
-// A picture's pixels, decoded by ffmpeg: {data, width, height} in RGBA or grey.
+// A picture's pixels, decoded by ffmpeg: {data, width, height} in RGBA or gray.
 export function pixelsOf(file, format = "rgba") {
   const probe = execFileSync("ffprobe", ["-v", "error", "-select_streams", "v:0", "-show_entries",
     "stream=width,height", "-of", "csv=p=0", file]).toString().trim().split(",");

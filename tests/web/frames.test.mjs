@@ -8,7 +8,7 @@ import { FrameReader, heapBytesInUse, read } from "pdf417read";
 const message = "LICENCE 0123456789 ANYTOWN DRIVER CLASS C; frames read together give every codeword.";
 
 // zint's symbol of 6 data columns at level 2 drawn from its module dump as
-// grey pixels: modules 2 pixels wide, rows 6 high, a white margin of 12
+// gray pixels: modules 2 pixels wide, rows 6 high, a white margin of 12
 // pixels; and where its bars begin and how wide a module is.
 function symbolPixels() {
   const dump = execFileSync("zint", ["-b", "PDF417", "--cols=6", "--secure=2", "--dump", "-d", message])

@@ -34,7 +34,7 @@ test("reads every corpus picture from RGBA pixels as the program reads the file"
   for (const { file } of pictures) assertSameAsProgram(await read(pixelsOf(file, "rgba")), file);
 });
 
-test("takes grey pixels, an ArrayBuffer and a Blob", async () => {
+test("takes gray pixels, an ArrayBuffer and a Blob", async () => {
   const bytes = readFileSync(first.file);
   const arrayBuffer = bytes.buffer.slice(bytes.byteOffset, bytes.byteOffset + bytes.byteLength);
   const inputs = [pixelsOf(first.file, "gray"), arrayBuffer, new Blob([bytes])];

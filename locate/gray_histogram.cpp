@@ -1,16 +1,18 @@
-#include "locate/grey_histogram.h"
+#include "locate/gray_histogram.h"
+
+namespace pdf417read::detail {
 
 namespace {
 
-enum { kGreyLevels = 256 };
+enum { kGrayLevels = 256 };
 
 // Four tables take turns so that runs of equal bytes do not wait on each
 // other's increments. Inlined into each caller, so that the steps of a whole
 // picture's count are constants.
 __attribute__((always_inline)) inline void countLevels(const unsigned char* pixels, int width, int height,
                                                        size_t stride, int rowStep, int columnStep,
-                                                       unsigned histogram[kGreyLevels]) {
-  unsigned counts[4][kGreyLevels] = {};
+                                                       unsigned histogram[kGrayLevels]) {
+  unsigned counts[4][kGrayLevels] = {};
   for (int y = 0; y < height; y += rowStep) {
     const unsigned char* row = pixels + (size_t)y * stride;
     int x = 0;
@@ -22,27 +24,29 @@ __attribute__((always_inline)) inline void countLevels(const unsigned char* pixe
     }
     for (; x < width; x += columnStep) counts[0][row[x]]++;
   }
-  for (int k = 0; k < kGreyLevels; k++) histogram[k] = counts[0][k] + counts[1][k] + counts[2][k] + counts[3][k];
+  for (int k = 0; k < kGrayLevels; k++) histogram[k] = counts[0][k] + counts[1][k] + counts[2][k] + counts[3][k];
 }
 
 }  // namespace
 
-void countGreyLevels(const unsigned char* pixels, int width, int height, size_t stride, unsigned histogram[256]) {
+void countGrayLevels(const unsigned char* pixels, int width, int height, size_t stride, unsigned histogram[256]) {
   countLevels(pixels, width, height, stride, 1, 1, histogram);
 }
 
-void countSampledGreyLevels(const unsigned char* pixels, int width, int height, size_t stride, int rowStep,
+void countSampledGrayLevels(const unsigned char* pixels, int width, int height, size_t stride, int rowStep,
                             int columnStep, unsigned histogram[256]) {
   countLevels(pixels, width, height, stride, rowStep < 1 ? 1 : rowStep, columnStep < 1 ? 1 : columnStep, histogram);
 }
 
-int greyPercentile(const unsigned histogram[256], int percent) {
+int grayPercentile(const unsigned histogram[256], int percent) {
   long long total = 0;
-  for (int level = 0; level < kGreyLevels; level++) total += histogram[level];
+  for (int level = 0; level < kGrayLevels; level++) total += histogram[level];
   long long seen = 0;
-  for (int level = 0; level < kGreyLevels; level++) {
+  for (int level = 0; level < kGrayLevels; level++) {
     seen += histogram[level];
     if (seen * 100 >= total * percent) return level;
   }
-  return kGreyLevels - 1;
+  return kGrayLevels - 1;
 }
+
+}  // namespace pdf417read::detail
