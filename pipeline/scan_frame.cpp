@@ -53,11 +53,19 @@ Frame recut(const Frame& f, double top, double bottom) {
 
 namespace {
 
-// The stretch of levels an edge was seen over.
-void edgeLevels(const Edge& edge, Vec down, double* top, double* bottom) {
-  double a = dot(edge.point + edge.along * edge.first, down), b = dot(edge.point + edge.along * edge.last, down);
+// The stretch of levels between `first` and `last` along an edge.
+void edgeLevels(const Edge& edge, Vec down, double first, double last, double* top, double* bottom) {
+  double a = dot(edge.point + edge.along * first, down), b = dot(edge.point + edge.along * last, down);
   *top = std::fmin(a, b);
   *bottom = std::fmax(a, b);
+}
+
+// The outermost scan lines that showed a pattern lie a step inside the
+// symbol.
+void padLevels(Levels* levels, int step, double module) {
+  double pad = step + module;
+  levels->leftTop -= pad, levels->rightTop -= pad;
+  levels->leftBottom += pad, levels->rightBottom += pad;
 }
 
 }  // namespace
@@ -70,8 +78,8 @@ Levels candidateLevels(const Candidate& c, int step) {
   Levels levels;
   const Edge& left = c.start.present ? c.start : c.stop;
   const Edge& right = c.stop.present ? c.stop : c.start;
-  edgeLevels(left, down, &levels.leftTop, &levels.leftBottom);
-  edgeLevels(right, down, &levels.rightTop, &levels.rightBottom);
+  edgeLevels(left, down, left.first, left.last, &levels.leftTop, &levels.leftBottom);
+  edgeLevels(right, down, right.first, right.last, &levels.rightTop, &levels.rightBottom);
   // A side seen much shorter than the other was hidden in part (damage,
   // a stroke across it): both sides take the longer one's levels. Not so
   // when its modules are narrower still: that side lies further away.
@@ -81,9 +89,20 @@ Levels candidateLevels(const Candidate& c, int step) {
                      0.9 * std::fmin(leftLength, rightLength) / std::fmax(leftLength, rightLength);
   if (!farther && rightLength < 0.75 * leftLength) levels.rightTop = levels.leftTop, levels.rightBottom = levels.leftBottom;
   if (!farther && leftLength < 0.75 * rightLength) levels.leftTop = levels.rightTop, levels.leftBottom = levels.rightBottom;
-  double pad = step + left.module;
-  levels.leftTop -= pad, levels.rightTop -= pad;
-  levels.leftBottom += pad, levels.rightBottom += pad;
+  padLevels(&levels, step, left.module);
+  return levels;
+}
+
+// Lines askew to a low symbol see a start pattern's inner edge near one end
+// and a stop pattern's near the other, and each whole pattern over all of
+// it: a pair that met so is cut where the whole patterns were seen.
+Levels patternLevels(const Candidate& c, int step) {
+  if (!c.start.present || !c.stop.present) return candidateLevels(c, step);
+  Vec down = downOf(c.across);
+  Levels levels;
+  edgeLevels(c.start, down, c.start.patternFirst, c.start.patternLast, &levels.leftTop, &levels.leftBottom);
+  edgeLevels(c.stop, down, c.stop.patternFirst, c.stop.patternLast, &levels.rightTop, &levels.rightBottom);
+  padLevels(&levels, step, c.start.module);
   return levels;
 }
 

@@ -43,6 +43,11 @@ Frame recut(const Frame& f, double top, double bottom);
 // scan_frame.cpp).
 Levels candidateLevels(const Candidate& c, int step);
 
+// The levels a pair's whole patterns were seen over, a little longer at
+// both ends: for pairs that met by their whole patterns (see
+// Candidate::byPatterns). A single edge's are candidateLevels'.
+Levels patternLevels(const Candidate& c, int step);
+
 // A point well inside the symbol a candidate would be.
 Vec candidateCentre(const Candidate& c);
 

@@ -238,7 +238,9 @@ int buildCandidates(const PatternTrail* trails, int count, Candidate* candidates
       // edges pair with none, the whole patterns, which both span the
       // symbol, are compared.
       int stop = closingStop(edges, edgeCount, i, false);
+      c.byPatterns = stop < 0;
       if (stop < 0) stop = closingStop(edges, edgeCount, i, true);
+      c.byPatterns = c.byPatterns && stop >= 0;
       if (stop >= 0) {
         c.stop = edges[stop].edge;
         // Across the symbol halfway between the two sides: in perspective
@@ -256,6 +258,7 @@ int buildCandidates(const PatternTrail* trails, int count, Candidate* candidates
       c.stop = edges[i].edge;
       c.across = edges[i].across;
       c.hits = c.stop.hits;
+      c.byPatterns = false;
     }
   }
   std::free(paired);

@@ -45,6 +45,9 @@ struct Candidate {
   Edge start, stop;
   Vec across;  // unit vector from the start pattern towards the stop pattern
   int hits;
+  // The pair met by the stretches their whole patterns were seen over,
+  // their inner edges pairing with none (see buildCandidates).
+  bool byPatterns;
 };
 
 // The candidates the trails (strongest first) show, strongest first: every

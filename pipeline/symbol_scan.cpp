@@ -200,7 +200,7 @@ bool readWithFarPattern(ScanContext* ctx, const Candidate& c, int step) {
 // edges alone: a stray stop sighting in the data can pair with a true start.
 // A single edge that does not read may be the near one of a steep view.
 void readCandidate(ScanContext* ctx, const Candidate& c, int step) {
-  if (readStretch(ctx, c, candidateLevels(c, step), 0)) return;
+  if (readStretch(ctx, c, c.byPatterns ? patternLevels(c, step) : candidateLevels(c, step), 0)) return;
   if (!c.start.present || !c.stop.present) {
     readWithFarPattern(ctx, c, step);
     return;
