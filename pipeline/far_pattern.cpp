@@ -201,6 +201,8 @@ bool findFarPattern(const ScanContext* ctx, const Candidate& c, int gridColumns,
   far.point = (ends[0] + ends[1]) * 0.5;
   far.along = unit(ends[1] - ends[0]);
   far.first = -0.5 * length, far.last = 0.5 * length;
+  far.patternFirst = far.first, far.patternLast = far.last;
+  far.outerShift = Vec{0.0, 0.0};
   far.module = module;
   far.hits = 0;
   *both = c;

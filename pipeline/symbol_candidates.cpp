@@ -43,7 +43,8 @@ Edge edgeOf(const PatternTrail& trail) {
   edge.last = (trail.lastLine - middle) * stretch;
   edge.module = trail.moduleAlong / stretch;
   edge.hits = trail.hits;
-  double reach = dot(pictureOf(trail.direction, 0.0, trail.outerOffset - trail.offset), edge.along);
+  edge.outerShift = pictureOf(trail.direction, 0.0, trail.outerOffset - trail.offset);
+  double reach = dot(edge.outerShift, edge.along);
   edge.patternFirst = edge.first + std::fmin(reach, 0.0);
   edge.patternLast = edge.last + std::fmax(reach, 0.0);
   return edge;
@@ -65,12 +66,31 @@ void stretchAlong(const Edge& edge, Vec origin, Vec along, double* first, double
   *last = std::fmax(a, b);
 }
 
-// The same for the stretch of the whole pattern (Edge::patternFirst).
-void patternAlong(const Edge& edge, Vec origin, Vec along, double* first, double* last) {
-  double a = dot(edge.point + edge.along * edge.patternFirst - origin, along);
-  double b = dot(edge.point + edge.along * edge.patternLast - origin, along);
-  *first = std::fmin(a, b);
-  *last = std::fmax(a, b);
+// The stretch of an edge's whole pattern, its inner stretch and where the
+// lines that saw it met its outer edge, as positions along the line through
+// `origin` in direction `along`.
+void wholeAlong(const Edge& edge, Vec origin, Vec along, double* first, double* last) {
+  double a, b;
+  stretchAlong(edge, origin, along, &a, &b);
+  double reach = dot(edge.outerShift, along);
+  *first = std::fmin(a, a + reach);
+  *last = std::fmax(b, b + reach);
+}
+
+// The middle of the stretch a pattern was seen over: halfway between the
+// ends of its inner stretch and of its outer one.
+Vec patternCentre(const Edge& edge) {
+  return edge.point + edge.along * ((edge.first + edge.last) * 0.5) + edge.outerShift * 0.5;
+}
+
+// The pattern edge turned to run along `along` about its point, the
+// stretches it was seen over measured anew.
+Edge turnedTo(const Edge& edge, Vec along) {
+  Edge turned = edge;
+  turned.along = dot(along, edge.along) < 0 ? along * -1.0 : along;
+  stretchAlong(edge, edge.point, turned.along, &turned.first, &turned.last);
+  wholeAlong(edge, edge.point, turned.along, &turned.patternFirst, &turned.patternLast);
+  return turned;
 }
 
 // A pattern edge as every scan that saw it shows it together: the rows,
@@ -155,6 +175,14 @@ Vec betweenAlongs(Vec a, Vec b) {
   return length > 1e-9 ? sum * (1.0 / length) : a;
 }
 
+// Across a pair seen askew: from the middle of the start pattern to that of
+// the stop pattern (see patternCentre), which both lie halfway down it.
+Vec pairAcross(const Edge& start, const Edge& stop) {
+  Vec between = patternCentre(stop) - patternCentre(start);
+  double length = std::sqrt(dot(between, between));
+  return length > 1e-9 ? between * (1.0 / length) : Vec{0.0, 0.0};
+}
+
 // Whether the lines of two edges, `down` halfway between their directions,
 // meet beyond both ends of the shorter one's stretch by a margin: the sides
 // of a symbol in perspective lean towards a point away from the symbol,
@@ -176,7 +204,8 @@ bool meetAway(const Edge& s, const Edge& e, Vec down, double first, double last)
 // length, measured along the direction halfway between the two. Compared in
 // the start edge's own frame, so that a symbol at any angle pairs alike.
 // `wholePatterns`: the stretches the whole patterns were seen over stand
-// for the edges' (see Edge::patternFirst). -1 when none.
+// for the edges' (see Edge::patternFirst), compared across the line between
+// the patterns' middles. -1 when none.
 int closingStop(const SeenEdge* edges, int count, int start, bool wholePatterns) {
   const Edge& s = edges[start].edge;
   int best = -1;
@@ -187,8 +216,14 @@ int closingStop(const SeenEdge* edges, int count, int start, bool wholePatterns)
     Vec down = betweenAlongs(s.along, e.along);
     double sFirst, sLast, eFirst, eLast;
     if (wholePatterns) {
-      patternAlong(s, s.point, down, &sFirst, &sLast);
-      patternAlong(e, s.point, down, &eFirst, &eLast);
+      // Edges seen on a few lines only lean by some degrees, which a
+      // symbol's width makes many pixels: the symbol's own down is across
+      // the line between the middles of its two patterns.
+      Vec across = pairAcross(s, e);
+      if (dot(across, edges[start].across) < 0.9 || dot(across, edges[i].across) < 0.9) continue;
+      down = downOf(across);
+      wholeAlong(s, s.point, down, &sFirst, &sLast);
+      wholeAlong(e, s.point, down, &eFirst, &eLast);
     } else {
       stretchAlong(s, s.point, down, &sFirst, &sLast);
       stretchAlong(e, s.point, down, &eFirst, &eLast);
@@ -200,7 +235,7 @@ int closingStop(const SeenEdge* edges, int count, int start, bool wholePatterns)
     // only; the patterns of one symbol run along most of its height, and
     // the same scans see both about as often.
     if (overlap < 0.5 * shorter || shorter < 0.2 * longer) continue;
-    if (!meetAway(s, e, down, std::fmax(sFirst, eFirst), std::fmin(sLast, eLast))) continue;
+    if (!wholePatterns && !meetAway(s, e, down, std::fmax(sFirst, eFirst), std::fmin(sLast, eLast))) continue;
     if (!modulesAgree(s, sLast - sFirst, e, eLast - eFirst)) continue;
     double sDensity = s.hits / (sLast - sFirst + 1.0), eDensity = e.hits / (eLast - eFirst + 1.0);
     if (eDensity < 0.2 * sDensity || sDensity < 0.2 * eDensity) continue;
@@ -248,6 +283,13 @@ int buildCandidates(const PatternTrail* trails, int count, Candidate* candidates
         Vec both = c.across + edges[stop].across;
         c.across = both * (1.0 / std::sqrt(dot(both, both)));
         paired[stop] = true;
+      }
+      if (c.byPatterns) {
+        // Both edges as the line between their patterns' middles squares
+        // them: each was seen on too few lines to lie well on its own.
+        c.across = pairAcross(c.start, c.stop);
+        c.start = turnedTo(c.start, downOf(c.across));
+        c.stop = turnedTo(c.stop, downOf(c.across));
       }
       c.hits = c.start.hits + (stop >= 0 ? c.stop.hits : 0);
     }

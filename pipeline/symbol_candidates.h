@@ -36,6 +36,8 @@ struct Edge {
   // too: a scan line crossing the pattern askew meets its outer edge
   // further up or down the symbol than its inner one.
   double patternFirst, patternLast;
+  // From the inner edge to the outer one along the scan lines that saw it.
+  Vec outerShift;
   double module;       // module width across the bars
   int hits;
 };

@@ -307,7 +307,7 @@ TEST(ReadSymbols, ThreeRowSymbolsAtAngles) {
     draw.rowPixels = 3 * module;
     draw.quietPixels = 4 * module;
     GrayPicture flat = symbolPicture(data, options, draw);
-    for (double degrees : {15.0, 18.0, 24.0, 30.0, 60.0, 66.0, 72.0, 114.0, 198.0, 246.0, 336.0})
+    for (double degrees : {15.0, 18.0, 24.0, 30.0, 60.0, 63.0, 66.0, 72.0, 114.0, 198.0, 246.0, 336.0})
       readOne(turned(flat, degrees), data, "modules " + std::to_string(module) + ", angle " + std::to_string(degrees));
   }
 }
