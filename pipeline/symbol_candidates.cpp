@@ -254,6 +254,19 @@ bool moreHits(const Candidate& a, const Candidate& b) { return a.hits > b.hits; 
 
 }  // namespace
 
+// Both edges as the line between their patterns' middles squares them:
+// each was seen on too few lines to lie well on its own.
+bool squareByPatterns(Candidate* c) {
+  if (!c->start.present || !c->stop.present) return false;
+  Vec across = pairAcross(c->start, c->stop);
+  if (dot(across, c->across) < 0.9) return false;
+  c->across = across;
+  c->start = turnedTo(c->start, downOf(across));
+  c->stop = turnedTo(c->stop, downOf(across));
+  c->byPatterns = true;
+  return true;
+}
+
 // Pairs each start edge with the stop edge that closes it; what stays alone
 // becomes a candidate of its own. Strongest first.
 int buildCandidates(const PatternTrail* trails, int count, Candidate* candidates, int capacity) {
@@ -284,13 +297,7 @@ int buildCandidates(const PatternTrail* trails, int count, Candidate* candidates
         c.across = both * (1.0 / std::sqrt(dot(both, both)));
         paired[stop] = true;
       }
-      if (c.byPatterns) {
-        // Both edges as the line between their patterns' middles squares
-        // them: each was seen on too few lines to lie well on its own.
-        c.across = pairAcross(c.start, c.stop);
-        c.start = turnedTo(c.start, downOf(c.across));
-        c.stop = turnedTo(c.stop, downOf(c.across));
-      }
+      if (c.byPatterns) c.byPatterns = squareByPatterns(&c);
       c.hits = c.start.hits + (stop >= 0 ? c.stop.hits : 0);
     }
     for (int i = 0; i < edgeCount && made < capacity; i++) {

@@ -52,6 +52,11 @@ struct Candidate {
   bool byPatterns;
 };
 
+// A pair read as one that met by its whole patterns: across the line
+// between their middles, each edge turned to run square to it. False, and
+// the pair unchanged, when that line leans far from the pair's across.
+bool squareByPatterns(Candidate* c);
+
 // The candidates the trails (strongest first) show, strongest first: every
 // start edge, with the stop edge that closes it when there is one, then
 // every stop edge no start took. Writes at most `capacity`; returns their

@@ -228,6 +228,19 @@ void readCandidates(ScanContext* ctx, const Candidate* candidates, int count, in
   }
 }
 
+// Nothing read: the inner edges of a long low symbol, seen near opposite
+// ends of it on lines askew, may have paired by the chance of their lean
+// and framed it askew. Each pair [0, most) is read again as a pair of
+// whole patterns (see squareByPatterns), unless it met so already.
+void readSquaredPairs(ScanContext* ctx, const Candidate* candidates, int count, int most, int step) {
+  for (int i = 0; i < count && i < most && !enoughSymbols(ctx); i++) {
+    if (ctx->stats->readings >= ctx->maxReadings) break;
+    Candidate squared = candidates[i];
+    if (squared.byPatterns || !squareByPatterns(&squared) || alreadyRead(ctx, candidateCentre(squared))) continue;
+    readStretch(ctx, squared, patternLevels(squared, step), 0);
+  }
+}
+
 // Scans the picture and reads its candidates. With `lookInverted`, the scan
 // also looks for light-on-dark patterns, and *sawInverted tells whether,
 // when nothing was read, they lay along a pattern's edge over several lines.
@@ -297,6 +310,7 @@ int scanAndRead(const unsigned char* gray, int width, int height, const ScanRequ
       stats->readings = 0;
       readCandidates(&ctx, candidates, count, effort.maxCandidates, settings.step, &tried);
     }
+    if (ctx.readingCount == 0) readSquaredPairs(&ctx, candidates, count, effort.maxCandidates, settings.step);
     readDeferredGrids(&ctx);
     stats->readings += firstReadings;
     // The candidates are read: their trails' room serves the negative's.
