@@ -77,6 +77,14 @@ void wholeAlong(const Edge& edge, Vec origin, Vec along, double* first, double* 
   *last = std::fmax(b, b + reach);
 }
 
+// The same for the stretch of the whole pattern (Edge::patternFirst).
+void patternAlong(const Edge& edge, Vec origin, Vec along, double* first, double* last) {
+  double a = dot(edge.point + edge.along * edge.patternFirst - origin, along);
+  double b = dot(edge.point + edge.along * edge.patternLast - origin, along);
+  *first = std::fmin(a, b);
+  *last = std::fmax(a, b);
+}
+
 // The middle of the stretch a pattern was seen over: halfway between the
 // ends of its inner stretch and of its outer one.
 Vec patternCentre(const Edge& edge) {
@@ -196,6 +204,12 @@ bool meetAway(const Edge& s, const Edge& e, Vec down, double first, double last)
   return level < first - margin || level > last + margin;
 }
 
+// How a start edge is paired with a stop edge: by the stretches their inner
+// edges were seen over, by those of their whole patterns, or by those
+// across the line between the patterns' middles (edges seen on a few lines
+// only lean by some degrees, which a symbol's width makes many pixels).
+enum Pairing { kByInnerEdges, kByWholePatterns, kBySquaredPatterns };
+
 // The stop edge that closes a start edge: facing about the same way, ahead
 // of it by at least the two row indicators and at most the widest symbol,
 // with modules that agree (see modulesAgree), leaning apart by no more than
@@ -203,10 +217,11 @@ bool meetAway(const Edge& s, const Edge& e, Vec down, double first, double last)
 // away from the symbol), and beside it over most of the shorter one's
 // length, measured along the direction halfway between the two. Compared in
 // the start edge's own frame, so that a symbol at any angle pairs alike.
-// `wholePatterns`: the stretches the whole patterns were seen over stand
-// for the edges' (see Edge::patternFirst), compared across the line between
-// the patterns' middles. -1 when none.
-int closingStop(const SeenEdge* edges, int count, int start, bool wholePatterns) {
+// With kByWholePatterns the stretches the whole patterns were seen over
+// stand for the edges' (see Edge::patternFirst); kBySquaredPatterns
+// compares those across the line between the patterns' middles, and the
+// two sides need not lean apart. -1 when none.
+int closingStop(const SeenEdge* edges, int count, int start, Pairing pairing) {
   const Edge& s = edges[start].edge;
   int best = -1;
   double bestDistance = 0;
@@ -215,7 +230,7 @@ int closingStop(const SeenEdge* edges, int count, int start, bool wholePatterns)
     const Edge& e = edges[i].edge;
     Vec down = betweenAlongs(s.along, e.along);
     double sFirst, sLast, eFirst, eLast;
-    if (wholePatterns) {
+    if (pairing == kBySquaredPatterns) {
       // Edges seen on a few lines only lean by some degrees, which a
       // symbol's width makes many pixels: the symbol's own down is across
       // the line between the middles of its two patterns.
@@ -224,6 +239,9 @@ int closingStop(const SeenEdge* edges, int count, int start, bool wholePatterns)
       down = downOf(across);
       wholeAlong(s, s.point, down, &sFirst, &sLast);
       wholeAlong(e, s.point, down, &eFirst, &eLast);
+    } else if (pairing == kByWholePatterns) {
+      patternAlong(s, s.point, down, &sFirst, &sLast);
+      patternAlong(e, s.point, down, &eFirst, &eLast);
     } else {
       stretchAlong(s, s.point, down, &sFirst, &sLast);
       stretchAlong(e, s.point, down, &eFirst, &eLast);
@@ -235,7 +253,8 @@ int closingStop(const SeenEdge* edges, int count, int start, bool wholePatterns)
     // only; the patterns of one symbol run along most of its height, and
     // the same scans see both about as often.
     if (overlap < 0.5 * shorter || shorter < 0.2 * longer) continue;
-    if (!wholePatterns && !meetAway(s, e, down, std::fmax(sFirst, eFirst), std::fmin(sLast, eLast))) continue;
+    bool apart = meetAway(s, e, down, std::fmax(sFirst, eFirst), std::fmin(sLast, eLast));
+    if (pairing != kBySquaredPatterns && !apart) continue;
     if (!modulesAgree(s, sLast - sFirst, e, eLast - eFirst)) continue;
     double sDensity = s.hits / (sLast - sFirst + 1.0), eDensity = e.hits / (eLast - eFirst + 1.0);
     if (eDensity < 0.2 * sDensity || sDensity < 0.2 * eDensity) continue;
@@ -285,9 +304,9 @@ int buildCandidates(const PatternTrail* trails, int count, Candidate* candidates
       // one end of it and a stop pattern's near the other: when the inner
       // edges pair with none, the whole patterns, which both span the
       // symbol, are compared.
-      int stop = closingStop(edges, edgeCount, i, false);
+      int stop = closingStop(edges, edgeCount, i, kByInnerEdges);
       c.byPatterns = stop < 0;
-      if (stop < 0) stop = closingStop(edges, edgeCount, i, true);
+      if (stop < 0) stop = closingStop(edges, edgeCount, i, kByWholePatterns);
       c.byPatterns = c.byPatterns && stop >= 0;
       if (stop >= 0) {
         c.stop = edges[stop].edge;
@@ -297,7 +316,6 @@ int buildCandidates(const PatternTrail* trails, int count, Candidate* candidates
         c.across = both * (1.0 / std::sqrt(dot(both, both)));
         paired[stop] = true;
       }
-      if (c.byPatterns) c.byPatterns = squareByPatterns(&c);
       c.hits = c.start.hits + (stop >= 0 ? c.stop.hits : 0);
     }
     for (int i = 0; i < edgeCount && made < capacity; i++) {
@@ -315,6 +333,37 @@ int buildCandidates(const PatternTrail* trails, int count, Candidate* candidates
   // Stable: candidates with as many hits keep the order they were made in,
   // whichever C library sorts (qsort's order of equals differs between them).
   std::stable_sort(candidates, candidates + made, moreHits);
+  return made;
+}
+
+int squaredPairs(const Candidate* candidates, int count, Candidate* pairs, int capacity) {
+  SeenEdge* edges = (SeenEdge*)std::malloc(sizeof(SeenEdge) * ((size_t)count + 1));
+  bool* paired = (bool*)std::calloc((size_t)count + 1, sizeof(bool));
+  int edgeCount = 0, made = 0;
+  if (edges && paired) {
+    for (int i = 0; i < count; i++) {
+      const Candidate& c = candidates[i];
+      if (c.start.present == c.stop.present) continue;
+      edges[edgeCount++] = {c.start.present ? c.start : c.stop, c.across,
+                            c.start.present ? kStartPatternKind : kStopPatternKind};
+    }
+    for (int i = 0; i < edgeCount && made < capacity; i++) {
+      if (edges[i].kind != kStartPatternKind) continue;
+      int stop = closingStop(edges, edgeCount, i, kBySquaredPatterns);
+      if (stop < 0 || paired[stop]) continue;
+      Candidate& c = pairs[made];
+      c.start = edges[i].edge;
+      c.stop = edges[stop].edge;
+      Vec both = edges[i].across + edges[stop].across;
+      c.across = both * (1.0 / std::sqrt(dot(both, both)));
+      c.hits = c.start.hits + c.stop.hits;
+      if (!squareByPatterns(&c)) continue;
+      paired[stop] = true;
+      made++;
+    }
+  }
+  std::free(edges);
+  std::free(paired);
   return made;
 }
 

@@ -63,6 +63,12 @@ bool squareByPatterns(Candidate* c);
 // number.
 int buildCandidates(const PatternTrail* trails, int count, Candidate* candidates, int capacity);
 
+// Pairs of the candidates' lone start and stop edges that meet only across
+// the line between their patterns' middles, squared to it (see
+// squareByPatterns): the sides of a low symbol askew to every scan line,
+// each seen on a few lines only. Writes up to `capacity`, returns how many.
+int squaredPairs(const Candidate* candidates, int count, Candidate* pairs, int capacity);
+
 }  // namespace pdf417read::detail
 
 #endif

@@ -228,17 +228,29 @@ void readCandidates(ScanContext* ctx, const Candidate* candidates, int count, in
   }
 }
 
+// Reads a pair squared to the line between its patterns' middles, cut
+// where the whole patterns were seen.
+void readSquared(ScanContext* ctx, Candidate squared, int step) {
+  if (ctx->stats->readings >= ctx->maxReadings || alreadyRead(ctx, candidateCentre(squared))) return;
+  readStretch(ctx, squared, patternLevels(squared, step), 0);
+}
+
 // Nothing read: the inner edges of a long low symbol, seen near opposite
 // ends of it on lines askew, may have paired by the chance of their lean
-// and framed it askew. Each pair [0, most) is read again as a pair of
-// whole patterns (see squareByPatterns), unless it met so already.
+// and framed it askew, and the sides of a low symbol seen on a few lines
+// each may have paired with none. Each pair [0, most) is read again squared
+// (see squareByPatterns), then the lone edges that pair only so.
 void readSquaredPairs(ScanContext* ctx, const Candidate* candidates, int count, int most, int step) {
   for (int i = 0; i < count && i < most && !enoughSymbols(ctx); i++) {
-    if (ctx->stats->readings >= ctx->maxReadings) break;
     Candidate squared = candidates[i];
-    if (squared.byPatterns || !squareByPatterns(&squared) || alreadyRead(ctx, candidateCentre(squared))) continue;
-    readStretch(ctx, squared, patternLevels(squared, step), 0);
+    if (squareByPatterns(&squared)) readSquared(ctx, squared, step);
   }
+  if (enoughSymbols(ctx) || most <= 0) return;
+  Candidate* pairs = (Candidate*)std::malloc(sizeof(Candidate) * (size_t)most);
+  if (!pairs) return;
+  int n = squaredPairs(candidates, count, pairs, most);
+  for (int i = 0; i < n && !enoughSymbols(ctx); i++) readSquared(ctx, pairs[i], step);
+  std::free(pairs);
 }
 
 // Scans the picture and reads its candidates. With `lookInverted`, the scan
