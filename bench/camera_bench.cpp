@@ -200,6 +200,12 @@ int main(int argc, char** argv) {
   sweep(cards, "pitch", angles, [](const GrayPicture& card, double a) { return cameraShot(card, viewOf(0, a, 0)); });
   sweep(cards, "yaw+pitch, roll 30", angles,
         [](const GrayPicture& card, double a) { return cameraShot(card, viewOf(0.7 * a, 0.7 * a, 30)); });
+  // Pitched about the card's own axis, then turned: the symbol sheared.
+  sweep(cards, "pitch then yaw", angles, [](const GrayPicture& card, double a) {
+    CameraView view = viewOf(0.7 * a, 0.7 * a, 0);
+    view.pitchFirst = true;
+    return cameraShot(card, view);
+  });
   sweep(mirroredCards, "mirrored, yaw -", angles,
         [](const GrayPicture& card, double a) { return cameraShot(card, viewOf(-a, 0, 0)); });
   sweep(cards, "roll", {0, 20, 45, 70, 90, 135, 180, 250},

@@ -205,10 +205,12 @@ bool meetAway(const Edge& s, const Edge& e, Vec down, double first, double last)
 }
 
 // How a start edge is paired with a stop edge: by the stretches their inner
-// edges were seen over, by those of their whole patterns, or by those
-// across the line between the patterns' middles (edges seen on a few lines
-// only lean by some degrees, which a symbol's width makes many pixels).
-enum Pairing { kByInnerEdges, kByWholePatterns, kBySquaredPatterns };
+// edges were seen over, by those of their whole patterns, by the inner
+// stretches measured across the line between the patterns' middles, or by
+// the whole patterns' stretches across that line with the edges squared to
+// it (edges seen on a few lines only lean by some degrees, which a symbol's
+// width makes many pixels).
+enum Pairing { kByInnerEdges, kByWholePatterns, kAcrossMiddles, kBySquaredPatterns };
 
 // The stop edge that closes a start edge: facing about the same way, ahead
 // of it by at least the two row indicators and at most the widest symbol,
@@ -230,15 +232,27 @@ int closingStop(const SeenEdge* edges, int count, int start, Pairing pairing) {
     const Edge& e = edges[i].edge;
     Vec down = betweenAlongs(s.along, e.along);
     double sFirst, sLast, eFirst, eLast;
-    if (pairing == kBySquaredPatterns) {
+    if (pairing == kBySquaredPatterns || pairing == kAcrossMiddles) {
       // Edges seen on a few lines only lean by some degrees, which a
-      // symbol's width makes many pixels: the symbol's own down is across
-      // the line between the middles of its two patterns.
+      // symbol's width makes many pixels; and sides that lean apart
+      // unevenly, as a symbol tilted two ways shows them, make the
+      // direction halfway between them slant across the symbol. Either way
+      // the symbol's own down is across the line between the middles of its
+      // two patterns.
       Vec across = pairAcross(s, e);
-      if (dot(across, edges[start].across) < 0.9 || dot(across, edges[i].across) < 0.9) continue;
+      // A symbol tilted far two ways at once is sheared: its rows may cross
+      // its bars up to some 45 degrees off square. Squared edges must lie
+      // near square.
+      double leastSquare = pairing == kAcrossMiddles ? 0.7 : 0.9;
+      if (dot(across, edges[start].across) < leastSquare || dot(across, edges[i].across) < leastSquare) continue;
       down = downOf(across);
-      wholeAlong(s, s.point, down, &sFirst, &sLast);
-      wholeAlong(e, s.point, down, &eFirst, &eLast);
+      if (pairing == kAcrossMiddles) {
+        stretchAlong(s, s.point, down, &sFirst, &sLast);
+        stretchAlong(e, s.point, down, &eFirst, &eLast);
+      } else {
+        wholeAlong(s, s.point, down, &sFirst, &sLast);
+        wholeAlong(e, s.point, down, &eFirst, &eLast);
+      }
     } else if (pairing == kByWholePatterns) {
       patternAlong(s, s.point, down, &sFirst, &sLast);
       patternAlong(e, s.point, down, &eFirst, &eLast);
@@ -308,6 +322,8 @@ int buildCandidates(const PatternTrail* trails, int count, Candidate* candidates
       c.byPatterns = stop < 0;
       if (stop < 0) stop = closingStop(edges, edgeCount, i, kByWholePatterns);
       c.byPatterns = c.byPatterns && stop >= 0;
+      // A symbol tilted two ways at once: its sides lean apart unevenly.
+      if (stop < 0) stop = closingStop(edges, edgeCount, i, kAcrossMiddles);
       if (stop >= 0) {
         c.stop = edges[stop].edge;
         // Across the symbol halfway between the two sides: in perspective

@@ -111,6 +111,25 @@ TEST(CameraRead, TiltedCardsReadUpTo60DegreesAboutEitherAxis) {
     }
 }
 
+// Tilted about both axes at once the symbol is sheared as well as
+// narrowed: its sides lean apart unevenly, and its rows cross its bars far
+// off square.
+TEST(CameraRead, CardsTiltedAboutBothAxesAtOnce) {
+  Card card = licenceCard(false);
+  const double views[][2] = {{-20, -38}, {30, 30}, {-30, 45}, {45, 45}};
+  for (const auto& view : views) {
+    CameraView camera;
+    camera.yaw = view[0];
+    camera.pitch = view[1];
+    camera.pitchFirst = true;
+    double quad[8];
+    int width, height;
+    cameraCorners(card.picture, camera, quad, &width, &height);
+    std::string what = "yaw " + std::to_string((int)view[0]) + ", pitch " + std::to_string((int)view[1]);
+    expectReadWithCorners(card, warpCard(card.picture, quad, width, height, 255), quad, what);
+  }
+}
+
 TEST(CameraRead, MirroredCardTiltedAway60DegreesOnItsStartPatternSide) {
   Card card = licenceCard(true);
   CameraView camera;

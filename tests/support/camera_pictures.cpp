@@ -116,8 +116,14 @@ void cameraCorners(const GrayPicture& card, const CameraView& view, double* quad
     // vertical axis (x into depth), then about the horizontal one (y into depth).
     double x = corners[2 * k] - 0.5 * card.width, y = corners[2 * k + 1] - 0.5 * card.height;
     double xr = x * std::cos(roll) - y * std::sin(roll), yr = x * std::sin(roll) + y * std::cos(roll);
-    double x1 = xr * std::cos(yaw), z1 = xr * std::sin(yaw), y1 = yr;
-    double y2 = y1 * std::cos(pitch), z2 = z1 - y1 * std::sin(pitch);
+    double x1, y2, z2;
+    if (view.pitchFirst) {
+      double y1 = yr * std::cos(pitch), z1 = -yr * std::sin(pitch);
+      x1 = xr * std::cos(yaw) - z1 * std::sin(yaw), z2 = xr * std::sin(yaw) + z1 * std::cos(yaw), y2 = y1;
+    } else {
+      double z1 = xr * std::sin(yaw), y1 = yr;
+      x1 = xr * std::cos(yaw), y2 = y1 * std::cos(pitch), z2 = z1 - y1 * std::sin(pitch);
+    }
     double z = distance + z2;
     quad[2 * k] = f * x1 / z;
     quad[2 * k + 1] = f * y2 / z;

@@ -41,6 +41,10 @@ GrayPicture warpCard(const GrayPicture& card, const double* quad, int width, int
 struct CameraView {
   double yaw = 0, pitch = 0, roll = 0;
   double focal = 1.2;
+  // Pitched about the card's own horizontal axis before the yaw, rather
+  // than about the picture's after it: the card's sides then lean apart
+  // unevenly and the symbol comes out sheared.
+  bool pitchFirst = false;
 };
 
 // Where the card's corners land in the picture (eight coordinates, card
