@@ -3,12 +3,14 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 
 #include "codeword/codeword_buffer.h"
 #include "image/picture_limits.h"
 #include "locate/picture_levels.h"
 #include "locate/pattern_scan.h"
 #include "locate/pattern_trails.h"
+#include "pipeline/bar_count.h"
 #include "pipeline/far_pattern.h"
 #include "pipeline/grid_reading.h"
 #include "pipeline/row_count_guesses.h"
@@ -185,7 +187,12 @@ bool readStretch(ScanContext* ctx, const Candidate& c, const Levels& levels, int
         if (i == 0) others[1] = counted, others[2] = 0;  // before the other guess
       }
     }
-    return false;
+    // Last, the columns counted by their bars.
+    int byBars = columnsByBars(ctx, whole, std::fmin(c.start.module, c.stop.module));
+    for (int tried : {estimate, others[0], others[1], others[2]})
+      if (byBars == tried) return false;
+    SymbolLayout ignored;
+    return byBars > 0 && readColumns(ctx, c, byBars, 0, levels, depth, &ignored, &indicatorsRead);
   }
   // One pattern: the indicators beside it say how far the symbol reaches.
   // A compact symbol reads as a full one whose right indicator is missing.
