@@ -187,12 +187,13 @@ bool readStretch(ScanContext* ctx, const Candidate& c, const Levels& levels, int
         if (i == 0) others[1] = counted, others[2] = 0;  // before the other guess
       }
     }
-    // Last, the columns counted by their bars.
+    // Last, the columns counted by their bars, when the patterns look
+    // narrower than the modules between them.
     int byBars = columnsByBars(ctx, whole, std::fmin(c.start.module, c.stop.module));
-    for (int tried : {estimate, others[0], others[1], others[2]})
+    for (int tried : {others[0], others[1], others[2]})
       if (byBars == tried) return false;
     SymbolLayout ignored;
-    return byBars > 0 && readColumns(ctx, c, byBars, 0, levels, depth, &ignored, &indicatorsRead);
+    return byBars > 0 && byBars < estimate - 1 && readColumns(ctx, c, byBars, 0, levels, depth, &ignored, &indicatorsRead);
   }
   // One pattern: the indicators beside it say how far the symbol reaches.
   // A compact symbol reads as a full one whose right indicator is missing.
