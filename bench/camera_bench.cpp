@@ -220,10 +220,10 @@ int main(int argc, char** argv) {
                 worst);
   }
   // The symbol spans two thirds of the card's arc: 135 degrees of card are
-  // 90 of symbol, a label round a bottle seen at arm's length.
-  sweep(cards, "cylinder across rows", {30, 60, 90, 120, 135},
+  // 90 of symbol, a label round a bottle seen at arm's length; 180 are 120.
+  sweep(cards, "cylinder across rows", {30, 60, 90, 120, 135, 150, 165, 180},
         [](const GrayPicture& card, double arc) { return plainShot(cylinderCard(card, arc, false)); });
-  sweep(cards, "cylinder along rows", {30, 60, 90, 120, 135},
+  sweep(cards, "cylinder along rows", {30, 60, 90, 120, 135, 150, 165, 180},
         [](const GrayPicture& card, double arc) { return plainShot(cylinderCard(card, arc, true)); });
   sweep(cards, "shadow step", {1.0, 0.6, 0.4},
         [](const GrayPicture& card, double factor) { return plainShot(shadowStep(card, factor, 20)); });

@@ -1,5 +1,6 @@
 #include "codeword/indicator_reader.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -160,18 +161,29 @@ static int findBarStart(const unsigned char* row, const int* changes, int change
 }
 
 // The codeword whose first bar lies within two modules of `expected`, or 0;
-// *start and *width get where it begins and how wide it reads.
+// *start and *width get where it begins and how wide it reads. nominal: the
+// width it should have, 17 modules.
 static int codewordNear(const unsigned char* row, int gridWidth, const int* changes, int changeCount, int expected,
-                        int modulePixels, int* near, int* start, int* width) {
-  int nominal = 17 * modulePixels;
-  int bar = findBarStart(row, changes, changeCount, expected, 2 * modulePixels, near);
+                        int nominal, int* near, int* start, int* width) {
+  int bar = findBarStart(row, changes, changeCount, expected, 2 * nominal / 17, near);
   if (bar < 0) return 0;
   *start = changes[bar];
   *width = nominal;
   return patternFromChanges(row, gridWidth, changes, changeCount, *start, bar + 1, nominal, width);
 }
 
-// Table values of the codewords of one grid row (0 where none was read).
+// Where column c's first bar should begin, and how wide it should be: as
+// `places` puts it, else evenly spaced after a margin of two modules.
+static int placedStart(const ColumnPlaces* places, int c, int modulePixels) {
+  return places ? places->start[c] : 2 * modulePixels + c * 17 * modulePixels;
+}
+
+static int placedWidth(const ColumnPlaces* places, int c, int modulePixels) {
+  return places ? places->width[c] : 17 * modulePixels;
+}
+
+// Table values of the codewords of one grid row (0 where none was read),
+// and where each began (starts, -1 where none).
 // Each codeword is looked for where the previous one ended, so the reading
 // follows a grid that drifts by a module or so across the row. When the
 // previous one read more than a module wider or narrower than the grid's
@@ -180,25 +192,34 @@ static int codewordNear(const unsigned char* row, int gridWidth, const int* chan
 // steep view) where the grid spaces them evenly. changes: room for
 // gridWidth ints.
 static void readRowValues(const unsigned char* row, int gridWidth, int gridColumns, int modulePixels,
-                          const unsigned char* columnSeen, int* changes, int* values) {
-  int nominal = 17 * modulePixels;
-  int lastColumn = -1, lastStart = 0, lastWidth = nominal;
+                          const unsigned char* columnSeen, const ColumnPlaces* places, int* changes, int* values,
+                          int* starts) {
+  int lastColumn = -1, lastStart = 0, lastWidth = 0;
   int changeCount = rowChanges(row, gridWidth, changes);
   int near = 0;
   for (int c = 0; c < gridColumns; c++) {
     values[c] = 0;
+    starts[c] = -1;
     if (columnSeen && !columnSeen[c]) continue;
+    int nominal = placedWidth(places, c, modulePixels), placed = placedStart(places, c, modulePixels);
     int start = 0, width = nominal;
-    int expected = lastColumn < 0 ? 2 * modulePixels + c * nominal : lastStart + (c - lastColumn) * nominal;
-    int followed = lastStart + (c - lastColumn) * lastWidth;
-    bool follow = lastColumn >= 0 && std::abs(followed - expected) > modulePixels;
-    values[c] = codewordNear(row, gridWidth, changes, changeCount, follow ? followed : expected, modulePixels, &near,
+    int expected = placed, followed = placed;
+    if (lastColumn >= 0) {
+      int spacing = placed - placedStart(places, lastColumn, modulePixels);
+      int lastNominal = placedWidth(places, lastColumn, modulePixels);
+      expected = lastStart + spacing;
+      // As wide as the previous codeword read, against as wide as it should be.
+      followed = places ? lastStart + (int)((long long)spacing * lastWidth / lastNominal)
+                        : lastStart + (c - lastColumn) * lastWidth;
+    }
+    bool follow = lastColumn >= 0 && std::abs(followed - expected) > nominal / 17;
+    values[c] = codewordNear(row, gridWidth, changes, changeCount, follow ? followed : expected, nominal, &near,
                              &start, &width);
     // A row's codewords share a cluster: one of another was read astray.
     if (follow && values[c] && (values[c] - 1) / 929 != (values[lastColumn] - 1) / 929) values[c] = 0;
     if (follow && !values[c])
-      values[c] = codewordNear(row, gridWidth, changes, changeCount, expected, modulePixels, &near, &start, &width);
-    if (values[c]) lastColumn = c, lastStart = start, lastWidth = width;
+      values[c] = codewordNear(row, gridWidth, changes, changeCount, expected, nominal, &near, &start, &width);
+    if (values[c]) lastColumn = c, lastStart = start, lastWidth = width, starts[c] = start;
   }
 }
 
@@ -318,6 +339,31 @@ void readGrid(const unsigned char* grid, int gridWidth, int gridHeight, int grid
 
 void readGridRows(const unsigned char* grid, int gridWidth, int gridHeight, int gridColumns, int modulePixels,
                   int indicators, const unsigned char* columnSeen, const int* knownRows, GridReading* reading) {
+  readGridRowsAt(grid, gridWidth, gridHeight, gridColumns, modulePixels, indicators, columnSeen, knownRows, nullptr,
+                 nullptr, reading);
+}
+
+// The median of each column's starts over the grid rows whose codeword
+// there read in the row's cluster; starts: gridHeight rows of gridColumns.
+static void medianStarts(const int* values, const int* starts, const int* clusters, int gridHeight, int gridColumns,
+                         FoundColumns* found) {
+  int* column = (int*)std::malloc(sizeof(int) * (size_t)gridHeight);
+  for (int c = 0; c < gridColumns; c++) {
+    int n = 0;
+    for (int i = 0; column && i < gridHeight; i++) {
+      size_t at = (size_t)i * gridColumns + c;
+      if (values[at] && clusters[i] != kUnknown && clusterOf(values[at]) == clusters[i]) column[n++] = starts[at];
+    }
+    if (n > 0) std::nth_element(column, column + n / 2, column + n);
+    found->start[c] = n > 0 ? column[n / 2] : -1;
+    found->count[c] = n;
+  }
+  std::free(column);
+}
+
+void readGridRowsAt(const unsigned char* grid, int gridWidth, int gridHeight, int gridColumns, int modulePixels,
+                    int indicators, const unsigned char* columnSeen, const int* knownRows, const ColumnPlaces* places,
+                    FoundColumns* found, GridReading* reading) {
   if (!grid || gridWidth < 1 || gridHeight < 1 || gridColumns < 1 || gridColumns > kMaxGridColumns ||
       modulePixels < 1 || gridColumns != reading->gridColumns)
     return;
@@ -325,17 +371,22 @@ void readGridRows(const unsigned char* grid, int gridWidth, int gridHeight, int 
   int* clusters = (int*)std::malloc(sizeof(int) * (size_t)gridHeight);
   int* rowNumbers = (int*)std::malloc(sizeof(int) * (size_t)gridHeight);
   int* changes = (int*)std::malloc(sizeof(int) * (size_t)gridWidth);
-  if (values && clusters && rowNumbers && changes) {
+  int* starts = found ? (int*)std::malloc(sizeof(int) * (size_t)gridHeight * gridColumns) : nullptr;
+  int rowStarts[kMaxGridColumns];
+  if (values && clusters && rowNumbers && changes && (starts || !found)) {
     markRowsUnread(reading, gridHeight);
     for (int i = 0; i < gridHeight; i++) {
       int* rowValues = values + (size_t)i * gridColumns;
+      int* startsOfRow = starts ? starts + (size_t)i * gridColumns : rowStarts;
       const unsigned char* row = grid + (size_t)i * gridWidth;
       // Grid rows finer than the symbol's often repeat the row above: its
       // values are the ones this row would give.
-      if (i > 0 && std::memcmp(row, row - gridWidth, (size_t)gridWidth) == 0)
+      if (i > 0 && std::memcmp(row, row - gridWidth, (size_t)gridWidth) == 0) {
         std::memcpy(rowValues, rowValues - gridColumns, sizeof(int) * (size_t)gridColumns);
-      else
-        readRowValues(row, gridWidth, gridColumns, modulePixels, columnSeen, changes, rowValues);
+        if (starts) std::memcpy(startsOfRow, startsOfRow - gridColumns, sizeof(int) * (size_t)gridColumns);
+      } else {
+        readRowValues(row, gridWidth, gridColumns, modulePixels, columnSeen, places, changes, rowValues, startsOfRow);
+      }
       clusters[i] = rowCluster(rowValues, gridColumns);
       int left = indicators & kLeftIndicator ? rowValues[0] : 0;
       int right = indicators & kRightIndicator ? rowValues[gridColumns - 1] : 0;
@@ -370,7 +421,9 @@ void readGridRows(const unsigned char* grid, int gridWidth, int gridHeight, int 
         addVote(reading, rowNumbers[i] + (step == 2 ? -1 : step), c, codewordOf(value));
       }
     }
+    if (found) medianStarts(values, starts, clusters, gridHeight, gridColumns, found);
   }
+  std::free(starts);
   std::free(values);
   std::free(clusters);
   std::free(rowNumbers);

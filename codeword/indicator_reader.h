@@ -73,6 +73,29 @@ void readGrid(const unsigned char* grid, int gridWidth, int gridHeight, int grid
 void readGridRows(const unsigned char* grid, int gridWidth, int gridHeight, int gridColumns, int modulePixels,
                   int indicators, const unsigned char* columnSeen, const int* knownRows, GridReading* reading);
 
+// Where each codeword column of a grid lies along its rows, in grid x: its
+// first bar's start and its width. A label round a bottle narrows its
+// codewords towards both sides, which no even spacing follows.
+struct ColumnPlaces {
+  int start[kMaxGridColumns];
+  int width[kMaxGridColumns];
+};
+
+// Where a reading found each column's codewords: the median grid x their
+// first bars began at over the grid rows that read one in their row's
+// cluster (-1: none), and how many did.
+struct FoundColumns {
+  int start[kMaxGridColumns];
+  int count[kMaxGridColumns];
+};
+
+// readGridRows with each column looked for where `places` puts it (null:
+// evenly spaced) and, when `found` is not null, where the codewords read
+// began.
+void readGridRowsAt(const unsigned char* grid, int gridWidth, int gridHeight, int gridColumns, int modulePixels,
+                    int indicators, const unsigned char* columnSeen, const int* knownRows, const ColumnPlaces* places,
+                    FoundColumns* found, GridReading* reading);
+
 // The layout most indicators agree on; false when they say too little.
 bool layoutFromIndicators(const GridReading* reading, SymbolLayout* layout);
 

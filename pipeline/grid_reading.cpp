@@ -7,6 +7,7 @@
 #include "locate/adaptive_binarize.h"
 #include "locate/grid_sampling.h"
 #include "locate/light_following_binarize.h"
+#include "pipeline/column_places.h"
 #include "pipeline/symbol_acceptance.h"
 
 namespace pdf417read::detail::symbol_scan {
@@ -193,6 +194,48 @@ void deferShapeReading(ScanContext* ctx, const Frame& f, const GridOutcome& g, c
 
 }  // namespace
 
+namespace {
+
+enum { kRowPasses = 4 };
+
+// A symbol's rows sampled along their own lines: gray and, as large,
+// scratch for a threshold's binary; the symbol row of each line; which
+// columns the picture shows.
+struct SampledRows {
+  const unsigned char* gray;
+  unsigned char* binary;
+  int width, height;
+  const int* knownRows;
+  const unsigned char* seen;
+};
+
+// One threshold's reading of sampled rows into ctx->reading (the thresholds
+// in turn, last one that steps with a shadow's edge across the rows), the
+// columns where `places` puts them (null: evenly spaced); `found` learns
+// where the codewords read lay. True when error correction confirmed the
+// reading.
+bool readRowsPass(ScanContext* ctx, const Frame& f, const GridOutcome& g, const SampledRows& rows, int pass,
+                  const ColumnPlaces* places, FoundColumns* found) {
+  int width = rows.width, height = rows.height;
+  unsigned char* binary = rows.binary;
+  std::memcpy(binary, rows.gray, (size_t)width * height);
+  if (pass == 3)
+    binarizeFollowingLight(binary, width, height, 7 * g.modulePixels, kMinSwing);
+  else if (pass == 2)
+    binarizeAlongRows(binary, width, height, (3 * g.modulePixels) / 2);
+  else if (pass)
+    adaptiveBinarize(binary, width, height, 8 * g.modulePixels);
+  else
+    binarizeTwoLevels(binary, width, height);
+  FoundColumns one;
+  readGridRowsAt(binary, width, height, f.gridColumns, g.modulePixels, f.indicators, rows.seen, rows.knownRows, places,
+                 &one, ctx->reading);
+  mergeFoundColumns(found, one, f.gridColumns);
+  return confirmReading(ctx, g.layout);
+}
+
+}  // namespace
+
 // Reads the symbol again along its own rows: each side's row indicators
 // tell where that side meets every row; the four ends of the first row's
 // top and the last row's bottom give the symbol's own map, and each row is
@@ -232,22 +275,22 @@ bool readAlongRows(ScanContext* ctx, const Frame& f, const GridOutcome& g) {
     }
   unsigned char seen[kMaxGridColumns];
   columnsSeen(ctx, f, seen);
-  unsigned char* binary = grid + bytes;
+  SampledRows sampled = {grid, grid + bytes, width, height, knownRows, seen};
   bool verified = false;
   clearReading(ctx->reading, f.gridColumns);
-  for (int local = 0; local < 4 && !verified; local++) {
-    std::memcpy(binary, grid, bytes);
-    // Last, a threshold that steps with a shadow's edge across the rows.
-    if (local == 3)
-      binarizeFollowingLight(binary, width, height, 7 * g.modulePixels, kMinSwing);
-    else if (local == 2)
-      binarizeAlongRows(binary, width, height, (3 * g.modulePixels) / 2);
-    else if (local)
-      adaptiveBinarize(binary, width, height, 8 * g.modulePixels);
-    else
-      binarizeTwoLevels(binary, width, height);
-    readGridRows(binary, width, height, f.gridColumns, g.modulePixels, f.indicators, seen, knownRows, ctx->reading);
-    verified = confirmReading(ctx, g.layout);
+  FoundColumns found = {};
+  for (int pass = 0; pass < kRowPasses && !verified; pass++)
+    verified = readRowsPass(ctx, f, g, sampled, pass, nullptr, &found);
+  // The codewords lie off the even spacing, as on a label round a bottle:
+  // read again where a curve through the ones found places every column,
+  // and once more where the ones that then read place them.
+  ColumnPlaces places;
+  for (int round = 0; round < 2 && !verified && curvedColumnPlaces(found, f.gridColumns, g.modulePixels, &places);
+       round++) {
+    clearReading(ctx->reading, f.gridColumns);
+    found = FoundColumns{};
+    for (int pass = 0; pass < kRowPasses && !verified; pass++)
+      verified = readRowsPass(ctx, f, g, sampled, pass, &places, &found);
   }
   std::free(grid);
   std::free(knownRows);

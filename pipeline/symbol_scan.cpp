@@ -3,12 +3,14 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 
 #include "codeword/codeword_buffer.h"
 #include "image/picture_limits.h"
 #include "locate/picture_levels.h"
 #include "locate/pattern_scan.h"
 #include "locate/pattern_trails.h"
+#include "pipeline/bar_count.h"
 #include "pipeline/far_pattern.h"
 #include "pipeline/grid_reading.h"
 #include "pipeline/row_count_guesses.h"
@@ -170,18 +172,38 @@ bool readStretch(ScanContext* ctx, const Candidate& c, const Levels& levels, int
     int estimate = (int)std::lround(whole.module / std::sqrt(c.start.module * c.stop.module));
     if (estimate < 3 || estimate > kMaxGridColumns) return false;
     if (readColumns(ctx, c, estimate, 0, levels, depth, &layout, &indicatorsRead)) return true;
-    int others[3] = {indicatorsRead ? layout.columns + 2 : estimate + 1, indicatorsRead ? 0 : estimate - 1, 0};
+    // Patterns narrower than the modules between them (a label round a
+    // bottle narrows both ends) overcount the columns by more than one: the
+    // indicators of a guess after the first tell, once, how many there are.
+    bool told = indicatorsRead;
+    int others[4] = {indicatorsRead ? layout.columns + 2 : estimate + 1, indicatorsRead ? 0 : estimate - 1, 0, 0};
     for (int i = 0; others[i] > 0; i++) {
       if (others[i] == estimate || others[i] < 3 || others[i] > kMaxGridColumns) continue;
-      SymbolLayout ignored;
-      if (readColumns(ctx, c, others[i], layout.rows, levels, depth, &ignored, &indicatorsRead)) return true;
+      SymbolLayout seen = {0, 0, 0};
+      if (readColumns(ctx, c, others[i], layout.rows, levels, depth, &seen, &indicatorsRead)) return true;
+      int counted = seen.columns + 2;
+      if (!told && indicatorsRead && counted != estimate && counted != others[0] && counted != others[1]) {
+        others[2] = counted, layout = seen, told = true;
+        if (i == 0) others[1] = counted, others[2] = 0;  // before the other guess
+      }
     }
-    return false;
+    // Last, the columns counted by their bars, when the patterns look
+    // narrower than the modules between them.
+    int byBars = columnsByBars(ctx, whole, std::fmin(c.start.module, c.stop.module));
+    for (int tried : {others[0], others[1], others[2]})
+      if (byBars == tried) return false;
+    SymbolLayout ignored;
+    return byBars > 0 && byBars < estimate - 1 && readColumns(ctx, c, byBars, 0, levels, depth, &ignored, &indicatorsRead);
   }
   // One pattern: the indicators beside it say how far the symbol reaches.
   // A compact symbol reads as a full one whose right indicator is missing.
   if (!indicatorLayout(ctx, c, levels, &layout)) return false;
-  return readColumns(ctx, c, layout.columns + 2, layout.rows, levels, depth, &layout, &indicatorsRead);
+  SymbolLayout seen = {0, 0, 0};
+  if (readColumns(ctx, c, layout.columns + 2, layout.rows, levels, depth, &seen, &indicatorsRead)) return true;
+  // The indicators beside a pattern at a narrowed end may misread; those
+  // of the whole grid tell again, once.
+  return indicatorsRead && seen.columns != layout.columns &&
+         readColumns(ctx, c, seen.columns + 2, seen.rows, levels, depth, &layout, &indicatorsRead);
 }
 
 // A symbol seen so steeply that only its near pattern was: the far one is

@@ -167,6 +167,21 @@ TEST(CameraRead, LabelsRoundACylinderSpanning80Degrees) {
   }
 }
 
+// A label round a bottle curved so far that the symbol spans 135 degrees of
+// it: its codewords narrow to under half their width towards both sides,
+// which no straight spacing between the start and stop patterns follows,
+// and the narrowed patterns overcount its columns by far more than one.
+TEST(CameraRead, LabelRoundABottleSpanning135DegreesAcrossItsRows) {
+  Card card = licenceCard(false);
+  double arc = 135.0 * card.picture.width / (card.symbol[2] - card.symbol[0]);
+  GrayPicture picture = cylinderCard(card.picture, arc, false);
+  pdf417read::ImageView view(picture.pixels.data(), picture.width, picture.height, pdf417read::PixelFormat::Gray);
+  pdf417read::ReadResult result = pdf417read::read(view);
+  ASSERT_EQ(result.symbols.size(), 1u);
+  EXPECT_EQ(result.symbols[0].bytes, kLicence);
+  EXPECT_TRUE(result.symbols[0].verified);
+}
+
 // Faded print, 40 gray levels between bar and space, half of it under a
 // hard shadow edge that takes half the light: the shadow's spaces are
 // darker than the lit half's bars, and only 20 levels lighter than its own.
