@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "pipeline/picture_point.h"
+
 namespace pdf417read::detail::symbol_scan {
 
 namespace {
@@ -10,18 +12,6 @@ namespace {
 enum { kMaxSamples = 8192, kLines = 3 };
 const double kStep = 0.5;  // pixels between samples along a line
 const int kMinContrast = 24;  // gray levels between bar and space below which a stretch shows neither
-
-// Gray at picture point p (pixel centres at .5), bilinear; -1 beyond the
-// picture.
-int grayAt(const ScanContext* ctx, Vec p) {
-  double x = p.x - 0.5, y = p.y - 0.5;
-  if (!(x >= 0 && y >= 0 && x < ctx->width - 1 && y < ctx->height - 1)) return -1;
-  int x0 = (int)x, y0 = (int)y;
-  double fx = x - x0, fy = y - y0;
-  const unsigned char* g = ctx->gray + (size_t)y0 * ctx->width + x0;
-  double top = g[0] * (1 - fx) + g[1] * fx, bottom = g[ctx->width] * (1 - fx) + g[ctx->width + 1] * fx;
-  return (int)(top * (1 - fy) + bottom * fy + 0.5);
-}
 
 // The dark runs wholly inside samples [0, n), each sample dark below the
 // middle of the darkest and lightest within `reach` of it; -1 where a
@@ -52,8 +42,11 @@ int barsAlong(const ScanContext* ctx, Vec a, Vec b, double module, int* gray) {
   Vec from = a - unit * (1.5 * module);
   int n = (int)((length + module) / kStep);
   if (n > kMaxSamples) return -1;
-  for (int i = 0; i < n; i++)
-    if ((gray[i] = grayAt(ctx, from + unit * (i * kStep))) < 0) return -1;
+  for (int i = 0; i < n; i++) {
+    double value = grayAt(ctx, from + unit * (i * kStep));
+    if (value < 0) return -1;
+    gray[i] = (int)(value + 0.5);
+  }
   return darkRuns(gray, n, (int)(10 * module / kStep));
 }
 

@@ -188,12 +188,17 @@ bool readStretch(ScanContext* ctx, const Candidate& c, const Levels& levels, int
       }
     }
     // Last, the columns counted by their bars, when the patterns look
-    // narrower than the modules between them.
+    // narrower than the modules between them: both of them, as at the ends
+    // of a label round a bottle. In perspective one pattern is the wider,
+    // and a wrong count read there takes the readings other candidates need.
     int byBars = columnsByBars(ctx, whole, std::fmin(c.start.module, c.stop.module));
+    if (byBars <= 0 || byBars >= estimate - 1) return false;
     for (int tried : {others[0], others[1], others[2]})
       if (byBars == tried) return false;
+    double between = std::sqrt(c.start.module * c.stop.module) * estimate / byBars;
+    if (between < 1.15 * std::fmax(c.start.module, c.stop.module)) return false;
     SymbolLayout ignored;
-    return byBars > 0 && byBars < estimate - 1 && readColumns(ctx, c, byBars, 0, levels, depth, &ignored, &indicatorsRead);
+    return readColumns(ctx, c, byBars, 0, levels, depth, &ignored, &indicatorsRead);
   }
   // One pattern: the indicators beside it say how far the symbol reaches.
   // A compact symbol reads as a full one whose right indicator is missing.
