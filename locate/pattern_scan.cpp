@@ -64,10 +64,10 @@ struct LineRoom {
   unsigned short* sums;       // longest + 1
 };
 
-// `inverted`: where light-on-dark sightings go, null on lines not searched
-// for them.
+// `keep`: where the line's crossings at the global threshold are kept, null
+// on lines whose crossings are not.
 void scanWithThresholds(const unsigned char* values, int length, const ScanSettings& settings, int window,
-                        float line, int direction, const LineRoom& room, HitList* hits, HitList* inverted = nullptr) {
+                        float line, int direction, const LineRoom& room, HitList* hits, KeptCrossings* keep = nullptr) {
   if (length < 17) return;
   int low = 255, high = 0;
   lineRange(values, length, &low, &high);
@@ -81,7 +81,7 @@ void scanWithThresholds(const unsigned char* values, int length, const ScanSetti
     // Noise about the picture's level is noise about the line's own: such
     // a line is neither searched nor given its local threshold.
     if (noiseLine(values, length, level) ||
-        !scanRuns(values, length, level, line, direction, kGlobalThreshold, room.starts, hits, blurLow, inverted))
+        !scanRuns(values, length, level, line, direction, kGlobalThreshold, room.starts, hits, blurLow, keep))
       return;
   }
   if (settings.thresholds & (1 << kLocalThreshold)) {
@@ -151,10 +151,10 @@ bool scanForPatterns(const unsigned char* gray, int width, int height, const Sca
   unsigned char* columns = (unsigned char*)std::malloc(columnRoom > diagonalRoom ? columnRoom : diagonalRoom);
   bool ok = room.thresholds && room.starts && room.sums && columns;
   if (ok) {
-    // Light-on-dark patterns are looked for on every other line only.
+    // Every other line is kept for the light-on-dark look-out.
     for (int y = step / 2, line = 0; y < height; y += step, line++)
       scanWithThresholds(gray + (size_t)y * width, width, settings, settings.window, y + 0.5f, kScanRows, room, hits,
-                         line % 2 ? nullptr : settings.inverted);
+                         line % 2 ? nullptr : settings.lightLines);
     for (int first = step / 2; first < width; first += kColumnBlock * step) {
       int count = 0;
       for (int x = first; x < width && count < kColumnBlock; x += step) count++;
@@ -162,7 +162,7 @@ bool scanForPatterns(const unsigned char* gray, int width, int height, const Sca
       // Each block starts an even number of columns in: c tells the parity.
       for (int c = 0; c < count; c++)
         scanWithThresholds(columns + (size_t)c * height, height, settings, settings.window, first + c * step + 0.5f,
-                           kScanColumns, room, hits, c % 2 ? nullptr : settings.inverted);
+                           kScanColumns, room, hits, c % 2 ? nullptr : settings.lightLines);
     }
     if (settings.diagonalStep > 0) scanDiagonals(gray, width, height, settings, room, columns, kDiagonalBlock, hits);
   }

@@ -34,6 +34,8 @@ struct PatternHit {
   unsigned char closer;     // seen by a closer look (rescanAround), between the scan's lines
 };
 
+struct KeptCrossings;
+
 struct HitList {
   PatternHit* hits;  // caller's room for `capacity` hits
   int capacity;
@@ -49,11 +51,10 @@ struct ScanSettings {
   // diagonalStep / sqrt 2 pixels apart), sampled every half pixel step,
   // with the global threshold only; 0 scans none.
   int diagonalStep;
-  // Not null: every other row and column (2 * step apart), at the global
-  // threshold, is searched for light-on-dark patterns too, and those
-  // sightings kept here (as the negative would show them, give or take the
-  // threshold).
-  HitList* inverted;
+  // Not null: the crossings of every other row and column (2 * step
+  // apart) at the global threshold are kept here for the light-on-dark
+  // look-out (see light_patterns.h).
+  KeptCrossings* lightLines;
 };
 
 // Appends the sightings of both patterns on the scanned rows and columns.

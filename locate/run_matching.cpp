@@ -1,8 +1,10 @@
 #include "locate/run_matching.h"
 
 #include <cmath>
+#include <cstddef>
 
 #include "locate/blurred_patterns.h"
+#include "locate/light_patterns.h"
 #include "locate/pattern_shapes.h"
 
 namespace pdf417read::detail::pattern_scan {
@@ -22,6 +24,7 @@ constexpr Reciprocals kReciprocals;
 // The runs of a line between its crossings, edges at sub-pixel positions:
 // where the gray value crosses the threshold between two pixel centres.
 // Edge 0 is the line's start, edge count + 1 its end.
+// The line's samples lie `stride` bytes apart from values on.
 template <typename Threshold>
 struct Runs {
   const unsigned char* values;
@@ -29,13 +32,15 @@ struct Runs {
   Threshold threshold;
   const int* starts;  // as findCrossings leaves them
   int count;
+  int stride;
 
   int start(int edge) const { return starts[edge]; }
   int width(int run) const { return starts[run + 1] - starts[run]; }
   float edge(int k) const {
     if (k == 0 || k > count) return (float)starts[k];
     int x = starts[k];
-    int previous = values[x - 1] - threshold.at(x - 1), current = values[x] - threshold.at(x);
+    int previous = values[(ptrdiff_t)(x - 1) * stride] - threshold.at(x - 1),
+        current = values[(ptrdiff_t)x * stride] - threshold.at(x);
     // The two lie on either side of the threshold: 1 <= |previous - current| <= 510.
     int difference = previous - current;
     float step = difference > 0 ? kReciprocals.of[difference] : -kReciprocals.of[-difference];
@@ -115,14 +120,32 @@ void matchAt(const Runs<Threshold>& runs, int wide, float line, int direction, i
   }
 }
 
+// Whether a window of a shape whose wide bar is the run `wide` (of `count`
+// runs between crossings) may be as long as mayMatch wants it: its first
+// test, made for all four shapes in whole pixels before the run's sides are
+// looked at. In print, where half the light runs are wide enough to be
+// bars and many have thin neighbours, most fail it.
+inline bool mayFitWindow(const int* starts, int count, int wide) {
+  const int* s = starts + wide;
+  int w = s[1] - s[0];
+  // By fifths of a pixel, with a fifth to spare for mayMatch's rounding of 0.8.
+  auto fits = [w](int total, int modules, int shapeModules) {
+    return (total + 1) * (5 * modules + 4) + 5 >= 5 * shapeModules * (w - 1) &&
+           (total - 1) * (5 * modules - 4) <= 5 * shapeModules * (w + 1) + 5;
+  };
+  return (wide + 7 <= count && fits(s[8] - s[0], 8, 17)) || (wide + 8 <= count && fits(s[9] - s[0], 7, 18)) ||
+         (wide >= 7 && fits(s[1] - s[-7], 8, 17)) || (wide >= 8 && fits(s[1] - s[-8], 7, 18));
+}
+
 }  // namespace
 
 template <typename Threshold>
 bool scanRuns(const unsigned char* values, int length, Threshold threshold, float line, int direction,
-              int thresholdKind, int* starts, HitList* hits, int blurLow, HitList* lightBars) {
-  Runs<Threshold> runs = {values, length, threshold, starts, 0};
+              int thresholdKind, int* starts, HitList* hits, int blurLow, KeptCrossings* keep) {
+  Runs<Threshold> runs = {values, length, threshold, starts, 0, 1};
   runs.count = findCrossings(values, length, threshold, starts);
   if (runs.count > noiseCrossings(length)) return false;
+  if (keep) keepCrossings(keep, line, direction, starts, runs.count);
   int firstDark = values[0] < threshold.at(0) ? 0 : 1;
   int lineFirst = hits->count;
   // A diagonal's samples lie 1/sqrt 2 of a pixel apart, and there the
@@ -131,11 +154,6 @@ bool scanRuns(const unsigned char* values, int length, Threshold threshold, floa
   int leastWide = diagonal ? 7 : 5;
   for (int run = firstDark; run <= runs.count; run += 2)
     if (runs.width(run) >= leastWide) matchAt(runs, run, line, direction, thresholdKind, hits);
-  // A light run cut by the line's ends is mostly the paper's margin, of no
-  // known width and with no quiet zone beyond it: never a light wide bar.
-  if (lightBars)
-    for (int run = firstDark ? 2 : 1; run < runs.count; run += 2)
-      if (runs.width(run) >= leastWide) matchAt(runs, run, line, direction, thresholdKind, lightBars);
   if (blurLow < 0) return true;
   // Then the blurred patterns the level did not part, each unless seen; a
   // line that showed both patterns already crosses a symbol sharp enough.
@@ -151,8 +169,19 @@ bool scanRuns(const unsigned char* values, int length, Threshold threshold, floa
 }
 
 template bool scanRuns<LevelThreshold>(const unsigned char*, int, LevelThreshold, float, int, int, int*, HitList*, int,
-                                       HitList*);
+                                       KeptCrossings*);
 template bool scanRuns<PixelThresholds>(const unsigned char*, int, PixelThresholds, float, int, int, int*, HitList*,
-                                        int, HitList*);
+                                        int, KeptCrossings*);
+
+void matchLightRuns(const unsigned char* values, int stride, int length, int level, const int* starts, int count,
+                    float line, int direction, HitList* lightBars) {
+  Runs<LevelThreshold> runs = {values, length, LevelThreshold{level}, starts, count, stride};
+  int firstDark = values[0] < level ? 0 : 1;
+  // A light run cut by the line's ends is mostly the paper's margin, of no
+  // known width and with no quiet zone beyond it: never a light wide bar.
+  for (int run = firstDark ? 2 : 1; run < count; run += 2)
+    if (runs.width(run) >= 5 && mayFitWindow(starts, count, run))
+      matchAt(runs, run, line, direction, kGlobalThreshold, lightBars);
+}
 
 }  // namespace pdf417read::detail::pattern_scan

@@ -16,11 +16,17 @@ namespace pdf417read::detail::pattern_scan {
 // does is not searched. With one level for the line and its darkest value
 // `blurLow` (>= 0), a dark run that matched nothing but hides thin runs is
 // searched again as blurred. starts: room for `length + 1` ints. False for
-// such a line. With `lightBars` (not null), the light runs are matched too,
-// as the bars of a symbol printed light on dark, and kept there.
+// such a line. With `keep` (not null), the crossings of a line searched are
+// kept there for the light-on-dark look-out (see light_patterns.h).
 template <typename Threshold>
 bool scanRuns(const unsigned char* values, int length, Threshold threshold, float line, int direction,
-              int thresholdKind, int* starts, HitList* hits, int blurLow = -1, HitList* lightBars = nullptr);
+              int thresholdKind, int* starts, HitList* hits, int blurLow = -1, KeptCrossings* keep = nullptr);
+
+// The light runs of a row or column, cut at `level` where starts[1..count]
+// say (as findCrossings leaves them), matched as the wide bars of a symbol
+// printed light on dark; its samples lie `stride` bytes apart from values on.
+void matchLightRuns(const unsigned char* values, int stride, int length, int level, const int* starts, int count,
+                    float line, int direction, HitList* lightBars);
 
 }  // namespace pdf417read::detail::pattern_scan
 

@@ -7,6 +7,7 @@
 
 #include "codeword/codeword_buffer.h"
 #include "image/picture_limits.h"
+#include "locate/light_patterns.h"
 #include "locate/picture_levels.h"
 #include "locate/pattern_scan.h"
 #include "locate/pattern_trails.h"
@@ -280,9 +281,23 @@ void readSquaredPairs(ScanContext* ctx, const Candidate* candidates, int count, 
   std::free(pairs);
 }
 
+// Whether the light-on-dark patterns of the lines the scan kept lie along a
+// pattern's edge over several lines. trails: room for kMaxTrails.
+bool lightTrails(const unsigned char* gray, int width, int height, const ScanSettings& settings,
+                 PatternTrail* trails) {
+  HitList inverted = {(PatternHit*)std::malloc(sizeof(PatternHit) * kMaxInvertedHits), kMaxInvertedHits, 0};
+  bool seen = inverted.hits &&
+              findLightPatterns(gray, width, height, settings.globalLevel, *settings.lightLines, &inverted) &&
+              inverted.count >= kMinTrailHits &&
+              findTrails(inverted.hits, inverted.count, 2 * settings.step, trails, kMaxTrails) > 0;
+  std::free(inverted.hits);
+  return seen;
+}
+
 // Scans the picture and reads its candidates. With `lookInverted`, the scan
-// also looks for light-on-dark patterns, and *sawInverted tells whether,
-// when nothing was read, they lay along a pattern's edge over several lines.
+// keeps the crossings of every other row and column, and *sawInverted tells
+// whether, when nothing was read, their light-on-dark patterns lay along a
+// pattern's edge over several lines.
 int scanAndRead(const unsigned char* gray, int width, int height, const ScanRequest& request,
                 SymbolReading* readings, int capacity, ScanStats* stats, bool lookInverted, bool* sawInverted) {
   *sawInverted = false;
@@ -296,9 +311,9 @@ int scanAndRead(const unsigned char* gray, int width, int height, const ScanRequ
   settings.window = side / 8 < 31 ? 31 : side / 8 > 255 ? 255 : side / 8;
   // Diagonals about as far apart as the rows and columns.
   settings.diagonalStep = settings.step + settings.step / 2;
-  HitList inverted = {lookInverted ? (PatternHit*)std::malloc(sizeof(PatternHit) * kMaxInvertedHits) : nullptr,
-                      kMaxInvertedHits, 0};
-  settings.inverted = inverted.hits ? &inverted : nullptr;
+  KeptCrossings lightLines;
+  settings.lightLines =
+      lookInverted && makeKeptCrossings(width, height, settings.step, &lightLines) ? &lightLines : nullptr;
 
   HitList hits = {(PatternHit*)std::malloc(sizeof(PatternHit) * kMaxHits), kMaxHits, 0};
   PatternTrail* trails = (PatternTrail*)std::malloc(sizeof(PatternTrail) * kMaxTrails);
@@ -353,10 +368,10 @@ int scanAndRead(const unsigned char* gray, int width, int height, const ScanRequ
     readDeferredGrids(&ctx);
     stats->readings += firstReadings;
     // The candidates are read: their trails' room serves the negative's.
-    if (ctx.readingCount == 0 && inverted.count >= kMinTrailHits)
-      *sawInverted = findTrails(inverted.hits, inverted.count, 2 * settings.step, trails, kMaxTrails) > 0;
+    if (ctx.readingCount == 0 && settings.lightLines)
+      *sawInverted = lightTrails(gray, width, height, settings, trails);
   }
-  std::free(inverted.hits);
+  if (settings.lightLines) freeKeptCrossings(settings.lightLines);
   std::free(hits.hits);
   std::free(trails);
   std::free(candidates);
