@@ -32,7 +32,7 @@ int sampleLine(const ScanContext* ctx, Vec p, Vec d, float* out, int capacity, d
 // Where one line across the symbol finds the far pattern.
 struct FarSighting {
   bool found;
-  double inner;   // pixels from the line's start to the far pattern's inner edge
+  double bar;     // pixels from the line's start to the far pattern's tracked edge (see barNear)
   double module;  // the module width there
   double contrast;
 };
@@ -74,20 +74,20 @@ FarSighting sightFar(const ScanContext* ctx, Vec p, Vec d, double nearModule, in
   }
   double far = barLength / (stopFar ? 7 : 8);
   if (far < 0.5 || far > 1.1 * nearModule || longest * kStep < 7 * far) return s;
-  s.inner = stopFar ? barStart : barStart - 9 * far;
+  s.bar = stopFar ? barStart : i * kStep;
   // A bar seen at a pixel a module reads wide; the symbol's length says
   // better what the far modules are, when the row indicators gave its
   // columns right (under perspective, a line's length is its module count
   // times the geometric mean of the modules at its ends).
   double length = i * kStep / modules, byLength = length * length / nearModule;
   s.module = byLength > 0.75 * far && byLength < 1.25 * far ? byLength : far;
-  s.found = s.inner > 0;
+  s.found = (stopFar ? barStart : barStart - 9 * far) > 0;
   return s;
 }
 
-// The far pattern's inner edge on a short line across it near `guess`:
-// the start of a dark run as wide as the pattern's bar, within two modules
-// of the guess. False when none is, or the line shows too little contrast.
+// The far pattern's widest bar on a short line across it near `guess`:
+// the stop pattern's by its near end, the start pattern's by its outer end,
+// within two modules of the guess. False when none is, or the line shows too little contrast.
 bool barNear(const ScanContext* ctx, Vec guess, Vec d, double module, bool stopFar, double minContrast, Vec* at) {
   enum { kShort = 128 };
   float samples[kShort];
@@ -107,16 +107,29 @@ bool barNear(const ScanContext* ctx, Vec guess, Vec d, double module, bool stopF
     int e = k;
     while (e < n && samples[e] < threshold) e++;
     double length = (e - k) * kStep;
-    // The start pattern's edge lies nine modules inside its bar.
-    double edge = stopFar ? k * kStep : k * kStep - 9 * module;
+    int light = e;
+    while (light < n && samples[light] >= threshold) light++;
+    // The start pattern's bar may run into the blurred bars inside it, but
+    // its outer end meets the quiet zone cleanly.
+    bool outer = (light - e) * kStep >= 3 * module || (light == n && e < n);
+    double edge = (stopFar ? k : e) * kStep;
     double off = std::fabs(edge - reach);
-    if (length >= 3.5 * module && length <= 12 * module && e < n && off < 2 * module + 1 && off < best) {
+    bool fits = stopFar ? length <= 12 * module && e < n : outer;
+    if (length >= 3.5 * module && fits && off < 2 * module + 1 && off < best) {
       best = off;
       *at = from + d * edge;
     }
     k = e;
   }
   return best < 1e9;
+}
+
+// The middle of up to three values; of two, the smaller (a bar seen at a
+// pixel a module reads wide more often than narrow).
+double medianOf(const double* v, int n) {
+  if (n == 1) return v[0];
+  if (n == 2) return std::fmin(v[0], v[1]);
+  return std::fmax(std::fmin(v[0], v[1]), std::fmin(std::fmax(v[0], v[1]), v[2]));
 }
 
 Vec unit(Vec v) {
@@ -129,15 +142,16 @@ Vec unit(Vec v) {
 void walkBar(const ScanContext* ctx, Vec from, Vec along, Vec d, double module, bool stopFar, double minContrast,
              int maxSteps, Vec* end) {
   const double kWalk = 1.5;
-  Vec last = from, guess = from;
+  Vec guess = from;
   *end = from;
   for (int step = 0, misses = 0; step < maxSteps && misses < 3; step++) {
     guess = guess + along * kWalk;
     Vec at;
     if (barNear(ctx, guess, d, module, stopFar, minContrast, &at)) {
-      // The bar's direction follows what it showed.
-      along = unit(at - last);
-      last = guess = at;
+      // The bar's direction: from where the walk began, steadier than
+      // from the last step of a pixel and a half.
+      if (std::hypot(at.x - from.x, at.y - from.y) > 4 * module) along = unit(at - from);
+      guess = at;
       *end = at;
       misses = 0;
     } else {
@@ -159,22 +173,23 @@ bool findFarPattern(const ScanContext* ctx, const Candidate& c, int gridColumns,
   // Three lines across, through the near edge's middle and a fifth of its
   // length either side; the far side may be much shorter.
   Vec found[3];
-  double module = 0, contrast = 0;
+  double modules3[3], module = 0, contrast = 0;
   int count = 0;
-  for (double t : {0.0, -0.4, 0.4}) {
+  for (double t : {0.0, -0.25, 0.25}) {
     Vec p = near.point + near.along * (middle + t * half);
     FarSighting s = sightFar(ctx, p, d, near.module, modules, stopFar);
     if (!s.found) {
       if (t == 0.0) return false;
       continue;
     }
-    found[count++] = p + d * s.inner;
-    module += s.module, contrast += s.contrast;
+    found[count++] = p + d * s.bar;
+    modules3[count - 1] = s.module, contrast += s.contrast;
   }
-  module /= count, contrast /= count;
+  contrast /= count;
+  module = medianOf(modules3, count);
   Vec along = count == 3 ? unit(found[2] - found[1]) : near.along;
   if (dot(along, near.along) < 0) along = along * -1.0;
-  if (std::fabs(dot(along, near.along)) < 0.7) return false;
+  if (std::fabs(dot(along, near.along)) < 0.7) along = near.along;
   int maxSteps = (int)(2 * (near.last - near.first) / 1.5) + 4;
   Vec ends[2];
   walkBar(ctx, found[0], along * -1.0, d, module, stopFar, 0.4 * contrast, maxSteps, &ends[0]);
@@ -183,7 +198,8 @@ bool findFarPattern(const ScanContext* ctx, const Candidate& c, int gridColumns,
   if (length < 8 * module) return false;
   Edge far;
   far.present = true;
-  far.point = (ends[0] + ends[1]) * 0.5;
+  // The start pattern's inner edge lies seventeen modules inside its outer end.
+  far.point = (ends[0] + ends[1]) * 0.5 - d * (stopFar ? 0.0 : 17 * module);
   far.along = unit(ends[1] - ends[0]);
   far.first = -0.5 * length, far.last = 0.5 * length;
   far.patternFirst = far.first, far.patternLast = far.last;
