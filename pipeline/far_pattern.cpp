@@ -132,31 +132,59 @@ double medianOf(const double* v, int n) {
   return std::fmax(std::fmin(v[0], v[1]), std::fmin(std::fmax(v[0], v[1]), v[2]));
 }
 
+double meanOf(const double* v, int n) {
+  double sum = 0;
+  for (int i = 0; i < n; i++) sum += v[i];
+  return sum / n;
+}
+
 Vec unit(Vec v) {
   double n = std::hypot(v.x, v.y);
   return n > 0 ? v * (1 / n) : Vec{0, 1};
 }
 
-// Walks along the far pattern's bar from a sighting, a pixel and a half at a
-// time, following it while it shows; *end gets the last place it showed.
-void walkBar(const ScanContext* ctx, Vec from, Vec along, Vec d, double module, bool stopFar, double minContrast,
-             int maxSteps, Vec* end) {
+// The line fitted through the places a walk saw the bar, relative to where
+// it began: the sums of their coordinates and of their products.
+struct BarFit {
+  double n, x, y, xx, xy, yy;
+};
+
+void addPlace(BarFit* f, Vec r) {
+  f->n++, f->x += r.x, f->y += r.y, f->xx += r.x * r.x, f->xy += r.x * r.y, f->yy += r.y * r.y;
+}
+
+// Walks along the far pattern's bar from `start`, a pixel and a half at a
+// time, following it while it shows; *end gets the last place it showed,
+// *along the bar's direction. Each place found refits the line through all
+// of them (*fit, relative to `from`, the sighting the walks began at): a
+// single place is off by the blur and the data beside the bar, the steps
+// too short to say the bar's direction.
+void walkBar(const ScanContext* ctx, Vec from, Vec start, Vec* along, Vec d, double module, bool stopFar,
+             double minContrast, int maxSteps, BarFit* fit, Vec* end) {
   const double kWalk = 1.5;
-  Vec guess = from;
-  *end = from;
+  Vec guess = start;
+  *end = start;
   for (int step = 0, misses = 0; step < maxSteps && misses < 3; step++) {
-    guess = guess + along * kWalk;
-    Vec at;
-    if (barNear(ctx, guess, d, module, stopFar, minContrast, &at)) {
-      // The bar's direction: from where the walk began, steadier than
-      // from the last step of a pixel and a half.
-      if (std::hypot(at.x - from.x, at.y - from.y) > 4 * module) along = unit(at - from);
-      guess = at;
-      *end = at;
-      misses = 0;
-    } else {
+    guess = guess + *along * kWalk;
+    Vec at = guess;
+    if (!barNear(ctx, guess, d, module, stopFar, minContrast, &at)) {
       misses++;
+      continue;
     }
+    misses = 0;
+    addPlace(fit, at - from);
+    Vec mean = {fit->x / fit->n, fit->y / fit->n};
+    double cxx = fit->xx / fit->n - mean.x * mean.x, cxy = fit->xy / fit->n - mean.x * mean.y;
+    double cyy = fit->yy / fit->n - mean.y * mean.y;
+    // The places' main direction, once they spread over a few modules.
+    if (cxx + cyy > 4 * module * module) {
+      double angle = 0.5 * std::atan2(2 * cxy, cxx - cyy);
+      Vec main = {std::cos(angle), std::sin(angle)};
+      *along = dot(main, *along) < 0 ? main * -1.0 : main;
+    }
+    Vec centre = from + mean;
+    guess = centre + *along * dot(at - centre, *along);
+    *end = guess;
   }
 }
 
@@ -186,14 +214,27 @@ bool findFarPattern(const ScanContext* ctx, const Candidate& c, int gridColumns,
     modules3[count - 1] = s.module, contrast += s.contrast;
   }
   contrast /= count;
-  module = medianOf(modules3, count);
+  // The start pattern's edge is placed seventeen modules inside its outer
+  // end: one sighting's module read wide by the blur must not move it.
+  // The stop pattern's is its bar's, and its walk keeps to the bar better
+  // with a module not taken too narrow.
+  module = stopFar ? meanOf(modules3, count) : medianOf(modules3, count);
+  // The walks set out along the line through the side sightings when it
+  // leans little from the near edge; a sighting that took a data bar for
+  // the pattern's leans it more, and sets them on a wrong line.
   Vec along = count == 3 ? unit(found[2] - found[1]) : near.along;
   if (dot(along, near.along) < 0) along = along * -1.0;
-  if (std::fabs(dot(along, near.along)) < 0.7) along = near.along;
+  if (dot(along, near.along) < 0.97) along = near.along;
   int maxSteps = (int)(2 * (near.last - near.first) / 1.5) + 4;
   Vec ends[2];
-  walkBar(ctx, found[0], along * -1.0, d, module, stopFar, 0.4 * contrast, maxSteps, &ends[0]);
-  walkBar(ctx, found[0], along, d, module, stopFar, 0.4 * contrast, maxSteps, &ends[1]);
+  // One way, then the other, on the line the first walk found.
+  BarFit fit = {1, 0, 0, 0, 0, 0};
+  Vec back = along * -1.0;
+  walkBar(ctx, found[0], found[0], &back, d, module, stopFar, 0.4 * contrast, maxSteps, &fit, &ends[0]);
+  along = back * -1.0;
+  Vec centre = found[0] + Vec{fit.x / fit.n, fit.y / fit.n};
+  Vec start = centre + along * dot(found[0] - centre, along);
+  walkBar(ctx, found[0], start, &along, d, module, stopFar, 0.4 * contrast, maxSteps, &fit, &ends[1]);
   double length = std::hypot(ends[1].x - ends[0].x, ends[1].y - ends[0].y);
   if (length < 8 * module) return false;
   Edge far;
