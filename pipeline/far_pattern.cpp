@@ -87,7 +87,8 @@ FarSighting sightFar(const ScanContext* ctx, Vec p, Vec d, double nearModule, in
 
 // The far pattern's widest bar on a short line across it near `guess`:
 // the stop pattern's by its near end, the start pattern's by its outer end,
-// within two modules of the guess. False when none is, or the line shows too little contrast.
+// within two modules of the guess. False when none is, or the line shows
+// too little contrast.
 bool barNear(const ScanContext* ctx, Vec guess, Vec d, double module, bool stopFar, double minContrast, Vec* at) {
   enum { kShort = 128 };
   float samples[kShort];
@@ -198,10 +199,11 @@ bool findFarPattern(const ScanContext* ctx, const Candidate& c, int gridColumns,
   Vec d = stopFar ? c.across : c.across * -1.0;
   int modules = 17 * gridColumns + (stopFar ? 18 : 17);
   double middle = 0.5 * (near.first + near.last), half = 0.5 * (near.last - near.first);
-  // Three lines across, through the near edge's middle and a fifth of its
-  // length either side; the far side may be much shorter.
+  // Three lines across, through the near edge's middle and an eighth of
+  // its length either side: the far side may be much shorter and lean in
+  // unevenly, and lines further out leave the symbol before its far end.
   Vec found[3];
-  double modules3[3], module = 0, contrast = 0;
+  double sighted[3], module, contrast = 0;
   int count = 0;
   for (double t : {0.0, -0.25, 0.25}) {
     Vec p = near.point + near.along * (middle + t * half);
@@ -211,14 +213,14 @@ bool findFarPattern(const ScanContext* ctx, const Candidate& c, int gridColumns,
       continue;
     }
     found[count++] = p + d * s.bar;
-    modules3[count - 1] = s.module, contrast += s.contrast;
+    sighted[count - 1] = s.module, contrast += s.contrast;
   }
   contrast /= count;
   // The start pattern's edge is placed seventeen modules inside its outer
   // end: one sighting's module read wide by the blur must not move it.
   // The stop pattern's is its bar's, and its walk keeps to the bar better
   // with a module not taken too narrow.
-  module = stopFar ? meanOf(modules3, count) : medianOf(modules3, count);
+  module = stopFar ? meanOf(sighted, count) : medianOf(sighted, count);
   // The walks set out along the line through the side sightings when it
   // leans little from the near edge; a sighting that took a data bar for
   // the pattern's leans it more, and sets them on a wrong line.
