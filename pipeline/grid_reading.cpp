@@ -192,10 +192,6 @@ void deferShapeReading(ScanContext* ctx, const Frame& f, const GridOutcome& g, c
   if (ctx->deferredCount < ctx->maxDeferred) ctx->deferred[ctx->deferredCount++] = {f, g, rg, compact};
 }
 
-}  // namespace
-
-namespace {
-
 enum { kRowPasses = 4 };
 
 // A symbol's rows sampled along their own lines: gray and, as large,
